@@ -1,0 +1,19 @@
+// Window 0's presentation placement.
+#include "core/display_state.h"
+
+namespace korvel {
+
+DisplayState g_display;
+
+void SetWindowedDisplay(int32_t width, int32_t height) {
+  g_display.offset_x = 0;
+  g_display.offset_y = 0;
+  g_display.display_width = width;
+  g_display.display_height = height;
+  g_display.full_screen = 0;
+  g_display.maximised = 0;
+}
+
+void InitDisplayState() { g_display = DisplayState{}; }
+
+}  // namespace korvel

@@ -1,0 +1,27 @@
+// Where window 0's composed frame sits inside its client area: the display offset and the
+// presentation size, plus the display-state flags the shell reads. The display code keeps them; a
+// plain windowed window shows its frame at 1:1 from the client origin.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+struct DisplayState {
+  int32_t offset_x = 0, offset_y = 0;    // frame origin in window 0's client area
+  int32_t display_width = 0, display_height = 0;  // presentation size (0: same as logical)
+  uint8_t full_screen = 0;
+  uint8_t maximised = 0;
+  int32_t menu_bar_height = 0;
+  uint8_t menu_bar_exists = 0;
+  uint8_t menu_bar_shown = 0;
+  int32_t desktop_width = 0, desktop_height = 0, desktop_bits = 32, desktop_refresh = 60;
+};
+
+extern DisplayState g_display;
+
+// Plain windowed display of a width × height frame: offset 0, presentation size = logical size.
+void SetWindowedDisplay(int32_t width, int32_t height);
+void InitDisplayState();
+
+}  // namespace korvel

@@ -1,0 +1,50 @@
+// The engine timers with pause accounting.
+#include "core/engine_timers.h"
+
+#include "core/engine_state.h"
+#include "platform/platform.h"
+
+namespace korvel {
+
+EngineTimers g_engine_timers;
+std::atomic<uint8_t> g_keep_running_inactive{0};
+
+void SetTimerStartStamps(uint32_t now) {
+  for (auto& stamp : g_engine.start_stamps) stamp = now;
+}
+
+void StartTimerPause() {
+  if (g_engine_timers.paused != 0) return;
+  g_engine_timers.paused = 1;
+  g_engine_timers.pause_start = platform::NowMs();
+}
+
+void EndTimerPause() {
+  const uint32_t paused_for = platform::NowMs() - g_engine_timers.pause_start;
+  for (int32_t i = 0; i < kEngineTimerCount; ++i) {
+    if (g_engine_timers.enabled[i] != 0) g_engine.start_stamps[i] += paused_for;
+  }
+  g_engine_timers.paused = 0;
+  g_engine_timers.pause_start = 0;
+}
+
+void UpdatePauseTimers(bool main_window_focused) {
+  if (g_keep_running_inactive.load() != 0) {
+    g_engine_timers.paused = 0;
+    return;
+  }
+  if (!main_window_focused && g_engine_timers.paused == 0) {
+    StartTimerPause();
+  } else if (main_window_focused && g_engine_timers.paused != 0) {
+    EndTimerPause();
+  }
+}
+
+void InitEngineTimers() {
+  for (auto& e : g_engine_timers.enabled) e = 1;
+  g_engine_timers.paused = 0;
+  g_engine_timers.pause_start = 0;
+  g_keep_running_inactive.store(0);
+}
+
+}  // namespace korvel

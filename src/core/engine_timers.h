@@ -1,0 +1,38 @@
+// The four engine timers: start stamps that stand still while the main window lacks the focus
+// (unless the engine keeps running while inactive), on the platform's millisecond clock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace korvel {
+
+inline constexpr int32_t kEngineTimerCount = 4;
+
+struct EngineTimers {
+  uint8_t enabled[kEngineTimerCount];  // 1: the timer's stamp moves forward by paused time
+  uint8_t paused;                      // a pause is running
+  uint32_t pause_start;                // clock time when it began
+};
+
+extern EngineTimers g_engine_timers;
+
+// "Keep running while inactive" (default 0): the runner's wrapper table, the sound thread's focus
+// pause and the engine timers all follow it; a script command sets it.
+extern std::atomic<uint8_t> g_keep_running_inactive;
+
+// The timers' start stamps are the engine's start stamps (g_engine.start_stamps).
+void SetTimerStartStamps(uint32_t now);
+
+// With keep-running on, clears the pause flag; otherwise starts a pause when the main window has no
+// focus and none runs, and ends it when the focus is back.
+void UpdatePauseTimers(bool main_window_focused);
+// Starts a pause at the current clock time; nothing when one is already running.
+void StartTimerPause();
+// Adds the paused time to the stamp of each enabled timer and clears the pause.
+void EndTimerPause();
+
+// Enable bytes to 1, no pause, keep-running off.
+void InitEngineTimers();
+
+}  // namespace korvel

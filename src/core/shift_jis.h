@@ -1,0 +1,35 @@
+// Shift-JIS (code page 932) byte helpers shared by every text scan in the engine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace korvel {
+
+// Lead bytes of a double-byte character: 0x81..0x9F and 0xE0..0xFC.
+constexpr bool IsSjisLeadByte(uint8_t byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Length in bytes of the character at `text[i]` within `length` bytes: 2 for a lead byte followed by
+// a non-NUL byte inside the text, else 1. A lead byte followed by NUL or the end is one byte, so no
+// scan reads past the text.
+inline size_t SjisCharLength(const char* text, size_t i, size_t length) {
+  const auto b = static_cast<uint8_t>(text[i]);
+  if (IsSjisLeadByte(b) && i + 1 < length && text[i + 1] != '\0') return 2;
+  return 1;
+}
+
+// Lower-cases ASCII letters in place, stepping over double-byte characters (their trail bytes may
+// look like letters). Stops at NUL.
+void LowercaseAsciiDbcs(char* text);
+
+// True when `text` ends with `suffix`, compared without regard to ASCII case.
+bool StringEndsWith(std::string_view text, std::string_view suffix);
+
+// Turns every '/' into '\' (or the reverse), stepping over double-byte characters.
+void SlashToBackslash(char* text);
+void BackslashToSlash(char* text);
+
+}  // namespace korvel

@@ -1,0 +1,16 @@
+// Message boxes for environment failures.
+#include "core/show_message.h"
+
+#include "platform/platform.h"
+
+namespace korvel {
+
+int32_t ShowMessageArgs(std::string_view title, std::string_view format,
+                        std::span<const FormatArg> args) {
+  char text[1024];
+  const size_t length = FormatText(text, sizeof text, format, args);
+  return platform::MessageBox(platform::kNoWindow, title, std::string_view(text, length),
+                              platform::kMbOk | platform::kMbSystemModal);
+}
+
+}  // namespace korvel

@@ -1,0 +1,22 @@
+// Message boxes for environment failures (no window to own them, shown above everything).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "core/text_format.h"
+
+namespace korvel {
+
+// Formats `format` with `args` (at most 1023 bytes) and shows it in a system-modal message box with
+// an OK button and no owner. Texts are code page 932. Returns the message box's result.
+int32_t ShowMessageArgs(std::string_view title, std::string_view format,
+                        std::span<const FormatArg> args);
+
+template <typename... Args>
+int32_t ShowMessageF(std::string_view title, std::string_view format, const Args&... args) {
+  return ShowMessageArgs(title, format, MakeFormatArgs(args...));
+}
+
+}  // namespace korvel

@@ -1,0 +1,112 @@
+// Defaults of the subsystem hooks.
+//
+// Entries whose subsystem is not built yet keep harmless stand-ins until the program wires them;
+// keep this list true:
+//   select_pixel_kernels, enumerate_monitors, build_pack_tables, mount_packs, data_is_packed,
+//   run_compiler_link, load_project_config, setup_input, switch_display_mode,
+//   apply_window_settings, create_sound_device, open_joysticks, load_script_data,
+//   start_worker_threads, start_sound_engine, enter_full_screen, init_gpu, poll_input,
+//   run_script_tasks, sweep_layer_changes, render_window, reset_dirty_rects, show_popup_menu,
+//   stop_worker_threads, release_gpu, release_movies, release_sound_device, destroy_menus,
+//   leave_full_screen, release_display_objects, free_text_surfaces, release_flash,
+//   remove_tray_icon.
+// present_frame defaults to showing window 0's screen buffer (a black frame until layers exist).
+#include "core/subsystem_hooks.h"
+
+#include "core/engine_settings.h"
+#include "core/program_paths.h"
+#include "core/random.h"
+#include "core/small_helpers.h"
+#include "core/system_objects.h"
+#include "core/system_probes.h"
+#include "core/user_folders.h"
+#include "core/window_record.h"
+
+#include "core/frame_step.h"
+
+namespace korvel {
+
+namespace {
+
+int ReturnZero() { return 0; }
+int ReturnZeroFor(int) { return 0; }
+void DoNothing() {}
+uint8_t ByteZero() { return 0; }
+int LoadSettingsFiles() {
+  LoadEngineSettings(g_paths.game_folder);
+  LoadSaveFolderSettings(g_paths.game_folder, ResolveUserFolders());
+  return 0;
+}
+int32_t WorkerMaximum() { return g_settings.worker_maximum; }
+uint8_t GpuDrawing() { return g_settings.gpu_drawing; }
+void InitStatics(uint32_t now) { SeedRandom(now); }
+void ProbeGameFolder() { ProbeWritePermission(g_paths.game_folder); }
+int CreateTrees() {
+  WindowRecord* main = g_windows[0];
+  if (main == nullptr) return -1;
+  NamedTreeNode* root = nullptr;
+  if (CreateSystemObjects(main->logical_width, main->logical_height, &root) != 0) return -1;
+  main->root_layer = root;
+  return 0;
+}
+void WriteReport() { WriteSystemInfoFile(g_paths.game_folder); }
+void FreeSaveCache() { FreeIdBuffers(-1); }
+uint64_t NoMenuCommand(int, int32_t, int32_t) { return 0; }
+
+SubsystemHooks DefaultHooks() {
+  return SubsystemHooks{
+      .load_settings = LoadSettingsFiles,
+      .select_pixel_kernels = DoNothing,
+      .os_version_code = GetWindowsVersionCode,
+      .worker_maximum = WorkerMaximum,
+      .enumerate_monitors = DoNothing,
+      .build_pack_tables = ReturnZero,
+      .init_resources = ReturnZero,
+      .mount_packs = ReturnZero,
+      .data_is_packed = ByteZero,
+      .run_compiler_link = ReturnZero,
+      .init_statics = InitStatics,
+      .probe_write_permission = ProbeGameFolder,
+      .load_project_config = ReturnZero,
+      .setup_input = DoNothing,
+      .switch_display_mode = ReturnZero,
+      .apply_window_settings = DoNothing,
+      .create_system_objects = CreateTrees,
+      .create_sound_device = ReturnZero,
+      .open_joysticks = DoNothing,
+      .write_system_report = WriteReport,
+      .load_script_data = ReturnZero,
+      .start_worker_threads = ReturnZero,
+      .start_sound_engine = ReturnZero,
+      .enter_full_screen = ReturnZero,
+      .init_gpu = ReturnZero,
+      .gpu_drawing = GpuDrawing,
+      .poll_input = DoNothing,
+      .run_script_tasks = ReturnZero,
+      .sweep_layer_changes = DoNothing,
+      .render_window = ReturnZeroFor,
+      .present_frame = PresentScreenBuffer,
+      .reset_dirty_rects = DoNothing,
+      .show_popup_menu = NoMenuCommand,
+      .stop_worker_threads = DoNothing,
+      .release_gpu = DoNothing,
+      .release_movies = DoNothing,
+      .release_sound_device = DoNothing,
+      .destroy_menus = DoNothing,
+      .leave_full_screen = ReturnZero,
+      .release_display_objects = DoNothing,
+      .free_text_surfaces = DoNothing,
+      .free_save_cache = FreeSaveCache,
+      .release_flash = DoNothing,
+      .remove_tray_icon = DoNothing,
+      .shutdown_resources = DoNothing,
+  };
+}
+
+}  // namespace
+
+SubsystemHooks g_hooks = DefaultHooks();
+
+void ResetSubsystemHooks() { g_hooks = DefaultHooks(); }
+
+}  // namespace korvel

@@ -1,0 +1,72 @@
+// The calls that start-up, the frame step and shutdown make into the other subsystems, as one table
+// of function pointers. Entries served by the shell itself default to the real functions; the others
+// default to harmless stand-ins, and the program fills them once at start-up (src/engine_wiring.cpp).
+// Tests replace entries with recording fakes.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+struct WindowRecord;
+
+struct SubsystemHooks {
+  // ---- Initialisation, in the order the init sequence calls them ----
+  int (*load_settings)();            // settings file and save-folder settings; 0 always
+  void (*select_pixel_kernels)();    // pixel-row kernels by processor features
+  uint8_t (*os_version_code)();      // 255 on every system this engine runs on
+  int32_t (*worker_maximum)();       // 2, or 1 when the settings turn multi-core use off
+  void (*enumerate_monitors)();
+  int (*build_pack_tables)();        // scene-file key and pack-name table; 0 or -1
+  int (*init_resources)();           // data-file lookup rooted at the game folder; 0 or -1
+  int (*mount_packs)();              // 0 or -1
+  uint8_t (*data_is_packed)();
+  int (*run_compiler_link)();        // development mode; 0 or -1
+  void (*init_statics)(uint32_t now);  // one-time tables, random seeds, font registry
+  void (*probe_write_permission)();
+  int (*load_project_config)();      // krcfg.kbn into g_project; 0 or -1
+  void (*setup_input)();
+  int (*switch_display_mode)();      // first display-mode switch; non-zero: full screen off
+  void (*apply_window_settings)();
+  int (*create_system_objects)();    // the four named trees; 0 or -1
+  int (*create_sound_device)();      // 0 on success (sound stays enabled)
+  void (*open_joysticks)();
+  void (*write_system_report)();     // only with GPU drawing
+  int (*load_script_data)();         // 0 or -1
+  int (*start_worker_threads)();     // 0 or -1
+  int (*start_sound_engine)();       // 0 or -1
+  int (*enter_full_screen)();        // 1 when the switch happened
+  int (*init_gpu)();                 // 0, or 1 to fall back to CPU drawing
+  uint8_t (*gpu_drawing)();          // GPU drawing is selected
+
+  // ---- Frame step ----
+  void (*poll_input)();
+  int (*run_script_tasks)();         // non-zero asks for quitting
+  void (*sweep_layer_changes)();
+  int (*render_window)(int window);  // compose a dirty window; non-zero asks for quitting
+  int (*present_frame)(int window);  // non-zero asks for quitting
+  void (*reset_dirty_rects)();
+  // Shows menu set `set` at screen position (x, y); returns the chosen command, 0 for none.
+  uint64_t (*show_popup_menu)(int set, int32_t x, int32_t y);
+
+  // ---- Shutdown ----
+  void (*stop_worker_threads)();
+  void (*release_gpu)();
+  void (*release_movies)();
+  void (*release_sound_device)();
+  void (*destroy_menus)();
+  int (*leave_full_screen)();        // 0 on success
+  void (*release_display_objects)();
+  void (*free_text_surfaces)();
+  void (*free_save_cache)();
+  void (*release_flash)();
+  void (*remove_tray_icon)();
+  void (*shutdown_resources)();
+};
+
+extern SubsystemHooks g_hooks;
+
+// Puts every entry back to its default.
+void ResetSubsystemHooks();
+
+}  // namespace korvel

@@ -1,0 +1,82 @@
+// The four engine windows.
+#include "core/window_record.h"
+
+#include <cstring>
+#include <new>
+
+namespace korvel {
+
+WindowRecord* g_windows[kWindowCount] = {};
+int32_t g_window_slots[kWindowCount] = {-1, -1, -1, -1};
+WindowMessageState g_window_messages;
+
+int CreateWindowRecords() {
+  FreeWindowRecords();
+  for (int i = 0; i < kWindowCount; ++i) {
+    g_windows[i] = new (std::nothrow) WindowRecord{};
+    if (g_windows[i] == nullptr) {
+      FreeWindowRecords();
+      return -1;
+    }
+    g_window_slots[i] = -1;
+    InitWindowRecord(g_windows[i], i);
+  }
+  return 0;
+}
+
+void FreeWindowRecords() {
+  for (auto& record : g_windows) {
+    delete record;
+    record = nullptr;
+  }
+  for (auto& slot : g_window_slots) slot = -1;
+}
+
+void InitWindowRecord(WindowRecord* record, int32_t index) {
+  record->index = index;
+  record->show_on_first_frame = 0;
+  record->focus = 0;
+  record->root_layer = nullptr;
+  record->cursor_activity = 0;
+  record->cursor_activity_stamp = 0;
+  record->creation_byte = 0;
+  record->handle = platform::kNoWindow;
+  g_window_messages.wheel_delta = 0;
+  g_window_messages.mouse_moved = 0;
+}
+
+void InitWindowObject(WindowRecord* record, const char* title) {
+  record->client_rect = {0, 0, record->logical_width, record->logical_height};
+  std::strncpy(record->title, title != nullptr ? title : "", sizeof(record->title) - 1);
+  record->title[sizeof(record->title) - 1] = '\0';
+  if (record->index != 0) record->show_on_first_frame = 1;
+  record->display_value = 256;
+  record->state = kWindowStateNormal;
+  record->minimise_allowed = 1;
+  record->main_flag = record->index == 0 ? 1 : 0;
+  for (auto& s : record->cursor_switches) s = 1;
+}
+
+WindowRecord* FindWindowRecord(platform::WindowId window) {
+  if (window == platform::kNoWindow) return nullptr;
+  for (auto* record : g_windows) {
+    if (record != nullptr && record->handle == window) return record;
+  }
+  return nullptr;
+}
+
+void ResetWindowMessages() {
+  g_window_messages.last_key.store(0);
+  g_window_messages.last_mouse_button.store(0);
+  g_window_messages.mouse_moved.store(0);
+  g_window_messages.wheel_delta.store(0);
+  g_window_messages.menu_command.store(0);
+  g_window_messages.close_requested.store(0);
+  g_window_messages.minimise_request.store(0);
+  g_window_messages.maximise_request.store(0);
+  g_window_messages.caption_double_click.store(0);
+  std::lock_guard lock(g_window_messages.dropped_lock);
+  g_window_messages.dropped_files.clear();
+}
+
+}  // namespace korvel

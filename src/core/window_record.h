@@ -1,0 +1,87 @@
+// The four engine windows (window 0 is the main window) and the message results they share with the
+// input poll and the script engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace korvel {
+
+struct NamedTreeNode;
+
+inline constexpr int kWindowCount = 4;
+
+// Window states.
+enum : uint8_t {
+  kWindowStateScriptClose = 0,  // the close button only raises the close-requested flag
+  kWindowStateNormal = 1,       // the close button asks the player first
+  kWindowStateClosing = 2,      // set by RequestQuit
+  kWindowStateDetached = 3,     // destroying the window does not end the program
+};
+
+// Fields that the main thread writes and the game thread reads (or the reverse) are atomics, so
+// the threaded frame loop shares them without a lock.
+struct WindowRecord {
+  int32_t index = 0;
+  int32_t logical_width = 0;
+  int32_t logical_height = 0;
+  uint32_t display_value = 256;     // set to 256 at initialisation; scripts may change it
+  uint8_t show_on_first_frame = 0;
+  std::atomic<uint8_t> state{0};
+  uint8_t main_flag = 0;
+  uint8_t minimise_allowed = 0;
+  uint8_t creation_byte = 0;        // 1 once the window has been created through the platform
+  char title[261] = {};             // code page 932
+  NamedTreeNode* root_layer = nullptr;
+  char menu_name[261] = {};
+  platform::Rect client_rect{};
+  std::atomic<platform::WindowId> handle{platform::kNoWindow};
+  std::atomic<uint8_t> focus{0};
+  std::atomic<int32_t> mouse_x{0}, mouse_y{0};
+  std::atomic<uint8_t> mouse_outside{1};       // outside 0..width-1 / 0..height-1
+  std::atomic<uint8_t> mouse_outside_wide{1};  // outside the area widened by the display offset
+  uint8_t cursor_switches[3] = {};
+  uint8_t cursor_activity = 0;
+  uint32_t cursor_activity_stamp = 0;
+  int32_t x = 0, y = 0;             // window position kept by the window command
+};
+
+// Results of window messages, read by the input poll and the system variables.
+struct WindowMessageState {
+  std::atomic<uint32_t> last_key{0};
+  std::atomic<uint32_t> last_mouse_button{0};  // 1 left, 2 right, 4 middle
+  std::atomic<uint8_t> mouse_moved{0};         // 0x80 when the mouse moved since the last frame
+  std::atomic<int16_t> wheel_delta{0};
+  std::atomic<uint64_t> menu_command{0};
+  std::atomic<uint8_t> close_requested{0};
+  std::atomic<uint8_t> minimise_request{0};    // window index + 1
+  std::atomic<uint8_t> maximise_request{0};
+  std::atomic<uint8_t> caption_double_click{0};
+  std::mutex dropped_lock;          // the game thread reads the list
+  std::vector<std::string> dropped_files;  // code page 932, at most 65536
+};
+
+extern WindowRecord* g_windows[kWindowCount];
+// Per window: kNoWindow-like -1 while closed, 1 once opened by the window command.
+extern int32_t g_window_slots[kWindowCount];
+extern WindowMessageState g_window_messages;
+
+// Allocates the four records, clears the handle slots and runs InitWindowRecord on each.
+int CreateWindowRecords();
+void FreeWindowRecords();
+void InitWindowRecord(WindowRecord* record, int32_t index);
+// Title (code page 932), client rectangle, state 1 and the switches set when a window is opened.
+void InitWindowObject(WindowRecord* record, const char* title);
+
+// The record whose platform window is `window`, or null.
+WindowRecord* FindWindowRecord(platform::WindowId window);
+
+// Clears the shared message results (wheel and mouse-moved byte after each frame's poll).
+void ResetWindowMessages();
+
+}  // namespace korvel

@@ -1,0 +1,50 @@
+// Connects the subsystems to the shell's hook table.
+#include "engine_wiring.h"
+
+#include <string>
+#include <vector>
+
+#include "core/appended_data.h"
+#include "core/program_paths.h"
+#include "core/subsystem_hooks.h"
+#include "resource/data_file_lookup.h"
+#include "script/project_config_file.h"
+#include "script/script_data.h"
+
+namespace korvel {
+
+namespace {
+
+int InitResources() {
+  InitResourceLookup(g_paths.game_folder);
+  g_resource.packs_inside_executable = g_appended.packs_inside_executable;
+  return 0;
+}
+
+// Compiled files and error texts come through the four data sources: 0 loaded, -1 not found,
+// -2 unreadable (already reported), -3 a pack could not be opened.
+int LoadCompiledFile(const char* name, std::vector<uint8_t>* out) {
+  out->clear();
+  ResourceLocator locator{};
+  const std::string path = std::string("krbin\\") + name;
+  const int32_t result = LoadDataFile(&locator, path.c_str(), false);
+  if (result == 0) return -1;
+  if (result == -2) return -3;
+  if (result < 0) return -2;
+  out->assign(locator.data, locator.data + locator.size);
+  FreeLocatorData(&locator);
+  return 0;
+}
+
+}  // namespace
+
+void WireSubsystems() {
+  ResetSubsystemHooks();
+  g_hooks.init_resources = InitResources;
+  g_hooks.shutdown_resources = ShutdownResourceLookup;
+  g_hooks.load_project_config = LoadProjectConfig;
+  g_hooks.load_script_data = LoadScriptData;
+  SetScriptDataLoader(LoadCompiledFile);
+}
+
+}  // namespace korvel

@@ -1,0 +1,105 @@
+// The interface each platform backend implements; the free functions of platform.h forward to the
+// active one. Backends also use the shared services declared at the end (event queue, keyboard
+// snapshot, main-thread requests, dialog log).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "platform/platform.h"
+
+namespace korvel::platform {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual BackendKind Kind() const = 0;
+  // Opens the backend. False: SDL found no display; headless found a malformed control file (it
+  // has printed the reason).
+  virtual bool Init() = 0;
+  virtual void Shutdown() = 0;
+  // Why Init failed, for the fall-back line on stderr.
+  virtual std::string InitError() const { return {}; }
+
+  virtual uint32_t NowMs() = 0;
+  virtual void SleepMs(uint32_t ms) = 0;
+  virtual void SetClockThread(bool owner) = 0;
+  virtual void AdvanceClockForTest(uint32_t ms) = 0;
+  // A main-thread request was queued: a main thread waiting in SleepMs must wake up to serve it.
+  virtual void WakeMainThread() = 0;
+
+  virtual WindowId CreateWindow(const WindowDesc& desc) = 0;
+  virtual void DestroyWindow(WindowId window) = 0;
+  virtual void ShowWindow(WindowId window, ShowCommand command) = 0;
+  virtual bool IsWindowVisible(WindowId window) = 0;
+  virtual bool IsWindowMinimized(WindowId window) = 0;
+  virtual void SetWindowTitle(WindowId window, std::string_view title_sjis) = 0;
+  virtual void SetWindowResizable(WindowId window, bool resizable) = 0;
+  virtual void SetWindowPosition(WindowId window, int32_t x, int32_t y) = 0;
+  virtual void SetWindowClientSize(WindowId window, int32_t width, int32_t height) = 0;
+  virtual bool GetWindowRect(WindowId window, Rect* rect) = 0;
+  virtual bool GetClientRect(WindowId window, Rect* rect) = 0;
+  virtual bool ScreenToClient(WindowId window, int32_t* x, int32_t* y) = 0;
+  virtual void RaiseWindow(WindowId window) = 0;
+  virtual bool GetWorkArea(Rect* area) = 0;
+  virtual DisplayMode GetDesktopMode() = 0;
+  virtual void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                            int32_t pitch, uint64_t frame) = 0;
+
+  // Main thread: moves the native events into the event queue.
+  virtual void PumpEvents() = 0;
+  virtual void GetCursorPos(int32_t* x, int32_t* y) = 0;
+  virtual void SetCursorPos(int32_t x, int32_t y) = 0;
+  virtual void ShowCursor(bool show) = 0;
+  virtual void BeginFrame(uint64_t frame) = 0;
+  virtual uint64_t FrameLimit() = 0;
+
+  virtual int32_t MessageBox(WindowId owner, std::string_view title_sjis,
+                             std::string_view text_sjis, uint32_t flags) = 0;
+  // Returns kIdExit; `on_edit` runs for each press of an enabled Edit button.
+  virtual int32_t ErrorDialog(WindowId owner, std::string_view title_sjis,
+                              std::string_view text_sjis, int edit_button, EditCallback on_edit,
+                              void* context) = 0;
+};
+
+std::unique_ptr<Backend> MakeHeadlessBackend();
+std::unique_ptr<Backend> MakeSdlBackend();
+
+// ---- Shared services for the backends ----------------------------------------------------------
+
+// The event queue (PostEvent adds; PollEvent takes through PopEvent).
+bool PopEvent(Event* event);
+void ClearEventQueue();
+
+// The keyboard snapshot: a key or mouse button went down or up. A press (up to down) toggles bit 0.
+void NoteKeyTransition(int virtual_key, bool down);
+void ClearKeyboardSnapshot();
+
+// The calling thread becomes the main thread (InitPlatform) or no thread is (ShutdownPlatform,
+// after serving what is still queued).
+void BindMainThread();
+void UnbindMainThread();
+// Called when a request is queued: wakes a main thread that waits inside the active backend.
+void WakeBackendMainThread();
+
+// Sleeps in real time; on the main thread, serves main-thread requests while waiting.
+void RealSleepMs(uint32_t ms);
+// Milliseconds of the monotonic clock, wrapping.
+uint32_t RealNowMs();
+// True while a main-thread request waits to be served.
+bool MainThreadRequestPending();
+
+// Sets the headless abort status (2) that HeadlessAbortStatus() reports; 0 clears it.
+void SetHeadlessAbortStatus(int status);
+
+// Runs `fn` on the main thread (at once when already there) and waits for it.
+template <typename F>
+void OnMainThread(F&& fn) {
+  using Fn = std::remove_reference_t<F>;
+  RunOnMainThread([](void* context) { (*static_cast<Fn*>(context))(); }, &fn);
+}
+
+}  // namespace korvel::platform

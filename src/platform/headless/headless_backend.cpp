@@ -1,0 +1,90 @@
+// The headless backend's life cycle: control settings at start, joysticks named by the input file,
+// frame dumps and the frame limit.
+#include <cinttypes>
+#include <cstdio>
+#include <set>
+
+#include "platform/headless/headless_state.h"
+
+namespace korvel::platform::headless {
+
+State g_state;
+
+namespace {
+
+void ResetState() {
+  std::lock_guard lock(g_state.mutex);
+  g_state.windows.clear();
+  g_state.active = kNoWindow;
+  g_state.cursor_x = g_state.cursor_y = 0;
+  g_state.cursor_shown = true;
+  g_state.answers.clear();
+  g_state.input.clear();
+  g_state.next_input = 0;
+  g_state.dump_dir.clear();
+  g_state.frame_limit = 0;
+}
+
+}  // namespace
+
+bool HeadlessBackend::Init() {
+  ResetState();
+  if (!LoadControl()) {
+    ResetState();
+    return false;
+  }
+  // Joysticks that the input file uses are there from the start.
+  std::lock_guard lock(g_state.mutex);
+  std::set<int32_t> joysticks;
+  for (const InputLine& line : g_state.input) {
+    if (line.action == InputAction::kJoyAxis || line.action == InputAction::kJoyButton) {
+      joysticks.insert(line.a);
+    }
+  }
+  for (int32_t index : joysticks) {
+    Event added;
+    added.kind = EventKind::kJoystickAdded;
+    added.value = index;
+    PostEvent(std::move(added));
+  }
+  return true;
+}
+
+void HeadlessBackend::Shutdown() {
+  ShutdownClock();
+  ResetState();
+}
+
+uint64_t HeadlessBackend::FrameLimit() {
+  std::lock_guard lock(g_state.mutex);
+  return g_state.frame_limit;
+}
+
+void HeadlessBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t width,
+                                   int32_t height, int32_t pitch, uint64_t frame) {
+  std::string path;
+  {
+    std::lock_guard lock(g_state.mutex);
+    if (g_state.dump_dir.empty()) return;
+    Event probe;
+    AddressEventLocked(&probe, window);
+    if (probe.window == kNoWindow) return;
+    char name[64];
+    std::snprintf(name, sizeof name, "/w%d-%06" PRIu64 ".png", probe.engine_index, frame);
+    path = g_state.dump_dir + name;
+  }
+  std::string error;
+  if (!WriteFramePng(path, bgra, width, height, pitch, &error)) {
+    std::fprintf(stderr, "korvel: frame dump %s not written: %s\n", path.c_str(), error.c_str());
+  }
+}
+
+}  // namespace korvel::platform::headless
+
+namespace korvel::platform {
+
+std::unique_ptr<Backend> MakeHeadlessBackend() {
+  return std::make_unique<headless::HeadlessBackend>();
+}
+
+}  // namespace korvel::platform

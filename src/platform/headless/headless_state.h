@@ -1,0 +1,145 @@
+// The headless backend: its records, the backend class (its methods live in the headless_*.cpp
+// files by topic) and the parsers of the control files.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace korvel::platform::headless {
+
+// ---- Records ------------------------------------------------------------------------------------
+
+enum class InputAction : uint8_t {
+  kKeyDown, kKeyUp, kMouseMove, kMouseDown, kMouseUp, kWheel, kFocusLost, kFocusGained, kClose,
+  kDrop, kJoyAxis, kJoyButton,
+};
+
+// One line of the input file: a, b, c are the numbers of the event (key code; x, y; button code;
+// joystick index, axis or button, value or 1/0).
+struct InputLine {
+  uint64_t frame = 0;
+  InputAction action = InputAction::kKeyDown;
+  int32_t a = 0, b = 0, c = 0;
+  std::vector<std::string> paths;
+};
+
+enum class AnswerKind : uint8_t { kCode, kText, kMenu };
+
+struct Answer {
+  AnswerKind kind = AnswerKind::kCode;
+  int32_t code = 0;  // result code or menu command
+  std::string text;  // text answer, UTF-8
+  std::string raw;   // the line as written
+};
+
+struct Window {
+  bool alive = false;
+  std::string title;  // code page 932
+  int32_t x = 0, y = 0, width = 0, height = 0;  // client origin (screen) and size
+  int32_t restore_x = 0, restore_y = 0, restore_width = 0, restore_height = 0;
+  bool visible = false, minimized = false, maximized = false, resizable = false;
+  int32_t engine_index = 0;
+};
+
+struct State {
+  std::mutex mutex;
+  std::vector<Window> windows;  // indexed by WindowId; ids are not reused
+  WindowId active = kNoWindow;
+  int32_t cursor_x = 0, cursor_y = 0;
+  bool cursor_shown = true;
+  std::deque<Answer> answers;
+  std::vector<InputLine> input;  // sorted by frame, file order kept within a frame
+  size_t next_input = 0;
+  std::string dump_dir;
+  uint64_t frame_limit = 0;
+};
+
+extern State g_state;
+
+// ---- Parsers (true on success; `empty` for blank and comment lines) ---------------------------
+
+bool ParseInputLine(std::string_view line, InputLine* out, bool* empty, std::string* error);
+bool ParseAnswerLine(std::string_view line, Answer* out, bool* empty, std::string* error);
+// Decimal, or hexadecimal after "0x"; the whole text must be the number and fit the range.
+bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t* value);
+
+// Reads KORVEL_CLOCK_START, KORVEL_FRAMES, KORVEL_DUMP, KORVEL_INPUT and KORVEL_ANSWERS into the
+// state and the clock; false after a line on stderr when one is malformed.
+bool LoadControl();
+// Writes a BGRA frame as an RGBA PNG; false with the reason.
+bool WriteFramePng(const std::string& path, const uint8_t* bgra, int32_t width, int32_t height,
+                   int32_t pitch, std::string* error);
+
+// ---- Clock (headless_clock.cpp) -----------------------------------------------------------------
+
+void InitClock(uint32_t start);
+// Releases every waiting sleeper for good.
+void ShutdownClock();
+uint32_t ClockNow();
+void ClockSleep(uint32_t ms);
+void ClockSetOwner(bool owner);
+void ClockAdvance(uint32_t ms);
+void ClockWakeMain();
+
+// ---- Windows and input (headless_windows.cpp, headless_input.cpp) ------------------------------
+
+// Fills the window fields of `event` for `window` (kNoWindow when it does not exist). Lock held.
+void AddressEventLocked(Event* event, WindowId window);
+// The live window with engine index 0, else kNoWindow. Lock held.
+WindowId MainWindowLocked();
+// Makes `window` the active one, posting the kActivate pair; kNoWindow deactivates. Lock held.
+void ActivateLocked(WindowId window);
+void ApplyInput(uint64_t frame);
+
+// ---- The backend --------------------------------------------------------------------------------
+
+class HeadlessBackend final : public Backend {
+ public:
+  BackendKind Kind() const override { return BackendKind::kHeadless; }
+  bool Init() override;
+  void Shutdown() override;
+
+  uint32_t NowMs() override { return ClockNow(); }
+  void SleepMs(uint32_t ms) override { ClockSleep(ms); }
+  void SetClockThread(bool owner) override { ClockSetOwner(owner); }
+  void AdvanceClockForTest(uint32_t ms) override { ClockAdvance(ms); }
+  void WakeMainThread() override { ClockWakeMain(); }
+
+  WindowId CreateWindow(const WindowDesc& desc) override;
+  void DestroyWindow(WindowId window) override;
+  void ShowWindow(WindowId window, ShowCommand command) override;
+  bool IsWindowVisible(WindowId window) override;
+  bool IsWindowMinimized(WindowId window) override;
+  void SetWindowTitle(WindowId window, std::string_view title_sjis) override;
+  void SetWindowResizable(WindowId window, bool resizable) override;
+  void SetWindowPosition(WindowId window, int32_t x, int32_t y) override;
+  void SetWindowClientSize(WindowId window, int32_t width, int32_t height) override;
+  bool GetWindowRect(WindowId window, Rect* rect) override;
+  bool GetClientRect(WindowId window, Rect* rect) override;
+  bool ScreenToClient(WindowId window, int32_t* x, int32_t* y) override;
+  void RaiseWindow(WindowId window) override;
+  bool GetWorkArea(Rect* area) override;
+  DisplayMode GetDesktopMode() override;
+  void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                    int32_t pitch, uint64_t frame) override;
+
+  void PumpEvents() override {}
+  void GetCursorPos(int32_t* x, int32_t* y) override;
+  void SetCursorPos(int32_t x, int32_t y) override;
+  void ShowCursor(bool show) override;
+  void BeginFrame(uint64_t frame) override { ApplyInput(frame); }
+  uint64_t FrameLimit() override;
+
+  int32_t MessageBox(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
+                     uint32_t flags) override;
+  int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
+                      int edit_button, EditCallback on_edit, void* context) override;
+};
+
+}  // namespace korvel::platform::headless

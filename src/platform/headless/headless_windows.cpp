@@ -1,0 +1,252 @@
+// Headless windows: records of title, position, size and show state, with the events a window
+// manager would send (activation, size, move). The desktop is 1920 x 1080 with no task bar.
+#include "platform/headless/headless_api.h"
+#include "platform/headless/headless_state.h"
+#include "platform/text_encoding.h"
+
+namespace korvel::platform::headless {
+namespace {
+
+constexpr int32_t kDesktopWidth = 1920;
+constexpr int32_t kDesktopHeight = 1080;
+
+Window* Find(WindowId id) {
+  if (id < 0 || static_cast<size_t>(id) >= g_state.windows.size()) return nullptr;
+  Window& window = g_state.windows[static_cast<size_t>(id)];
+  return window.alive ? &window : nullptr;
+}
+
+void PostLocked(EventKind kind, WindowId id, int32_t value = 0, int32_t x = 0, int32_t y = 0) {
+  Event event;
+  event.kind = kind;
+  event.value = value;
+  event.x = x;
+  event.y = y;
+  AddressEventLocked(&event, id);
+  PostEvent(std::move(event));
+}
+
+// Moves and sizes a window, posting kMoved / kSized for what changed.
+void PlaceLocked(WindowId id, Window* w, int32_t x, int32_t y, int32_t width, int32_t height) {
+  const bool moved = x != w->x || y != w->y;
+  const bool sized = width != w->width || height != w->height;
+  w->x = x;
+  w->y = y;
+  w->width = width;
+  w->height = height;
+  if (moved) PostLocked(EventKind::kMoved, id, 0, x, y);
+  if (sized) PostLocked(EventKind::kSized, id, 0, width, height);
+}
+
+}  // namespace
+
+void AddressEventLocked(Event* event, WindowId window) {
+  const Window* w = Find(window);
+  event->window = w != nullptr ? window : kNoWindow;
+  event->engine_index = w != nullptr ? w->engine_index : -1;
+}
+
+WindowId MainWindowLocked() {
+  for (size_t i = 0; i < g_state.windows.size(); ++i) {
+    if (g_state.windows[i].alive && g_state.windows[i].engine_index == 0) {
+      return static_cast<WindowId>(i);
+    }
+  }
+  return kNoWindow;
+}
+
+void ActivateLocked(WindowId window) {
+  if (window == g_state.active) return;
+  if (Find(g_state.active) != nullptr) PostLocked(EventKind::kActivate, g_state.active, 0);
+  g_state.active = Find(window) != nullptr ? window : kNoWindow;
+  if (g_state.active != kNoWindow) PostLocked(EventKind::kActivate, g_state.active, 1);
+}
+
+WindowId HeadlessBackend::CreateWindow(const WindowDesc& desc) {
+  std::lock_guard lock(g_state.mutex);
+  Window w;
+  w.alive = true;
+  w.title = desc.title;
+  w.x = desc.x;
+  w.y = desc.y;
+  w.width = desc.client_width;
+  w.height = desc.client_height;
+  w.resizable = desc.resizable;
+  w.engine_index = desc.engine_index;
+  g_state.windows.push_back(std::move(w));
+  return static_cast<WindowId>(g_state.windows.size() - 1);
+}
+
+void HeadlessBackend::DestroyWindow(WindowId window) {
+  std::lock_guard lock(g_state.mutex);
+  Window* w = Find(window);
+  if (w == nullptr) return;
+  if (g_state.active == window) ActivateLocked(kNoWindow);
+  *w = Window{};
+}
+
+void HeadlessBackend::ShowWindow(WindowId window, ShowCommand command) {
+  std::lock_guard lock(g_state.mutex);
+  Window* w = Find(window);
+  if (w == nullptr) return;
+  switch (command) {
+    case ShowCommand::kHide:
+      w->visible = false;
+      if (g_state.active == window) ActivateLocked(kNoWindow);
+      break;
+    case ShowCommand::kShow:
+      w->visible = true;
+      if (!w->minimized) ActivateLocked(window);
+      break;
+    case ShowCommand::kMinimize:
+      w->visible = w->minimized = true;
+      if (g_state.active == window) ActivateLocked(kNoWindow);
+      break;
+    case ShowCommand::kRestore:
+      w->visible = true;
+      w->minimized = false;
+      if (w->maximized) {
+        w->maximized = false;
+        PlaceLocked(window, w, w->restore_x, w->restore_y, w->restore_width, w->restore_height);
+      }
+      ActivateLocked(window);
+      break;
+    case ShowCommand::kMaximize:
+      w->visible = true;
+      w->minimized = false;
+      if (!w->maximized) {
+        w->maximized = true;
+        w->restore_x = w->x;
+        w->restore_y = w->y;
+        w->restore_width = w->width;
+        w->restore_height = w->height;
+        PlaceLocked(window, w, 0, 0, kDesktopWidth, kDesktopHeight);
+      }
+      ActivateLocked(window);
+      break;
+  }
+}
+
+bool HeadlessBackend::IsWindowVisible(WindowId window) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  return w != nullptr && w->visible;
+}
+
+bool HeadlessBackend::IsWindowMinimized(WindowId window) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  return w != nullptr && w->minimized;
+}
+
+void HeadlessBackend::SetWindowTitle(WindowId window, std::string_view title_sjis) {
+  std::lock_guard lock(g_state.mutex);
+  if (Window* w = Find(window)) w->title = std::string(title_sjis.substr(0, title_sjis.find('\0')));
+}
+
+void HeadlessBackend::SetWindowResizable(WindowId window, bool resizable) {
+  std::lock_guard lock(g_state.mutex);
+  if (Window* w = Find(window)) w->resizable = resizable;
+}
+
+void HeadlessBackend::SetWindowPosition(WindowId window, int32_t x, int32_t y) {
+  std::lock_guard lock(g_state.mutex);
+  if (Window* w = Find(window)) PlaceLocked(window, w, x, y, w->width, w->height);
+}
+
+void HeadlessBackend::SetWindowClientSize(WindowId window, int32_t width, int32_t height) {
+  std::lock_guard lock(g_state.mutex);
+  if (width < 0 || height < 0) return;
+  if (Window* w = Find(window)) PlaceLocked(window, w, w->x, w->y, width, height);
+}
+
+// Headless windows have no frame: the outer rectangle is the client area.
+bool HeadlessBackend::GetWindowRect(WindowId window, Rect* rect) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  if (w == nullptr) return false;
+  *rect = Rect{w->x, w->y, w->x + w->width, w->y + w->height};
+  return true;
+}
+
+bool HeadlessBackend::GetClientRect(WindowId window, Rect* rect) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  if (w == nullptr) return false;
+  *rect = Rect{0, 0, w->width, w->height};
+  return true;
+}
+
+bool HeadlessBackend::ScreenToClient(WindowId window, int32_t* x, int32_t* y) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  if (w == nullptr) return false;
+  *x -= w->x;
+  *y -= w->y;
+  return true;
+}
+
+void HeadlessBackend::RaiseWindow(WindowId window) {
+  std::lock_guard lock(g_state.mutex);
+  if (Find(window) != nullptr) ActivateLocked(window);
+}
+
+bool HeadlessBackend::GetWorkArea(Rect* area) {
+  *area = Rect{0, 0, kDesktopWidth, kDesktopHeight};
+  return true;
+}
+
+DisplayMode HeadlessBackend::GetDesktopMode() {
+  return DisplayMode{kDesktopWidth, kDesktopHeight, 32, 60};
+}
+
+void HeadlessBackend::GetCursorPos(int32_t* x, int32_t* y) {
+  std::lock_guard lock(g_state.mutex);
+  *x = g_state.cursor_x;
+  *y = g_state.cursor_y;
+}
+
+void HeadlessBackend::SetCursorPos(int32_t x, int32_t y) {
+  std::lock_guard lock(g_state.mutex);
+  g_state.cursor_x = x;
+  g_state.cursor_y = y;
+}
+
+void HeadlessBackend::ShowCursor(bool show) {
+  std::lock_guard lock(g_state.mutex);
+  g_state.cursor_shown = show;
+}
+
+}  // namespace korvel::platform::headless
+
+namespace korvel::platform {
+
+bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info) {
+  using namespace headless;
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  if (w == nullptr) return false;
+  info->title = Cp932ToUtf8(w->title);
+  info->x = w->x;
+  info->y = w->y;
+  info->width = w->width;
+  info->height = w->height;
+  info->visible = w->visible;
+  info->minimized = w->minimized;
+  info->maximized = w->maximized;
+  info->resizable = w->resizable;
+  info->engine_index = w->engine_index;
+  return true;
+}
+
+WindowId HeadlessActiveWindow() {
+  std::lock_guard lock(headless::g_state.mutex);
+  return headless::g_state.active;
+}
+
+bool HeadlessCursorShown() {
+  std::lock_guard lock(headless::g_state.mutex);
+  return headless::g_state.cursor_shown;
+}
+
+}  // namespace korvel::platform

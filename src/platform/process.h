@@ -1,0 +1,31 @@
+// Processes: the running executable, starting programs (posix_spawn, descriptors close on exec) and
+// the program that the desktop associates with a file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvel::platform {
+
+// The running executable's real path (UTF-8).
+std::string ExecutablePath();
+
+// Starts `program` (a path, or a name searched on PATH) with `args` (argv[1..]); returns the process
+// id, or -1. The child keeps no descriptor of ours.
+int64_t StartProcess(const std::string& program, const std::vector<std::string>& args);
+// Waits for a started process; returns its exit status, or -1.
+int WaitProcess(int64_t pid);
+
+// The program associated with a file: the Exec of the desktop entry that `xdg-mime` names for the
+// file's type, as an argv vector (field codes removed). Empty when there is none.
+std::vector<std::string> FindAssociatedProgram(const std::string& path);
+// Splits a desktop entry's Exec value into arguments and removes its field codes (%f, %U, ...).
+std::vector<std::string> SplitExecLine(const std::string& exec);
+
+// Installs SIGTERM/SIGINT handlers that turn the signal into EventKind::kTerminate.
+void InstallTerminationHandlers();
+// True once a termination signal arrived (cleared by taking it).
+bool TakeTerminationRequest();
+
+}  // namespace korvel::platform

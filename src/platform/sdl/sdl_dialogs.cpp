@@ -1,0 +1,96 @@
+// Message boxes and the error dialog through SDL_ShowMessageBox, with the buttons, default button
+// and result codes of Windows' MessageBox. Edit in the error dialog runs its callback and shows
+// the dialog again.
+#include "platform/sdl/sdl_state.h"
+
+namespace korvel::platform::sdl {
+namespace {
+
+struct Button {
+  int32_t id;
+  const char* label;
+};
+
+struct ButtonSet {
+  int count;
+  Button buttons[3];
+  int32_t closed;  // the result when the box is closed without a button (Esc, window close)
+};
+
+ButtonSet ButtonsOf(uint32_t flags) {
+  const Button ok{kIdOk, "OK"}, cancel{kIdCancel, "Cancel"}, yes{kIdYes, "Yes"}, no{kIdNo, "No"};
+  const Button abort{kIdAbort, "Abort"}, retry{kIdRetry, "Retry"}, ignore{kIdIgnore, "Ignore"};
+  switch (flags & kMbButtonsMask) {
+    case kMbOkCancel: return {2, {ok, cancel, {}}, kIdCancel};
+    case kMbAbortRetryIgnore: return {3, {abort, retry, ignore}, kIdAbort};
+    case kMbYesNoCancel: return {3, {yes, no, cancel}, kIdCancel};
+    case kMbYesNo: return {2, {yes, no, {}}, kIdNo};
+    case kMbRetryCancel: return {2, {retry, cancel, {}}, kIdCancel};
+    default: return {1, {ok, {}, {}}, kIdOk};
+  }
+}
+
+Uint32 IconOf(uint32_t flags) {
+  switch (flags & kMbIconMask) {
+    case kMbIconError: return SDL_MESSAGEBOX_ERROR;
+    case kMbIconWarning: return SDL_MESSAGEBOX_WARNING;
+    default: return SDL_MESSAGEBOX_INFORMATION;
+  }
+}
+
+// Shows one box; returns the chosen button's id, or `set.closed`.
+int32_t ShowBox(WindowId owner, const std::string& title, const std::string& text, Uint32 icon,
+                const ButtonSet& set, int default_index) {
+  int32_t result = set.closed;
+  OnMainThread([&] {
+    SDL_MessageBoxButtonData buttons[3] = {};
+    for (int i = 0; i < set.count; ++i) {
+      buttons[i].buttonid = set.buttons[i].id;
+      buttons[i].text = set.buttons[i].label;
+      if (i == default_index) buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+      if (set.buttons[i].id == set.closed) {
+        buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+      }
+    }
+    const Window* record = FindWindow(owner);
+    SDL_MessageBoxData data{};
+    data.flags = icon | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    data.window = record != nullptr ? record->handle : nullptr;
+    data.title = title.c_str();
+    data.message = text.c_str();
+    data.numbuttons = set.count;
+    data.buttons = buttons;
+    int chosen = -1;
+    if (SDL_ShowMessageBox(&data, &chosen) == 0 && chosen >= 0) result = chosen;
+  });
+  return result;
+}
+
+}  // namespace
+
+int32_t SdlBackend::MessageBox(WindowId owner, std::string_view title_sjis,
+                               std::string_view text_sjis, uint32_t flags) {
+  const ButtonSet set = ButtonsOf(flags);
+  int default_index = 0;
+  if ((flags & kMbDefButtonMask) == kMbDefButton2) default_index = 1;
+  if ((flags & kMbDefButtonMask) == kMbDefButton3) default_index = 2;
+  if (default_index >= set.count) default_index = 0;
+  return ShowBox(owner, SdlText(title_sjis), SdlText(text_sjis), IconOf(flags), set,
+                 default_index);
+}
+
+int32_t SdlBackend::ErrorDialog(WindowId owner, std::string_view title_sjis,
+                                std::string_view text_sjis, int edit_button, EditCallback on_edit,
+                                void* context) {
+  const std::string title = SdlText(title_sjis);
+  const std::string text = SdlText(text_sjis);
+  // SDL cannot show a disabled button: a disabled Edit is left out.
+  ButtonSet set{1, {{kIdExit, "Exit"}, {}, {}}, kIdExit};
+  if (edit_button == 1) set = ButtonSet{2, {{kIdEdit, "Edit"}, {kIdExit, "Exit"}, {}}, kIdExit};
+  while (ShowBox(owner, title, text, SDL_MESSAGEBOX_ERROR, set, 0) == kIdEdit) {
+    if (on_edit != nullptr) on_edit(context);
+  }
+  return kIdExit;
+}
+
+}  // namespace korvel::platform::sdl

@@ -1,0 +1,96 @@
+// The SDL backend: its records (touched on the main thread only) and the backend class, whose
+// methods live in the sdl_*.cpp files by topic. Every method may be called from any thread; SDL
+// work is handed to the main thread.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace korvel::platform::sdl {
+
+inline constexpr int kMaxJoysticks = 16;
+
+struct Window {
+  SDL_Window* handle = nullptr;
+  int32_t engine_index = 0;
+  bool accept_drops = true;
+};
+
+struct Joystick {
+  SDL_Joystick* handle = nullptr;
+  SDL_JoystickID id = -1;
+};
+
+struct State {
+  std::vector<Window> windows;  // indexed by WindowId; ids are not reused
+  // Files of a drop in progress (SDL_DROPFILE until SDL_DROPCOMPLETE).
+  std::vector<std::string> drop_paths;
+  WindowId drop_window = kNoWindow;
+  Joystick joysticks[kMaxJoysticks];
+  bool joysticks_ready = false;
+  std::string init_error;
+};
+
+extern State g_sdl;
+
+// The record of a live window, or null.
+Window* FindWindow(WindowId window);
+// The WindowId of an SDL window id, or kNoWindow.
+WindowId WindowFromSdlId(uint32_t sdl_id);
+// Fills the window fields of an event.
+void AddressEvent(Event* event, WindowId window);
+// Turns one SDL event into platform events.
+void TranslateEvent(const SDL_Event& event);
+void CloseJoysticks();
+// Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
+std::string SdlText(std::string_view sjis);
+
+class SdlBackend final : public Backend {
+ public:
+  BackendKind Kind() const override { return BackendKind::kSdl; }
+  bool Init() override;
+  void Shutdown() override;
+  std::string InitError() const override { return g_sdl.init_error; }
+
+  uint32_t NowMs() override { return RealNowMs(); }
+  void SleepMs(uint32_t ms) override { RealSleepMs(ms); }
+  void SetClockThread(bool /*owner*/) override {}
+  void AdvanceClockForTest(uint32_t /*ms*/) override {}
+  void WakeMainThread() override {}
+
+  WindowId CreateWindow(const WindowDesc& desc) override;
+  void DestroyWindow(WindowId window) override;
+  void ShowWindow(WindowId window, ShowCommand command) override;
+  bool IsWindowVisible(WindowId window) override;
+  bool IsWindowMinimized(WindowId window) override;
+  void SetWindowTitle(WindowId window, std::string_view title_sjis) override;
+  void SetWindowResizable(WindowId window, bool resizable) override;
+  void SetWindowPosition(WindowId window, int32_t x, int32_t y) override;
+  void SetWindowClientSize(WindowId window, int32_t width, int32_t height) override;
+  bool GetWindowRect(WindowId window, Rect* rect) override;
+  bool GetClientRect(WindowId window, Rect* rect) override;
+  bool ScreenToClient(WindowId window, int32_t* x, int32_t* y) override;
+  void RaiseWindow(WindowId window) override;
+  bool GetWorkArea(Rect* area) override;
+  DisplayMode GetDesktopMode() override;
+  void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                    int32_t pitch, uint64_t frame) override;
+
+  void PumpEvents() override;
+  void GetCursorPos(int32_t* x, int32_t* y) override;
+  void SetCursorPos(int32_t x, int32_t y) override;
+  void ShowCursor(bool show) override;
+  void BeginFrame(uint64_t /*frame*/) override {}
+  uint64_t FrameLimit() override { return 0; }
+
+  int32_t MessageBox(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
+                     uint32_t flags) override;
+  int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
+                      int edit_button, EditCallback on_edit, void* context) override;
+};
+
+}  // namespace korvel::platform::sdl

@@ -1,0 +1,232 @@
+// SDL windows: creation (hidden), show state, title, geometry with the window manager's frame,
+// the desktop's work area and mode, and frame presentation through the window surface.
+#include "platform/sdl/sdl_state.h"
+
+namespace korvel::platform::sdl {
+namespace {
+
+struct Borders {
+  int top = 0, left = 0, bottom = 0, right = 0;
+};
+
+// The frame the window manager draws around the client area (zero until it tells).
+Borders BordersOf(SDL_Window* handle) {
+  Borders b;
+  if (SDL_GetWindowBordersSize(handle, &b.top, &b.left, &b.bottom, &b.right) != 0) return Borders{};
+  return b;
+}
+
+}  // namespace
+
+WindowId SdlBackend::CreateWindow(const WindowDesc& desc) {
+  WindowId id = kNoWindow;
+  OnMainThread([&] {
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (desc.resizable) flags |= SDL_WINDOW_RESIZABLE;
+    if (desc.borderless) flags |= SDL_WINDOW_BORDERLESS;
+    if (desc.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    if (desc.utility) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+    const int width = desc.client_width > 0 ? desc.client_width : 1;
+    const int height = desc.client_height > 0 ? desc.client_height : 1;
+    SDL_Window* handle =
+        SDL_CreateWindow(SdlText(desc.title).c_str(), desc.x, desc.y, width, height, flags);
+    if (handle == nullptr) return;
+    Window record;
+    record.handle = handle;
+    record.engine_index = desc.engine_index;
+    record.accept_drops = desc.accept_drops;
+    g_sdl.windows.push_back(record);
+    id = static_cast<WindowId>(g_sdl.windows.size() - 1);
+  });
+  return id;
+}
+
+void SdlBackend::DestroyWindow(WindowId window) {
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    SDL_DestroyWindow(record->handle);
+    *record = Window{};
+    if (g_sdl.drop_window == window) {
+      g_sdl.drop_window = kNoWindow;
+      g_sdl.drop_paths.clear();
+    }
+  });
+}
+
+void SdlBackend::ShowWindow(WindowId window, ShowCommand command) {
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    SDL_Window* handle = record->handle;
+    switch (command) {
+      case ShowCommand::kHide:
+        SDL_HideWindow(handle);
+        break;
+      case ShowCommand::kShow:
+        SDL_ShowWindow(handle);
+        break;
+      case ShowCommand::kMinimize:
+        SDL_ShowWindow(handle);
+        SDL_MinimizeWindow(handle);
+        break;
+      case ShowCommand::kRestore:
+        SDL_ShowWindow(handle);
+        SDL_RestoreWindow(handle);
+        break;
+      case ShowCommand::kMaximize:
+        SDL_ShowWindow(handle);
+        SDL_MaximizeWindow(handle);
+        break;
+    }
+  });
+}
+
+bool SdlBackend::IsWindowVisible(WindowId window) {
+  bool visible = false;
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) {
+      visible = (SDL_GetWindowFlags(record->handle) & SDL_WINDOW_SHOWN) != 0;
+    }
+  });
+  return visible;
+}
+
+bool SdlBackend::IsWindowMinimized(WindowId window) {
+  bool minimized = false;
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) {
+      minimized = (SDL_GetWindowFlags(record->handle) & SDL_WINDOW_MINIMIZED) != 0;
+    }
+  });
+  return minimized;
+}
+
+void SdlBackend::SetWindowTitle(WindowId window, std::string_view title_sjis) {
+  const std::string title = SdlText(title_sjis);
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) SDL_SetWindowTitle(record->handle, title.c_str());
+  });
+}
+
+void SdlBackend::SetWindowResizable(WindowId window, bool resizable) {
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) {
+      SDL_SetWindowResizable(record->handle, resizable ? SDL_TRUE : SDL_FALSE);
+    }
+  });
+}
+
+// `x`, `y` place the outer top-left corner, as Windows does; SDL places the client area.
+void SdlBackend::SetWindowPosition(WindowId window, int32_t x, int32_t y) {
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) {
+      const Borders b = BordersOf(record->handle);
+      SDL_SetWindowPosition(record->handle, x + b.left, y + b.top);
+    }
+  });
+}
+
+void SdlBackend::SetWindowClientSize(WindowId window, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return;
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) SDL_SetWindowSize(record->handle, width, height);
+  });
+}
+
+bool SdlBackend::GetWindowRect(WindowId window, Rect* rect) {
+  bool found = false;
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(record->handle, &x, &y);
+    SDL_GetWindowSize(record->handle, &w, &h);
+    const Borders b = BordersOf(record->handle);
+    *rect = Rect{x - b.left, y - b.top, x + w + b.right, y + h + b.bottom};
+    found = true;
+  });
+  return found;
+}
+
+bool SdlBackend::GetClientRect(WindowId window, Rect* rect) {
+  bool found = false;
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(record->handle, &w, &h);
+    *rect = Rect{0, 0, w, h};
+    found = true;
+  });
+  return found;
+}
+
+bool SdlBackend::ScreenToClient(WindowId window, int32_t* x, int32_t* y) {
+  bool found = false;
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(record->handle, &wx, &wy);
+    *x -= wx;
+    *y -= wy;
+    found = true;
+  });
+  return found;
+}
+
+void SdlBackend::RaiseWindow(WindowId window) {
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) SDL_RaiseWindow(record->handle);
+  });
+}
+
+bool SdlBackend::GetWorkArea(Rect* area) {
+  bool found = false;
+  OnMainThread([&] {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayUsableBounds(0, &bounds) != 0) return;
+    *area = Rect{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+    found = true;
+  });
+  return found;
+}
+
+DisplayMode SdlBackend::GetDesktopMode() {
+  DisplayMode result;
+  OnMainThread([&] {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return;
+    result.width = mode.w;
+    result.height = mode.h;
+    // Windows counts the padding byte: a 24-bit X visual is a 32-bit desktop.
+    result.bits_per_pixel = static_cast<int32_t>(SDL_BYTESPERPIXEL(mode.format)) * 8;
+    result.refresh_hz = mode.refresh_rate;
+  });
+  return result;
+}
+
+void SdlBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                              int32_t pitch, uint64_t /*frame*/) {
+  if (bgra == nullptr || width <= 0 || height <= 0 ||
+      static_cast<int64_t>(pitch) < static_cast<int64_t>(width) * 4) {
+    return;
+  }
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr) return;
+    SDL_Surface* target = SDL_GetWindowSurface(record->handle);
+    if (target == nullptr) return;
+    // BGRA bytes in memory are SDL's BGRA32 on any byte order (ARGB8888 on little-endian).
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint8_t*>(bgra), width, height, 32, pitch, SDL_PIXELFORMAT_BGRA32);
+    if (source == nullptr) return;
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(record->handle);
+  });
+}
+
+}  // namespace korvel::platform::sdl

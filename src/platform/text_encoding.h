@@ -1,0 +1,15 @@
+// Code page 932 (Shift-JIS as Windows has it) to and from UTF-8. Engine strings stay code page 932;
+// only the platform layer converts, at the edge (file names, window titles, dialogs, stderr).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvel::platform {
+
+// What cannot be converted becomes "?". A lead byte followed by NUL or by the end is one byte.
+// Conversion stops at the first NUL, so a fixed-size buffer can be passed whole.
+std::string Cp932ToUtf8(std::string_view sjis);
+std::string Utf8ToCp932(std::string_view utf8);
+
+}  // namespace korvel::platform

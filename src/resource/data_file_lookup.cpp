@@ -1,0 +1,176 @@
+// The source order of data-file lookups and the completion of media names.
+#include "resource/data_file_lookup.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "core/engine_state.h"
+#include "core/error_report.h"
+#include "core/named_tree.h"
+#include "core/shift_jis.h"
+#include "resource/compiler_output.h"
+#include "resource/loose_files.h"
+#include "resource/pack_source.h"
+#include "resource/preload_banks.h"
+
+namespace korvel {
+
+ResourceLookupState g_resource;
+
+namespace {
+
+int32_t FindOnDisk(ResourceLocator* locator, const char* name, bool want_type) {
+  if (FileExistsOnDisk(name) == 0) return 0;
+  locator->source = kSourceDisk;
+  if (want_type) locator->type = TypeFromExtension(name);
+  return kSourceDisk;
+}
+
+constexpr const char* kImageExtensions[] = {nullptr, ".png", ".bmp", ".jpg", ".gif"};
+constexpr const char* kSoundExtensions[] = {nullptr, ".ogg", ".wav"};
+
+}  // namespace
+
+int32_t FindDataFile(ResourceLocator* locator, const char* name, bool want_type) {
+  locator->source = kSourceNone;
+  locator->type = kTypeOther;
+  if (FindInPreloadBanks(locator, name) != 0) return kSourcePreloadBank;
+  if (FindInCompilerOutput(locator, name) != 0) return kSourceCompilerOutput;
+  if (!g_resource.packs_inside_executable && FindOnDisk(locator, name, want_type) != 0) {
+    return kSourceDisk;
+  }
+  const int32_t pack = FindInPackFiles(locator, name);
+  if (pack < 0) return -2;
+  if (pack > 0) return kSourcePack;
+  if (g_resource.packs_inside_executable && FindOnDisk(locator, name, want_type) != 0) {
+    return kSourceDisk;
+  }
+  return 0;
+}
+
+int32_t LoadLocatedFile(ResourceLocator* locator, const char* name) {
+  switch (locator->source) {
+    case kSourcePreloadBank:
+      return LoadFromPreloadBank(locator, name);
+    case kSourceCompilerOutput:
+      return LoadFromCompilerOutput(locator, name);
+    case kSourceDisk:
+      return LoadFromDisk(locator, name);
+    case kSourcePack:
+      return LoadFromPackFile(locator, name);
+    default:
+      ReportError(104060, true, name);
+      return -3;
+  }
+}
+
+int32_t LoadDataFile(ResourceLocator* locator, const char* name, bool want_type) {
+  std::unique_lock<std::recursive_mutex> lock(EngineLock());
+  const int32_t source = FindDataFile(locator, name, want_type);
+  if (source <= 0) return source;
+  // Memory sources are copied under the lock; disk and pack reads need not hold it.
+  if (source == kSourceDisk || source == kSourcePack) lock.unlock();
+  return LoadLocatedFile(locator, name) == 0 ? source : -3;
+}
+
+int32_t ReadDataFile(ResourceLocator* locator, const char* name, bool want_type) {
+  const int32_t result = LoadDataFile(locator, name, want_type);
+  if (result > 0) return 0;
+  if (result == 0) ReportError(104060, true, name);
+  if (result == -2) ReportError(901040, true, name);
+  return -1;
+}
+
+int32_t LocateMediaFile(ResourceLocator* locator, std::string* output_name, const char* name,
+                        int32_t media_class) {
+  output_name->clear();
+  locator->source = kSourceNone;
+  locator->type = kTypeOther;
+
+  const size_t length = strnlen(name, kMaxObjectNameLength + 1);
+  if (length > kMaxObjectNameLength) {
+    ReportErrorPlain(900020, true);
+    return -1;
+  }
+  char work[kMaxObjectNameLength + 1];
+  std::memcpy(work, name, length);
+  work[length] = '\0';
+  BackslashToSlash(work);
+  char normalized[kObjectPathCapacity];
+  if (NormalizeObjectPath(normalized, sizeof(normalized), work, "", true) < 0) return -1;
+  LowercaseAsciiDbcs(normalized);
+  SlashToBackslash(normalized);
+  const std::string_view base = normalized;
+
+  const bool has_own_extension =
+      media_class == kMediaAny ||
+      (media_class == kMediaImage &&
+       (StringEndsWith(base, ".bmp") || StringEndsWith(base, ".png") ||
+        StringEndsWith(base, ".jpg") || StringEndsWith(base, ".gif"))) ||
+      (media_class == kMediaSound && (StringEndsWith(base, ".wav") || StringEndsWith(base, ".ogg")));
+  if (has_own_extension) {
+    *output_name = base;
+    const int32_t result = FindDataFile(locator, output_name->c_str(), true);
+    if (result < 0) return -1;
+    return result > 0 ? 0 : 1;
+  }
+
+  const uint8_t* slots = nullptr;
+  size_t slot_count = 0;
+  const char* const* extensions = nullptr;
+  size_t extension_count = 0;
+  if (media_class == kMediaImage) {
+    slots = g_resource.order.image;
+    slot_count = 4;
+    extensions = kImageExtensions;
+    extension_count = 5;
+  } else if (media_class == kMediaSound) {
+    slots = g_resource.order.sound;
+    slot_count = 2;
+    extensions = kSoundExtensions;
+    extension_count = 3;
+  }
+  std::string trial;
+  for (size_t i = 0; i < slot_count; ++i) {
+    const uint8_t code = slots[i];
+    if (code == 0 || code >= extension_count) continue;
+    trial.assign(base);
+    trial += extensions[code];
+    const int32_t result = FindDataFile(locator, trial.c_str(), true);
+    if (result < 0) {
+      *output_name = trial;
+      return -1;
+    }
+    if (result > 0) {
+      *output_name = trial;
+      return 0;
+    }
+  }
+  *output_name = base;
+  return 1;
+}
+
+int32_t LoadMediaFile(ResourceLocator* locator, std::string* output_name, const char* name,
+                      int32_t media_class) {
+  std::unique_lock<std::recursive_mutex> lock(EngineLock());
+  const int32_t result = LocateMediaFile(locator, output_name, name, media_class);
+  if (result != 0) return result;
+  if (locator->source == kSourceDisk || locator->source == kSourcePack) lock.unlock();
+  return LoadLocatedFile(locator, output_name->c_str()) == 0 ? 0 : -3;
+}
+
+void InitResourceLookup(const std::string& root) {
+  g_resource = ResourceLookupState{};
+  SetLooseFileRoot(root);
+  InitPreloadBanks();
+  InitCompilerOutput();
+}
+
+void ShutdownResourceLookup() {
+  ShutdownPreloadBanks();
+  ShutdownCompilerOutput();
+  SetPackSource(nullptr);
+  g_resource = ResourceLookupState{};
+}
+
+}  // namespace korvel

@@ -1,0 +1,42 @@
+// The sound channel record: the payload of every sound node (file, state, loops, fades, pan and
+// speed). The streaming fields are added with the sound engine.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+inline constexpr int32_t kSoundNameCapacity = 261;
+
+enum SoundChannelState : int8_t {
+  kSoundIdle = 0,
+  kSoundLoaded = 1,
+  kSoundFadingIn = 2,
+  kSoundPlaying = 3,
+  kSoundFadingOut = 4,
+};
+
+struct SoundChannel {
+  char file_name[kSoundNameCapacity];
+  uint8_t kind;   // 1 Ogg Vorbis, 2 WAV
+  int8_t enabled;  // 1: the volume counts; 0 mutes this channel and everything below it
+  int8_t state;    // SoundChannelState
+  uint8_t paused;
+  uint32_t loop_limit;  // passes after which the tracker releases the channel; 0 never
+  uint32_t loops_done;
+  int32_t loop_count;     // 0 endless
+  int64_t played_bytes;   // since the last seek
+  int64_t length_ms;
+  int32_t start_ms, loop_start_ms, loop_end_ms;
+  uint32_t pause_tick;  // 0 while not paused
+  int32_t pending_loop_start_ms, pending_loop_end_ms;
+  int32_t pan;     // 0..512, 256 centre
+  int32_t speed;   // 0..512, 256 normal
+  int32_t volume;  // 0..256
+  int32_t fade_from, fade_to, previous_target;
+  int32_t fade_time_ms;
+  int32_t fade_rate;  // volume units * 1024 per millisecond
+  uint32_t fade_start_tick, fade_end_tick;
+};
+
+}  // namespace korvel

@@ -1,0 +1,139 @@
+// The headless virtual clock: start value, advancing by the owner's sleeps, other threads waiting
+// for it (condition variables, no polling), release of the owner, and the 2^32 wrap.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "platform/headless/headless_api.h"
+#include "platform/platform.h"
+#include "platform_test_util.h"
+
+namespace korvel::platform {
+namespace {
+
+using test::CleanHeadlessEnv;
+using test::ScopedEnv;
+
+class HeadlessClock : public ::testing::Test {
+ protected:
+  void Start(const char* clock_start) {
+    ScopedEnv start("KORVEL_CLOCK_START", clock_start ? std::optional<std::string>(clock_start)
+                                                     : std::nullopt);
+    ASSERT_TRUE(InitPlatformWith(BackendKind::kHeadless));
+  }
+  void TearDown() override { ShutdownPlatform(); }
+  CleanHeadlessEnv env_;
+};
+
+TEST_F(HeadlessClock, StartsAtTheGivenValue) {
+  const struct {
+    const char* text;
+    uint32_t expected;
+  } cases[] = {{nullptr, 0}, {"123", 123}, {"0x10", 16}, {"0XFFFFFFFF", 0xFFFFFFFFu}};
+  for (const auto& c : cases) {
+    Start(c.text);
+    EXPECT_EQ(NowMs(), c.expected) << (c.text ? c.text : "unset");
+    ShutdownPlatform();
+  }
+}
+
+TEST_F(HeadlessClock, RefusesMalformedStartValues) {
+  for (const char* text : {"12ab", "-1", "0x100000000", "0x", " 5", "4294967296"}) {
+    ScopedEnv start("KORVEL_CLOCK_START", text);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(InitPlatformWith(BackendKind::kHeadless)) << text;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("KORVEL_CLOCK_START"), std::string::npos) << err;
+    EXPECT_EQ(HeadlessAbortStatus(), 2);
+  }
+}
+
+TEST_F(HeadlessClock, SleepsAndTestsAdvanceIt) {
+  Start("1000");
+  SleepMs(16);  // no owner: the sleeping thread advances the clock
+  EXPECT_EQ(NowMs(), 1016u);
+  SetClockThread(true);
+  SleepMs(17);
+  EXPECT_EQ(NowMs(), 1033u);
+  AdvanceClockForTest(7);
+  EXPECT_EQ(NowMs(), 1040u);
+  SleepMs(0);
+  EXPECT_EQ(NowMs(), 1040u);
+  SetClockThread(false);
+}
+
+TEST_F(HeadlessClock, OtherThreadsWaitForTheOwner) {
+  Start("500");
+  SetClockThread(true);
+  std::atomic<bool> woke{false};
+  uint32_t woke_at = 0;
+  std::thread sleeper([&] {
+    SleepMs(50);
+    woke_at = NowMs();
+    woke = true;
+  });
+  WaitForHeadlessSleepers(1);
+  EXPECT_EQ(NowMs(), 500u);  // the sleeper did not move the clock
+  SleepMs(30);
+  EXPECT_FALSE(woke.load());
+  SleepMs(20);
+  sleeper.join();
+  EXPECT_TRUE(woke.load());
+  EXPECT_EQ(woke_at, 550u);
+  SetClockThread(false);
+}
+
+TEST_F(HeadlessClock, ReleasingTheOwnerLetsSleepersMoveOn) {
+  Start(nullptr);
+  SetClockThread(true);
+  std::thread sleeper([] { SleepMs(100); });
+  WaitForHeadlessSleepers(1);
+  SetClockThread(false);
+  sleeper.join();
+  EXPECT_EQ(NowMs(), 100u);  // with no owner, the sleeper advanced the clock to its wake time
+}
+
+TEST_F(HeadlessClock, WrapsAtTwoToTheThirtyTwo) {
+  Start("0xFFFFF000");
+  SetClockThread(true);
+  std::atomic<bool> woke{false};
+  std::thread sleeper([&] {
+    SleepMs(0x1800);  // wakes at 0x800, after the wrap
+    woke = true;
+  });
+  WaitForHeadlessSleepers(1);
+  SleepMs(0x1000);
+  EXPECT_EQ(NowMs(), 0u);
+  SleepMs(0x7FF);
+  EXPECT_FALSE(woke.load());  // 0x7FF after the wrap is still before the wake time
+  SleepMs(1);
+  sleeper.join();
+  EXPECT_EQ(NowMs(), 0x800u);
+  SetClockThread(false);
+}
+
+TEST_F(HeadlessClock, MainThreadServesRequestsWhileWaiting) {
+  Start(nullptr);
+  std::atomic<bool> ran_on_main{false};
+  std::promise<void> owning;
+  std::thread game([&] {
+    SetClockThread(true);
+    owning.set_value();
+    WaitForHeadlessSleepers(1);  // the main thread waits for the clock now
+    RunOnMainThread(
+        [](void* flag) { static_cast<std::atomic<bool>*>(flag)->store(IsMainThread()); },
+        &ran_on_main);
+    SleepMs(10);
+    SetClockThread(false);
+  });
+  owning.get_future().wait();
+  SleepMs(10);  // not the owner: waits, serving the game thread's request meanwhile
+  game.join();
+  EXPECT_TRUE(ran_on_main.load());
+  EXPECT_EQ(NowMs(), 10u);
+}
+
+}  // namespace
+}  // namespace korvel::platform

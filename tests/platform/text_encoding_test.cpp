@@ -1,0 +1,103 @@
+// Code page 932 <-> UTF-8: Windows' own mappings, single-byte katakana, invalid bytes, truncated
+// double-byte characters, and one string in several framings.
+#include "platform/text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace korvel::platform {
+namespace {
+
+struct Pair {
+  const char* name;
+  std::string sjis;
+  std::string utf8;
+};
+
+// Pairs that convert both ways. The UTF-8 sides are written as bytes on purpose.
+const Pair kPairs[] = {
+    {"ascii", "Hello, world 123", "Hello, world 123"},
+    {"backslash stays a backslash", "a\\b", "a\\b"},
+    {"wave dash is the full-width tilde", "\x81\x60", "\xEF\xBD\x9E"},
+    {"trail byte 0x5C", "\x95\x5C", "\xE8\xA1\xA8"},  // 表
+    {"half-width katakana", "\xB1", "\xEF\xBD\xB1"},   // ｱ
+    {"hiragana", "\x82\xA0\x82\xA2", "\xE3\x81\x82\xE3\x81\x84"},  // あい
+    {"NEC special row", "\x87\x40", "\xE2\x91\xA0"},  // ①
+    {"mixed", "A\x95\x5C" "B", "A\xE8\xA1\xA8" "B"},
+};
+
+TEST(TextEncoding, ConvertsKnownPairsBothWays) {
+  for (const Pair& pair : kPairs) {
+    EXPECT_EQ(Cp932ToUtf8(pair.sjis), pair.utf8) << pair.name;
+    EXPECT_EQ(Utf8ToCp932(pair.utf8), pair.sjis) << pair.name;
+  }
+}
+
+TEST(TextEncoding, ReplacesWhatCannotBeConverted) {
+  const Pair cases[] = {
+      {"single 0x80", "a\x80" "b", "a?b"},
+      {"single 0xA0", "\xA0", "?"},
+      {"single 0xFD", "\xFD" "x", "?x"},
+      {"lead byte before a byte that cannot trail", "\x81\x20" "z", "? z"},
+      {"unassigned double-byte pair is one character", "\x85\x40" "z", "?z"},
+      {"lead byte at the end", "ab\x82", "ab?"},
+  };
+  for (const Pair& c : cases) EXPECT_EQ(Cp932ToUtf8(c.sjis), c.utf8) << c.name;
+
+  const Pair reverse[] = {
+      {"emoji has no code page 932 form", "a?b", "a\xF0\x9F\x98\x80" "b"},
+      {"invalid byte", "?x", "\xFF" "x"},
+      {"cut-off sequence at the end", "x?", "x\xE8\xA1"},
+  };
+  for (const Pair& c : reverse) EXPECT_EQ(Utf8ToCp932(c.utf8), c.sjis) << c.name;
+}
+
+TEST(TextEncoding, LeadByteFollowedByNulIsOneByte) {
+  const std::string text("\x82\0\x41", 3);
+  EXPECT_EQ(Cp932ToUtf8(text), "?");
+}
+
+// The text sits at the very end of a heap block of its exact size, so AddressSanitizer sees any
+// read past it.
+TEST(TextEncoding, NeverReadsPastTheText) {
+  const std::string inputs[] = {"\x82", "a\x95", "\x81\x60\x82", "\xE8\xA1"};
+  for (const std::string& input : inputs) {
+    auto block = std::make_unique<char[]>(input.size());
+    std::memcpy(block.get(), input.data(), input.size());
+    Cp932ToUtf8(std::string_view(block.get(), input.size()));
+    Utf8ToCp932(std::string_view(block.get(), input.size()));
+  }
+}
+
+TEST(TextEncoding, OneStringInSeveralFramings) {
+  const std::string sjis = "\x95\x5C\x8E\xA6\x81\x60\x83\x65\x83\x58\x83\x67";  // 表示～テスト
+  const std::string utf8 = "\xE8\xA1\xA8\xE7\xA4\xBA\xEF\xBD\x9E\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
+  // No terminator: exactly the text.
+  EXPECT_EQ(Cp932ToUtf8(sjis), utf8);
+  // NUL-terminated, in a larger fixed buffer.
+  char buffer[64] = {};
+  std::memcpy(buffer, sjis.data(), sjis.size());
+  EXPECT_EQ(Cp932ToUtf8(std::string_view(buffer, sizeof buffer)), utf8);
+  // Trailing garbage after the terminator is not converted.
+  const std::string garbage = sjis + std::string("\0\x81\xFF junk", 8);
+  EXPECT_EQ(Cp932ToUtf8(garbage), utf8);
+  // CRLF line ends are kept as they are.
+  EXPECT_EQ(Cp932ToUtf8(sjis + "\r\n" + sjis + "\r\n"), utf8 + "\r\n" + utf8 + "\r\n");
+  EXPECT_EQ(Utf8ToCp932(utf8 + "\r\n"), sjis + "\r\n");
+}
+
+TEST(TextEncoding, LongTextCrossesTheWorkBuffer) {
+  std::string sjis, utf8;
+  for (int i = 0; i < 1000; ++i) {
+    sjis += "\x95\x5C" "a";
+    utf8 += "\xE8\xA1\xA8" "a";
+  }
+  sjis += "\x80";  // an invalid byte at the very end of a long text
+  utf8 += "?";
+  EXPECT_EQ(Cp932ToUtf8(sjis), utf8);
+}
+
+}  // namespace
+}  // namespace korvel::platform

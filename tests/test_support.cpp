@@ -1,0 +1,176 @@
+// Helpers shared by the engine's tests.
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace korvel::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "korvel-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& contents) const {
+  const fs::path file = fs::path(path_) / name;
+  fs::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary);
+  out << contents;
+  return file.string();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env) {
+  char name[] = "/tmp/korvel-child-stderr-XXXXXX";
+  const int err_fd = ::mkstemp(name);
+  if (err_fd < 0) throw std::runtime_error("mkstemp failed");
+  stderr_path_ = name;
+
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+  for (const auto& add : env) {
+    const std::string key = add.substr(0, add.find('=') + 1);
+    std::erase_if(environment, [&](const std::string& v) { return v.rfind(key, 0) == 0; });
+    environment.push_back(add);
+  }
+  std::vector<char*> envp;
+  for (auto& v : environment) envp.push_back(v.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = argv;
+  std::vector<char*> argp;
+  for (auto& a : args) argp.push_back(a.data());
+  argp.push_back(nullptr);
+
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::dup2(err_fd, 2);
+    const int null_fd = ::open("/dev/null", O_RDWR);
+    ::dup2(null_fd, 0);
+    ::execve(argp[0], argp.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(err_fd);
+}
+
+ChildProcess::~ChildProcess() {
+  if (!waited_ && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  if (!stderr_path_.empty()) ::unlink(stderr_path_.c_str());
+}
+
+void ChildProcess::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+
+ProcessResult ChildProcess::Wait(int timeout_ms) {
+  ProcessResult result;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  int status = 0;
+  for (;;) {
+    const int r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      result.timed_out = true;
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  waited_ = true;
+  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
+  result.stderr_text = ReadFile(stderr_path_);
+  return result;
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         int timeout_ms) {
+  ChildProcess child(argv, env);
+  return child.Wait(timeout_ms);
+}
+
+XvfbServer::XvfbServer() {
+  if (::access("/usr/bin/Xvfb", X_OK) != 0) return;
+  for (int number = 90 + (::getpid() % 400); number < 1000; ++number) {
+    std::string lock = "/tmp/.X";
+    lock += std::to_string(number);
+    lock += "-lock";
+    if (::access(lock.c_str(), F_OK) == 0) continue;
+    std::string display = ":";
+    display += std::to_string(number);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int null_fd = ::open("/dev/null", O_RDWR);
+      ::dup2(null_fd, 1);
+      ::dup2(null_fd, 2);
+      ::execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+              "tcp", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // Ready once the server answers.
+    for (int i = 0; i < 500; ++i) {
+      if (::system(("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1").c_str()) == 0) {
+        display_ = display;
+        return;
+      }
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) break;  // lost the race for this number
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+}
+
+XvfbServer::~XvfbServer() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+std::string CaptureCommand(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, n);
+  ::pclose(pipe);
+  return out;
+}
+
+void SleepRealMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace korvel::test

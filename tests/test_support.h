@@ -1,0 +1,76 @@
+// Helpers shared by the engine's tests: temporary folders, environment, running the real program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvel::test {
+
+// A fresh temporary folder, removed with its contents when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Writes a file (creating folders on the way) and returns its path.
+  std::string Write(const std::string& name, const std::string& contents) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+
+struct ProcessResult {
+  int exit_status = -1;      // exit code, or 128 + signal
+  bool timed_out = false;
+  std::string stderr_text;
+};
+
+// A child process of the real program, with its own environment additions.
+class ChildProcess {
+ public:
+  ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  int pid() const { return pid_; }
+  void Signal(int signal_number) const;
+  // Waits up to `timeout_ms` of real time; kills the child when it runs longer.
+  ProcessResult Wait(int timeout_ms);
+
+ private:
+  int pid_ = -1;
+  std::string stderr_path_;
+  bool waited_ = false;
+};
+
+// Runs the program to its end (at most `timeout_ms`).
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                         int timeout_ms);
+
+// A virtual X server for tests that need a real window; started on a free display number and
+// stopped with the object. `display()` is empty when Xvfb is not installed or did not start.
+class XvfbServer {
+ public:
+  XvfbServer();
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
+  const std::string& display() const { return display_; }
+
+ private:
+  int pid_ = -1;
+  std::string display_;
+};
+
+// Runs a shell command line and returns its standard output.
+std::string CaptureCommand(const std::string& command);
+
+// Real-time sleep for tests that wait on other processes.
+void SleepRealMs(int ms);
+
+}  // namespace korvel::test
