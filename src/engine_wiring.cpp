@@ -8,6 +8,7 @@
 #include "core/program_paths.h"
 #include "core/subsystem_hooks.h"
 #include "resource/data_file_lookup.h"
+#include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
 
@@ -15,10 +16,19 @@ namespace korvel {
 
 namespace {
 
+int LoadCompiledFile(const char* name, std::vector<uint8_t>* out);
+
 int InitResources() {
   InitResourceLookup(g_paths.game_folder);
   g_resource.packs_inside_executable = g_appended.packs_inside_executable;
+  // Compiled files and error texts come through the data sources from now on (packs included).
+  SetScriptDataLoader(LoadCompiledFile);
   return 0;
+}
+
+void ShutdownResources() {
+  UnmountPackArchives();
+  ShutdownResourceLookup();
 }
 
 // Compiled files and error texts come through the four data sources: 0 loaded, -1 not found,
@@ -41,10 +51,12 @@ int LoadCompiledFile(const char* name, std::vector<uint8_t>* out) {
 void WireSubsystems() {
   ResetSubsystemHooks();
   g_hooks.init_resources = InitResources;
-  g_hooks.shutdown_resources = ShutdownResourceLookup;
+  g_hooks.shutdown_resources = ShutdownResources;
+  g_hooks.build_pack_tables = BuildPackTables;
+  g_hooks.mount_packs = MountPackArchives;
+  g_hooks.data_is_packed = DataIsPacked;
   g_hooks.load_project_config = LoadProjectConfig;
   g_hooks.load_script_data = LoadScriptData;
-  SetScriptDataLoader(LoadCompiledFile);
 }
 
 }  // namespace korvel

@@ -1,0 +1,277 @@
+// Worker threads, their start/acknowledge/idle events, and the posting protocol.
+#include "pixel/worker_pool.h"
+
+#include <algorithm>
+#include <system_error>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace korvel {
+
+namespace {
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+}  // namespace
+
+WorkerPool g_worker_pool;
+
+WorkerPool::~WorkerPool() { StopWorkerThreads(*this); }
+
+void WorkerEvent::Set() {
+  signalled.store(true, std::memory_order_release);
+  // Taking the lock orders this against a waiter between its last check and its sleep.
+  { std::lock_guard<std::mutex> lock(mutex); }
+  cv.notify_one();
+}
+
+void WorkerEvent::Reset() { signalled.store(false, std::memory_order_release); }
+
+void WorkerEvent::Wait() {
+  // Spin a little, then give the processor away a few times (the thread being waited for may
+  // need it), then sleep.
+  for (int spin = 0; spin < 300; ++spin) {
+    if (signalled.load(std::memory_order_relaxed) &&
+        signalled.exchange(false, std::memory_order_acq_rel)) {
+      return;
+    }
+    if (spin < 200) {
+      CpuRelax();
+    } else {
+      std::this_thread::yield();
+    }
+  }
+  std::unique_lock<std::mutex> lock(mutex);
+  cv.wait(lock, [this] { return signalled.exchange(false, std::memory_order_acq_rel); });
+}
+
+namespace {
+
+// Wait for the start event; take the job (reset idle, acknowledge); end on the quit flag;
+// otherwise run the job, signal idle and wait again.
+void WorkerThreadMain(WorkerPool* pool, WorkerSlot* slot) {
+  for (;;) {
+    slot->start.Wait();
+    slot->idle.Reset();
+    slot->acknowledge.Set();
+    if (pool->quit.load()) {
+      slot->idle.Set();
+      return;
+    }
+    RunWorkerJob(slot->job);
+    slot->idle.Set();
+  }
+}
+
+void ResetSlot(WorkerSlot& slot, uint32_t index) {
+  slot.job = WorkerJob{};
+  slot.job.worker_index = index;
+  slot.start.Reset();
+  slot.acknowledge.Reset();
+  slot.idle.Set();  // initially signalled: no job runs
+}
+
+}  // namespace
+
+int ComputeWorkerCount(int processor_count, uint32_t multi_core_field, int minimum, int maximum) {
+  if (multi_core_field == 0) maximum = 1;
+  maximum = std::clamp(maximum, 1, kMaxWorkers);
+  return std::min(maximum, std::max(minimum, processor_count));
+}
+
+int ProcessorCount() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n);
+}
+
+bool StartWorkerThreads(WorkerPool& pool, int count) {
+  std::lock_guard<std::mutex> post(pool.post_lock);
+  if (pool.count != 0) return false;
+  count = std::clamp(count, 1, kMaxWorkers);
+  pool.processor_count = ProcessorCount();
+  pool.quit.store(0);
+  for (int i = 0; i < count; ++i) {
+    WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
+    ResetSlot(slot, static_cast<uint32_t>(i));
+    try {
+      slot.thread = std::thread(WorkerThreadMain, &pool, &slot);
+    } catch (const std::system_error&) {
+      // Stop the ones already started; posts then run on the caller.
+      pool.quit.store(1);
+      for (int j = 0; j < i; ++j) {
+        WorkerSlot& started = pool.slots[static_cast<size_t>(j)];
+        started.start.Set();
+        started.thread.join();
+      }
+      pool.quit.store(0);
+      return false;
+    }
+  }
+  // Processors are left to the scheduler: Linux has no ideal-processor hint, and pinning a worker
+  // to a core would stall it whenever that core is busy.
+  pool.count = static_cast<int8_t>(count);
+  return true;
+}
+
+void StopWorkerThreads(WorkerPool& pool) {
+  std::lock_guard<std::mutex> post(pool.post_lock);
+  if (pool.count == 0) return;
+  pool.quit.store(1);
+  for (int i = 0; i < pool.count; ++i) pool.slots[static_cast<size_t>(i)].start.Set();
+  for (int i = 0; i < pool.count; ++i) {
+    WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
+    slot.thread.join();
+    ResetSlot(slot, static_cast<uint32_t>(i));
+  }
+  pool.count = 0;
+  pool.quit.store(0);
+}
+
+void SplitBand(int32_t height, int workers, int index, int32_t& first, int32_t& end) {
+  if (height < 0) height = 0;
+  if (workers < 1) workers = 1;
+  first = static_cast<int32_t>(int64_t{height} * index / workers);
+  end = static_cast<int32_t>(int64_t{height} * (index + 1) / workers);
+}
+
+int PostWorkerCount(const WorkerPool& pool) { return pool.count > 0 ? pool.count : 1; }
+
+WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count) {
+  std::lock_guard<std::mutex> post(pool.post_lock);
+  WorkerStatus result = WorkerStatus::kOk;
+  if (pool.count == 0) {
+    // Not started: the caller is the only worker.
+    for (int i = 0; i < job_count; ++i) {
+      jobs[i].worker_index = 0;
+      if (RunWorkerJob(jobs[i]) != WorkerStatus::kOk && result == WorkerStatus::kOk) {
+        result = jobs[i].status;
+      }
+    }
+    return result;
+  }
+  const int n = std::min<int>(job_count, pool.count);
+  for (int i = 0; i < n; ++i) {
+    WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
+    slot.job.kind = jobs[i].kind;
+    slot.job.params = jobs[i].params;
+    slot.job.status = WorkerStatus::kNotRun;
+    slot.start.Set();
+    slot.acknowledge.Wait();
+  }
+  for (int i = 0; i < n; ++i) {
+    WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
+    slot.idle.Wait();
+    jobs[i].worker_index = slot.job.worker_index;
+    jobs[i].status = slot.job.status;
+    if (jobs[i].status != WorkerStatus::kOk && result == WorkerStatus::kOk) result = jobs[i].status;
+  }
+  // More jobs than workers cannot run; they report so instead of passing for done.
+  for (int i = n; i < job_count; ++i) {
+    jobs[i].status = WorkerStatus::kNotRun;
+    if (result == WorkerStatus::kOk) result = WorkerStatus::kNotRun;
+  }
+  return result;
+}
+
+namespace {
+
+// One job per worker over `rows` rows, made by `make(first, end)`.
+template <typename Make>
+WorkerStatus PostBands(WorkerPool& pool, WorkerJobKind kind, int32_t rows, Make make) {
+  WorkerJob jobs[kMaxWorkers];
+  const int n = PostWorkerCount(pool);
+  for (int i = 0; i < n; ++i) {
+    int32_t first = 0, end = 0;
+    SplitBand(rows, n, i, first, end);
+    jobs[i].kind = kind;
+    jobs[i].params = make(first, end);
+  }
+  return PostWorkerJobs(pool, jobs, n);
+}
+
+}  // namespace
+
+WorkerStatus PostBlendJob(WorkerPool& pool, WorkerJobKind kind, const BlendBandJob& whole) {
+  switch (kind) {
+    case WorkerJobKind::kBlendOpaque:
+    case WorkerJobKind::kBlendMasked:
+    case WorkerJobKind::kBlendAlpha:
+    case WorkerJobKind::kBlendMaskedAlpha:
+      break;
+    default:
+      return WorkerStatus::kBadParameters;
+  }
+  BlendBandJob all = whole;
+  all.first_row = 0;
+  all.end_row = whole.clip.height;
+  const WorkerStatus check = CheckBlendBand(kind, all);
+  if (check != WorkerStatus::kOk) return check;
+  return PostBands(pool, kind, whole.clip.height, [&](int32_t first, int32_t end) {
+    BlendBandJob b = whole;
+    b.first_row = first;
+    b.end_row = end;
+    return WorkerJobParams(b);
+  });
+}
+
+WorkerStatus PostDownscaleBox(WorkerPool& pool, const DownscaleBoxJob& whole) {
+  DownscaleBoxJob all = whole;
+  all.first_row = 0;
+  all.end_row = whole.target.height;
+  const WorkerStatus check = CheckDownscaleBox(all);
+  if (check != WorkerStatus::kOk) return check;
+  return PostBands(pool, WorkerJobKind::kDownscaleBox, whole.target.height,
+                   [&](int32_t first, int32_t end) {
+                     DownscaleBoxJob d = whole;
+                     d.first_row = first;
+                     d.end_row = end;
+                     return WorkerJobParams(d);
+                   });
+}
+
+WorkerStatus PostScaleRows(WorkerPool& pool, const ScaleRowsParams* params, int32_t rows) {
+  return PostBands(pool, WorkerJobKind::kScaleRows, rows, [&](int32_t first, int32_t end) {
+    return WorkerJobParams(ScaleRowsJob{first, end, params});
+  });
+}
+
+WorkerStatus PostScaleFrameBand(WorkerPool& pool, const ScaleFrameParams* params, int32_t rows) {
+  return PostBands(pool, WorkerJobKind::kScaleFrameBand, rows, [&](int32_t first, int32_t end) {
+    return WorkerJobParams(ScaleFrameBandJob{first, end, params});
+  });
+}
+
+WorkerStatus PostResampleSmooth(WorkerPool& pool, const ResampleSmoothParams* params,
+                                int32_t rows) {
+  return PostBands(pool, WorkerJobKind::kResampleBandSmooth, rows,
+                   [&](int32_t first, int32_t end) {
+                     return WorkerJobParams(ResampleSmoothJob{first, end, params});
+                   });
+}
+
+WorkerStatus PostInflateHalves(WorkerPool& pool, const InflateHalvesJob& job) {
+  WorkerJob jobs[kMaxWorkers];
+  const int n = PostWorkerCount(pool);
+  for (int i = 0; i < n; ++i) {
+    InflateHalvesJob z = job;
+    z.streams = n == 1 ? 3 : static_cast<uint8_t>(1u << i);
+    jobs[i].kind = WorkerJobKind::kInflateHalves;
+    jobs[i].params = z;
+  }
+  return PostWorkerJobs(pool, jobs, n);
+}
+
+WorkerStatus PostEmptyJob(WorkerPool& pool) {
+  WorkerJob jobs[kMaxWorkers];
+  return PostWorkerJobs(pool, jobs, PostWorkerCount(pool));
+}
+
+}  // namespace korvel

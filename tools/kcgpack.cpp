@@ -1,0 +1,93 @@
+// kcgpack: converts a BMP, PNG, JPEG, GIF or KCG image into a KCG file, raw or as two zlib
+// streams split where asked.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "layer/bmp_decode.h"
+#include "layer/gif_decode.h"
+#include "layer/image_decode.h"
+#include "layer/jpeg_decode.h"
+#include "layer/kcg_decode.h"
+#include "layer/png_decode.h"
+#include "lib/kcg_writer.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: kcgpack [--raw] [--split BYTES] [--level 0-9] INPUT OUTPUT.kcg\n"
+               "  INPUT is a BMP, PNG, JPEG, GIF (first frame) or KCG file.\n"
+               "  --split: bytes of pixel data in the first zlib stream (default: half).\n");
+  return 2;
+}
+
+bool ReadWhole(const char* path, std::vector<uint8_t>* out) {
+  std::FILE* in = std::fopen(path, "rb");
+  if (in == nullptr) return false;
+  uint8_t buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+    out->insert(out->end(), buffer, buffer + got);
+  }
+  const bool ok = std::ferror(in) == 0;
+  std::fclose(in);
+  return ok;
+}
+
+korvel::DecodeStatus DecodeAny(std::span<const uint8_t> file, korvel::DecodedImage* image) {
+  const korvel::ImageLimits& limits = korvel::kDefaultImageLimits;
+  auto starts = [&](const char* magic, size_t n) {
+    return file.size() >= n && std::memcmp(file.data(), magic, n) == 0;
+  };
+  if (starts("\x89PNG", 4)) return korvel::DecodePngBytes(file, limits, image);
+  if (starts("BM", 2)) return korvel::DecodeBmpBytes(file, limits, image);
+  if (starts("GIF", 3)) return korvel::DecodeGifBytes(file, limits, image);
+  if (starts("\xFF\xD8", 2)) return korvel::DecodeJpegBytes(file, limits, image);
+  if (starts("KCG", 4)) return korvel::DecodeKcgBytes(file, limits, nullptr, image);
+  return korvel::DecodeFail(0, "unknown image format");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  korvel::tools::KcgWriteOptions options;
+  int arg = 1;
+  for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+    const std::string flag = argv[arg];
+    if (flag == "--raw") {
+      options.compress = false;
+    } else if (flag == "--split" && arg + 1 < argc) {
+      options.split = std::strtoll(argv[++arg], nullptr, 10);
+    } else if (flag == "--level" && arg + 1 < argc) {
+      options.level = std::atoi(argv[++arg]);
+    } else {
+      return Usage();
+    }
+  }
+  if (argc - arg != 2) return Usage();
+  std::vector<uint8_t> input;
+  if (!ReadWhole(argv[arg], &input)) {
+    std::fprintf(stderr, "kcgpack: cannot read %s\n", argv[arg]);
+    return 1;
+  }
+  korvel::DecodedImage image;
+  const korvel::DecodeStatus status = DecodeAny(input, &image);
+  if (status.result != 0) {
+    std::fprintf(stderr, "kcgpack: cannot decode %s (error %d%s%s)\n", argv[arg],
+                 static_cast<int>(status.error), status.message ? ", " : "",
+                 status.message ? status.message : "");
+    return 1;
+  }
+  const std::vector<uint8_t> file =
+      korvel::tools::WriteKcg(image.pixels, image.width, image.height, options);
+  korvel::FreeDecodedImage(&image);
+  if (file.empty() || !korvel::tools::SaveKcg(argv[arg + 1], file)) {
+    std::fprintf(stderr, "kcgpack: cannot write %s\n", argv[arg + 1]);
+    return 1;
+  }
+  return 0;
+}
