@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "core/appended_data.h"
+#include "core/engine_settings.h"
 #include "core/program_paths.h"
 #include "core/subsystem_hooks.h"
+#include "pixel/pixel_kernels.h"
+#include "pixel/worker_pool.h"
 #include "resource/data_file_lookup.h"
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
@@ -25,6 +28,10 @@ int InitResources() {
   SetScriptDataLoader(LoadCompiledFile);
   return 0;
 }
+
+void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse2_allowed); }
+int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
+void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 
 void ShutdownResources() {
   UnmountPackArchives();
@@ -52,6 +59,9 @@ void WireSubsystems() {
   ResetSubsystemHooks();
   g_hooks.init_resources = InitResources;
   g_hooks.shutdown_resources = ShutdownResources;
+  g_hooks.select_pixel_kernels = SelectKernels;
+  g_hooks.start_worker_threads = StartWorkers;
+  g_hooks.stop_worker_threads = StopWorkers;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

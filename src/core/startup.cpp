@@ -228,7 +228,7 @@ int InitSequence() {
     return 1;
   }
 
-  if (g_hooks.start_worker_threads() != 0) return -1;
+  if (g_hooks.start_worker_threads(g_shell.worker_count) != 0) return -1;
   if (g_hooks.start_sound_engine() != 0) return -1;
   if (g_engine.threaded_flag != 0) StartMainLoopThread();
 

@@ -2,12 +2,12 @@
 //
 // Entries whose subsystem is not built yet keep harmless stand-ins until the program wires them;
 // keep this list true:
-//   select_pixel_kernels, enumerate_monitors, build_pack_tables, mount_packs, data_is_packed,
+//   enumerate_monitors, build_pack_tables, mount_packs, data_is_packed,
 //   run_compiler_link, load_project_config, setup_input, switch_display_mode,
 //   apply_window_settings, create_sound_device, open_joysticks, load_script_data,
-//   start_worker_threads, start_sound_engine, enter_full_screen, init_gpu, poll_input,
+//   start_sound_engine, enter_full_screen, init_gpu, poll_input,
 //   run_script_tasks, sweep_layer_changes, render_window, reset_dirty_rects, show_popup_menu,
-//   stop_worker_threads, release_gpu, release_movies, release_sound_device, destroy_menus,
+//   release_gpu, release_movies, release_sound_device, destroy_menus,
 //   leave_full_screen, release_display_objects, free_text_surfaces, release_flash,
 //   remove_tray_icon.
 // present_frame defaults to showing window 0's screen buffer (a black frame until layers exist).
@@ -29,7 +29,7 @@ namespace korvel {
 namespace {
 
 int ReturnZero() { return 0; }
-int ReturnZeroFor(int) { return 0; }
+int ReturnZeroFor(int32_t) { return 0; }
 void DoNothing() {}
 uint8_t ByteZero() { return 0; }
 int LoadSettingsFiles() {
@@ -76,7 +76,7 @@ SubsystemHooks DefaultHooks() {
       .open_joysticks = DoNothing,
       .write_system_report = WriteReport,
       .load_script_data = ReturnZero,
-      .start_worker_threads = ReturnZero,
+      .start_worker_threads = ReturnZeroFor,
       .start_sound_engine = ReturnZero,
       .enter_full_screen = ReturnZero,
       .init_gpu = ReturnZero,

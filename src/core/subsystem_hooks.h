@@ -33,7 +33,7 @@ struct SubsystemHooks {
   void (*open_joysticks)();
   void (*write_system_report)();     // only with GPU drawing
   int (*load_script_data)();         // 0 or -1
-  int (*start_worker_threads)();     // 0 or -1
+  int (*start_worker_threads)(int32_t count);  // 0 or -1
   int (*start_sound_engine)();       // 0 or -1
   int (*enter_full_screen)();        // 1 when the switch happened
   int (*init_gpu)();                 // 0, or 1 to fall back to CPU drawing

@@ -159,7 +159,7 @@ TEST_F(QuitPathTest, FailingInitStepStillRunsTheWholeShutdown) {
 TEST_F(QuitPathTest, FatalReportDuringEventHandlingStillQuits) {
   // A fatal report outside the frame's result (here: while loading the script data, which asks to
   // quit itself) must not leave the loop sleeping for ever.
-  g_hooks.start_worker_threads = [] {
+  g_hooks.start_worker_threads = [](int32_t) {
     ReportError(100010, true);
     return 0;
   };
