@@ -14,6 +14,7 @@
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
+#include "script/task_runner.h"
 
 namespace korvel {
 
@@ -67,6 +68,7 @@ void WireSubsystems() {
   g_hooks.data_is_packed = DataIsPacked;
   g_hooks.load_project_config = LoadProjectConfig;
   g_hooks.load_script_data = LoadScriptData;
+  g_hooks.run_script_tasks = RunScriptTasks;
 }
 
 }  // namespace korvel

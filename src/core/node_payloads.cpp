@@ -130,7 +130,15 @@ void ReleaseLayerData(LayerData* record) {
 void DestroyScriptTask(ScriptTask* task) {
   if (task == nullptr) return;
   if (task->call_frames != nullptr) {
-    for (int32_t i = 0; i < kTaskStackDepth; ++i) FreeBlock(task->call_frames[i]);
+    for (int32_t i = 0; i < kTaskStackDepth; ++i) {
+      CallFrame* frame = task->call_frames[i];
+      if (frame == nullptr) continue;
+      for (int32_t k = 0; k < kTaskArgumentCount; ++k) {
+        FreeBlock(frame->args[k].text);
+        FreeBlock(frame->results[k].text);
+      }
+      FreeBlock(frame);
+    }
     FreeBlock(task->call_frames);
   }
   FreeBlock(task);

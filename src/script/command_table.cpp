@@ -5,8 +5,15 @@
 #include <cstring>
 
 #include "core/error_report.h"
+#include "script/argument_decoder.h"
+#include "script/call_commands.h"
 #include "script/decoded_arguments.h"
+#include "script/flow_commands.h"
+#include "script/quit_command.h"
+#include "script/task_commands.h"
+#include "script/task_runner.h"
 #include "script/var_commands.h"
+#include "script/wait_command.h"
 
 namespace korvel {
 
@@ -15,12 +22,14 @@ DecodedArguments g_args{};
 
 namespace {
 
-int32_t LeaveArgumentsAsTheyStand(int32_t) { return 0; }
-int32_t EndTurn() { return 1; }
+// Test overrides, kept across InitCommandHandlerTable.
+CommandHandler g_overrides[kCommandSlotCount] = {};
+
+constexpr uint8_t kEmptySlots[] = {9, 37, 60, 63, 65, 66, 67};
 
 }  // namespace
 
-ArgumentDecoder g_argument_decoder = LeaveArgumentsAsTheyStand;
+ArgumentDecoder g_argument_decoder = DecodeCommandArguments;
 
 int32_t RunUnknownCommand() {
   ReportScriptErrorPlain(900050, true);
@@ -30,10 +39,44 @@ int32_t RunUnknownCommand() {
 int32_t EmptyCommandHandler() { return 0; }
 
 void InitCommandHandlerTable() {
-  for (auto& slot : g_command_handlers.slots) slot = RunUnknownCommand;
-  g_command_handlers.wrapper = EndTurn;
-  g_command_handlers.slots[kCommandVarConvert] = RunVarConvertCommand;
-  g_command_handlers.slots[kCommandVarInfo] = RunVarInfoCommand;
+  auto& slots = g_command_handlers.slots;
+  for (auto& slot : slots) slot = RunUnknownCommand;
+  g_command_handlers.wrapper = StepCommand;
+  g_argument_decoder = DecodeCommandArguments;
+  for (uint8_t number : kEmptySlots) slots[number] = EmptyCommandHandler;
+  slots[kCommandArgsOnly] = RunCommandArgsOnly;
+  slots[kCommandElseIf] = RunElseIfCommand;
+  slots[kCommandQuit] = RunQuitCommand;
+  slots[kCommandJump] = RunJumpCommand;
+  slots[kCommandCall] = RunCallCommand;
+  slots[kCommandIf] = RunIfCommand;
+  slots[kCommandElse] = RunElseCommand;
+  slots[kCommandBlockBreak] = RunBlockBreakCommand;
+  slots[kCommandBlockRetest] = RunBlockRetestCommand;
+  slots[kCommandBlockEnd] = RunBlockEndCommand;
+  slots[kCommandLabelLookup] = RunLabelLookupCommand;
+  slots[kCommandLoop] = RunLoopCommand;
+  slots[kCommandLoopBreak] = RunLoopBreakCommand;
+  slots[kCommandLoopContinue] = RunLoopContinueCommand;
+  slots[kCommandLoopEnd] = RunLoopEndCommand;
+  slots[kCommandReturn] = RunReturnCommand;
+  slots[kCommandTaskStart] = RunTaskStartCommand;
+  slots[kCommandTaskStop] = RunTaskStopCommand;
+  slots[kCommandTaskInfo] = RunTaskInfoCommand;
+  slots[kCommandVarConvert] = RunVarConvertCommand;
+  slots[kCommandVarInfo] = RunVarInfoCommand;
+  slots[kCommandWait] = RunWaitCommand;
+  for (int32_t i = 0; i < kCommandSlotCount; ++i) {
+    if (g_overrides[i] != nullptr) slots[i] = g_overrides[i];
+  }
+}
+
+void SetCommandHandlerOverride(uint8_t number, CommandHandler handler) {
+  if (number < kCommandSlotCount) g_overrides[number] = handler;
+}
+
+void ClearCommandHandlerOverrides() {
+  for (auto& h : g_overrides) h = nullptr;
 }
 
 void ClearDecodedArguments() {

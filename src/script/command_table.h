@@ -10,6 +10,20 @@ namespace korvel {
 
 using CommandHandler = int32_t (*)();
 
+// Command numbers of the handlers the runner's subsystem installs (the loader's own are in
+// format_constants.h).
+inline constexpr uint8_t kCommandArgsOnly = 0;
+inline constexpr uint8_t kCommandQuit = 12;
+inline constexpr uint8_t kCommandBlockBreak = 32;
+inline constexpr uint8_t kCommandBlockRetest = 33;
+inline constexpr uint8_t kCommandLabelLookup = 38;
+inline constexpr uint8_t kCommandLoopBreak = 42;
+inline constexpr uint8_t kCommandLoopContinue = 43;
+inline constexpr uint8_t kCommandTaskStart = 78;
+inline constexpr uint8_t kCommandTaskStop = 79;
+inline constexpr uint8_t kCommandTaskInfo = 80;
+inline constexpr uint8_t kCommandWait = 87;
+
 struct CommandHandlerTable {
   CommandHandler slots[kCommandSlotCount];
   // The per-command wrapper used while the engine is paused.
@@ -22,8 +36,14 @@ extern CommandHandlerTable g_command_handlers;
 int32_t RunUnknownCommand();
 int32_t EmptyCommandHandler();
 
-// Every slot gets the unknown-command handler, then the handlers that exist are stored.
+// Every slot gets the unknown-command handler, then the handlers that exist are stored, then the
+// overrides below. Also installs the argument decoder.
 void InitCommandHandlerTable();
+
+// Tests and tools: a handler stored over slot `number` by every later InitCommandHandlerTable (null
+// removes the override). Overrides stay until cleared.
+void SetCommandHandlerOverride(uint8_t number, CommandHandler handler);
+void ClearCommandHandlerOverrides();
 
 // The handler that a command number binds to: numbers past the table bind to the unknown-command
 // handler.

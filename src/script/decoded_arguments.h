@@ -19,6 +19,7 @@ struct DecodedArgument {
   uint32_t offset;  // bytecode offset in the expression section
   int64_t value;
   char* text;              // 4096-byte buffer, allocated the first time a string uses the position
+  size_t text_length;      // bytes of the decoded text (it may hold bytes of any value)
   const uint8_t* raw;      // raw arguments: the bytecode
   uint32_t var_number;     // the variable reference the expression left
   int64_t element_index;

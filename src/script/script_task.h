@@ -15,8 +15,9 @@ inline constexpr int32_t kTaskArgumentCount = 10;
 struct CallValue {
   int64_t integer;
   double real;
-  char* text;
+  char* text;         // owned, grown on demand; null is the empty text
   uint8_t given;
+  uint32_t capacity;  // bytes the text buffer holds
 };
 
 // One open subroutine call.

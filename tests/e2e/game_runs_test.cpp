@@ -1,0 +1,177 @@
+// End-to-end runs of compiled games: small games built with the tools run in the real program,
+// headless; the exit status and the stderr log tell how they ended. The sample game runs as
+// scripts/demo runs it.
+#include <signal.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "lib/assembler.h"
+#include "lib/compiled_game.h"
+#include "test_support.h"
+
+namespace korvel {
+namespace {
+
+using test::ChildProcess;
+using test::ProcessResult;
+using test::RunProcess;
+using test::TempDir;
+
+using Sources = std::vector<std::pair<std::string, std::string>>;
+
+class GameRunTest : public ::testing::Test {
+ protected:
+  // Assembles the sources into the game folder.
+  void Build(const Sources& sources) {
+    std::vector<tools::AssemblerSource> files;
+    for (const auto& [name, text] : sources) files.push_back({name, text});
+    tools::CompiledGame game;
+    std::string error;
+    ASSERT_TRUE(tools::Assemble(files, &game, &error)) << error;
+    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
+  }
+  std::vector<std::string> Env(std::vector<std::string> extra = {}) const {
+    extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
+    extra.push_back("KORVEL_PLATFORM=headless");
+    return extra;
+  }
+  std::vector<std::string> Args() const { return {KORVEL_BINARY, "--game", game_.path()}; }
+
+  TempDir runtime_;
+  TempDir game_;
+};
+
+struct GameCase {
+  std::string name;
+  Sources sources;
+  std::vector<std::string> env;
+  int exit_status;
+  std::vector<std::string> expected;    // each must appear in stderr
+  std::vector<std::string> forbidden = {"korvel: error", "watchdog"};
+};
+
+std::string NestedBlocks(int levels) {
+  std::string text = "label SYSTEM_START\n";
+  for (int i = 0; i < levels; ++i) text += "if 1\n";
+  for (int i = 0; i < levels; ++i) text += "end\n";
+  return text + "QUIT\n";
+}
+
+// A game that checks itself: an unknown command (24) ends it with a fatal error when a check
+// fails, QUIT ends it well.
+const Sources kTasksAndCalls = {
+    {"a.kas",
+     ".global int v\n"
+     "label SYSTEM_START\n"
+     "TASK 0=( \"w\" ) 34=( \"W\" ) 37=( 1 )\n"
+     "WAIT 0=( 5 )\n"
+     "TASKINFO 0=( \"w\" ) 1=( $v ) 2=( 1 )\n"
+     "if $v 0 !=\n  24\nend\n"
+     "call FAR\n"
+     "TASKINFO 1=( $v ) 7=( 1 )\n"
+     "if $v 0 !=\n  24\nend\n"
+     "LABELEXISTS 0=( \"FAR\" ) 1=( $v ) 2=( 1 )\n"
+     "if $v 1 !=\n  24\nend\n"
+     "QUIT\n"},
+    {"b.kas",
+     "label W\nloop 3\n  WAIT 0=( 1 )\nend\nRETURN\n"
+     "label FAR\n"
+     "TASKINFO 1=( $v ) 17=( 1 )\n"
+     "if $v 1 !=\n  24\nend\n"
+     "RETURN\n"},
+};
+
+std::vector<GameCase> Cases() {
+  Sources threaded = kTasksAndCalls;
+  threaded[0].second = ".config threaded 1\n" + threaded[0].second;
+  return {
+      {"QuitEndsWithStatusZero", {{"main.kas", "label SYSTEM_START\nWAIT 0=( 3 )\nQUIT\n"}}, {}, 0,
+       {}},
+      {"TasksLoopsAndCallsAcrossFiles", kTasksAndCalls, {}, 0, {}},
+      {"ThreadedModeRunsTheScriptsOnTheGameThread", threaded, {}, 0, {}},
+      {"NestingTooDeepIsFatal", {{"main.kas", NestedBlocks(64)}}, {}, 1,
+       {"korvel: error 101600", "(main.kas:65)"}, {"watchdog"}},
+      {"SixtyThreeLevelsAreFine", {{"main.kas", NestedBlocks(63)}}, {}, 0, {}},
+      {"UnknownCommandIsFatal", {{"main.kas", "label SYSTEM_START\n24\n"}}, {}, 1,
+       {"korvel: error 900050", "(main.kas:2)"}, {"watchdog"}},
+      {"RunningOffTheEndIsFatal", {{"main.kas", "label SYSTEM_START\nNOP9\n"}}, {}, 1,
+       {"korvel: error 900000", "(main.kas:2)"}, {"watchdog"}},
+      {"WatchdogEndsATurnThatNeverEnds", {{"main.kas", "label SYSTEM_START\nloop -1\nend\n"}},
+       {"KORVEL_TICK_BUDGET=100000"}, 1, {"korvel: watchdog: more than 100000 commands"},
+       {"korvel: error"}},
+      {"FrameLimitEndsAGameThatWaitsForever",
+       {{"main.kas", "label SYSTEM_START\nloop -1\n  WAIT 0=( 1 )\nend\n"}}, {"KORVEL_FRAMES=30"},
+       0, {}},
+  };
+}
+
+class GameCaseTest : public GameRunTest, public ::testing::WithParamInterface<GameCase> {};
+
+TEST_P(GameCaseTest, EndsAsExpected) {
+  const GameCase& c = GetParam();
+  Build(c.sources);
+  const ProcessResult r = RunProcess(Args(), Env(c.env), 60000);
+  ASSERT_FALSE(r.timed_out) << r.stderr_text;
+  EXPECT_EQ(r.exit_status, c.exit_status) << r.stderr_text;
+  for (const std::string& text : c.expected) {
+    EXPECT_NE(r.stderr_text.find(text), std::string::npos) << text << "\n" << r.stderr_text;
+  }
+  for (const std::string& text : c.forbidden) {
+    EXPECT_EQ(r.stderr_text.find(text), std::string::npos) << text << "\n" << r.stderr_text;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Games, GameCaseTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<GameCase>& param_info) {
+                           return param_info.param.name;
+                         });
+
+TEST_F(GameRunTest, MissingScriptFileIsReportedWhenEntered) {
+  Build({{"a.kas", "label SYSTEM_START\njump FAR\n"}, {"b.kas", "label FAR\nQUIT\n"}});
+  std::filesystem::remove(game_.File("krbin/krt00001.kbn"));
+  const ProcessResult r = RunProcess(Args(), Env(), 60000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("korvel: error 104060"), std::string::npos) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("krt00001.kbn"), std::string::npos) << r.stderr_text;
+}
+
+// With the focus gone the engine pauses: the script stays before its fatal command until the run
+// is ended from outside.
+TEST_F(GameRunTest, LostFocusHoldsTheScripts) {
+  Build({{"main.kas", "label SYSTEM_START\nloop 10\n  WAIT 0=( 1 )\nend\n24\n"}});
+  TempDir control;
+  const std::string input = control.Write("input.txt", "3 focus lost\n");
+  ChildProcess child(Args(), Env({"KORVEL_INPUT=" + input, "KORVEL_TICK_BUDGET=0"}));
+  test::SleepRealMs(1500);
+  child.Signal(SIGTERM);
+  const ProcessResult r = child.Wait(30000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+}
+
+// What scripts/demo does: kasm builds the sample into a game folder and the engine runs it
+// headless for at most 600 frames; the sample ends by itself well before.
+TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
+  const std::string kasm = std::string(KORVEL_BUILD_DIR) + "/kasm";
+  const std::string samples = std::string(KORVEL_SOURCE_DIR) + "/samples/sample-game";
+  const ProcessResult built = RunProcess({kasm, "--out", game_.path(), samples}, {}, 60000);
+  ASSERT_EQ(built.exit_status, 0) << built.stderr_text;
+  TempDir dump;
+  const ProcessResult r =
+      RunProcess(Args(), Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+  EXPECT_TRUE(std::filesystem::exists(dump.File("w0-000001.png")));
+  EXPECT_FALSE(std::filesystem::exists(dump.File("w0-000100.png")));
+}
+
+}  // namespace
+}  // namespace korvel
