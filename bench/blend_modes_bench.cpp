@@ -2,10 +2,7 @@
 // and pixman's OVER on the same frames.
 #include <benchmark/benchmark.h>
 
-#if __has_include(<pixman.h>)
 #include <pixman.h>
-#define KORVEL_HAVE_PIXMAN 1
-#endif
 
 #include <cstdint>
 #include <random>
@@ -70,7 +67,6 @@ void BM_BlendFrame(benchmark::State& state) {
   state.SetLabel("route " + std::to_string(e.route));
 }
 
-#ifdef KORVEL_HAVE_PIXMAN
 void BM_PixmanOverFrame(benchmark::State& state) {
   Frame& f = FrameOf(static_cast<int>(state.range(0)));
   auto* dst_bits = reinterpret_cast<uint32_t*>(f.dst.data());
@@ -88,19 +84,16 @@ void BM_PixmanOverFrame(benchmark::State& state) {
   pixman_image_unref(dst);
   state.SetItemsProcessed(state.iterations() * f.width * f.height);
 }
-#endif
 
 const char* const kFamilyNames[] = {"A_opaque", "B_alpha", "C_mask", "D_mask_alpha"};
 
 void Register() {
   for (int width : {1280, 1920}) {
-#ifdef KORVEL_HAVE_PIXMAN
     benchmark::RegisterBenchmark(width == 1280 ? "BlendFrame/pixman_over/720p"
                                                : "BlendFrame/pixman_over/1080p",
                                  BM_PixmanOverFrame)
         ->Arg(width)
         ->Unit(benchmark::kMillisecond);
-#endif
     for (int family = 0; family < 4; ++family) {
       for (int opacity : {256, 200}) {
         if (family == 3 && opacity == 256) continue;

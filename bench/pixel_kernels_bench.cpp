@@ -2,10 +2,7 @@
 // with memcpy and memset as the upper bound and pixman's OVER on the same buffers.
 #include <benchmark/benchmark.h>
 
-#if __has_include(<pixman.h>)
 #include <pixman.h>
-#define KORVEL_HAVE_PIXMAN 1
-#endif
 
 #include <cstdint>
 #include <cstring>
@@ -122,7 +119,6 @@ void BM_Memset(benchmark::State& state) {
                           static_cast<int64_t>(pixels) * 4);
 }
 
-#ifdef KORVEL_HAVE_PIXMAN
 // pixman's OVER of an a8r8g8b8 row onto an a8r8g8b8 row: the same bytes as slot 5 works on.
 void BM_PixmanOver(benchmark::State& state) {
   const auto pixels = static_cast<int>(state.range(0));
@@ -140,7 +136,6 @@ void BM_PixmanOver(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * pixels);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * pixels * 4);
 }
-#endif
 
 void Register() {
   const char* const isas[] = {"scalar", "sse2", "avx2"};
@@ -149,11 +144,9 @@ void Register() {
         ->Arg(pixels);
     benchmark::RegisterBenchmark(("Row/memset/" + std::to_string(pixels)).c_str(), BM_Memset)
         ->Arg(pixels);
-#ifdef KORVEL_HAVE_PIXMAN
     benchmark::RegisterBenchmark(("Row/pixman_over/" + std::to_string(pixels)).c_str(),
                                  BM_PixmanOver)
         ->Arg(pixels);
-#endif
     for (size_t s = 0; s < std::size(kSlots); ++s) {
       for (int isa = 0; isa < 3; ++isa) {
         const std::string name = "Row/slot" + std::to_string(kSlots[s].number) + "_" +

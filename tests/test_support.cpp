@@ -121,36 +121,35 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
 
 XvfbServer::XvfbServer() {
   if (::access("/usr/bin/Xvfb", X_OK) != 0) return;
-  for (int number = 90 + (::getpid() % 400); number < 1000; ++number) {
-    std::string lock = "/tmp/.X";
-    lock += std::to_string(number);
-    lock += "-lock";
-    if (::access(lock.c_str(), F_OK) == 0) continue;
-    std::string display = ":";
-    display += std::to_string(number);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int null_fd = ::open("/dev/null", O_RDWR);
-      ::dup2(null_fd, 1);
-      ::dup2(null_fd, 2);
-      ::execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-              "tcp", static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    // Ready once the server answers.
-    for (int i = 0; i < 500; ++i) {
-      if (::system(("DISPLAY=" + display + " xdpyinfo >/dev/null 2>&1").c_str()) == 0) {
-        display_ = display;
-        return;
-      }
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) break;  // lost the race for this number
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+  // Xvfb picks a free display number itself and writes it to the pipe once it accepts clients, so
+  // tests running side by side never share a server.
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    const int null_fd = ::open("/dev/null", O_RDWR);
+    ::dup2(null_fd, 1);
+    ::dup2(null_fd, 2);
+    const int write_fd = ::dup(fds[1]);  // without close-on-exec, for Xvfb
+    const std::string fd_text = std::to_string(write_fd);
+    ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
+            "-nolisten", "tcp", static_cast<char*>(nullptr));
+    ::_exit(127);
   }
+  ::close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(fds[0]);
+  if (pid_ < 0 || number.empty()) {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+    return;
+  }
+  display_ = ":" + number;
 }
 
 XvfbServer::~XvfbServer() {

@@ -127,8 +127,6 @@ bool DrawConditionHolds() {
 
 int32_t RunFrame() {
   g_frame.frame_counter += 1;
-  // Headless runs apply this frame's scripted input here, before anything polls it.
-  platform::BeginFrame(g_frame.frame_counter);
   if (g_frame.suspend_flag.load() != 0) return 0;
   if (QuitRequested()) return 1;
 

@@ -18,6 +18,7 @@
 #include "core/error_report.h"
 #include "core/frame_pacer.h"
 #include "core/frame_step.h"
+#include "core/input_state.h"
 #include "core/engine_settings.h"
 #include "core/engine_timers.h"
 #include "core/program_paths.h"
@@ -134,6 +135,7 @@ void InitShellState() {
   InitEngineSettings();
   InitSystemProbes();
   InitEngineTimers();
+  InitInputState();
   FreeWindowRecords();
   ResetWindowMessages();
   g_shell.raise_listener = false;
@@ -254,6 +256,8 @@ int InitSequence() {
 void RunGameLoop() {
   const uint64_t limit = platform::FrameLimit();
   for (;;) {
+    // Headless runs apply this frame's scripted input before anything polls it.
+    platform::BeginFrame(g_frame.frame_counter + 1);
     if (RunFrame() != 0) break;
     if (limit != 0 && g_frame.frame_counter >= limit) break;
   }
@@ -273,6 +277,12 @@ void RunMainLoop() {
   PumpMessages();
   while (g_engine.running_flag.load() != 0) {
     if (!QuitRequested()) {
+      if (g_engine.threaded_flag == 0) {
+        // Headless runs apply this frame's scripted input, and its events are handled, before the
+        // focus, mouse and keyboard are polled.
+        platform::BeginFrame(g_frame.frame_counter + 1);
+        PumpMessages();
+      }
       PollMouseAndKeyboardFocus();
       if (g_engine.threaded_flag == 0) {
         if (RunFrame() != 0) {

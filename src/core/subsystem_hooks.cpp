@@ -14,6 +14,7 @@
 #include "core/subsystem_hooks.h"
 
 #include "core/engine_settings.h"
+#include "core/input_state.h"
 #include "core/program_paths.h"
 #include "core/random.h"
 #include "core/small_helpers.h"
@@ -52,6 +53,7 @@ int CreateTrees() {
 void WriteReport() { WriteSystemInfoFile(g_paths.game_folder); }
 void FreeSaveCache() { FreeIdBuffers(-1); }
 uint64_t NoMenuCommand(int, int32_t, int32_t) { return 0; }
+bool NoDragLayer(int32_t, const char*, DragLayerView*) { return false; }
 
 SubsystemHooks DefaultHooks() {
   return SubsystemHooks{
@@ -68,12 +70,12 @@ SubsystemHooks DefaultHooks() {
       .init_statics = InitStatics,
       .probe_write_permission = ProbeGameFolder,
       .load_project_config = ReturnZero,
-      .setup_input = DoNothing,
+      .setup_input = SetupInput,
       .switch_display_mode = ReturnZero,
       .apply_window_settings = DoNothing,
       .create_system_objects = CreateTrees,
       .create_sound_device = ReturnZero,
-      .open_joysticks = DoNothing,
+      .open_joysticks = OpenJoysticks,
       .write_system_report = WriteReport,
       .load_script_data = ReturnZero,
       .start_worker_threads = ReturnZeroFor,
@@ -81,7 +83,7 @@ SubsystemHooks DefaultHooks() {
       .enter_full_screen = ReturnZero,
       .init_gpu = ReturnZero,
       .gpu_drawing = GpuDrawing,
-      .poll_input = DoNothing,
+      .poll_input = PollInputState,
       .run_script_tasks = ReturnZero,
       .sweep_layer_changes = DoNothing,
       .render_window = ReturnZeroFor,
@@ -100,6 +102,7 @@ SubsystemHooks DefaultHooks() {
       .release_flash = DoNothing,
       .remove_tray_icon = DoNothing,
       .shutdown_resources = DoNothing,
+      .find_drag_layer = NoDragLayer,
   };
 }
 

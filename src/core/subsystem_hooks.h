@@ -10,6 +10,14 @@ namespace korvel {
 
 struct WindowRecord;
 
+// The drag layer as the window drag test sees it.
+struct DragLayerView {
+  int64_t x = 0, y = 0;  // left and top in the window's logical pixels (ancestors' offsets added)
+  int32_t width = 0, height = 0;
+  const uint8_t* pixels = nullptr;  // rows of width × 4 bytes: blue, green, red, alpha
+  uint8_t has_alpha = 1;            // 0: every pixel counts as opaque
+};
+
 struct SubsystemHooks {
   // ---- Initialisation, in the order the init sequence calls them ----
   int (*load_settings)();            // settings file and save-folder settings; 0 always
@@ -62,6 +70,11 @@ struct SubsystemHooks {
   void (*release_flash)();
   void (*remove_tray_icon)();
   void (*shutdown_resources)();
+
+  // ---- Window procedure ----
+  // Finds the layer at `layer_path` (code page 932) for window `window_index`; false when there is
+  // none. Called on the main thread, for each left-button press while window dragging is on.
+  bool (*find_drag_layer)(int32_t window_index, const char* layer_path, DragLayerView* view);
 };
 
 extern SubsystemHooks g_hooks;

@@ -4,8 +4,12 @@
 #include <mutex>
 #include <utility>
 
+#include "core/appended_data.h"
+#include "core/display_state.h"
 #include "core/engine_state.h"
 #include "core/frame_step.h"
+#include "core/input_state.h"
+#include "core/project_config.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
@@ -15,32 +19,21 @@ namespace korvel {
 
 namespace {
 
-constexpr size_t kMaxDroppedFiles = 65536;
-constexpr size_t kMaxDroppedName = 260;
+constexpr int32_t kVkMenu = 0x12;  // Alt
+constexpr int32_t kVkF10 = 0x79;
+// Farther than any layer can reach from a window: positions beyond are never under the cursor.
+constexpr int64_t kFarPosition = int64_t{1} << 40;
 
 void HandleWindowDestroy(WindowRecord* record) {
   if (record->index == 0) g_hooks.remove_tray_icon();
   record->handle = platform::kNoWindow;
   record->focus = 0;
   if (record->state != kWindowStateDetached) {
-    if (record->index == 0) g_hooks.destroy_menus();
+    g_hooks.destroy_menus();
     platform::Event quit;
     quit.kind = platform::EventKind::kQuit;
     platform::PostEvent(std::move(quit));
   }
-}
-
-void StoreDroppedFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> names;
-  names.reserve(paths.size() < kMaxDroppedFiles ? paths.size() : kMaxDroppedFiles);
-  for (const auto& path : paths) {
-    if (names.size() >= kMaxDroppedFiles) break;
-    std::string name = platform::Utf8ToCp932(path);
-    if (name.empty() || name.size() > kMaxDroppedName) continue;  // does not fit the name buffer
-    names.push_back(std::move(name));
-  }
-  std::lock_guard lock(g_window_messages.dropped_lock);
-  g_window_messages.dropped_files = std::move(names);
 }
 
 void RaiseMainWindow() {
@@ -52,6 +45,44 @@ void RaiseMainWindow() {
   platform::RaiseWindow(main->handle);
 }
 
+// F10, Alt and keys pressed with Alt are system keys on Windows: they never become the last key
+// (and never open a window menu).
+bool IsSystemKey(int32_t vk) {
+  if (vk == kVkF10 || vk == kVkMenu) return true;
+  uint8_t keys[256];
+  platform::GetKeyboardState(keys);
+  return (keys[kVkMenu] & 0x80) != 0;
+}
+
+// Client coordinates to the window's logical ones: window 0 shows its frame at the display offset,
+// scaled to the display size.
+void ClientToLogical(const WindowRecord* record, int32_t* x, int32_t* y) {
+  if (record->index != 0) return;
+  int64_t lx = static_cast<int64_t>(*x) - g_display.offset_x;
+  int64_t ly = static_cast<int64_t>(*y) - g_display.offset_y;
+  if (g_display.display_width > 0 && g_display.display_height > 0) {
+    lx = lx * record->logical_width / g_display.display_width;
+    ly = ly * record->logical_height / g_display.display_height;
+  }
+  *x = static_cast<int32_t>(lx);
+  *y = static_cast<int32_t>(ly);
+}
+
+// A change the window system already made and the engine refuses is undone.
+void UndoWindowChange(const WindowRecord* record) {
+  if (record->handle != platform::kNoWindow) {
+    platform::ShowWindow(record->handle, platform::ShowCommand::kRestore);
+  }
+}
+
+void StoreMaximisedClientSize(const WindowRecord* record) {
+  platform::Rect client;
+  if (record->handle != platform::kNoWindow && platform::GetClientRect(record->handle, &client)) {
+    g_window_sizing.client_width = client.right - client.left;
+    g_window_sizing.client_height = client.bottom - client.top;
+  }
+}
+
 }  // namespace
 
 int32_t HandleCloseButton(WindowRecord* record) {
@@ -61,7 +92,8 @@ int32_t HandleCloseButton(WindowRecord* record) {
   }
   if (record->state == kWindowStateNormal) {
     g_frame.suspend_flag.store(1);
-    platform::ShowCursor(true);
+    RequestCursorShow();
+    ApplyCursorRequest();
     const int32_t answer = platform::MessageBox(
         record->handle, record->title, Sjis("終了します。よろしいですか？"),
         platform::kMbYesNo | platform::kMbIconInformation);
@@ -81,6 +113,148 @@ void CloseEngineWindow(WindowRecord* record) {
   HandleWindowDestroy(record);
 }
 
+int32_t HandleMinimize(WindowRecord* record) {
+  g_window_messages.minimise_request = static_cast<uint8_t>(record->index + 1);
+  if (record->minimise_allowed == 0) {
+    UndoWindowChange(record);
+    return 0;
+  }
+  record->minimised = 1;
+  return 1;
+}
+
+int32_t HandleMaximize(WindowRecord* record) {
+  g_window_messages.maximise_request = static_cast<uint8_t>(record->index + 1);
+  if (record->index != 0) {
+    UndoWindowChange(record);
+    return 0;
+  }
+  if (g_display.full_screen != 0) return 1;
+  WindowSizingState& s = g_window_sizing;
+  if (g_display.maximised == 0) {
+    s.saved_offset_x = g_display.offset_x;
+    s.saved_offset_y = g_display.offset_y;
+    s.saved_display_width = g_display.display_width;
+    s.saved_display_height = g_display.display_height;
+    // Windowed, the client area is the display size; the window system may already have resized
+    // the window when it reports the maximise.
+    s.saved_client_width = g_display.display_width;
+    s.saved_client_height = g_display.display_height;
+  }
+  s.maximise_in_progress = 1;
+  if (record->handle != platform::kNoWindow) platform::SetWindowResizable(record->handle, true);
+  g_display.maximised = 1;
+  StoreMaximisedClientSize(record);
+  return 1;
+}
+
+void HandleRestore(WindowRecord* record) {
+  const bool was_minimised = record->minimised != 0;
+  record->minimised = 0;
+  if (record->index != 0 || g_display.full_screen != 0) return;
+  if (g_window_sizing.maximise_in_progress != 0) {
+    g_window_sizing.maximise_in_progress = 0;
+    if (g_project.resizable_main_window == 0 && record->handle != platform::kNoWindow) {
+      platform::SetWindowResizable(record->handle, false);
+    }
+  }
+  if (!was_minimised && g_display.maximised != 0) g_window_sizing.restore_pending = 1;
+  // The window system may report the new size before the restore: take the restore now.
+  HandleWindowPosChanged(record);
+}
+
+void HandleWindowPosChanged(WindowRecord* record) {
+  if (record->index != 0 || g_display.full_screen != 0) return;
+  WindowSizingState& s = g_window_sizing;
+  if (s.restore_pending != 0) {
+    s.restore_pending = 0;
+    g_display.maximised = 0;
+    g_display.offset_x = s.saved_offset_x;
+    g_display.offset_y = s.saved_offset_y;
+    g_display.display_width = s.saved_display_width;
+    g_display.display_height = s.saved_display_height;
+    s.client_width = s.saved_client_width;
+    s.client_height = s.saved_client_height;
+    s.saved_offset_x = s.saved_offset_y = 0;
+    s.saved_display_width = s.saved_display_height = 0;
+    s.saved_client_width = s.saved_client_height = 0;
+    // The logical size may have changed while maximised: the buffer is made again before the next
+    // frame draws.
+    g_window_messages.screen_realloc_pending.store(1);
+    return;
+  }
+  if (g_display.maximised != 0) StoreMaximisedClientSize(record);
+}
+
+void ReallocateScreenAfterRestore() {
+  if (g_window_messages.screen_realloc_pending.exchange(0) == 0) return;
+  const WindowRecord* main = g_windows[0];
+  if (main == nullptr) return;
+  // On failure the old buffer stays with the size it was made for; the failure is reported.
+  AllocateScreenBuffer(main->logical_width, main->logical_height);
+}
+
+void StoreDroppedFiles(const std::vector<std::string>& paths_utf8) {
+  std::vector<std::string> names;
+  names.reserve(paths_utf8.size() < kMaxDroppedFiles ? paths_utf8.size() : kMaxDroppedFiles);
+  for (const auto& path : paths_utf8) {
+    if (names.size() >= kMaxDroppedFiles) break;
+    if (path.empty() || path.size() > kMaxDroppedName * 3) continue;  // cannot fit in any case
+    std::string name = platform::Utf8ToCp932(path);
+    // A name that does not fit the 260-byte buffer, or that does not convert back to the same
+    // path, would open another file (or none): it is left out.
+    if (name.empty() || name.size() > kMaxDroppedName) continue;
+    if (platform::Cp932ToUtf8(name) != path) continue;
+    names.push_back(std::move(name));
+  }
+  std::lock_guard lock(g_window_messages.dropped_lock);
+  g_window_messages.dropped_files = std::move(names);
+}
+
+void SetWindowDrag(bool enabled, std::string_view layer_path_sjis) {
+  {
+    std::lock_guard lock(g_window_drag.lock);
+    g_window_drag.layer_path.assign(layer_path_sjis.substr(0, layer_path_sjis.find('\0')));
+  }
+  g_window_drag.enabled.store(enabled ? 1 : 0);
+}
+
+bool IsWindowDragPoint(const WindowRecord* record, int32_t client_x, int32_t client_y) {
+  if (record == nullptr || g_window_drag.enabled.load() == 0) return false;
+  int32_t x = client_x, y = client_y;
+  ClientToLogical(record, &x, &y);
+  if (x < 0 || y < 0 || x >= record->logical_width || y >= record->logical_height) return false;
+  std::string path;
+  {
+    std::lock_guard lock(g_window_drag.lock);
+    path = g_window_drag.layer_path;
+  }
+  if (path.empty()) return false;
+  DragLayerView view;
+  if (!g_hooks.find_drag_layer(record->index, path.c_str(), &view) || view.pixels == nullptr) {
+    return false;
+  }
+  if (view.x <= -kFarPosition || view.x >= kFarPosition || view.y <= -kFarPosition ||
+      view.y >= kFarPosition || view.width <= 0 || view.height <= 0) {
+    return false;
+  }
+  const int64_t lx = x - view.x;
+  const int64_t ly = y - view.y;
+  if (lx < 0 || ly < 0 || lx >= view.width || ly >= view.height) return false;
+  if (view.has_alpha == 0) return true;
+  const size_t offset = (static_cast<size_t>(ly) * static_cast<size_t>(view.width) +
+                         static_cast<size_t>(lx)) * 4 + 3;
+  return view.pixels[offset] != 0;
+}
+
+bool EngineDragTest(platform::WindowId window, int32_t x, int32_t y) {
+  return IsWindowDragPoint(FindWindowRecord(window), x, y);
+}
+
+void ApplyScreenSaverPermission() {
+  platform::AllowScreenSaver(g_appended.screen_saver_build || g_project.allow_screen_saver != 0);
+}
+
 int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
   using platform::EventKind;
   switch (event.kind) {
@@ -94,6 +268,7 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       record->focus = event.value != 0 ? 1 : 0;
       return 1;
     case EventKind::kKeyDown:
+      if (IsSystemKey(event.value)) return 0;
       g_window_messages.last_key = static_cast<uint32_t>(event.value);
       return 1;
     case EventKind::kMouseMove:
@@ -101,6 +276,13 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       return 0;
     case EventKind::kMouseDown:
       g_window_messages.last_mouse_button = static_cast<uint32_t>(event.value);
+      return 0;
+    case EventKind::kDragStart:
+      // The press itself, then the move that the window system has taken over.
+      g_window_messages.last_mouse_button = 1;
+      g_window_messages.drag_x = event.x;
+      g_window_messages.drag_y = event.y;
+      g_window_messages.drag_request = static_cast<uint8_t>(record->index + 1);
       return 0;
     case EventKind::kMouseWheel:
       g_window_messages.wheel_delta = static_cast<int16_t>(event.value);
@@ -112,11 +294,19 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       g_window_messages.menu_command = static_cast<uint64_t>(static_cast<uint32_t>(event.value));
       return 0;
     case EventKind::kMinimize:
-      g_window_messages.minimise_request = static_cast<uint8_t>(record->index + 1);
-      return record->minimise_allowed == 0 ? 0 : 1;
+      return HandleMinimize(record);
     case EventKind::kMaximize:
-      g_window_messages.maximise_request = static_cast<uint8_t>(record->index + 1);
-      return record->index == 0 ? 1 : 0;
+      return HandleMaximize(record);
+    case EventKind::kRestore:
+      HandleRestore(record);
+      return 1;
+    case EventKind::kSized:
+    case EventKind::kMoved:
+      HandleWindowPosChanged(record);
+      return 1;
+    case EventKind::kMovieEnd:
+      if (event.value == 1 && g_frame.movie_open.load() != 0) g_frame.movie_playing.store(0);
+      return 0;
     default:
       return 1;
   }

@@ -9,6 +9,8 @@ namespace korvel {
 WindowRecord* g_windows[kWindowCount] = {};
 int32_t g_window_slots[kWindowCount] = {-1, -1, -1, -1};
 WindowMessageState g_window_messages;
+WindowDragSettings g_window_drag;
+WindowSizingState g_window_sizing;
 
 int CreateWindowRecords() {
   FreeWindowRecords();
@@ -39,6 +41,7 @@ void InitWindowRecord(WindowRecord* record, int32_t index) {
   record->root_layer = nullptr;
   record->cursor_activity = 0;
   record->cursor_activity_stamp = 0;
+  record->minimised = 0;
   record->creation_byte = 0;
   record->handle = platform::kNoWindow;
   g_window_messages.wheel_delta = 0;
@@ -75,8 +78,31 @@ void ResetWindowMessages() {
   g_window_messages.minimise_request.store(0);
   g_window_messages.maximise_request.store(0);
   g_window_messages.caption_double_click.store(0);
+  g_window_messages.drag_request.store(0);
+  g_window_messages.drag_x.store(0);
+  g_window_messages.drag_y.store(0);
+  g_window_messages.screen_realloc_pending.store(0);
+  g_window_sizing = WindowSizingState{};
+  g_window_drag.enabled.store(0);
+  {
+    std::lock_guard drag_lock(g_window_drag.lock);
+    g_window_drag.layer_path.clear();
+  }
   std::lock_guard lock(g_window_messages.dropped_lock);
   g_window_messages.dropped_files.clear();
+  g_window_messages.dropped_files.shrink_to_fit();
+}
+
+size_t DroppedFileCount() {
+  std::lock_guard lock(g_window_messages.dropped_lock);
+  return g_window_messages.dropped_files.size();
+}
+
+bool GetDroppedFile(size_t k, std::string* name) {
+  std::lock_guard lock(g_window_messages.dropped_lock);
+  if (k >= g_window_messages.dropped_files.size()) return false;
+  *name = g_window_messages.dropped_files[k];
+  return true;
 }
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -45,9 +46,11 @@ struct WindowRecord {
   std::atomic<int32_t> mouse_x{0}, mouse_y{0};
   std::atomic<uint8_t> mouse_outside{1};       // outside 0..width-1 / 0..height-1
   std::atomic<uint8_t> mouse_outside_wide{1};  // outside the area widened by the display offset
+  // Cursor switches: a mouse move, a held button, a wheel turn shows an auto-hidden cursor.
   uint8_t cursor_switches[3] = {};
-  uint8_t cursor_activity = 0;
+  std::atomic<uint8_t> cursor_activity{0};  // a key was held: auto-hide counts from the stamp
   uint32_t cursor_activity_stamp = 0;
+  uint8_t minimised = 0;            // the window system minimised the window (main thread)
   int32_t x = 0, y = 0;             // window position kept by the window command
 };
 
@@ -62,14 +65,44 @@ struct WindowMessageState {
   std::atomic<uint8_t> minimise_request{0};    // window index + 1
   std::atomic<uint8_t> maximise_request{0};
   std::atomic<uint8_t> caption_double_click{0};
+  // A press on the drag layer: window index + 1 and the client point. The window system moves the
+  // window itself; the input poll clears the request.
+  std::atomic<uint8_t> drag_request{0};
+  std::atomic<int32_t> drag_x{0}, drag_y{0};
+  // A restore asks for the screen buffer to be made again; the frame step's thread does it, as it
+  // is the one drawing into the buffer.
+  std::atomic<uint8_t> screen_realloc_pending{0};
   std::mutex dropped_lock;          // the game thread reads the list
-  std::vector<std::string> dropped_files;  // code page 932, at most 65536
+  std::vector<std::string> dropped_files;  // code page 932, at most 65536 names of 1..260 bytes
 };
+
+// Window dragging, switched by a script command: a left-button press on a non-transparent pixel of
+// the named layer moves the window.
+struct WindowDragSettings {
+  std::atomic<uint8_t> enabled{0};
+  std::mutex lock;         // the hit test reads the name on the main thread
+  std::string layer_path;  // code page 932
+};
+
+// Main window maximise and restore (main thread): what a restore takes back.
+struct WindowSizingState {
+  uint8_t maximise_in_progress = 0;
+  uint8_t restore_pending = 0;
+  int32_t saved_offset_x = 0, saved_offset_y = 0;
+  int32_t saved_display_width = 0, saved_display_height = 0;
+  int32_t saved_client_width = 0, saved_client_height = 0;
+  int32_t client_width = 0, client_height = 0;  // the client size while maximised
+};
+
+inline constexpr size_t kMaxDroppedFiles = 65536;
+inline constexpr size_t kMaxDroppedName = 260;
 
 extern WindowRecord* g_windows[kWindowCount];
 // Per window: kNoWindow-like -1 while closed, 1 once opened by the window command.
 extern int32_t g_window_slots[kWindowCount];
 extern WindowMessageState g_window_messages;
+extern WindowDragSettings g_window_drag;
+extern WindowSizingState g_window_sizing;
 
 // Allocates the four records, clears the handle slots and runs InitWindowRecord on each.
 int CreateWindowRecords();
@@ -81,7 +114,12 @@ void InitWindowObject(WindowRecord* record, const char* title);
 // The record whose platform window is `window`, or null.
 WindowRecord* FindWindowRecord(platform::WindowId window);
 
-// Clears the shared message results (wheel and mouse-moved byte after each frame's poll).
+// Clears the shared message results, the drag settings and the maximise state.
 void ResetWindowMessages();
+
+// The dropped-file list, read under its lock: the count, and name k (false when k is out of
+// range).
+size_t DroppedFileCount();
+bool GetDroppedFile(size_t k, std::string* name);
 
 }  // namespace korvel

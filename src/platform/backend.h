@@ -54,6 +54,9 @@ class Backend {
   virtual void GetCursorPos(int32_t* x, int32_t* y) = 0;
   virtual void SetCursorPos(int32_t x, int32_t y) = 0;
   virtual void ShowCursor(bool show) = 0;
+  virtual void SetDragTest(DragTest test) = 0;
+  virtual void AllowScreenSaver(bool allow) = 0;
+  virtual bool JoysticksAvailable() = 0;
   virtual void BeginFrame(uint64_t frame) = 0;
   virtual uint64_t FrameLimit() = 0;
 
@@ -77,6 +80,14 @@ void ClearEventQueue();
 // The keyboard snapshot: a key or mouse button went down or up. A press (up to down) toggles bit 0.
 void NoteKeyTransition(int virtual_key, bool down);
 void ClearKeyboardSnapshot();
+
+// The joystick table behind ReadJoystick: backends note plugging, axes and buttons by slot.
+// Plugging (either way) centres the axes and releases the buttons; axes other than 0 (x) and 1 (y)
+// and buttons beyond 31 are ignored.
+void ResetJoystickTable();
+void NoteJoystickPlugged(int32_t slot, bool plugged);
+void NoteJoystickAxis(int32_t slot, int32_t axis, int32_t value);
+void NoteJoystickButton(int32_t slot, int32_t button, bool down);
 
 // The calling thread becomes the main thread (InitPlatform) or no thread is (ShutdownPlatform,
 // after serving what is still queued).

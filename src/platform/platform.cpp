@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/headless/headless_state.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 
@@ -147,7 +148,16 @@ void AdvanceClockForTest(uint32_t ms) {
 
 LocalTime GetLocalTime() {
   timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+  if (IsHeadless()) {
+    // Headless runs are repeatable: local time starts at 2000-01-01 00:00:00 UTC and follows the
+    // virtual clock.
+    constexpr int64_t kHeadlessEpochSeconds = 946684800;
+    const uint64_t elapsed = headless::ClockElapsed();
+    now.tv_sec = static_cast<time_t>(kHeadlessEpochSeconds + static_cast<int64_t>(elapsed / 1000));
+    now.tv_nsec = static_cast<long>((elapsed % 1000) * 1000000);
+  } else {
+    clock_gettime(CLOCK_REALTIME, &now);
+  }
   tm local{};
   localtime_r(&now.tv_sec, &local);
   LocalTime t{};
@@ -264,6 +274,19 @@ void SetCursorPos(int32_t x, int32_t y) {
 
 void ShowCursor(bool show) {
   if (Backend* b = Active()) b->ShowCursor(show);
+}
+
+void SetDragTest(DragTest test) {
+  if (Backend* b = Active()) b->SetDragTest(test);
+}
+
+void AllowScreenSaver(bool allow) {
+  if (Backend* b = Active()) b->AllowScreenSaver(allow);
+}
+
+bool JoysticksAvailable() {
+  Backend* b = Active();
+  return b != nullptr && b->JoysticksAvailable();
 }
 
 void BeginFrame(uint64_t frame) {

@@ -124,6 +124,9 @@ enum class EventKind : uint8_t {
   kJoystickButton,  // value: joystick index; x: button; y: 1 down, 0 up
   kJoystickAdded,   // value: joystick index
   kJoystickRemoved,
+  kDragStart,     // a left-button press began a window move (WM_NCLBUTTONDOWN HTCAPTION); x, y
+                  // client
+  kMovieEnd,      // value: 1 when the playing movie reached its end or was stopped (MM_MCINOTIFY)
 };
 
 struct Event {
@@ -153,11 +156,41 @@ void GetCursorPos(int32_t* x, int32_t* y);
 void SetCursorPos(int32_t x, int32_t y);
 void ShowCursor(bool show);
 
+// Window drag areas: `test` is asked on the main thread, for each left-button press in an engine
+// window, whether the client point (x, y) is a drag area. True hands the press to the window
+// system, which moves the window (the caption's meaning), and kDragStart is posted instead of
+// kMouseDown. Null removes the test.
+using DragTest = bool (*)(WindowId window, int32_t x, int32_t y);
+void SetDragTest(DragTest test);
+
+// Whether the desktop's screen saver may start while the engine runs (SC_SCREENSAVE's answer).
+void AllowScreenSaver(bool allow);
+
 // Headless: applies the scripted input of this frame (KORVEL_INPUT) before its input poll. SDL:
 // nothing.
 void BeginFrame(uint64_t frame);
 // Headless: KORVEL_FRAMES, 0 when unset or not headless.
 uint64_t FrameLimit();
+
+// ---- Joysticks ----------------------------------------------------------------------------------
+
+inline constexpr int32_t kJoystickSlots = 16;
+
+// One joystick as joyGetPosEx reports it: x and y 0..65535 (32767 centred), buttons bit k for
+// button k + 1.
+struct JoystickPosition {
+  uint32_t x = 32767, y = 32767;
+  uint32_t buttons = 0;
+};
+
+// True when joysticks can be read at all (SDL's joystick subsystem started; headless always).
+bool JoysticksAvailable();
+// The position of the joystick in slot 0..15; false when no joystick is plugged in that slot.
+// Joysticks take the first free slot when plugged and keep it until unplugged.
+bool ReadJoystick(int32_t slot, JoystickPosition* position);
+// An axis value -32768..32767 as a joyGetPosEx position: clamp(value + 32767, 0, 65535), so a
+// centred stick reads 32767 and presses no direction.
+uint32_t JoystickAxisPosition(int32_t value);
 
 // ---- Dialogs ------------------------------------------------------------------------------------
 

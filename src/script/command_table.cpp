@@ -6,10 +6,16 @@
 
 #include "core/error_report.h"
 #include "script/argument_decoder.h"
+#include "script/assign_command.h"
 #include "script/call_commands.h"
+#include "script/declare_commands.h"
 #include "script/decoded_arguments.h"
 #include "script/flow_commands.h"
+#include "script/math_command.h"
+#include "script/projection_command.h"
 #include "script/quit_command.h"
+#include "script/small_commands.h"
+#include "script/system_variables.h"
 #include "script/task_commands.h"
 #include "script/task_runner.h"
 #include "script/var_commands.h"
@@ -43,6 +49,10 @@ void InitCommandHandlerTable() {
   for (auto& slot : slots) slot = RunUnknownCommand;
   g_command_handlers.wrapper = StepCommand;
   g_argument_decoder = DecodeCommandArguments;
+  // The system-variable readers and the commands' engine values start afresh with the table.
+  InstallSystemVariableReaders();
+  InitSystemVariableState();
+  InitCommandSwitchTable();
   for (uint8_t number : kEmptySlots) slots[number] = EmptyCommandHandler;
   slots[kCommandArgsOnly] = RunCommandArgsOnly;
   slots[kCommandElseIf] = RunElseIfCommand;
@@ -66,6 +76,23 @@ void InitCommandHandlerTable() {
   slots[kCommandVarConvert] = RunVarConvertCommand;
   slots[kCommandVarInfo] = RunVarInfoCommand;
   slots[kCommandWait] = RunWaitCommand;
+  slots[kCommandAssign] = RunAssignCommand;
+  slots[kCommandDeclareInt] = RunCommand36;
+  slots[kCommandDeclareReal] = RunDeclareRealVarCommand;
+  slots[kCommandDeclareString] = RunVariableDeclareCommand;
+  slots[kCommandFrameRate] = RunFrameRateCommand;
+  slots[kCommandCursorSettings] = RunCursorSettingsCommand;
+  slots[kCommandSwitchTable] = RunSwitchTableCommand;
+  slots[kCommandScriptFileList] = RunScriptFileListCommand;
+  slots[kCommandArgsOnly14] = RunArgsOnlyCommand14;
+  slots[kCommandArgsOnly52] = RunArgsOnlyCommand52;
+  slots[kCommandArgsOnly53] = RunArgsOnlyCommand53;
+  slots[kCommandArgsOnly54] = RunArgsOnlyCommand54;
+  slots[kCommandArgsOnly59] = RunArgsOnlyCommand59;
+  slots[kCommandArgsOnly71] = RunArgsOnlyCommand71;
+  slots[kCommandArgsOnly84] = RunArgsOnlyCommand84;
+  slots[kCommandMath] = RunMathCommand;
+  slots[kCommandProjection] = RunProjectionCommand;
   for (int32_t i = 0; i < kCommandSlotCount; ++i) {
     if (g_overrides[i] != nullptr) slots[i] = g_overrides[i];
   }

@@ -37,7 +37,8 @@ int32_t RunUnknownCommand();
 int32_t EmptyCommandHandler();
 
 // Every slot gets the unknown-command handler, then the handlers that exist are stored, then the
-// overrides below. Also installs the argument decoder.
+// overrides below. Also installs the argument decoder and the system-variable readers, and resets
+// the commands' engine values (switch table, text values).
 void InitCommandHandlerTable();
 
 // Tests and tools: a handler stored over slot `number` by every later InitCommandHandlerTable (null

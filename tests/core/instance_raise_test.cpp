@@ -2,6 +2,8 @@
 // second start ends with status 0 and the running engine restores its minimised main window.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 #include <future>
 #include <string>
 
@@ -52,6 +54,7 @@ int Tick() {
 }
 
 TEST(InstanceRaiseTest, SecondStartRaisesTheRunningEngine) {
+  const std::string start_folder = std::filesystem::current_path().string();
   test::TempDir runtime, game;
   g_game = game.path();
   g_runtime = runtime.path();
@@ -68,6 +71,7 @@ TEST(InstanceRaiseTest, SecondStartRaisesTheRunningEngine) {
   EXPECT_EQ(g_second_status, 0);
   EXPECT_TRUE(g_restored) << "the running engine did not restore its window";
   ResetSubsystemHooks();
+  ASSERT_EQ(::chdir(start_folder.c_str()), 0);  // the engine entered the game folder
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // thread. Each run must end within a time limit.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 #include <future>
 #include <string>
 #include <vector>
@@ -59,7 +61,12 @@ class QuitPathTest : public ::testing::Test {
     ::unsetenv("KORVEL_INPUT");
     ::unsetenv("KORVEL_ANSWERS");
   }
-  void TearDown() override { ResetSubsystemHooks(); }
+  // The engine enters the game folder, which the test removes afterwards: come back first.
+  void TearDown() override {
+    ResetSubsystemHooks();
+    ASSERT_EQ(::chdir(start_folder_.c_str()), 0);
+  }
+  const std::string start_folder_ = std::filesystem::current_path().string();
 
   // Runs the engine on an empty game folder; gives up after 20 s of real time.
   RunOutcome Run() {

@@ -36,6 +36,7 @@ struct HeadlessWindowInfo {
 bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info);
 WindowId HeadlessActiveWindow();
 bool HeadlessCursorShown();
+bool HeadlessScreenSaverAllowed();
 
 // Adds one line as the answer file or the input file would hold it; false with the problem.
 bool QueueHeadlessAnswer(std::string_view line, std::string* error);

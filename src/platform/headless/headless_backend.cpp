@@ -23,25 +23,34 @@ void ResetState() {
   g_state.next_input = 0;
   g_state.dump_dir.clear();
   g_state.frame_limit = 0;
+  g_state.drag_test = nullptr;
+  g_state.screen_saver_allowed = false;
 }
 
 }  // namespace
 
 bool HeadlessBackend::Init() {
   ResetState();
+  ResetJoystickTable();
   if (!LoadControl()) {
     ResetState();
     return false;
   }
-  // Joysticks that the input file uses are there from the start.
+  // Joysticks that the input file uses are there from the start, unless their first line plugs
+  // them in.
   std::lock_guard lock(g_state.mutex);
+  std::set<int32_t> seen;
   std::set<int32_t> joysticks;
   for (const InputLine& line : g_state.input) {
-    if (line.action == InputAction::kJoyAxis || line.action == InputAction::kJoyButton) {
-      joysticks.insert(line.a);
-    }
+    const bool joystick = line.action == InputAction::kJoyAxis ||
+                          line.action == InputAction::kJoyButton ||
+                          line.action == InputAction::kJoyAdded ||
+                          line.action == InputAction::kJoyRemoved;
+    if (!joystick || !seen.insert(line.a).second) continue;
+    if (line.action != InputAction::kJoyAdded) joysticks.insert(line.a);
   }
   for (int32_t index : joysticks) {
+    NoteJoystickPlugged(index, true);
     Event added;
     added.kind = EventKind::kJoystickAdded;
     added.value = index;
@@ -53,6 +62,7 @@ bool HeadlessBackend::Init() {
 void HeadlessBackend::Shutdown() {
   ShutdownClock();
   ResetState();
+  ResetJoystickTable();
 }
 
 uint64_t HeadlessBackend::FrameLimit() {

@@ -135,6 +135,11 @@ uint32_t ClockNow() {
   return static_cast<uint32_t>(g_clock.start + g_clock.elapsed);
 }
 
+uint64_t ClockElapsed() {
+  std::lock_guard lock(g_clock.mutex);
+  return g_clock.elapsed;
+}
+
 void ClockSleep(uint32_t ms) {
   const bool main_thread = IsMainThread();
   std::unique_lock lock(g_clock.mutex);

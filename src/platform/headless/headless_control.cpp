@@ -89,6 +89,10 @@ bool ParseMouse(const std::vector<std::string>& t, InputLine* out, std::string* 
 }
 
 bool ParseJoystick(const std::vector<std::string>& t, InputLine* out, std::string* error) {
+  if (t.size() == 4 && Number(t[2], 0, 15, &out->a) && (t[3] == "added" || t[3] == "removed")) {
+    out->action = t[3] == "added" ? InputAction::kJoyAdded : InputAction::kJoyRemoved;
+    return true;
+  }
   if (t.size() == 6 && Number(t[2], 0, 15, &out->a)) {
     if (t[3] == "axis" && Number(t[4], 0, 5, &out->b) && Number(t[5], -32768, 32767, &out->c)) {
       out->action = InputAction::kJoyAxis;
@@ -102,7 +106,7 @@ bool ParseJoystick(const std::vector<std::string>& t, InputLine* out, std::strin
   }
   return Fail(error,
               "expected: joy <0..15> axis <0..5> <-32768..32767> | joy <0..15> button <0..31> "
-              "down|up");
+              "down|up | joy <0..15> added|removed");
 }
 
 }  // namespace
@@ -186,6 +190,13 @@ bool ParseInputLine(std::string_view line, InputLine* out, bool* empty, std::str
     return true;
   }
   if (event == "joy") return ParseJoystick(t, out, error);
+  if (event == "minimize" || event == "maximize" || event == "restore") {
+    out->action = event == "minimize"   ? InputAction::kMinimize
+                  : event == "maximize" ? InputAction::kMaximize
+                                        : InputAction::kRestore;
+    if (t.size() == 2) return true;
+    return Fail(error, "minimize, maximize and restore take no arguments");
+  }
   *error = "unknown event '" + event + "'";
   return false;
 }

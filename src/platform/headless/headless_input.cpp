@@ -38,7 +38,31 @@ void PostJoystick(EventKind kind, int32_t index, int32_t x, int32_t y) {
   PostEvent(std::move(event));
 }
 
-void ApplyLocked(const InputLine& line) {
+// The main window's client point under the cursor. Lock held.
+void CursorInMainLocked(WindowId main, int32_t* x, int32_t* y) {
+  *x = g_state.cursor_x;
+  *y = g_state.cursor_y;
+  if (main != kNoWindow) {
+    *x -= g_state.windows[static_cast<size_t>(main)].x;
+    *y -= g_state.windows[static_cast<size_t>(main)].y;
+  }
+}
+
+void PlugJoystick(int32_t index, bool plugged) {
+  NoteJoystickPlugged(index, plugged);
+  PostJoystick(plugged ? EventKind::kJoystickAdded : EventKind::kJoystickRemoved, index, 0, 0);
+}
+
+// A player's click on a window button of the main window: the window changes, then the event.
+void WindowButtonLocked(ShowCommand command, EventKind kind) {
+  const WindowId main = MainWindowLocked();
+  if (main == kNoWindow) return;
+  ShowWindowLocked(main, command);
+  PostToMain(kind, 0, false);
+}
+
+// `drag`: the press fell on a drag area, so the window system takes it (as SDL's hit test does).
+void ApplyLocked(const InputLine& line, bool drag) {
   switch (line.action) {
     case InputAction::kKeyDown:
     case InputAction::kKeyUp: {
@@ -61,6 +85,10 @@ void ApplyLocked(const InputLine& line) {
     case InputAction::kMouseDown:
     case InputAction::kMouseUp: {
       const bool down = line.action == InputAction::kMouseDown;
+      if (drag) {
+        PostToMain(EventKind::kDragStart, 1, true);
+        break;
+      }
       NoteKeyTransition(line.a, down);
       PostToMain(down ? EventKind::kMouseDown : EventKind::kMouseUp, line.a, true);
       break;
@@ -83,10 +111,25 @@ void ApplyLocked(const InputLine& line) {
       PostToMain(EventKind::kDropFiles, 0, true, line.paths);
       break;
     case InputAction::kJoyAxis:
+      NoteJoystickAxis(line.a, line.b, line.c);
       PostJoystick(EventKind::kJoystickAxis, line.a, line.b, line.c);
       break;
     case InputAction::kJoyButton:
+      NoteJoystickButton(line.a, line.b, line.c != 0);
       PostJoystick(EventKind::kJoystickButton, line.a, line.b, line.c);
+      break;
+    case InputAction::kJoyAdded:
+    case InputAction::kJoyRemoved:
+      PlugJoystick(line.a, line.action == InputAction::kJoyAdded);
+      break;
+    case InputAction::kMinimize:
+      WindowButtonLocked(ShowCommand::kMinimize, EventKind::kMinimize);
+      break;
+    case InputAction::kMaximize:
+      WindowButtonLocked(ShowCommand::kMaximize, EventKind::kMaximize);
+      break;
+    case InputAction::kRestore:
+      WindowButtonLocked(ShowCommand::kRestore, EventKind::kRestore);
       break;
   }
 }
@@ -94,12 +137,29 @@ void ApplyLocked(const InputLine& line) {
 }  // namespace
 
 void ApplyInput(uint64_t frame) {
-  std::lock_guard lock(g_state.mutex);
-  // Lines of frames that were never begun are applied with the next frame, in order.
-  while (g_state.next_input < g_state.input.size() &&
-         g_state.input[g_state.next_input].frame <= frame) {
-    ApplyLocked(g_state.input[g_state.next_input]);
-    ++g_state.next_input;
+  // Lines of frames that were never begun are applied with the next frame, in order. The drag test
+  // is the engine's code: it runs without the lock.
+  for (;;) {
+    InputLine line;
+    DragTest test = nullptr;
+    WindowId main = kNoWindow;
+    int32_t x = 0, y = 0;
+    {
+      std::lock_guard lock(g_state.mutex);
+      if (g_state.next_input >= g_state.input.size() ||
+          g_state.input[g_state.next_input].frame > frame) {
+        return;
+      }
+      line = g_state.input[g_state.next_input++];
+      if (line.action == InputAction::kMouseDown && line.a == 1) {
+        test = g_state.drag_test;
+        main = MainWindowLocked();
+        CursorInMainLocked(main, &x, &y);
+      }
+    }
+    const bool drag = test != nullptr && main != kNoWindow && test(main, x, y);
+    std::lock_guard lock(g_state.mutex);
+    ApplyLocked(line, drag);
   }
 }
 

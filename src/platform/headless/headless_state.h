@@ -17,7 +17,7 @@ namespace korvel::platform::headless {
 
 enum class InputAction : uint8_t {
   kKeyDown, kKeyUp, kMouseMove, kMouseDown, kMouseUp, kWheel, kFocusLost, kFocusGained, kClose,
-  kDrop, kJoyAxis, kJoyButton,
+  kDrop, kJoyAxis, kJoyButton, kJoyAdded, kJoyRemoved, kMinimize, kMaximize, kRestore,
 };
 
 // One line of the input file: a, b, c are the numbers of the event (key code; x, y; button code;
@@ -58,6 +58,8 @@ struct State {
   size_t next_input = 0;
   std::string dump_dir;
   uint64_t frame_limit = 0;
+  DragTest drag_test = nullptr;
+  bool screen_saver_allowed = false;
 };
 
 extern State g_state;
@@ -82,6 +84,8 @@ void InitClock(uint32_t start);
 // Releases every waiting sleeper for good.
 void ShutdownClock();
 uint32_t ClockNow();
+// Milliseconds the virtual clock has run since the platform started (64-bit, no wrap).
+uint64_t ClockElapsed();
 void ClockSleep(uint32_t ms);
 void ClockSetOwner(bool owner);
 void ClockAdvance(uint32_t ms);
@@ -95,6 +99,8 @@ void AddressEventLocked(Event* event, WindowId window);
 WindowId MainWindowLocked();
 // Makes `window` the active one, posting the kActivate pair; kNoWindow deactivates. Lock held.
 void ActivateLocked(WindowId window);
+// ShowWindow with the lock held.
+void ShowWindowLocked(WindowId window, ShowCommand command);
 void ApplyInput(uint64_t frame);
 
 // ---- The backend --------------------------------------------------------------------------------
@@ -133,6 +139,9 @@ class HeadlessBackend final : public Backend {
   void GetCursorPos(int32_t* x, int32_t* y) override;
   void SetCursorPos(int32_t x, int32_t y) override;
   void ShowCursor(bool show) override;
+  void SetDragTest(DragTest test) override;
+  void AllowScreenSaver(bool allow) override;
+  bool JoysticksAvailable() override { return true; }
   void BeginFrame(uint64_t frame) override { ApplyInput(frame); }
   uint64_t FrameLimit() override;
 

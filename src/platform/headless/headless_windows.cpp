@@ -87,6 +87,10 @@ void HeadlessBackend::DestroyWindow(WindowId window) {
 
 void HeadlessBackend::ShowWindow(WindowId window, ShowCommand command) {
   std::lock_guard lock(g_state.mutex);
+  ShowWindowLocked(window, command);
+}
+
+void ShowWindowLocked(WindowId window, ShowCommand command) {
   Window* w = Find(window);
   if (w == nullptr) return;
   switch (command) {
@@ -212,6 +216,16 @@ void HeadlessBackend::SetCursorPos(int32_t x, int32_t y) {
   g_state.cursor_y = y;
 }
 
+void HeadlessBackend::SetDragTest(DragTest test) {
+  std::lock_guard lock(g_state.mutex);
+  g_state.drag_test = test;
+}
+
+void HeadlessBackend::AllowScreenSaver(bool allow) {
+  std::lock_guard lock(g_state.mutex);
+  g_state.screen_saver_allowed = allow;
+}
+
 void HeadlessBackend::ShowCursor(bool show) {
   std::lock_guard lock(g_state.mutex);
   g_state.cursor_shown = show;
@@ -242,6 +256,11 @@ bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info) {
 WindowId HeadlessActiveWindow() {
   std::lock_guard lock(headless::g_state.mutex);
   return headless::g_state.active;
+}
+
+bool HeadlessScreenSaverAllowed() {
+  std::lock_guard lock(headless::g_state.mutex);
+  return headless::g_state.screen_saver_allowed;
 }
 
 bool HeadlessCursorShown() {

@@ -68,9 +68,13 @@ bool SdlBackend::Init() {
     SDL_Quit();
     return false;
   }
+  // Joysticks are read whether or not a window has the focus, as joyGetPosEx reads them.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  ResetJoystickTable();
   g_sdl.joysticks_ready = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
   // Key events only; an input method would otherwise take the keys.
   SDL_StopTextInput();
+  CheckKeyboardLayout();
   return true;
 }
 
@@ -80,6 +84,7 @@ void SdlBackend::Shutdown() {
       if (window.handle != nullptr) SDL_DestroyWindow(window.handle);
     }
     CloseJoysticks();
+    ResetJoystickTable();
     if (g_sdl.joysticks_ready) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_Quit();
@@ -102,6 +107,47 @@ void SdlBackend::GetCursorPos(int32_t* x, int32_t* y) {
 
 void SdlBackend::SetCursorPos(int32_t x, int32_t y) {
   OnMainThread([&] { SDL_WarpMouseGlobal(x, y); });
+}
+
+namespace {
+
+// SDL's hit test: a press on a drag area becomes a window move started by the window system.
+SDL_HitTestResult HitTest(SDL_Window* handle, const SDL_Point* point, void* /*data*/) {
+  const DragTest test = g_sdl.drag_test;
+  if (test == nullptr) return SDL_HITTEST_NORMAL;
+  WindowId window = kNoWindow;
+  for (size_t i = 0; i < g_sdl.windows.size(); ++i) {
+    if (g_sdl.windows[i].handle == handle) window = static_cast<WindowId>(i);
+  }
+  if (window == kNoWindow || !test(window, point->x, point->y)) return SDL_HITTEST_NORMAL;
+  g_sdl.drag_x = point->x;
+  g_sdl.drag_y = point->y;
+  return SDL_HITTEST_DRAGGABLE;
+}
+
+}  // namespace
+
+void InstallHitTest(SDL_Window* handle) {
+  SDL_SetWindowHitTest(handle, g_sdl.drag_test != nullptr ? HitTest : nullptr, nullptr);
+}
+
+void SdlBackend::SetDragTest(DragTest test) {
+  OnMainThread([&] {
+    g_sdl.drag_test = test;
+    for (Window& window : g_sdl.windows) {
+      if (window.handle != nullptr) InstallHitTest(window.handle);
+    }
+  });
+}
+
+void SdlBackend::AllowScreenSaver(bool allow) {
+  OnMainThread([&] {
+    if (allow) {
+      SDL_EnableScreenSaver();
+    } else {
+      SDL_DisableScreenSaver();
+    }
+  });
 }
 
 void SdlBackend::ShowCursor(bool show) {

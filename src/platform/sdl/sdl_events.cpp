@@ -35,6 +35,9 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: Post(EventKind::kSized, window, 0, e.data1, e.data2); break;
     case SDL_WINDOWEVENT_MOVED: Post(EventKind::kMoved, window, 0, e.data1, e.data2); break;
     case SDL_WINDOWEVENT_EXPOSED: Post(EventKind::kExposed, window); break;
+    case SDL_WINDOWEVENT_HIT_TEST:
+      Post(EventKind::kDragStart, window, 1, g_sdl.drag_x, g_sdl.drag_y);
+      break;
     default: break;
   }
 }
@@ -42,7 +45,7 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
 // Shift, Control and Alt: the sided code and the generic one, which stays down while either side
 // is down. The event carries the generic code, as WM_KEYDOWN does.
 void OnKey(const SDL_KeyboardEvent& e) {
-  const int vk = VirtualKeyFromSdl(e.keysym.scancode, e.keysym.sym);
+  const int vk = VirtualKeyFromSdl(e.keysym.scancode, e.keysym.sym, g_sdl.japanese_layout);
   if (vk == 0) return;
   const bool down = e.type == SDL_KEYDOWN;
   int reported = vk;
@@ -124,12 +127,25 @@ int JoystickSlot(SDL_JoystickID id) {
   return -1;
 }
 
+// Opens a plugged joystick into the first free slot and takes its present position (SDL sends
+// motion events only for later changes). A device already open keeps its slot.
 void OnJoystickAdded(int device_index) {
+  const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device_index);
+  if (id >= 0 && JoystickSlot(id) >= 0) return;
   for (int i = 0; i < kMaxJoysticks; ++i) {
     if (g_sdl.joysticks[i].handle != nullptr) continue;
     SDL_Joystick* handle = SDL_JoystickOpen(device_index);
     if (handle == nullptr) return;
     g_sdl.joysticks[i] = Joystick{handle, SDL_JoystickInstanceID(handle)};
+    NoteJoystickPlugged(i, true);
+    const int axes = SDL_JoystickNumAxes(handle);
+    for (int axis = 0; axis < 2 && axis < axes; ++axis) {
+      NoteJoystickAxis(i, axis, SDL_JoystickGetAxis(handle, axis));
+    }
+    const int buttons = SDL_JoystickNumButtons(handle);
+    for (int button = 0; button < 32 && button < buttons; ++button) {
+      NoteJoystickButton(i, button, SDL_JoystickGetButton(handle, button) != 0);
+    }
     Post(EventKind::kJoystickAdded, kNoWindow, i);
     return;
   }
@@ -140,10 +156,16 @@ void OnJoystickRemoved(SDL_JoystickID id) {
   if (slot < 0) return;
   SDL_JoystickClose(g_sdl.joysticks[slot].handle);
   g_sdl.joysticks[slot] = Joystick{};
+  NoteJoystickPlugged(slot, false);
   Post(EventKind::kJoystickRemoved, kNoWindow, slot);
 }
 
 }  // namespace
+
+void CheckKeyboardLayout() {
+  g_sdl.japanese_layout = IsJapaneseLayout(SDL_GetKeyFromScancode(SDL_SCANCODE_LEFTBRACKET),
+                                           SDL_GetKeyFromScancode(SDL_SCANCODE_APOSTROPHE));
+}
 
 void CloseJoysticks() {
   for (Joystick& joystick : g_sdl.joysticks) {
@@ -167,6 +189,7 @@ void TranslateEvent(const SDL_Event& e) {
     case SDL_WINDOWEVENT: OnWindowEvent(e.window); break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: OnKey(e.key); break;
+    case SDL_KEYMAPCHANGED: CheckKeyboardLayout(); break;
     case SDL_MOUSEMOTION:
       if (e.motion.which != SDL_TOUCH_MOUSEID) {
         Post(EventKind::kMouseMove, WindowFromSdlId(e.motion.windowID), 0, e.motion.x, e.motion.y);
@@ -183,13 +206,17 @@ void TranslateEvent(const SDL_Event& e) {
     case SDL_JOYDEVICEREMOVED: OnJoystickRemoved(e.jdevice.which); break;
     case SDL_JOYAXISMOTION: {
       const int slot = JoystickSlot(e.jaxis.which);
-      if (slot >= 0) Post(EventKind::kJoystickAxis, kNoWindow, slot, e.jaxis.axis, e.jaxis.value);
+      if (slot >= 0) {
+        NoteJoystickAxis(slot, e.jaxis.axis, e.jaxis.value);
+        Post(EventKind::kJoystickAxis, kNoWindow, slot, e.jaxis.axis, e.jaxis.value);
+      }
       break;
     }
     case SDL_JOYBUTTONDOWN:
     case SDL_JOYBUTTONUP: {
       const int slot = JoystickSlot(e.jbutton.which);
       if (slot >= 0) {
+        NoteJoystickButton(slot, e.jbutton.button, e.jbutton.state == SDL_PRESSED);
         Post(EventKind::kJoystickButton, kNoWindow, slot, e.jbutton.button,
              e.jbutton.state == SDL_PRESSED ? 1 : 0);
       }

@@ -60,6 +60,15 @@ constexpr KeyPair kNamedKeys[] = {
     {SDL_SCANCODE_AC_BOOKMARKS, 0xAB}, {SDL_SCANCODE_AC_HOME, 0xAC},
 };
 
+// The Japanese layout puts other characters on the OEM keys, and Windows' Japanese layout gives
+// those keys other codes (the key left of 1 is Hankaku/Zenkaku there).
+constexpr KeyPair kJapaneseOemKeys[] = {
+    {SDL_SCANCODE_LEFTBRACKET, 0xC0}, {SDL_SCANCODE_RIGHTBRACKET, 0xDB},
+    {SDL_SCANCODE_BACKSLASH, 0xDD},   {SDL_SCANCODE_NONUSHASH, 0xDD},
+    {SDL_SCANCODE_SEMICOLON, 0xBB},   {SDL_SCANCODE_APOSTROPHE, 0xBA},
+    {SDL_SCANCODE_EQUALS, 0xDE},      {SDL_SCANCODE_GRAVE, 0xF3},
+};
+
 constexpr std::array<unsigned char, kSdlScancodeCount> BuildTable() {
   std::array<unsigned char, kSdlScancodeCount> table{};
   for (int i = 0; i < 26; ++i) table[SDL_SCANCODE_A + i] = static_cast<unsigned char>('A' + i);
@@ -84,10 +93,19 @@ int VirtualKeyOfScancode(int scancode) {
   return kScancodeTable[static_cast<size_t>(scancode)];
 }
 
-int VirtualKeyFromSdl(int scancode, int keycode) {
+int VirtualKeyFromSdl(int scancode, int keycode, bool japanese_layout) {
   if (keycode >= 'a' && keycode <= 'z') return keycode - 'a' + 'A';
   if (keycode >= '0' && keycode <= '9') return keycode;
+  if (japanese_layout) {
+    for (const KeyPair& key : kJapaneseOemKeys) {
+      if (key.scancode == scancode) return key.virtual_key;
+    }
+  }
   return VirtualKeyOfScancode(scancode);
+}
+
+bool IsJapaneseLayout(int key_at_left_bracket, int key_at_apostrophe) {
+  return key_at_left_bracket == '@' && key_at_apostrophe == ':';
 }
 
 int GenericModifierKey(int virtual_key) {

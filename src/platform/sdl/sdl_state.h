@@ -32,6 +32,11 @@ struct State {
   WindowId drop_window = kNoWindow;
   Joystick joysticks[kMaxJoysticks];
   bool joysticks_ready = false;
+  // The engine's drag test, installed as SDL's hit test on every window; the point of the last
+  // press it took, for the kDragStart event that follows.
+  DragTest drag_test = nullptr;
+  bool japanese_layout = false;  // the keyboard layout, checked at start and when it changes
+  int32_t drag_x = 0, drag_y = 0;
   std::string init_error;
 };
 
@@ -46,6 +51,10 @@ void AddressEvent(Event* event, WindowId window);
 // Turns one SDL event into platform events.
 void TranslateEvent(const SDL_Event& event);
 void CloseJoysticks();
+// Checks whether the keyboard layout is Japanese (its OEM keys have other codes).
+void CheckKeyboardLayout();
+// Installs (or removes, without a drag test) SDL's hit test on a window.
+void InstallHitTest(SDL_Window* handle);
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
 std::string SdlText(std::string_view sjis);
 
@@ -84,6 +93,9 @@ class SdlBackend final : public Backend {
   void GetCursorPos(int32_t* x, int32_t* y) override;
   void SetCursorPos(int32_t x, int32_t y) override;
   void ShowCursor(bool show) override;
+  void SetDragTest(DragTest test) override;
+  void AllowScreenSaver(bool allow) override;
+  bool JoysticksAvailable() override { return g_sdl.joysticks_ready; }
   void BeginFrame(uint64_t /*frame*/) override {}
   uint64_t FrameLimit() override { return 0; }
 

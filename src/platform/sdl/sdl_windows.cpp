@@ -31,6 +31,7 @@ WindowId SdlBackend::CreateWindow(const WindowDesc& desc) {
     SDL_Window* handle =
         SDL_CreateWindow(SdlText(desc.title).c_str(), desc.x, desc.y, width, height, flags);
     if (handle == nullptr) return;
+    InstallHitTest(handle);
     Window record;
     record.handle = handle;
     record.engine_index = desc.engine_index;
