@@ -8,9 +8,18 @@
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
 #include "core/subsystem_hooks.h"
+#include "core/random.h"
+#include "core/system_objects.h"
+#include "layer/compositor.h"
+#include "layer/dirty_rects.h"
+#include "layer/layer_command.h"
+#include "layer/layer_create.h"
+#include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
 #include "resource/data_file_lookup.h"
+#include "render/drawing_mode.h"
+#include "render/frame_presentation.h"
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
@@ -33,6 +42,15 @@ int InitResources() {
 void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse2_allowed); }
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
 void StopWorkers() { StopWorkerThreads(g_worker_pool); }
+
+// One-time tables and the per-run state of the layer and presentation code.
+void InitStatics(uint32_t now) {
+  SeedRandom(now);
+  InitLayerState();
+  InitCompositor();
+  InitDrawingMode();
+  InitFramePresentation();
+}
 
 void ShutdownResources() {
   UnmountPackArchives();
@@ -63,6 +81,14 @@ void WireSubsystems() {
   g_hooks.select_pixel_kernels = SelectKernels;
   g_hooks.start_worker_threads = StartWorkers;
   g_hooks.stop_worker_threads = StopWorkers;
+  g_hooks.init_statics = InitStatics;
+  g_hooks.sweep_layer_changes = SweepLayerChanges;
+  g_hooks.render_window = RenderWindowIfDirty;
+  g_hooks.present_frame = PresentFrame;
+  g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
+  g_hooks.release_display_objects = ShutdownFramePresentation;
+  SetRootLayerCreator(CreateWindowRootLayer);
+  RegisterLayerCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

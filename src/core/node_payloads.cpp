@@ -120,6 +120,7 @@ void ReleaseLayerData(LayerData* record) {
   if (record == nullptr) return;
   if (record->reference_count > 0) --record->reference_count;
   if (record->reference_count > 0) return;
+  if (g_layer_extras_release != nullptr) g_layer_extras_release(record);
   FreeBlock(record->pixels);
   FreeBlock(record->aux_buffer);
   FreeBlock(record->mask_path);

@@ -1,16 +1,13 @@
 // Defaults of the subsystem hooks.
 //
-// Entries whose subsystem is not built yet keep harmless stand-ins until the program wires them;
-// keep this list true:
-//   enumerate_monitors, build_pack_tables, mount_packs, data_is_packed,
-//   run_compiler_link, load_project_config, setup_input, switch_display_mode,
-//   apply_window_settings, create_sound_device, open_joysticks, load_script_data,
-//   start_sound_engine, enter_full_screen, init_gpu, poll_input,
-//   run_script_tasks, sweep_layer_changes, render_window, reset_dirty_rects, show_popup_menu,
-//   release_gpu, release_movies, release_sound_device, destroy_menus,
-//   leave_full_screen, release_display_objects, free_text_surfaces, release_flash,
-//   remove_tray_icon.
-// present_frame defaults to showing window 0's screen buffer (a black frame until layers exist).
+// Entries that start-up, the frame step and shutdown call before their subsystem exists keep
+// harmless stand-ins. Keep this list true; these are not wired by the program yet:
+//   enumerate_monitors, switch_display_mode, apply_window_settings, create_sound_device,
+//   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
+//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces, release_flash,
+//   remove_tray_icon, find_drag_layer.
+// run_compiler_link stays a stand-in on purpose: no script compiler runs on this platform, so the
+// compiled files are read from krbin.
 #include "core/subsystem_hooks.h"
 
 #include "core/engine_settings.h"

@@ -7,6 +7,8 @@
 
 namespace korvel {
 
+struct GifFrameTable;
+
 inline constexpr int64_t kEmptyRectMin = 999999999;
 inline constexpr int64_t kEmptyRectMax = -999999999;
 inline constexpr int32_t kLayerStringCapacity = 261;
@@ -62,6 +64,12 @@ struct LayerData {
   char* second_string;  // owned 261-byte buffer
   int16_t value_slot27;
   void* tile_textures[kLayerTextureSlots];
+  GifFrameTable* gif_frames;  // owned: every frame of a GIF image loaded into the layer
 };
+
+// Frees what the layer code hangs on a record besides its pixel and string buffers (GIF frames);
+// the record's release calls it when the last holder goes. Installed by the layer code.
+using LayerExtrasRelease = void (*)(LayerData* record);
+inline LayerExtrasRelease g_layer_extras_release = nullptr;
 
 }  // namespace korvel

@@ -163,6 +163,9 @@ TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
   const std::string samples = std::string(KORVEL_SOURCE_DIR) + "/samples/sample-game";
   const ProcessResult built = RunProcess({kasm, "--out", game_.path(), samples}, {}, 60000);
   ASSERT_EQ(built.exit_status, 0) << built.stderr_text;
+  for (const char* image : {"bg.png", "sprite.png"}) {
+    std::filesystem::copy_file(samples + "/media/" + image, game_.File(image));
+  }
   TempDir dump;
   const ProcessResult r =
       RunProcess(Args(), Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
@@ -170,6 +173,8 @@ TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
   EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
   EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
   EXPECT_TRUE(std::filesystem::exists(dump.File("w0-000001.png")));
+  // The sprite moves every frame while the tasks run, so the next frame is presented too.
+  EXPECT_TRUE(std::filesystem::exists(dump.File("w0-000002.png")));
   EXPECT_FALSE(std::filesystem::exists(dump.File("w0-000100.png")));
 }
 

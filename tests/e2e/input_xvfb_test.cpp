@@ -113,8 +113,10 @@ class StderrCapture {
 class InputXvfb : public ::testing::Test {
  public:
   // Runs an xdotool command line on the test's display and returns its output.
+  // Every xdotool call is bounded: `--sync` waits for ever when the window manager never answers.
   std::string Xdo(const std::string& args) const {
-    return test::CaptureCommand("DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null");
+    return test::CaptureCommand("DISPLAY=" + display_ + " timeout 10 xdotool " + args +
+                                " 2>/dev/null");
   }
 
  protected:

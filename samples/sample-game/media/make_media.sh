@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Makes the sample game's images with ImageMagick: a 640x480 background and a 64x64 sprite with
+# transparency. The outputs are checked in; run this only to change them.
+set -euo pipefail
+cd "$(dirname "$0")"
+CONVERT=${CONVERT:-/usr/bin/convert}
+"$CONVERT" -size 640x480 gradient:'#203060-#d08040' -define png:exclude-chunks=date,time \
+  -strip PNG24:bg.png
+"$CONVERT" -size 64x64 xc:none -fill '#f0f0ff' -draw 'circle 32,32 32,4' \
+  -fill '#4060c0' -draw 'circle 32,32 32,14' -define png:exclude-chunks=date,time \
+  -strip PNG32:sprite.png

@@ -1,0 +1,220 @@
+// Frame presentation, CPU path.
+#include "render/frame_presentation.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/display_state.h"
+#include "core/engine_settings.h"
+#include "core/engine_state.h"
+#include "core/frame_step.h"
+#include "layer/layer_data.h"
+#include "platform/platform.h"
+#include "render/drawing_mode.h"
+#include "render/frame_scalers.h"
+#include "render/scaled_frame_buffer.h"
+
+namespace korvel {
+
+PresentationState g_presentation;
+
+namespace {
+
+const LayerData* FrameOf(const NamedTreeNode* node) {
+  return node != nullptr ? static_cast<const LayerData*>(node->payload) : nullptr;
+}
+
+bool FrameUsable(const LayerData* f) {
+  return f != nullptr && f->pixels != nullptr && f->width >= 1 && f->height >= 1 &&
+         f->width <= 8192 && f->height <= 8192;
+}
+
+// The client area of a platform window (0 x 0 when unknown).
+void ClientSize(platform::WindowId handle, int32_t* width, int32_t* height) {
+  platform::Rect r;
+  *width = *height = 0;
+  if (platform::GetClientRect(handle, &r)) {
+    *width = r.right - r.left;
+    *height = r.bottom - r.top;
+  }
+}
+
+// A zero-filled canvas of width x height (both at least 1), or null.
+uint8_t* ZeroCanvas(int32_t width, int32_t height) {
+  if (width < 1 || height < 1 || width > 16384 || height > 16384) return nullptr;
+  g_presentation.canvas.assign(static_cast<size_t>(width) * 4 * static_cast<size_t>(height), 0);
+  return g_presentation.canvas.data();
+}
+
+// Copies an image into the canvas at (x, y), clipped to the canvas.
+void PlaceImage(uint8_t* canvas, int32_t cw, int32_t ch, const uint8_t* image, int32_t iw,
+                int32_t ih, int32_t x, int32_t y) {
+  const int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int32_t x1 = std::min(x + iw, cw), y1 = std::min(y + ih, ch);
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int32_t row = y0; row < y1; ++row) {
+    std::memcpy(canvas + (static_cast<size_t>(row) * cw + x0) * 4,
+                image + (static_cast<size_t>(row - y) * iw + (x0 - x)) * 4,
+                static_cast<size_t>(x1 - x0) * 4);
+  }
+}
+
+// Paints a window black once (it was showing a frame and is now hidden).
+void PaintBlack(const WindowRecord* w) {
+  int32_t width = 0, height = 0;
+  ClientSize(w->handle, &width, &height);
+  if (width < 1 || height < 1) {
+    width = w->logical_width;
+    height = w->logical_height;
+  }
+  if (uint8_t* canvas = ZeroCanvas(width, height)) {
+    platform::PresentFrame(w->handle, canvas, width, height, width * 4, g_frame.frame_counter);
+  }
+}
+
+}  // namespace
+
+PresentPlan ChoosePresentation(const PresentInput& in) {
+  PresentPlan plan;
+  const auto scaled = [&in](PresentPath path) {
+    return path == PresentPath::kSmooth && in.threaded_smooth ? PresentPath::kSmoothThreaded
+                                                              : path;
+  };
+  if (in.window != 0) {
+    plan.dest_width = plan.canvas_width = in.frame_width;
+    plan.dest_height = plan.canvas_height = in.frame_height;
+    return plan;
+  }
+  if (in.full_screen || in.maximised) {
+    plan.dest_x = (in.screen_width - in.present_width) / 2;
+    plan.dest_y = (in.screen_height - in.present_height) / 2;
+    plan.dest_width = in.present_width;
+    plan.dest_height = in.present_height;
+    plan.canvas_width = in.screen_width;
+    plan.canvas_height = in.screen_height;
+    const bool option = in.scale_option != 0;
+    if ((option && in.smooth) || (in.maximised && !in.full_screen)) {
+      plan.path = scaled(PresentPath::kSmooth);
+    } else if (option) {
+      plan.path = PresentPath::kNearest;
+    } else {
+      plan.path = PresentPath::kSystemStretch;
+    }
+    return plan;
+  }
+  plan.dest_width = plan.canvas_width = in.present_width;
+  plan.dest_height = plan.canvas_height = in.present_height;
+  if (in.frame_width == in.present_width && in.frame_height == in.present_height) {
+    plan.path = PresentPath::kUnscaled;
+  } else {
+    plan.path = in.smooth ? scaled(PresentPath::kSmooth) : PresentPath::kNearest;
+  }
+  return plan;
+}
+
+void InitFramePresentation() {
+  ShutdownFramePresentation();
+  g_presentation = PresentationState{};
+  InitDrawingMode();
+  RegisterFrameScalerJobs();
+  g_presentation.initialised = 1;
+}
+
+void ShutdownFramePresentation() {
+  ReleaseScaledFrameBuffer();
+  g_presentation.canvas.clear();
+  g_presentation.canvas.shrink_to_fit();
+  g_presentation.initialised = 0;
+}
+
+void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
+  const WindowRecord* w = g_windows[window];
+  const LayerData* frame = FrameOf(frame_node);
+  if (QuitRequested() || w == nullptr || !FrameUsable(frame)) return;
+  const DirtyRect& r = frame->frame_rect;
+  if (r.x1 - r.x0 + 1 <= 0 || r.y1 - r.y0 + 1 <= 0) return;
+
+  int32_t present_w = frame->width, present_h = frame->height;
+  if (window == 0) {
+    if (g_display.display_width > 0) present_w = g_display.display_width;
+    if (g_display.display_height > 0) present_h = g_display.display_height;
+  }
+  if (present_w <= 0 || present_h <= 0) return;
+
+  if (window == 0 && g_drawing.gpu != 0) {
+    const bool has_gpu = g_presentation.gpu_draw != nullptr;
+    if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0) return;
+    FallBackToCpuDrawing();
+    if (has_gpu) return;  // the next frame takes the CPU path
+  }
+
+  PresentInput in;
+  in.window = window;
+  in.full_screen = g_display.full_screen != 0;
+  in.maximised = g_display.maximised != 0;
+  in.scale_option = g_settings.scaling_mode;
+  in.smooth = g_drawing.smooth != 0;
+  in.threaded_smooth = g_settings.sse_allowed != 0;
+  in.frame_width = frame->width;
+  in.frame_height = frame->height;
+  in.present_width = present_w;
+  in.present_height = present_h;
+  if (in.full_screen || in.maximised) ClientSize(w->handle, &in.screen_width, &in.screen_height);
+  const PresentPlan plan = ChoosePresentation(in);
+
+  const uint8_t* image = frame->pixels;
+  int32_t iw = frame->width, ih = frame->height;
+  if (plan.path != PresentPath::kUnscaled) {
+    uint8_t* scaled = EnsureScaledFrameBuffer(plan.dest_width, plan.dest_height);
+    if (scaled == nullptr) return;
+    const int32_t fw = frame->width, fh = frame->height;
+    switch (plan.path) {
+      case PresentPath::kSmooth:
+        ScaleFrameSmooth(scaled, image, 0, 0, (fw - 1) * 100, (fh - 1) * 100, fw, fh,
+                         plan.dest_width * 100, plan.dest_height * 100);
+        break;
+      case PresentPath::kSmoothThreaded:
+        ScaleFrameSmoothThreaded(scaled, image, 0, 0, (fw - 1) * 100, (fh - 1) * 100, fw, fh,
+                                 plan.dest_width * 100, plan.dest_height * 100);
+        break;
+      default:
+        ScaleFrameNearest(scaled, image, 0, 0, fw - 1, fh - 1, fw, fh, plan.dest_width,
+                          plan.dest_height);
+        break;
+    }
+    image = scaled;
+    iw = plan.dest_width;
+    ih = plan.dest_height;
+  }
+  if (plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
+      plan.canvas_height == ih) {
+    platform::PresentFrame(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter);
+    return;
+  }
+  uint8_t* canvas = ZeroCanvas(plan.canvas_width, plan.canvas_height);
+  if (canvas == nullptr) return;
+  PlaceImage(canvas, plan.canvas_width, plan.canvas_height, image, iw, ih, plan.dest_x,
+             plan.dest_y);
+  platform::PresentFrame(w->handle, canvas, plan.canvas_width, plan.canvas_height,
+                         plan.canvas_width * 4, g_frame.frame_counter);
+}
+
+int PresentFrame(int window) {
+  if (g_presentation.initialised == 0) InitFramePresentation();
+  if (window < 0 || window >= kWindowCount) return QuitRequested() ? 1 : 0;
+  const WindowRecord* w = g_windows[window];
+  const bool open = w != nullptr && w->handle != platform::kNoWindow;
+  const LayerData* root = open ? FrameOf(w->root_layer) : nullptr;
+  if (root != nullptr && root->visible != 0) {
+    if (root->needs_redraw != 0) {
+      g_presentation.frame_shown[window] = 1;
+      PresentFrameToWindow(window, w->root_layer);
+    }
+  } else if (g_presentation.frame_shown[window] != 0) {
+    g_presentation.frame_shown[window] = 0;
+    if (open) PaintBlack(w);
+  }
+  return QuitRequested() ? 1 : 0;
+}
+
+}  // namespace korvel

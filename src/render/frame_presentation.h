@@ -1,0 +1,74 @@
+// Frame presentation on the CPU path: once per frame each window's composed frame (the pixel
+// buffer of its root layer) goes to its platform window, scaled to window 0's presentation size
+// when that differs. The presenter copies bytes; it never blends.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/named_tree.h"
+#include "core/window_record.h"
+
+namespace korvel {
+
+// How a frame reaches the screen.
+enum class PresentPath : uint8_t {
+  kUnscaled = 0,        // the frame as it is
+  kSmooth = 1,          // ScaleFrameSmooth into the scaled frame buffer
+  kSmoothThreaded = 2,  // ScaleFrameSmoothThreaded into the scaled frame buffer
+  kNearest = 3,         // ScaleFrameNearest into the scaled frame buffer
+  kSystemStretch = 4,   // scaled without the scale option (the system's stretch: nearest here)
+};
+
+// What the choice depends on.
+struct PresentInput {
+  int32_t window = 0;  // 0 is the main window
+  bool full_screen = false;
+  bool maximised = false;
+  uint8_t scale_option = 0;  // settings field 7 mapped to 1, 2, 3, 0 (0 off)
+  bool smooth = true;
+  bool threaded_smooth = true;  // SSE use allowed
+  int32_t frame_width = 0, frame_height = 0;
+  int32_t present_width = 0, present_height = 0;  // window 0's presentation size
+  int32_t screen_width = 0, screen_height = 0;    // the client area (full screen or maximised)
+};
+
+// The path, where the image lands in the client area, and the size of the buffer that goes to
+// the platform (the client area when the frame sits at an offset, else the image itself).
+struct PresentPlan {
+  PresentPath path = PresentPath::kUnscaled;
+  int32_t dest_x = 0, dest_y = 0, dest_width = 0, dest_height = 0;
+  int32_t canvas_width = 0, canvas_height = 0;
+};
+
+// Windows other than 0: unscaled at the origin. Window 0 in full screen or maximised state sits
+// centred at ((screen - presentation) / 2), smooth with the scale option and smooth scaling or
+// when maximised outside full screen, nearest with the scale option alone, else the system's
+// stretch. Window 0 windowed: unscaled when the frame has the presentation size, else smooth or
+// nearest by the smooth switch.
+PresentPlan ChoosePresentation(const PresentInput& in);
+
+struct PresentationState {
+  uint8_t initialised = 0;
+  uint8_t frame_shown[kWindowCount] = {};
+  std::vector<uint8_t> canvas;  // client-sized buffer for offset frames and black paints
+  // The GPU path of window 0: 0 drawn (or nothing to do), non-zero ends GPU drawing. Null: none.
+  int32_t (*gpu_draw)(const uint8_t* pixels) = nullptr;
+};
+
+extern PresentationState g_presentation;
+
+// Resets the presentation state, takes the drawing mode from the settings and installs the scaler
+// jobs. PresentFrame does it on first use.
+void InitFramePresentation();
+// Frees the scaling buffer and the canvas.
+void ShutdownFramePresentation();
+
+// The frame step's hook, per window: a shown window whose root layer changed is drawn; a hidden
+// window that showed a frame is painted black once. Non-zero asks for quitting.
+int PresentFrame(int window);
+
+// Draws one frame of the window from its root layer node.
+void PresentFrameToWindow(int window, NamedTreeNode* frame);
+
+}  // namespace korvel

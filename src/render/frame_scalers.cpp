@@ -1,0 +1,316 @@
+// Frame scalers.
+#include "render/frame_scalers.h"
+
+#include <cstring>
+#include <vector>
+
+#include "pixel/pixel_kernels.h"
+#include "pixel/worker_pool.h"
+
+namespace korvel {
+
+// Job 11: destination rows first_row + band row; columns [first_col, end_col) are copied through
+// the index tables, the rest of the row is zero.
+struct ScaleRowsParams {
+  uint8_t* dst = nullptr;
+  int32_t dst_width = 0;
+  const uint8_t* src = nullptr;
+  int32_t src_width = 0;
+  int32_t src_x0 = 0, src_y0 = 0;
+  const int32_t* columns = nullptr;
+  const int32_t* rows = nullptr;
+  int32_t first_row = 0;
+  int32_t first_col = 0, end_col = 0;
+};
+
+// Job 21: per destination row the unsharpened 8.8 row coordinate; per column the sharpened weight
+// and the byte offset of the left source pixel (x0 included).
+struct ScaleFrameParams {
+  uint8_t* dst = nullptr;
+  int32_t dst_width = 0;
+  const uint8_t* src = nullptr;
+  int32_t src_width = 0;
+  int32_t src_y0 = 0;
+  const int64_t* rows = nullptr;
+  const uint16_t* weights = nullptr;
+  const size_t* offsets = nullptr;
+  int32_t first_row = 0;
+  int32_t first_col = 0, end_col = 0;
+};
+
+namespace {
+
+constexpr int32_t kMaxSide = 8192;
+// Source coordinates beyond this (in hundredths) are refused, so no product can overflow.
+constexpr int64_t kMaxHundredths = int64_t{100} * 4 * kMaxSide;
+
+bool SideOk(int64_t side) { return side >= 1 && side <= kMaxSide; }
+
+size_t RowBytes(int32_t width) { return static_cast<size_t>(width) * 4; }
+
+// The range of table entries whose source (entry + offset) lies in 0..size - 1: a negative source
+// moves the start past it, the first source at or beyond the size ends the range.
+template <typename T, typename Source>
+void ValidRange(const std::vector<T>& table, Source source, int64_t size, int32_t* first,
+                int32_t* end) {
+  *first = 0;
+  *end = static_cast<int32_t>(table.size());
+  for (size_t i = 0; i < table.size(); ++i) {
+    const int64_t s = source(table[i]);
+    if (s < 0) {
+      *first = static_cast<int32_t>(i + 1);
+    } else if (s >= size) {
+      *end = static_cast<int32_t>(i);
+      break;
+    }
+  }
+  if (*end < *first) *end = *first;
+}
+
+// Zero-fills destination rows outside [first, end).
+void ZeroRowsOutside(uint8_t* dst, int32_t width, int32_t height, int32_t first, int32_t end) {
+  const size_t row = RowBytes(width);
+  for (int32_t y = 0; y < height; ++y) {
+    if (y < first || y >= end) g_pixel_kernels.zero_row(dst + static_cast<size_t>(y) * row, row);
+  }
+}
+
+WorkerStatus ScaleRowsBand(const ScaleRowsJob& job) {
+  const ScaleRowsParams& p = *job.params;
+  const size_t dst_row = RowBytes(p.dst_width);
+  const size_t src_row = RowBytes(p.src_width);
+  for (int32_t i = job.first_row; i < job.end_row; ++i) {
+    const int32_t y = p.first_row + i;
+    uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
+    if (p.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(p.first_col));
+    if (p.end_col < p.dst_width) {
+      g_pixel_kernels.zero_row(out + RowBytes(p.end_col), RowBytes(p.dst_width - p.end_col));
+    }
+    const uint8_t* in = p.src + static_cast<size_t>(p.rows[y] + p.src_y0) * src_row;
+    for (int32_t x = p.first_col; x < p.end_col; ++x) {
+      std::memcpy(out + static_cast<size_t>(x) * 4,
+                  in + static_cast<size_t>(p.columns[x] + p.src_x0) * 4, 4);
+    }
+  }
+  return WorkerStatus::kOk;
+}
+
+WorkerStatus ScaleFrameBand(const ScaleFrameBandJob& job) {
+  const ScaleFrameParams& p = *job.params;
+  const size_t dst_row = RowBytes(p.dst_width);
+  const size_t src_row = RowBytes(p.src_width);
+  for (int32_t i = job.first_row; i < job.end_row; ++i) {
+    const int32_t y = p.first_row + i;
+    uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
+    g_pixel_kernels.zero_row(out, dst_row);
+    const int64_t r = p.rows[y];
+    const uint32_t wy = static_cast<uint32_t>(r & 255);
+    const uint8_t* top = p.src + static_cast<size_t>(p.src_y0 + (r >> 8)) * src_row;
+    const uint8_t* bottom = top + src_row;
+    for (int32_t x = p.first_col; x < p.end_col; ++x) {
+      const uint32_t wx = p.weights[x];
+      const size_t o = p.offsets[x];
+      uint8_t* d = out + static_cast<size_t>(x) * 4;
+      for (int c = 0; c < 4; ++c) {
+        uint32_t t16 = top[o + c] * (256 - wx) + top[o + 4 + c] * wx;
+        uint32_t b16 = bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx;
+        if (t16 > 0xFFFF) t16 = 0xFFFF;
+        if (b16 > 0xFFFF) b16 = 0xFFFF;
+        const uint32_t v = ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
+        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
+      }
+    }
+  }
+  return WorkerStatus::kOk;
+}
+
+// The 8.8 source coordinates of the smooth scalers along one axis.
+struct SmoothAxis {
+  int64_t whole = 0;    // x0 or y0
+  std::vector<int64_t> entries;
+};
+
+bool BuildSmoothAxis(int32_t from, int32_t to, int32_t dst_hundredths, SmoothAxis* axis) {
+  if (from > to || from < -kMaxHundredths || to > kMaxHundredths) return false;
+  const int64_t count = dst_hundredths / 100;
+  if (!SideOk(count)) return false;
+  axis->whole = from / 100;
+  const int64_t fraction = (from % 100) * 256 / 100;
+  const int64_t span = int64_t{to} - from;
+  int64_t denominator = int64_t{dst_hundredths} - 100;
+  if (denominator == 0) denominator = 100;
+  const bool shrinking = dst_hundredths < span;
+  axis->entries.resize(static_cast<size_t>(count));
+  for (int64_t i = 0; i < count; ++i) {
+    axis->entries[static_cast<size_t>(i)] =
+        shrinking ? ((i * 256 + fraction) * span) / denominator
+                  : (i * 256 * span) / denominator + fraction;
+  }
+  return true;
+}
+
+// Shared set-up of both smooth scalers: the two axes (columns sharpened), their valid ranges and
+// the zero rows. False for refused arguments.
+struct SmoothPlan {
+  SmoothAxis cols, rows;
+  int32_t dst_w = 0, dst_h = 0;
+  int32_t first_col = 0, end_col = 0, first_row = 0, end_row = 0;
+};
+
+bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src_x1,
+                int32_t src_y1, int32_t src_width, int32_t src_height, int32_t dst_width,
+                int32_t dst_height, SmoothPlan* plan) {
+  if (dst == nullptr || src == nullptr || !SideOk(src_width) || !SideOk(src_height)) return false;
+  if (!BuildSmoothAxis(src_x0, src_x1, dst_width, &plan->cols) ||
+      !BuildSmoothAxis(src_y0, src_y1, dst_height, &plan->rows)) {
+    return false;
+  }
+  const auto& t = SharpenTable();
+  for (int64_t& e : plan->cols.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  plan->dst_w = static_cast<int32_t>(plan->cols.entries.size());
+  plan->dst_h = static_cast<int32_t>(plan->rows.entries.size());
+  const int64_t x0 = plan->cols.whole, y0 = plan->rows.whole;
+  ValidRange(plan->cols.entries, [x0](int64_t e) { return (e >> 8) + x0; }, src_width,
+             &plan->first_col, &plan->end_col);
+  ValidRange(plan->rows.entries, [y0](int64_t e) { return (e >> 8) + y0; }, src_height,
+             &plan->first_row, &plan->end_row);
+  ZeroRowsOutside(dst, plan->dst_w, plan->dst_h, plan->first_row, plan->end_row);
+  return true;
+}
+
+}  // namespace
+
+const std::array<uint8_t, 256>& SharpenTable() {
+  static const std::array<uint8_t, 256> table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int f = 0; f < 256; ++f) {
+      const auto v = static_cast<int>(1.25 * (f - 128) + 128.0);
+      t[static_cast<size_t>(f)] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+    return t;
+  }();
+  return table;
+}
+
+void RegisterFrameScalerJobs() {
+  RegisterScaleRowsRoutine(ScaleRowsBand);
+  RegisterScaleFrameBandRoutine(ScaleFrameBand);
+}
+
+int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
+                          int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
+                          int32_t dst_width, int32_t dst_height) {
+  const int64_t span_x = int64_t{src_x1} - src_x0 + 1;
+  const int64_t span_y = int64_t{src_y1} - src_y0 + 1;
+  if (dst == nullptr || src == nullptr || !SideOk(dst_width) || !SideOk(dst_height) ||
+      !SideOk(src_width) || !SideOk(src_height) || !SideOk(span_x) || !SideOk(span_y)) {
+    return kScaleRefused;
+  }
+  const auto step_x = static_cast<int32_t>((span_x << 16) / dst_width);
+  const auto step_y = static_cast<int32_t>((span_y << 16) / dst_height);
+  std::vector<int32_t> columns(static_cast<size_t>(dst_width));
+  std::vector<int32_t> rows(static_cast<size_t>(dst_height));
+  int32_t acc = 0;
+  for (int32_t& c : columns) {
+    c = acc >> 16;
+    acc += step_x;
+  }
+  acc = 0;
+  for (int32_t& r : rows) {
+    r = acc >> 16;
+    acc += step_y;
+  }
+  ScaleRowsParams p;
+  p.dst = dst;
+  p.dst_width = dst_width;
+  p.src = src;
+  p.src_width = src_width;
+  p.src_x0 = src_x0;
+  p.src_y0 = src_y0;
+  p.columns = columns.data();
+  p.rows = rows.data();
+  int32_t end_row = 0;
+  ValidRange(columns, [src_x0](int32_t c) { return int64_t{c} + src_x0; }, src_width,
+             &p.first_col, &p.end_col);
+  ValidRange(rows, [src_y0](int32_t r) { return int64_t{r} + src_y0; }, src_height, &p.first_row,
+             &end_row);
+  ZeroRowsOutside(dst, dst_width, dst_height, p.first_row, end_row);
+  if (end_row > p.first_row) {
+    RegisterFrameScalerJobs();
+    PostScaleRows(g_worker_pool, &p, end_row - p.first_row);
+  }
+  return 0;
+}
+
+int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
+                         int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
+                         int32_t dst_width, int32_t dst_height) {
+  SmoothPlan plan;
+  if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
+                  dst_height, &plan)) {
+    return kScaleRefused;
+  }
+  const size_t dst_row = RowBytes(plan.dst_w);
+  const size_t src_row = RowBytes(src_width);
+  for (int32_t y = plan.first_row; y < plan.end_row; ++y) {
+    uint8_t* out = dst + static_cast<size_t>(y) * dst_row;
+    if (plan.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(plan.first_col));
+    if (plan.end_col < plan.dst_w) {
+      g_pixel_kernels.zero_row(out + RowBytes(plan.end_col), RowBytes(plan.dst_w - plan.end_col));
+    }
+    const int64_t r = plan.rows.entries[static_cast<size_t>(y)];
+    const uint32_t wy = static_cast<uint32_t>(r & 255);
+    const uint8_t* top = src + static_cast<size_t>(plan.rows.whole + (r >> 8)) * src_row;
+    const uint8_t* bottom = top + src_row;
+    for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
+      const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
+      const uint32_t wx = static_cast<uint32_t>(e & 255);
+      const size_t o = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
+      uint8_t* d = out + static_cast<size_t>(x) * 4;
+      for (int c = 0; c < 4; ++c) {
+        const uint32_t t = (top[o + c] * (256 - wx) + top[o + 4 + c] * wx) >> 8;
+        const uint32_t b = (bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx) >> 8;
+        const uint32_t v = (t * (256 - wy) + b * wy) >> 8;
+        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
+      }
+    }
+  }
+  return 0;
+}
+
+int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height) {
+  SmoothPlan plan;
+  if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
+                  dst_height, &plan)) {
+    return kScaleRefused;
+  }
+  std::vector<uint16_t> weights(static_cast<size_t>(plan.dst_w));
+  std::vector<size_t> offsets(static_cast<size_t>(plan.dst_w));
+  for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
+    const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
+    weights[static_cast<size_t>(x)] = static_cast<uint16_t>(e & 255);
+    offsets[static_cast<size_t>(x)] = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
+  }
+  ScaleFrameParams p;
+  p.dst = dst;
+  p.dst_width = plan.dst_w;
+  p.src = src;
+  p.src_width = src_width;
+  p.src_y0 = static_cast<int32_t>(plan.rows.whole);
+  p.rows = plan.rows.entries.data();
+  p.weights = weights.data();
+  p.offsets = offsets.data();
+  p.first_row = plan.first_row;
+  p.first_col = plan.first_col;
+  p.end_col = plan.end_col;
+  if (plan.end_row > plan.first_row) {
+    RegisterFrameScalerJobs();
+    PostScaleFrameBand(g_worker_pool, &p, plan.end_row - plan.first_row);
+  }
+  return 0;
+}
+
+}  // namespace korvel

@@ -1,0 +1,311 @@
+// Frame presentation: the choice of path and destination as a table, the drawing mode from the
+// settings, and frames presented through the headless platform, read back from its PNG dumps.
+#include "render/frame_presentation.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/display_state.h"
+#include "core/engine_settings.h"
+#include "core/engine_state.h"
+#include "core/frame_step.h"
+#include "layer/layer_data.h"
+#include "pixel/worker_pool.h"
+#include "platform/platform.h"
+#include "render/drawing_mode.h"
+#include "render/frame_scalers.h"
+#include "test_support.h"
+
+namespace korvel {
+namespace {
+
+TEST(PresentationChoiceTest, Table) {
+  using P = PresentPath;
+  struct Case {
+    const char* what;
+    PresentInput in;
+    PresentPlan plan;
+  };
+  auto input = [](int window, bool fs, bool max, uint8_t scale, bool smooth, bool sse, int fw,
+                  int fh, int pw, int ph, int sw, int sh) {
+    PresentInput in;
+    in.window = window;
+    in.full_screen = fs;
+    in.maximised = max;
+    in.scale_option = scale;
+    in.smooth = smooth;
+    in.threaded_smooth = sse;
+    in.frame_width = fw;
+    in.frame_height = fh;
+    in.present_width = pw;
+    in.present_height = ph;
+    in.screen_width = sw;
+    in.screen_height = sh;
+    return in;
+  };
+  auto plan = [](P path, int x, int y, int w, int h, int cw, int ch) {
+    return PresentPlan{path, x, y, w, h, cw, ch};
+  };
+  const Case cases[] = {
+      {"window 1 is never scaled", input(1, true, true, 1, true, true, 320, 240, 640, 480, 0, 0),
+       plan(P::kUnscaled, 0, 0, 320, 240, 320, 240)},
+      {"windowed, same size", input(0, false, false, 1, true, true, 640, 480, 640, 480, 0, 0),
+       plan(P::kUnscaled, 0, 0, 640, 480, 640, 480)},
+      {"windowed, smaller, smooth", input(0, false, false, 0, true, true, 640, 480, 320, 240, 0, 0),
+       plan(P::kSmoothThreaded, 0, 0, 320, 240, 320, 240)},
+      {"windowed, smooth without SSE",
+       input(0, false, false, 0, true, false, 640, 480, 320, 240, 0, 0),
+       plan(P::kSmooth, 0, 0, 320, 240, 320, 240)},
+      {"windowed, nearest", input(0, false, false, 1, false, true, 640, 480, 1280, 960, 0, 0),
+       plan(P::kNearest, 0, 0, 1280, 960, 1280, 960)},
+      {"full screen, scale option, smooth",
+       input(0, true, false, 2, true, true, 640, 480, 1440, 1080, 1920, 1080),
+       plan(P::kSmoothThreaded, 240, 0, 1440, 1080, 1920, 1080)},
+      {"full screen, scale option, nearest",
+       input(0, true, false, 3, false, true, 640, 480, 1440, 1080, 1920, 1080),
+       plan(P::kNearest, 240, 0, 1440, 1080, 1920, 1080)},
+      {"full screen, no scale option",
+       input(0, true, false, 0, true, true, 640, 480, 640, 480, 1920, 1080),
+       plan(P::kSystemStretch, 640, 300, 640, 480, 1920, 1080)},
+      {"maximised, no scale option, nearest switch",
+       input(0, false, true, 0, false, false, 640, 480, 1024, 768, 1280, 1000),
+       plan(P::kSmooth, 128, 116, 1024, 768, 1280, 1000)},
+      {"full screen and maximised, no scale option",
+       input(0, true, true, 0, true, true, 640, 480, 800, 600, 1024, 768),
+       plan(P::kSystemStretch, 112, 84, 800, 600, 1024, 768)},
+      {"presentation larger than the screen",
+       input(0, true, false, 1, true, true, 640, 480, 1001, 700, 800, 600),
+       plan(P::kSmoothThreaded, -100, -50, 1001, 700, 800, 600)},
+  };
+  for (const Case& c : cases) {
+    const PresentPlan p = ChoosePresentation(c.in);
+    EXPECT_EQ(p.path, c.plan.path) << c.what;
+    EXPECT_EQ(p.dest_x, c.plan.dest_x) << c.what;
+    EXPECT_EQ(p.dest_y, c.plan.dest_y) << c.what;
+    EXPECT_EQ(p.dest_width, c.plan.dest_width) << c.what;
+    EXPECT_EQ(p.dest_height, c.plan.dest_height) << c.what;
+    EXPECT_EQ(p.canvas_width, c.plan.canvas_width) << c.what;
+    EXPECT_EQ(p.canvas_height, c.plan.canvas_height) << c.what;
+  }
+}
+
+TEST(DrawingModeTest, Field8AndTheSettingsReaderAgree) {
+  struct Case {
+    uint32_t field;
+    int8_t mode;
+    uint8_t gpu, smooth, effect;
+  };
+  const Case cases[] = {{0, 3, 1, 1, 3}, {1, 2, 1, 1, 2}, {2, 1, 0, 1, 0},
+                        {3, 0, 0, 0, 0}, {4, 0, 0, 1, 0}, {0xFFFFFFFF, 0, 0, 1, 0}};
+  for (const Case& c : cases) {
+    const DrawingModeState s = DrawingModeForField(c.field);
+    EXPECT_EQ(s.mode, c.mode) << c.field;
+    EXPECT_EQ(s.gpu, c.gpu) << c.field;
+    EXPECT_EQ(s.smooth, c.smooth) << c.field;
+    EXPECT_EQ(s.effect, c.effect) << c.field;
+    uint32_t fields[kSettingsFieldCount] = {};
+    fields[8] = c.field;
+    EngineSettings settings;
+    ApplySettingsFields(fields, &settings);
+    EXPECT_EQ(settings.drawing_mode, static_cast<uint8_t>(s.mode)) << c.field;
+    EXPECT_EQ(settings.gpu_drawing, s.gpu) << c.field;
+    EXPECT_EQ(settings.cpu_smooth, s.smooth) << c.field;
+  }
+  InitEngineSettings();
+  InitDrawingMode();  // no settings file: CPU drawing, smooth
+  EXPECT_EQ(g_drawing.mode, 0);
+  EXPECT_EQ(g_drawing.smooth, 1);
+  g_drawing = DrawingModeForField(0);
+  FallBackToCpuDrawing();
+  EXPECT_EQ(g_drawing.gpu, 0);
+  EXPECT_EQ(g_drawing.smooth, 1);
+  EXPECT_EQ(g_drawing.mode, 0);
+}
+
+// Reads a frame dump as blue, green, red, alpha bytes.
+bool ReadDump(const std::string& path, int32_t* w, int32_t* h, std::vector<uint8_t>* bgra) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
+  image.format = PNG_FORMAT_BGRA;
+  bgra->assign(PNG_IMAGE_SIZE(image), 0);
+  if (png_image_finish_read(&image, nullptr, bgra->data(), 0, nullptr) == 0) return false;
+  *w = static_cast<int32_t>(image.width);
+  *h = static_cast<int32_t>(image.height);
+  return true;
+}
+
+class PresentFrameTest : public ::testing::Test {
+ protected:
+  static constexpr int32_t kW = 40, kH = 30;
+
+  void SetUp() override {
+    setenv("KORVEL_DUMP", dumps_.path().c_str(), 1);
+    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
+    InitEngineState();
+    InitEngineSettings();
+    InitDisplayState();
+    InitFrameState();
+    ASSERT_EQ(CreateWindowRecords(), 0);
+    WindowRecord* w = g_windows[0];
+    w->logical_width = kW;
+    w->logical_height = kH;
+    platform::WindowDesc desc;
+    desc.title = "korvel";
+    desc.client_width = kW;
+    desc.client_height = kH;
+    w->handle = platform::CreateWindow(desc);
+    SetWindowedDisplay(kW, kH);
+    frame_.width = kW;
+    frame_.height = kH;
+    frame_.visible = 1;
+    pixels_.assign(static_cast<size_t>(kW) * 4 * (kH + 1) + 4, 0);
+    std::mt19937 rng(5);
+    for (size_t i = 0; i < static_cast<size_t>(kW) * kH * 4; ++i)
+      pixels_[i] = static_cast<uint8_t>(rng());
+    frame_.pixels = pixels_.data();
+    node_.payload = &frame_;
+    w->root_layer = &node_;
+    InitFramePresentation();
+    ASSERT_TRUE(StartWorkerThreads(g_worker_pool, 2));
+  }
+  void TearDown() override {
+    StopWorkerThreads(g_worker_pool);
+    ShutdownFramePresentation();
+    FreeWindowRecords();
+    platform::ShutdownPlatform();
+    unsetenv("KORVEL_DUMP");
+  }
+
+  // Marks the frame changed (as the compositor leaves it) and presents frame `n`.
+  void PresentChanged(uint64_t n) {
+    frame_.needs_redraw = 1;
+    frame_.frame_rect = DirtyRect{0, 0, kW - 1, kH - 1};
+    g_frame.frame_counter = n;
+    EXPECT_EQ(PresentFrame(0), 0);
+  }
+  std::string DumpPath(uint64_t n) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/w0-%06llu.png", static_cast<unsigned long long>(n));
+    return dumps_.path() + name;
+  }
+  size_t DumpCount() const {
+    size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dumps_.path()))
+      n += e.is_regular_file();
+    return n;
+  }
+
+  test::TempDir dumps_;
+  LayerData frame_{};
+  NamedTreeNode node_{};
+  std::vector<uint8_t> pixels_;
+};
+
+TEST_F(PresentFrameTest, UnscaledFrameIsCopiedExactly) {
+  PresentChanged(1);
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> got;
+  ASSERT_TRUE(ReadDump(DumpPath(1), &w, &h, &got));
+  ASSERT_EQ(w, kW);
+  ASSERT_EQ(h, kH);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), pixels_.begin()));
+}
+
+TEST_F(PresentFrameTest, NothingIsDrawnWithoutARedraw) {
+  frame_.needs_redraw = 0;
+  g_frame.frame_counter = 1;
+  EXPECT_EQ(PresentFrame(0), 0);
+  frame_.needs_redraw = 1;
+  frame_.frame_rect = DirtyRect{kEmptyRectMin, kEmptyRectMin, kEmptyRectMax, kEmptyRectMax};
+  EXPECT_EQ(PresentFrame(0), 0);
+  EXPECT_EQ(DumpCount(), 0u);
+}
+
+TEST_F(PresentFrameTest, HiddenWindowIsPaintedBlackOnce) {
+  PresentChanged(1);
+  frame_.visible = 0;
+  g_frame.frame_counter = 2;
+  PresentFrame(0);
+  g_frame.frame_counter = 3;
+  PresentFrame(0);
+  EXPECT_FALSE(std::filesystem::exists(DumpPath(3)));
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> got;
+  ASSERT_TRUE(ReadDump(DumpPath(2), &w, &h, &got));
+  EXPECT_EQ(w, kW);
+  for (uint8_t b : got) ASSERT_EQ(b, 0);
+}
+
+TEST_F(PresentFrameTest, SmallerPresentationIsScaledSmoothly) {
+  SetWindowedDisplay(20, 15);
+  PresentChanged(1);
+  std::vector<uint8_t> expected(20 * 15 * 4);
+  ASSERT_EQ(ScaleFrameSmoothThreaded(expected.data(), pixels_.data(), 0, 0, (kW - 1) * 100,
+                                     (kH - 1) * 100, kW, kH, 2000, 1500),
+            0);
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> got;
+  ASSERT_TRUE(ReadDump(DumpPath(1), &w, &h, &got));
+  ASSERT_EQ(w, 20);
+  EXPECT_EQ(got, expected);
+  // Smooth scaling off (settings field 8 = 3): nearest neighbour.
+  g_drawing = DrawingModeForField(3);
+  PresentChanged(2);
+  ASSERT_EQ(ScaleFrameNearest(expected.data(), pixels_.data(), 0, 0, kW - 1, kH - 1, kW, kH, 20,
+                              15),
+            0);
+  ASSERT_TRUE(ReadDump(DumpPath(2), &w, &h, &got));
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(PresentFrameTest, FullScreenFrameSitsCentredWithBlackBands) {
+  platform::SetWindowClientSize(g_windows[0]->handle, 60, 40);
+  g_display.full_screen = 1;
+  g_settings.scaling_mode = 0;
+  PresentChanged(1);
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> got;
+  ASSERT_TRUE(ReadDump(DumpPath(1), &w, &h, &got));
+  ASSERT_EQ(w, 60);
+  ASSERT_EQ(h, 40);
+  for (int32_t y = 0; y < 40; ++y) {
+    for (int32_t x = 0; x < 60; ++x) {
+      const bool inside = x >= 10 && x < 50 && y >= 5 && y < 35;
+      const uint8_t* p = got.data() + (static_cast<size_t>(y) * 60 + x) * 4;
+      if (inside) {
+        ASSERT_EQ(0, std::memcmp(p, pixels_.data() + ((y - 5) * kW + (x - 10)) * 4, 4))
+            << x << "," << y;
+      } else {
+        ASSERT_EQ(p[0] | p[1] | p[2] | p[3], 0) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST_F(PresentFrameTest, GpuDrawingWithoutADeviceFallsBackToTheCpu) {
+  g_drawing = DrawingModeForField(0);
+  PresentChanged(1);
+  EXPECT_EQ(g_drawing.gpu, 0);
+  EXPECT_TRUE(std::filesystem::exists(DumpPath(1)));
+  // A device that fails: this frame draws nothing, the next one goes through the CPU.
+  g_drawing = DrawingModeForField(1);
+  g_presentation.gpu_draw = [](const uint8_t*) { return int32_t{-1}; };
+  PresentChanged(2);
+  EXPECT_FALSE(std::filesystem::exists(DumpPath(2)));
+  EXPECT_EQ(g_drawing.smooth, 1);
+  PresentChanged(3);
+  EXPECT_TRUE(std::filesystem::exists(DumpPath(3)));
+}
+
+}  // namespace
+}  // namespace korvel
