@@ -138,17 +138,7 @@ int32_t Decode(int32_t command, bool call_mode) {
   for (uint32_t p = 1; p <= count; ++p) {
     const CommandArgRecord& r = records[p - 1];
     DecodedArgument& a = g_args.at[p];
-    a.param = r.param;
-    a.type = r.type;
-    a.op = r.op;
-    a.length = r.length;
-    a.offset = r.offset;
-    a.value = 0;
-    a.text_length = 0;
-    a.raw = nullptr;
-    a.var_number = 0;
-    a.element_index = 0;
-    a.whole = 0;
+    ResetArgumentFromRecord(&a, r);
     g_args.presence[r.param] = static_cast<uint8_t>(p);
 
     const ParameterDefinition* def = FindParameter(static_cast<uint32_t>(command), r.param);
@@ -223,6 +213,20 @@ void ArgumentRangeBounds(uint8_t range_class, int64_t* low, int64_t* high) {
   const RangeClass c = ClassOf(range_class);
   *low = c.low;
   *high = c.high;
+}
+
+void ResetArgumentFromRecord(DecodedArgument* a, const CommandArgRecord& r) {
+  a->param = r.param;
+  a->type = r.type;
+  a->op = r.op;
+  a->length = r.length;
+  a->offset = r.offset;
+  a->value = 0;
+  a->text_length = 0;
+  a->raw = nullptr;
+  a->var_number = 0;
+  a->element_index = 0;
+  a->whole = 0;
 }
 
 int32_t DecodeCommandArguments(int32_t command) { return Decode(command, false); }

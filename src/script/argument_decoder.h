@@ -8,6 +8,12 @@ namespace korvel {
 
 // Decodes the current command's arguments as parameters of command `command`: 0 when every
 // argument was decoded and in range, -1 after the first failure's report (fatal).
+struct CommandArgRecord;
+struct DecodedArgument;
+
+// Starts an argument position from its record: the record's fields, nothing evaluated yet.
+void ResetArgumentFromRecord(DecodedArgument* a, const CommandArgRecord& r);
+
 int32_t DecodeCommandArguments(int32_t command);
 
 // The call command's decoder: string parameters are always evaluated as type code 3, whatever the

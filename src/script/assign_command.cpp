@@ -8,6 +8,7 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/text_format.h"
+#include "script/argument_decoder.h"
 #include "script/decoded_arguments.h"
 #include "script/element_operators.h"
 #include "script/expression_machine.h"
@@ -70,15 +71,7 @@ void PublishRecords(const CommandArgRecord* records, uint32_t count) {
   g_args.count = static_cast<int32_t>(count);
   for (uint32_t p = 1; p <= count && p <= kMaxArgumentPositions; ++p) {
     const CommandArgRecord& r = records[p - 1];
-    DecodedArgument& a = g_args.at[p];
-    a.param = r.param;
-    a.type = r.type;
-    a.op = r.op;
-    a.length = r.length;
-    a.offset = r.offset;
-    a.value = 0;
-    a.text_length = 0;
-    a.raw = nullptr;
+    ResetArgumentFromRecord(&g_args.at[p], r);
     g_args.presence[r.param] = static_cast<uint8_t>(p);
   }
 }
