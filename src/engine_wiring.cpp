@@ -24,6 +24,7 @@
 #include "script/project_config_file.h"
 #include "script/script_data.h"
 #include "script/task_runner.h"
+#include "text/message_start.h"
 
 namespace korvel {
 
@@ -43,13 +44,16 @@ void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
 void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 
-// One-time tables and the per-run state of the layer and presentation code.
-void InitStatics(uint32_t now) {
+// One-time tables and the per-run state of the layer, presentation and text code. 0, or -1 when
+// start-up cannot go on (already reported).
+int InitStatics(uint32_t now) {
   SeedRandom(now);
   InitLayerState();
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  if (StartMessageText() != 0) return -1;
+  return 0;
 }
 
 void ShutdownResources() {
@@ -89,6 +93,7 @@ void WireSubsystems() {
   g_hooks.release_display_objects = ShutdownFramePresentation;
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
+  RegisterMessageCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -23,6 +23,12 @@ inline constexpr uint8_t kCommandTaskStart = 78;
 inline constexpr uint8_t kCommandTaskStop = 79;
 inline constexpr uint8_t kCommandTaskInfo = 80;
 inline constexpr uint8_t kCommandWait = 87;
+// The message commands (installed by the text code).
+inline constexpr uint8_t kCommandMessageEnd = 64;
+inline constexpr uint8_t kCommandMessageSet = 81;
+inline constexpr uint8_t kCommandMessageGet = 82;
+inline constexpr uint8_t kCommandMessageText = 91;
+inline constexpr uint8_t kCommandMessageValue = 95;
 
 struct CommandHandlerTable {
   CommandHandler slots[kCommandSlotCount];

@@ -14,6 +14,7 @@
 #include "script/script_data.h"
 #include "script/system_variables.h"
 #include "script/task_runner.h"
+#include "text/message_script_values.h"
 
 namespace korvel {
 
@@ -111,7 +112,7 @@ int32_t WriteSystemValueById(uint32_t id, int64_t element, int64_t value) {
     case 95: g_window_messages.close_requested.store(low_byte); return 0;
     case 96:
     case 97:
-    case 98: g_script_values.message_switches[id - 96] = low_byte; return 0;
+    case 98: g_message_values.switches[id - 96] = low_byte; return 0;
     case 110: g_runner.executed = static_cast<uint64_t>(value); return 0;
     case 122: SetCounterAt(element, value); return 0;
     case 123: g_window_messages.last_key.store(static_cast<uint32_t>(value)); return 0;
@@ -140,8 +141,10 @@ int32_t WriteSystemTextById(uint32_t id, const char* text, size_t length) {
     case 100:
     case 101: {
       const std::string_view upto_nul = view.substr(0, view.find('\0'));
-      g_script_values.message_texts[id - 100].assign(upto_nul.data(),
-                                                     SjisPrefixLength(upto_nul, kMaxEngineText));
+      const size_t kept = SjisPrefixLength(upto_nul, kMaxEngineText);
+      char* dst = g_message_values.texts[id - 100];
+      std::memcpy(dst, upto_nul.data(), kept);
+      dst[kept] = '\0';
       return 0;
     }
     case 106: return SetBasePath(&g_layer_tree, view);

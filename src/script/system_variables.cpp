@@ -30,6 +30,7 @@
 #include "script/script_tasks.h"
 #include "script/task_runner.h"
 #include "script/variables.h"
+#include "text/message_script_values.h"
 
 namespace korvel {
 
@@ -241,7 +242,7 @@ int64_t GetSystemValueById(uint32_t id, int64_t element) {
     case 95: return g_window_messages.close_requested.load();
     case 96:
     case 97:
-    case 98: return g_script_values.message_switches[id - 96];
+    case 98: return g_message_values.switches[id - 96];
     case 99: return g_keep_running_inactive.load();
     case 102: return g_variables.system_value;
     case 104: return g_task_tree.root != nullptr ? g_task_tree.root->child_count : 0;
@@ -326,7 +327,7 @@ size_t ReadSystemStringVariable(uint32_t id, int64_t element, char* buffer) {
     case 84: ReadUserFolders(); return CopyUtf8Path(g_script_values.app_data_folder, buffer);
     case 85: ReadUserFolders(); return CopyUtf8Path(g_script_values.documents_folder, buffer);
     case 100:
-    case 101: return CopyText(g_script_values.message_texts[id - 100], buffer);
+    case 101: return CopyText(g_message_values.texts[id - 100], buffer);
     case 103: {
       const NamedTreeNode* node = g_runner.node;
       if (task == nullptr || node == nullptr || node->name == nullptr) return 0;
@@ -398,11 +399,7 @@ platform::LocalTime LocalTimeFromUnixMs(int64_t unix_ms) {
 }
 
 void InitSystemVariableState() {
-  g_script_values.message_switches[0] = 0;
-  g_script_values.message_switches[1] = 0;
-  g_script_values.message_switches[2] = 0;
-  g_script_values.message_texts[0].clear();
-  g_script_values.message_texts[1].clear();
+  ResetMessageScriptValues();
   g_script_values.user_folders_read = false;
   g_script_values.app_data_folder.clear();
   g_script_values.documents_folder.clear();

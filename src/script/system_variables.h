@@ -43,11 +43,8 @@ void SetLocalTimeSource(LocalTimeSource source);
 // A time in milliseconds since 1970-01-01 UTC as local time (the TZ environment applies).
 platform::LocalTime LocalTimeFromUnixMs(int64_t unix_ms);
 
-// Engine values that scripts read and write and that no other code owns yet: the text code's
-// switch bytes (ids 96..98) and its two texts (ids 100, 101), each at most 4095 bytes.
+// Engine values that scripts read and that no other code owns.
 struct ScriptEngineValues {
-  uint8_t message_switches[3];
-  std::string message_texts[2];
   // The user folders behind ids 84 and 85, looked up on first use.
   bool user_folders_read;
   std::string app_data_folder;
@@ -55,7 +52,8 @@ struct ScriptEngineValues {
 };
 extern ScriptEngineValues g_script_values;
 
-// Resets the values above (the local time source stays as set).
+// Resets the values above and the message code's script values (the local time source stays as
+// set).
 void InitSystemVariableState();
 
 // The fixed key code table of ids 393..520 (a byte of key state per id).

@@ -75,6 +75,7 @@ void ClearFinishedMessage() {
   m->char_count = m->op_count = 0;
   m->char_index = m->op_index = 0;
   m->retime = 1;
+  m->click_wait = 0;  // no 'C' op is left to stand at
   ForEachBuffer(*m, [](void** buffer, size_t element) {
     std::memset(*buffer, 0, element * kMessageCapacity);
   });
