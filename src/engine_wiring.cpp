@@ -24,6 +24,8 @@
 #include "script/project_config_file.h"
 #include "script/script_data.h"
 #include "script/task_runner.h"
+#include "text/font_commands.h"
+#include "text/font_registry.h"
 
 namespace korvel {
 
@@ -43,13 +45,15 @@ void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
 void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 
-// One-time tables and the per-run state of the layer and presentation code.
-void InitStatics(uint32_t now) {
+// One-time tables and the per-run state of the layer and presentation code; the font registry.
+int InitStatics(uint32_t now) {
   SeedRandom(now);
   InitLayerState();
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  if (EnumerateFonts() != 0) return -1;
+  return 0;
 }
 
 void ShutdownResources() {
@@ -87,8 +91,10 @@ void WireSubsystems() {
   g_hooks.present_frame = PresentFrame;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
+  g_hooks.free_text_surfaces = FreeFonts;
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
+  RegisterFontCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -177,7 +177,7 @@ int InitSequence() {
   if (g_hooks.mount_packs() != 0) return -1;
   if (g_hooks.data_is_packed() == 0 && g_hooks.run_compiler_link() != 0) return -1;
 
-  g_hooks.init_statics(platform::NowMs());
+  if (g_hooks.init_statics(platform::NowMs()) != 0) return -1;
   g_hooks.probe_write_permission();
 
   if (CreateWindowRecords() != 0) return -1;

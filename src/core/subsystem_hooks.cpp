@@ -37,7 +37,10 @@ int LoadSettingsFiles() {
 }
 int32_t WorkerMaximum() { return g_settings.worker_maximum; }
 uint8_t GpuDrawing() { return g_settings.gpu_drawing; }
-void InitStatics(uint32_t now) { SeedRandom(now); }
+int InitStatics(uint32_t now) {
+  SeedRandom(now);
+  return 0;
+}
 void ProbeGameFolder() { ProbeWritePermission(g_paths.game_folder); }
 int CreateTrees() {
   WindowRecord* main = g_windows[0];
