@@ -25,6 +25,8 @@
 #include "script/script_data.h"
 #include "script/task_runner.h"
 #include "text/message_start.h"
+#include "text/font_commands.h"
+#include "text/font_registry.h"
 
 namespace korvel {
 
@@ -44,14 +46,15 @@ void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
 void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 
-// One-time tables and the per-run state of the layer, presentation and text code. 0, or -1 when
-// start-up cannot go on (already reported).
+// One-time tables and the per-run state of the layer, presentation and text code; the font
+// registry. 0, or -1 when start-up cannot go on (already reported).
 int InitStatics(uint32_t now) {
   SeedRandom(now);
   InitLayerState();
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
   return 0;
 }
@@ -91,9 +94,11 @@ void WireSubsystems() {
   g_hooks.present_frame = PresentFrame;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
+  g_hooks.free_text_surfaces = FreeFonts;
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
   RegisterMessageCommandHandlers();
+  RegisterFontCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -30,7 +30,7 @@ struct SubsystemHooks {
   int (*mount_packs)();              // 0 or -1
   uint8_t (*data_is_packed)();
   int (*run_compiler_link)();        // development mode; 0 or -1
-  int (*init_statics)(uint32_t now);  // one-time tables, random seeds, font registry; 0 or -1
+  int (*init_statics)(uint32_t now);   // one-time tables, random seeds, font registry; 0 or -1
   void (*probe_write_permission)();
   int (*load_project_config)();      // krcfg.kbn into g_project; 0 or -1
   void (*setup_input)();

@@ -43,7 +43,7 @@ constexpr Row kRows[] = {
     {18, "FLASHCLOSE", ""},
     {19, "FLASHINFO", "0-9n"},
     {20, "DIMREAL", "0r 1r 2r"},
-    {21, "FONT", "0n 1n 2s 3n 4n:25 5n:25 6n:8 7n:8 8n:3 9n:12 10n:12 11n:3"},
+    {21, "FONT", "0n 1n 2s 3-11n"},
     {22, "FONTINFO", "0-15n 17s 18n"},
     {23, "FRAMERATE", "0n 1n"},
     {24, "", ""},

@@ -1,0 +1,198 @@
+// Glyph blitters: gradient corners, coverage or ink per pixel, rotation, overwrite or blend.
+#include "text/glyph_blit.h"
+
+#include "core/named_tree.h"
+#include "layer/dirty_rects.h"
+#include "layer/layer_record.h"
+#include "text/font_registry.h"
+#include "text/glyph_cache.h"
+#include "text/glyph_tables.h"
+
+namespace korvel {
+
+namespace {
+
+// Corner rows by direction 1..8: which of a (0), b (1), m (2) goes to TL, TR, BL, BR.
+constexpr uint8_t kCornerRows[8][4] = {
+    {0, 0, 1, 1}, {1, 1, 0, 0}, {0, 1, 0, 1}, {1, 0, 1, 0},
+    {0, 2, 2, 1}, {2, 0, 1, 2}, {1, 2, 2, 0}, {2, 1, 0, 2},
+};
+// The row each direction 1..8 uses under rotations 1, 2 and 3.
+constexpr uint8_t kRotatedDirection[3][8] = {
+    {3, 4, 2, 1, 8, 5, 6, 7},
+    {2, 1, 4, 3, 7, 8, 5, 6},
+    {4, 3, 1, 2, 6, 7, 8, 5},
+};
+
+int32_t Channel(uint32_t c, int shift) { return static_cast<int32_t>((c >> shift) & 0xFFu); }
+
+struct Rgb {
+  int32_t r, g, b;
+};
+Rgb Split(uint32_t c) { return {Channel(c, 16), Channel(c, 8), Channel(c, 0)}; }
+
+// a + (b − a) × n / d per channel, truncating; d of 0 gives a (a one-pixel run has no slope).
+Rgb Lerp(Rgb a, Rgb b, int32_t n, int32_t d) {
+  if (d <= 0) return a;
+  return {a.r + (b.r - a.r) * n / d, a.g + (b.g - a.g) * n / d, a.b + (b.b - a.b) * n / d};
+}
+
+// What both blitters share: the layer, the tested box, the corners.
+struct BlitBox {
+  LayerData* layer = nullptr;
+  Rgb tl{}, tr{}, bl{}, br{};
+  bool flat = false;
+  uint8_t rotation = 0;
+};
+
+// False when nothing may be drawn: no pixels, or the box (turned by the rotation) leaves the layer.
+bool PrepareBox(uint32_t colour, uint32_t second_colour, uint8_t direction, uint8_t rotation,
+                int32_t cols, int32_t rows, int32_t x, int32_t y, NamedTreeNode* node,
+                BlitBox* box) {
+  LayerData* layer = LayerOf(node);
+  if (layer == nullptr || layer->pixels == nullptr || cols < 1) return false;
+  box->rotation = rotation >= 1 && rotation <= 3 ? rotation : 0;
+  const bool turned = box->rotation == 1 || box->rotation == 3;
+  const int64_t box_w = turned ? rows : cols;
+  const int64_t box_h = turned ? cols : rows;
+  if (x < 0 || y < 0 || x + box_w - 1 >= layer->width || y + box_h - 1 >= layer->height) {
+    return false;
+  }
+  uint32_t corners[4];
+  BuildGlyphCorners(direction, rotation, colour, second_colour, corners);
+  box->layer = layer;
+  box->tl = Split(corners[0]);
+  box->tr = Split(corners[1]);
+  box->bl = Split(corners[2]);
+  box->br = Split(corners[3]);
+  box->flat = corners[0] == corners[1] && corners[0] == corners[2] && corners[0] == corners[3];
+  return true;
+}
+
+uint8_t* Destination(const BlitBox& box, int32_t x, int32_t y, int32_t cols, int32_t rows,
+                     int32_t r, int32_t c) {
+  int32_t dx = x + c, dy = y + r;
+  switch (box.rotation) {
+    case 1: dx = x + rows - 1 - r; dy = y + c; break;
+    case 2: dx = x + cols - 1 - c; dy = y + rows - 1 - r; break;
+    case 3: dx = x + r; dy = y + cols - 1 - c; break;
+    default: break;
+  }
+  return box.layer->pixels +
+         (static_cast<size_t>(dy) * static_cast<size_t>(box.layer->width) + static_cast<size_t>(dx)) * 4;
+}
+
+void WriteOver(uint8_t* d, Rgb s, uint8_t alpha) {
+  d[0] = static_cast<uint8_t>(s.b);
+  d[1] = static_cast<uint8_t>(s.g);
+  d[2] = static_cast<uint8_t>(s.r);
+  d[3] = alpha;
+}
+
+// new alpha = D + A − D·A/256 − 1; channel = d + (s − d)·A / (new alpha + 1), with A = alpha + 1.
+void WriteBlend(uint8_t* d, Rgb s, uint8_t alpha) {
+  const int32_t a = alpha + 1;
+  const int32_t da = d[3];
+  const int32_t na = da + a - (da * a) / 256 - 1;
+  const int32_t div = na + 1;
+  d[0] = static_cast<uint8_t>(d[0] + (s.b - d[0]) * a / div);
+  d[1] = static_cast<uint8_t>(d[1] + (s.g - d[1]) * a / div);
+  d[2] = static_cast<uint8_t>(d[2] + (s.r - d[2]) * a / div);
+  d[3] = static_cast<uint8_t>(na);
+}
+
+}  // namespace
+
+void BuildGlyphCorners(uint8_t direction, uint8_t rotation, uint32_t colour, uint32_t second_colour,
+                       uint32_t corners[4]) {
+  const uint32_t a = colour & 0xFFFFFFu;
+  const uint32_t b = second_colour == 0xFFFFFFFFu ? a : (second_colour & 0xFFFFFFu);
+  if (direction < 1 || direction > 8) {
+    corners[0] = corners[1] = corners[2] = corners[3] = a;
+    return;
+  }
+  uint32_t m = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int32_t ca = Channel(a, shift), cb = Channel(b, shift);
+    m |= static_cast<uint32_t>(ca + (cb - ca) / 2) << shift;
+  }
+  const uint8_t row = rotation >= 1 && rotation <= 3 ? kRotatedDirection[rotation - 1][direction - 1]
+                                                     : direction;
+  const uint32_t pick[3] = {a, b, m};
+  for (int i = 0; i < 4; ++i) corners[i] = pick[kCornerRows[row - 1][i]];
+}
+
+void BlitGlyphSmooth(uint32_t colour, uint32_t second_colour, uint8_t direction, uint8_t rotation,
+                     int32_t width, int32_t height, int32_t x, int32_t y, uint8_t blend,
+                     NamedTreeNode* layer) {
+  BlitBox box;
+  if (!PrepareBox(colour, second_colour, direction, rotation, width, height, x, y, layer, &box)) {
+    return;
+  }
+  box.layer->has_alpha = 1;
+  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
+  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
+  const int32_t stride = side / 8;
+  const uint32_t* coverage = g_glyph_tables.coverage;
+  const uint8_t* ramp = g_glyph_tables.ramp;
+  for (int32_t r = 0; r < height; ++r) {
+    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
+    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
+    const uint8_t* rows[4];
+    int32_t row_count = 0;
+    for (int32_t k = 0; k < 4; ++k) {
+      const int32_t cy = 4 * r + k;
+      if (cy < side) rows[row_count++] = cache.canvas + static_cast<size_t>(cy) * static_cast<size_t>(stride);
+    }
+    for (int32_t c = 0; c < width; ++c) {
+      uint32_t sum = 0;
+      const int32_t byte = c / 2;
+      if (byte < stride) {
+        for (int32_t k = 0; k < row_count; ++k) sum += coverage[rows[k][byte]];
+      }
+      const uint32_t count = (c & 1) == 0 ? sum >> 8 : sum & 0xFFu;
+      const uint8_t alpha = ramp[count];
+      uint8_t* d = Destination(box, x, y, width, height, r, c);
+      const Rgb s = box.flat ? left : Lerp(left, right, c, width - 1);
+      if (blend == 1) {
+        WriteBlend(d, s, alpha);
+      } else {
+        WriteOver(d, s, alpha);
+      }
+    }
+  }
+  MarkDirtyUpward(layer);
+}
+
+void BlitGlyphHard(uint32_t colour, uint32_t second_colour, uint8_t direction, uint8_t rotation,
+                   int32_t width, int32_t height, int32_t x, int32_t y, uint8_t blend,
+                   NamedTreeNode* layer) {
+  BlitBox box;
+  if (!PrepareBox(colour, second_colour, direction, rotation, width, height, x, y, layer, &box)) {
+    return;
+  }
+  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
+  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
+  const int32_t stride = side / 8;
+  for (int32_t r = 0; r < height; ++r) {
+    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
+    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
+    const uint8_t* row =
+        r < side ? cache.canvas + static_cast<size_t>(r) * static_cast<size_t>(stride) : nullptr;
+    for (int32_t c = 0; c < width; ++c) {
+      // Pixels past the canvas have no ink.
+      const bool ink = row != nullptr && c < side && (row[c >> 3] & (0x80 >> (c & 7))) == 0;
+      if (!ink && blend == 1) continue;
+      uint8_t* d = Destination(box, x, y, width, height, r, c);
+      if (ink) {
+        WriteOver(d, box.flat ? left : Lerp(left, right, c, width - 1), 255);
+      } else {
+        d[0] = d[1] = d[2] = 0;
+        d[3] = 255;
+      }
+    }
+  }
+  MarkDirtyUpward(layer);
+}
+
+}  // namespace korvel
