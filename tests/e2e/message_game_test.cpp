@@ -1,0 +1,138 @@
+// A compiled game types a Japanese message into a window layer: headless, the text appears over
+// several frames, and the last frame equals the committed golden picture (checked by eye when it was
+// made: see tests/fixtures/text/README).
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "lib/assembler.h"
+#include "lib/compiled_game.h"
+#include "test_support.h"
+
+namespace korvel {
+namespace {
+
+constexpr int32_t kW = 160, kH = 64;
+
+// Dark blue, a little lighter towards the bottom.
+uint32_t WindowColour(int32_t, int32_t y) { return 0x101848u + uint32_t(y / 4) * 0x000102u; }
+
+std::string Bmp24(int32_t width, int32_t height, uint32_t (*colour)(int32_t, int32_t)) {
+  const uint32_t row = (uint32_t(width) * 3 + 3) & ~3u;
+  std::string f;
+  const auto put = [&f](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f.push_back(char(v >> (8 * i)));
+  };
+  f += "BM";
+  for (uint32_t v : {54 + row * uint32_t(height), 0u, 54u, 40u, uint32_t(width), uint32_t(height)})
+    put(v, 4);
+  put(1, 2);
+  put(24, 2);
+  for (uint32_t v : {0u, row * uint32_t(height), 2835u, 2835u, 0u, 0u}) put(v, 4);
+  for (int32_t y = height - 1; y >= 0; --y) {
+    for (int32_t x = 0; x < width; ++x) put(colour(x, y), 3);
+    f.append(row - uint32_t(width) * 3, '\0');
+  }
+  return f;
+}
+
+// The text wraps after "こんにちは、世界" at the layer's edge ("！" may not start the next line's
+// pair alone, so it moves on), then an explicit new line.
+constexpr char kGame[] =
+    ".config width 160\n"
+    ".config height 64\n"
+    ".config show 1\n"
+    "label SYSTEM_START\n"
+    "LAYER 0=( \"win\" ) 29=( \"win\" ) 5=( 1 )\n"
+    "FONT 8=( 1 )\n"
+    "MSGSET 0=( \"win\" ) 10=( 40 ) 17=( 0 ) 18=( 0 ) 19=( 0 )\n"
+    "TEXT 0=( \"こんにちは、世界！\" )\n"
+    "MSGSET 11=( 1 )\n"
+    "TEXT 0=( \"かなとカナ。\" )\n"
+    "MSGEND\n"
+    "loop -1\n"
+    "  WAIT 0=( 1 )\n"
+    "end\n";
+
+struct Image {
+  int32_t w = 0, h = 0;
+  std::vector<uint32_t> px;
+};
+
+bool ReadPng(const std::string& path, Image* out) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
+  image.format = PNG_FORMAT_BGRA;
+  out->w = int32_t(image.width);
+  out->h = int32_t(image.height);
+  out->px.assign(size_t(out->w) * size_t(out->h), 0);
+  return png_image_finish_read(&image, nullptr, out->px.data(), 0, nullptr) != 0;
+}
+
+class MessageGameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tools::CompiledGame game;
+    std::string error;
+    ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
+    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
+    game_.Write("win.bmp", Bmp24(kW, kH, WindowColour));
+    // Only the IPA fonts, so the picture does not depend on what else is installed.
+    fonts_.Write("fonts.conf",
+                 "<?xml version=\"1.0\"?>\n<fontconfig>\n"
+                 "<dir>/usr/share/fonts/opentype/ipafont-gothic</dir>\n"
+                 "<dir>/usr/share/fonts/opentype/ipafont-mincho</dir>\n"
+                 "<cachedir>" + fonts_.path() + "/cache</cachedir>\n</fontconfig>\n");
+  }
+
+  test::TempDir runtime_, game_, dumps_, fonts_;
+};
+
+TEST_F(MessageGameTest, TypesTheMessageAndEndsOnTheGoldenFrame) {
+  const test::ProcessResult r = test::RunProcess(
+      {KORVEL_BINARY, "--game", game_.path()},
+      {"XDG_RUNTIME_DIR=" + runtime_.path(), "KORVEL_PLATFORM=headless", "KORVEL_FRAMES=90",
+       "KORVEL_DUMP=" + dumps_.path(), "FONTCONFIG_FILE=" + fonts_.File("fonts.conf")},
+      60000);
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+  ASSERT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+
+  std::vector<std::string> dumps;
+  for (const auto& e : std::filesystem::directory_iterator(dumps_.path())) {
+    dumps.push_back(e.path().string());
+  }
+  std::sort(dumps.begin(), dumps.end());
+  // 15 characters at 40 ms each take more than a dozen frames at 60 per second.
+  ASSERT_GT(dumps.size(), 10u);
+
+  Image last, golden, first;
+  ASSERT_TRUE(ReadPng(dumps.back(), &last));
+  ASSERT_TRUE(ReadPng(dumps.front(), &first));
+  const std::string golden_path = std::string(KORVEL_FIXTURES_DIR) + "/text/message_golden.png";
+  if (std::getenv("KORVEL_WRITE_GOLDEN") != nullptr) {
+    std::filesystem::copy_file(dumps.back(), golden_path,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  ASSERT_TRUE(ReadPng(golden_path, &golden)) << golden_path;
+  ASSERT_EQ(last.w, golden.w);
+  ASSERT_EQ(last.h, golden.h);
+  size_t differ = 0, typed_late = 0;
+  for (size_t i = 0; i < last.px.size(); ++i) {
+    differ += (last.px[i] & 0xFFFFFFu) != (golden.px[i] & 0xFFFFFFu);
+    typed_late += (last.px[i] & 0xFFFFFFu) != (first.px[i] & 0xFFFFFFu);
+  }
+  EXPECT_EQ(differ, 0u) << "last frame " << dumps.back();
+  EXPECT_GT(typed_late, 100u);  // the first frame showed only the start of the text
+}
+
+}  // namespace
+}  // namespace korvel
