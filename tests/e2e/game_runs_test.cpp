@@ -3,6 +3,7 @@
 // scripts/demo runs it.
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -41,6 +42,17 @@ class GameRunTest : public ::testing::Test {
     return extra;
   }
   std::vector<std::string> Args() const { return {KORVEL_BINARY, "--game", game_.path()}; }
+  // The sample game built into the game folder with its images, as scripts/demo does.
+  void BuildSample() const {
+    const std::string kasm = std::string(KORVEL_BUILD_DIR) + "/kasm";
+    const std::string samples = std::string(KORVEL_SOURCE_DIR) + "/samples/sample-game";
+    const ProcessResult built = RunProcess({kasm, "--out", game_.path(), samples}, {}, 60000);
+    ASSERT_EQ(built.exit_status, 0) << built.stderr_text;
+    for (const char* image : {"bg.png", "sprite.png", "window.png", "text.png"}) {
+      std::filesystem::copy_file(samples + "/media/" + image, game_.File(image),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+  }
 
   TempDir runtime_;
   TempDir game_;
@@ -157,18 +169,18 @@ TEST_F(GameRunTest, LostFocusHoldsTheScripts) {
 }
 
 // What scripts/demo does: kasm builds the sample into a game folder and the engine runs it
-// headless for at most 600 frames; the sample ends by itself well before.
+// headless for at most 600 frames. Two clicks answer the message's click waits, and the sample
+// ends by itself well before frame 100.
 TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
-  const std::string kasm = std::string(KORVEL_BUILD_DIR) + "/kasm";
-  const std::string samples = std::string(KORVEL_SOURCE_DIR) + "/samples/sample-game";
-  const ProcessResult built = RunProcess({kasm, "--out", game_.path(), samples}, {}, 60000);
-  ASSERT_EQ(built.exit_status, 0) << built.stderr_text;
-  for (const char* image : {"bg.png", "sprite.png"}) {
-    std::filesystem::copy_file(samples + "/media/" + image, game_.File(image));
-  }
-  TempDir dump;
-  const ProcessResult r =
-      RunProcess(Args(), Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
+  BuildSample();
+  TempDir dump, inputs;
+  const std::string input = inputs.Write("input.txt",
+                                       "30 mouse move 100 100\n30 mouse down left\n"
+                                       "31 mouse up left\n55 mouse down left\n56 mouse up left\n");
+  const ProcessResult r = RunProcess(
+      Args(),
+      Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path(), "KORVEL_INPUT=" + input}),
+      60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
   EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
@@ -176,6 +188,25 @@ TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
   // The sprite moves every frame while the tasks run, so the next frame is presented too.
   EXPECT_TRUE(std::filesystem::exists(dump.File("w0-000002.png")));
   EXPECT_FALSE(std::filesystem::exists(dump.File("w0-000100.png")));
+}
+
+// Nobody clicks: the sample's watcher moves the message on after its timeout, so the demo still
+// ends by itself within its 600 frames.
+TEST_F(GameRunTest, SampleGameEndsWithoutClicks) {
+  BuildSample();
+  TempDir dump;
+  const ProcessResult r =
+      RunProcess(Args(), Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+  // The last frame shows the last line, typed after two timeouts of 90 frames.
+  std::string last;
+  for (const auto& e : std::filesystem::directory_iterator(dump.path())) {
+    last = std::max(last, e.path().filename().string());
+  }
+  EXPECT_GT(last, "w0-000180.png");
+  EXPECT_LT(last, "w0-000400.png");
 }
 
 }  // namespace

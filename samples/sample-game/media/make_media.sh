@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the sample game's images with ImageMagick: a 640x480 background and a 64x64 sprite with
-# transparency. The outputs are checked in; run this only to change them.
+# Makes the sample game's images with ImageMagick: a 640x480 background, a 64x64 sprite with
+# transparency, a translucent 600x120 message window and its fully transparent text layer. The outputs are checked in; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
 CONVERT=${CONVERT:-/usr/bin/convert}
@@ -9,3 +9,7 @@ CONVERT=${CONVERT:-/usr/bin/convert}
 "$CONVERT" -size 64x64 xc:none -fill '#f0f0ff' -draw 'circle 32,32 32,4' \
   -fill '#4060c0' -draw 'circle 32,32 32,14' -define png:exclude-chunks=date,time \
   -strip PNG32:sprite.png
+"$CONVERT" -size 600x120 xc:'rgba(16,24,64,0.8)' -fill none -stroke '#c0c8ff' -strokewidth 2 \
+  -draw 'roundrectangle 1,1 598,118 8,8' -define png:exclude-chunks=date,time \
+  -strip PNG32:window.png
+"$CONVERT" -size 576x96 xc:none -define png:exclude-chunks=date,time -strip PNG32:text.png
