@@ -35,8 +35,6 @@ void DrawHere(NamedTreeNode* layer, int32_t op, const uint8_t* glyph, int32_t by
 int32_t WrapTextLine(NamedTreeNode* layer) {
   MessageTextState& m = *g_message;
   const LayerData* l = LayerOf(layer);
-  const int32_t W = l->width;
-  const int32_t H = l->height;
   const int32_t op = m.op_index;
   const bool two_byte = m.ops[op] == kOpTwoByte;
   const int32_t a = m.advances[op];
@@ -49,6 +47,12 @@ int32_t WrapTextLine(NamedTreeNode* layer) {
   uint8_t glyph[3];
   const int32_t bytes = CopyMessageCharacter(m.char_index, two_byte, glyph);
   if (bytes == 0) return Drop();
+  if (!LayerHasPixels(l)) {  // nowhere to draw: the character passes undrawn
+    m.char_index += bytes;
+    return -1;
+  }
+  const int32_t W = l->width;
+  const int32_t H = l->height;
 
   const auto new_line = [&]() -> int32_t {
     m.pen_x = 0;
