@@ -172,4 +172,23 @@ std::string CaptureCommand(const std::string& command) {
 
 void SleepRealMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+std::string Bmp24(int32_t width, int32_t height, uint32_t (*colour)(int32_t, int32_t)) {
+  const uint32_t row = (uint32_t(width) * 3 + 3) & ~3u;
+  std::string f;
+  const auto put = [&f](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f.push_back(char(v >> (8 * i)));
+  };
+  f += "BM";
+  for (uint32_t v : {54 + row * uint32_t(height), 0u, 54u, 40u, uint32_t(width), uint32_t(height)})
+    put(v, 4);
+  put(1, 2);
+  put(24, 2);
+  for (uint32_t v : {0u, row * uint32_t(height), 2835u, 2835u, 0u, 0u}) put(v, 4);
+  for (int32_t y = height - 1; y >= 0; --y) {
+    for (int32_t x = 0; x < width; ++x) put(colour(x, y), 3);
+    f.append(row - uint32_t(width) * 3, '\0');
+  }
+  return f;
+}
+
 }  // namespace korvel::test

@@ -1,6 +1,7 @@
 // Helpers shared by the engine's tests: temporary folders, environment, running the real program.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -72,5 +73,9 @@ std::string CaptureCommand(const std::string& command);
 
 // Real-time sleep for tests that wait on other processes.
 void SleepRealMs(int ms);
+
+// A 24-bit bottom-up BMP file of width x height whose pixel (x, y) has the colour colour(x, y)
+// (0xRRGGBB).
+std::string Bmp24(int32_t width, int32_t height, uint32_t (*colour)(int32_t, int32_t));
 
 }  // namespace korvel::test

@@ -83,25 +83,6 @@ Canvas Expected(int frame) {
   return w0;
 }
 
-std::string Bmp24(int32_t width, int32_t height, uint32_t (*colour)(int32_t, int32_t)) {
-  const uint32_t row = (uint32_t(width) * 3 + 3) & ~3u;
-  std::string f;
-  const auto put = [&f](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) f.push_back(char(v >> (8 * i)));
-  };
-  f += "BM";
-  for (uint32_t v : {54 + row * uint32_t(height), 0u, 54u, 40u, uint32_t(width), uint32_t(height)})
-    put(v, 4);
-  put(1, 2);
-  put(24, 2);
-  for (uint32_t v : {0u, row * uint32_t(height), 2835u, 2835u, 0u, 0u}) put(v, 4);
-  for (int32_t y = height - 1; y >= 0; --y) {
-    for (int32_t x = 0; x < width; ++x) put(colour(x, y), 3);
-    f.append(row - uint32_t(width) * 3, '\0');
-  }
-  return f;
-}
-
 constexpr char kGame[] =
     ".config width 128\n"
     ".config height 96\n"
@@ -129,8 +110,8 @@ class LayerGameTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
     ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
-    game_.Write("bg.bmp", Bmp24(kW, kH, BgColour));
-    game_.Write("sprite.bmp", Bmp24(12, 12, SpriteColour));
+    game_.Write("bg.bmp", test::Bmp24(kW, kH, BgColour));
+    game_.Write("sprite.bmp", test::Bmp24(12, 12, SpriteColour));
   }
   // Runs the game headless for `frames` frames, dumping into dumps_.
   void RunHeadless(int frames) {

@@ -23,27 +23,8 @@ constexpr int32_t kW = 160, kH = 64;
 // Dark blue, a little lighter towards the bottom.
 uint32_t WindowColour(int32_t, int32_t y) { return 0x101848u + uint32_t(y / 4) * 0x000102u; }
 
-std::string Bmp24(int32_t width, int32_t height, uint32_t (*colour)(int32_t, int32_t)) {
-  const uint32_t row = (uint32_t(width) * 3 + 3) & ~3u;
-  std::string f;
-  const auto put = [&f](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) f.push_back(char(v >> (8 * i)));
-  };
-  f += "BM";
-  for (uint32_t v : {54 + row * uint32_t(height), 0u, 54u, 40u, uint32_t(width), uint32_t(height)})
-    put(v, 4);
-  put(1, 2);
-  put(24, 2);
-  for (uint32_t v : {0u, row * uint32_t(height), 2835u, 2835u, 0u, 0u}) put(v, 4);
-  for (int32_t y = height - 1; y >= 0; --y) {
-    for (int32_t x = 0; x < width; ++x) put(colour(x, y), 3);
-    f.append(row - uint32_t(width) * 3, '\0');
-  }
-  return f;
-}
-
-// The text wraps after "こんにちは、世界" at the layer's edge ("！" may not start the next line's
-// pair alone, so it moves on), then an explicit new line.
+// The text wraps after "こんにちは、": at x = 120 of 160 "世" would fill the last column, which
+// only characters that may not begin a line may do. Then an explicit new line and a second text.
 constexpr char kGame[] =
     ".config width 160\n"
     ".config height 64\n"
@@ -84,7 +65,7 @@ class MessageGameTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
     ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
-    game_.Write("win.bmp", Bmp24(kW, kH, WindowColour));
+    game_.Write("win.bmp", test::Bmp24(kW, kH, WindowColour));
     // Only the IPA fonts, so the picture does not depend on what else is installed.
     fonts_.Write("fonts.conf",
                  "<?xml version=\"1.0\"?>\n<fontconfig>\n"
