@@ -60,6 +60,16 @@ int32_t SetMessageTarget(const DecodedArgument& a) {
   return 0;
 }
 
+// Appends n bytes of text when they and their ops fit: 0, or -1 after error 102000 (fatal).
+int32_t AppendTextChecked(const uint8_t* text, int32_t n) {
+  if (!MessageHasRoom(n, CountMessageCharacters(text, n))) {
+    ReportScriptErrorPlain(kErrorMessageTooLong, true);
+    return -1;
+  }
+  AppendMessageCharacters(text, n);
+  return 0;
+}
+
 }  // namespace
 
 std::string RealValueText(double value) {
@@ -73,12 +83,7 @@ int32_t RunMessageTextCommand() {
   const DecodedArgument* a = FindArg(0);
   const auto* text = reinterpret_cast<const uint8_t*>(a != nullptr && a->text != nullptr ? a->text : "");
   const int32_t n = a != nullptr && a->text != nullptr ? static_cast<int32_t>(a->text_length) : 0;
-  if (!MessageHasRoom(n, CountMessageCharacters(text, n))) {
-    ReportScriptErrorPlain(kErrorMessageTooLong, true);
-    return -1;
-  }
-  AppendMessageCharacters(text, n);
-  return 0;
+  return AppendTextChecked(text, n);
 }
 
 int32_t RunMessageValueCommand() {
@@ -121,12 +126,7 @@ int32_t RunMessageValueCommand() {
     if (length == 1 && (bytes[i] < 32 || bytes[i] >= 127)) bytes[i] = ' ';
     i += static_cast<int32_t>(length);
   }
-  if (!MessageHasRoom(n, CountMessageCharacters(bytes, n))) {
-    ReportScriptErrorPlain(kErrorMessageTooLong, true);
-    return -1;
-  }
-  AppendMessageCharacters(bytes, n);
-  return 0;
+  return AppendTextChecked(bytes, n);
 }
 
 int32_t RunMessageEndCommand() {
