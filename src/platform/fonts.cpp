@@ -64,6 +64,17 @@ bool MatchFamilyFile(const char* family, bool bold, std::string* file, int* inde
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcPatternDestroy(pattern);
   if (match == nullptr) return false;
+  // fontconfig always offers some font; only a file of the family asked for will do.
+  bool same_family = false;
+  for (int n = 0; !same_family; ++n) {
+    const std::string name = PatternString(match, FC_FAMILY, n);
+    if (name.empty()) break;
+    same_family = name == family;
+  }
+  if (!same_family) {
+    FcPatternDestroy(match);
+    return false;
+  }
   *file = PatternString(match, FC_FILE, 0);
   *index = 0;
   FcPatternGetInteger(match, FC_INDEX, 0, index);
