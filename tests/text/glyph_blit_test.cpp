@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "font_test_env.h"
 
 namespace korvel {
@@ -138,6 +140,45 @@ TEST_F(GlyphBlitTest, BlendFollowsTheAlphaFormula) {
     layer.Fill(c.dest);
     BlitGlyphSmooth(0xC8C8C8, 0xFFFFFFFF, 0, 0, 1, 1, 0, 0, 1, &layer.node);
     EXPECT_EQ(layer.Bgra(0, 0), c.expected) << std::hex << c.dest;
+  }
+}
+
+// Every coverage count over every destination alpha: the blitter's shortcuts and fast division
+// against the blend formula with plain division.
+TEST_F(GlyphBlitTest, BlendMatchesTheFormulaForEveryAlphaPair) {
+  GlyphCacheEntry& e = SyntheticCanvas(128);
+  for (int32_t c = 0; c <= 16; ++c) {  // column c: c of its 16 canvas pixels inked
+    for (int32_t k = 0; k < c; ++k) {
+      for (int32_t y = k / 4; y < 128; y += 4) SetInk(e, 4 * c + k % 4, y);
+    }
+  }
+  TestLayer layer(17, 256);
+  for (int32_t y = 0; y < 256; ++y) {
+    for (int32_t x = 0; x < 17; ++x) {
+      uint8_t* p = layer.At(x, y);
+      p[0] = static_cast<uint8_t>(y * 7);
+      p[1] = static_cast<uint8_t>(255 - y);
+      p[2] = static_cast<uint8_t>(x * 15);
+      p[3] = static_cast<uint8_t>(y);
+    }
+  }
+  const std::vector<uint8_t> before = layer.pixels;
+  for (int32_t y0 = 0; y0 < 256; y0 += 32) {
+    BlitGlyphSmooth(0x3264C8, 0xFFFFFFFF, 0, 0, 17, 32, 0, y0, 1, &layer.node);
+  }
+  const int32_t source[3] = {0xC8, 0x64, 0x32};  // blue, green, red
+  for (int32_t y = 0; y < 256; ++y) {
+    for (int32_t x = 0; x < 17; ++x) {
+      const uint8_t* old = &before[(static_cast<size_t>(y) * 17 + static_cast<size_t>(x)) * 4];
+      const int32_t a = g_glyph_tables.ramp[x] + 1;
+      const int32_t na = old[3] + a - (old[3] * a) / 256 - 1;
+      const uint8_t* now = layer.At(x, y);
+      ASSERT_EQ(now[3], na) << x << "," << y;
+      for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(now[i], static_cast<uint8_t>(old[i] + (source[i] - old[i]) * a / (na + 1)))
+            << x << "," << y << " channel " << i;
+      }
+    }
   }
 }
 

@@ -35,5 +35,12 @@ TEST(GlyphTables, RampAndSides) {
   }
 }
 
+TEST(GlyphTables, FastDivisionEqualsDivision) {
+  for (int32_t d = 1; d <= 300; d += (d < 256 ? 1 : 11)) {
+    for (int32_t n = -70000; n <= 70000; ++n) ASSERT_EQ(DivideTruncating(n, d), n / d) << n << "/" << d;
+  }
+  EXPECT_EQ(DivideTruncating(INT32_MIN + 1, 7), (INT32_MIN + 1) / 7);
+}
+
 }  // namespace
 }  // namespace korvel
