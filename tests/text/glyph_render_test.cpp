@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 #include <sstream>
 #include <utility>
 
@@ -219,6 +220,24 @@ TEST_F(GlyphRenderTest, SizesOutsideTheTableAreBounded) {
     }
   }
   EXPECT_EQ(LastErrorReport().count, 0u);
+}
+
+// Two fonts of one file at different sizes share the opened face: each use sets its own size.
+TEST_F(GlyphRenderTest, FontsSharingAFaceKeepTheirSizes) {
+  const auto canvas_of = [](uint32_t slot, int32_t width) {
+    SetFontSlot(slot);
+    int32_t advance = 0, box = 0;
+    RenderGlyphGdi(G(Sjis("永")), width, width, 0, 0, &advance, &box);
+    const GlyphCacheEntry& e = Canvas();
+    return std::vector<uint8_t>(e.canvas, e.canvas + e.canvas_bytes);
+  };
+  const std::vector<uint8_t> small = canvas_of(1, 20);
+  const std::vector<uint8_t> large = canvas_of(2, 64);
+  ResetGlyphCache();  // the next renders come from the shared face
+  canvas_of(2, 64);
+  EXPECT_EQ(canvas_of(1, 20), small);
+  EXPECT_EQ(canvas_of(2, 64), large);
+  SetFontSlot(0);
 }
 
 TEST_F(GlyphRenderTest, AFaceThatDoesNotOpenIs102040) {
