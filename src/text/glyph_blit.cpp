@@ -44,12 +44,23 @@ Rgb Lerp(Rgb a, Rgb b, int32_t n, int32_t d) {
 
 bool SameRgb(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
-// What both blitters share: the layer, the tested box, the corners.
+// What both blitters share: the layer, the tested box, the corners, the current slot's canvas.
 struct BlitBox {
   LayerData* layer = nullptr;
   Rgb tl{}, tr{}, bl{}, br{};
   bool flat = false;
   uint8_t rotation = 0;
+  const uint8_t* canvas = nullptr;
+  int32_t side = 0, stride = 0;  // canvas side in pixels, row length in bytes
+
+  // Colours at the left and right end of glyph row r of `rows`.
+  void RowEnds(int32_t r, int32_t rows, Rgb* left, Rgb* right) const {
+    *left = flat ? tl : Lerp(tl, bl, r, rows - 1);
+    *right = flat ? tr : Lerp(tr, br, r, rows - 1);
+  }
+  const uint8_t* CanvasRow(int32_t y) const {
+    return canvas + static_cast<size_t>(y) * static_cast<size_t>(stride);
+  }
 };
 
 // False when nothing may be drawn: no pixels, or the box (turned by the rotation) leaves the layer.
@@ -73,6 +84,10 @@ bool PrepareBox(uint32_t colour, uint32_t second_colour, uint8_t direction, uint
   box->bl = Split(corners[2]);
   box->br = Split(corners[3]);
   box->flat = corners[0] == corners[1] && corners[0] == corners[2] && corners[0] == corners[3];
+  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
+  box->canvas = cache.canvas;
+  box->side = cache.canvas != nullptr ? cache.side : 0;
+  box->stride = box->side / 8;
   return true;
 }
 
@@ -159,19 +174,16 @@ void BlitGlyphSmooth(uint32_t colour, uint32_t second_colour, uint8_t direction,
     return;
   }
   box.layer->has_alpha = 1;
-  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
-  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
-  const int32_t stride = side / 8;
   const uint32_t* coverage = g_glyph_tables.coverage;
   const uint8_t* ramp = g_glyph_tables.ramp;
   for (int32_t r = 0; r < height; ++r) {
-    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
-    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
+    Rgb left, right;
+    box.RowEnds(r, height, &left, &right);
     const uint8_t* rows[4];
     int32_t row_count = 0;
     for (int32_t k = 0; k < 4; ++k) {
       const int32_t cy = 4 * r + k;
-      if (cy < side) rows[row_count++] = cache.canvas + static_cast<size_t>(cy) * static_cast<size_t>(stride);
+      if (cy < box.side) rows[row_count++] = box.CanvasRow(cy);
     }
     const bool flat_row = SameRgb(left, right);
     uint8_t* d = Destination(box, x, y, width, height, r, 0);
@@ -189,7 +201,7 @@ void BlitGlyphSmooth(uint32_t colour, uint32_t second_colour, uint8_t direction,
     for (int32_t c = 0; c < width; c += 2) {
       uint32_t sum = 0;
       const int32_t byte = c / 2;
-      if (byte < stride) {
+      if (byte < box.stride) {
         for (int32_t k = 0; k < row_count; ++k) sum += coverage[rows[k][byte]];
       }
       put(c, ramp[sum >> 8]);
@@ -206,20 +218,16 @@ void BlitGlyphHard(uint32_t colour, uint32_t second_colour, uint8_t direction, u
   if (!PrepareBox(colour, second_colour, direction, rotation, width, height, x, y, layer, &box)) {
     return;
   }
-  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
-  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
-  const int32_t stride = side / 8;
   for (int32_t r = 0; r < height; ++r) {
-    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
-    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
-    const uint8_t* row =
-        r < side ? cache.canvas + static_cast<size_t>(r) * static_cast<size_t>(stride) : nullptr;
+    Rgb left, right;
+    box.RowEnds(r, height, &left, &right);
+    const uint8_t* row = r < box.side ? box.CanvasRow(r) : nullptr;
     const bool flat_row = SameRgb(left, right);
     uint8_t* d = Destination(box, x, y, width, height, r, 0);
     const ptrdiff_t step = ColumnStep(box);
     // Eight columns per canvas byte; pixels past the canvas have no ink.
     for (int32_t c0 = 0; c0 < width; c0 += 8) {
-      const uint8_t bits = row != nullptr && c0 < side ? row[c0 >> 3] : uint8_t{0xFF};
+      const uint8_t bits = row != nullptr && c0 < box.side ? row[c0 >> 3] : uint8_t{0xFF};
       const int32_t count = std::min(8, width - c0);
       if (bits == 0xFF && blend == 1) {  // no ink: blending writes nothing
         d += step * count;
