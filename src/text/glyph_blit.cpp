@@ -185,27 +185,30 @@ void BlitGlyphSmooth(uint32_t colour, uint32_t second_colour, uint8_t direction,
       const int32_t cy = 4 * r + k;
       if (cy < box.side) rows[row_count++] = box.CanvasRow(cy);
     }
-    const bool flat_row = SameRgb(left, right);
+    // Alphas of the row first: one canvas byte holds the 4-pixel groups of columns c and c + 1.
+    // Columns from 512 on lie past every canvas (at most 1088 / 4 pixels wide): no ink.
+    uint8_t alphas[2 * kMaxGlyphSize + 2];
+    const int32_t run = std::min(width, 2 * kMaxGlyphSize);
+    for (int32_t c = 0; c < run; c += 2) {
+      uint32_t sum = 0;
+      const int32_t byte = c / 2;
+      if (byte < box.stride) {
+        for (int32_t k = 0; k < row_count; ++k) sum += coverage[rows[k][byte]];
+      }
+      alphas[c] = ramp[sum >> 8];
+      alphas[c + 1] = ramp[sum & 0xFFu];
+    }
     uint8_t* d = Destination(box, x, y, width, height, r, 0);
     const ptrdiff_t step = ColumnStep(box);
-    const auto put = [&](int32_t c, uint8_t alpha) {
+    const bool flat_row = SameRgb(left, right);
+    for (int32_t c = 0; c < width; ++c, d += step) {
+      const uint8_t alpha = c < run ? alphas[c] : uint8_t{0};
       const Rgb s = flat_row ? left : Lerp(left, right, c, width - 1);
       if (blend == 1) {
         WriteBlend(d, s, alpha);
       } else {
         WriteOver(d, s, alpha);
       }
-      d += step;
-    };
-    // One canvas byte holds the two 4-pixel groups of columns c and c + 1.
-    for (int32_t c = 0; c < width; c += 2) {
-      uint32_t sum = 0;
-      const int32_t byte = c / 2;
-      if (byte < box.stride) {
-        for (int32_t k = 0; k < row_count; ++k) sum += coverage[rows[k][byte]];
-      }
-      put(c, ramp[sum >> 8]);
-      if (c + 1 < width) put(c + 1, ramp[sum & 0xFFu]);
     }
   }
   MarkDirtyUpward(layer);

@@ -221,6 +221,14 @@ TEST_F(GlyphBlitTest, BoxesLargerThanTheCanvasReadOnlyTheCanvas) {
   EXPECT_EQ(layer.Bgra(15, 15), 0xFFFFFFFFu);  // canvas pixels 60..63
   EXPECT_EQ(layer.Bgra(16, 0), 0x00FFFFFFu);
   EXPECT_EQ(layer.Bgra(0, 16), 0x00FFFFFFu);
+  // Boxes wider than any glyph (callers other than DrawGlyph): columns past the canvas are empty.
+  TestLayer wide(700, 4);
+  BlitGlyphSmooth(0xFFFFFF, 0xFFFFFFFF, 0, 0, 600, 2, 0, 0, 0, &wide.node);
+  BlitGlyphHard(0xFFFFFF, 0xFFFFFFFF, 0, 0, 600, 2, 0, 2, 0, &wide.node);
+  EXPECT_EQ(wide.Bgra(15, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(wide.Bgra(599, 0), 0x00FFFFFFu);
+  EXPECT_EQ(wide.Bgra(600, 0), 0u);
+  EXPECT_EQ(wide.Bgra(599, 2), 0xFF000000u);
 }
 
 TEST_F(GlyphBlitTest, HardOverwriteBoxesTheInkAndBlendTouchesOnlyInk) {
