@@ -11,21 +11,34 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "platform/text_encoding.h"
 
 namespace korvel::platform {
 
-struct PlatformFont {
-  FT_Face face = nullptr;
-  double em = 0;          // pixels per em
-  int32_t ascent = 0;     // baseline below the cell top, in pixels
-  bool embolden = false;  // bold asked for and the face is not bold itself
-};
-
 namespace {
 
+// One opened font file, shared by every font made from it; the size is set before each use.
+struct OpenFace {
+  std::string file;
+  int index = 0;
+  FT_Face face = nullptr;
+  int users = 0;
+  FT_F26Dot6 size = 0;  // the em the face is set to now (26.6)
+};
+
+// What fontconfig matched for a family and weight.
+struct FaceMatch {
+  std::string file;
+  int index = 0;
+  int weight = 0;
+};
+
 FT_Library g_library = nullptr;
+std::vector<OpenFace*> g_faces;
+std::map<std::pair<std::string, bool>, FaceMatch> g_matches;
+constexpr size_t kIdleFacesKept = 8;  // faces without users kept open for the next font change
 
 FT_Library Library() {
   if (g_library == nullptr && FT_Init_FreeType(&g_library) != 0) g_library = nullptr;
@@ -64,6 +77,17 @@ bool MatchFamilyFile(const char* family, bool bold, std::string* file, int* inde
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcPatternDestroy(pattern);
   if (match == nullptr) return false;
+  // fontconfig always offers some font; only a file of the family asked for will do.
+  bool same_family = false;
+  for (int n = 0; !same_family; ++n) {
+    const std::string name = PatternString(match, FC_FAMILY, n);
+    if (name.empty()) break;
+    same_family = name == family;
+  }
+  if (!same_family) {
+    FcPatternDestroy(match);
+    return false;
+  }
   *file = PatternString(match, FC_FILE, 0);
   *index = 0;
   FcPatternGetInteger(match, FC_INDEX, 0, index);
@@ -85,7 +109,59 @@ uint32_t DecodeUtf8(const std::string& s) {
   return code;
 }
 
+OpenFace* AcquireFace(const FaceMatch& match) {
+  for (size_t i = 0; i < g_faces.size(); ++i) {
+    OpenFace* f = g_faces[i];
+    if (f->file == match.file && f->index == match.index) {
+      // Most recently used last, so idle faces leave oldest first.
+      g_faces.erase(g_faces.begin() + static_cast<ptrdiff_t>(i));
+      g_faces.push_back(f);
+      ++f->users;
+      return f;
+    }
+  }
+  FT_Face face = nullptr;
+  if (FT_New_Face(g_library, match.file.c_str(), match.index, &face) != 0) return nullptr;
+  auto* f = new OpenFace{match.file, match.index, face, 1, 0};
+  g_faces.push_back(f);
+  return f;
+}
+
+void ReleaseFace(OpenFace* face) {
+  --face->users;
+  size_t idle = 0;
+  for (const OpenFace* f : g_faces) idle += f->users == 0 ? 1 : 0;
+  for (size_t i = 0; i < g_faces.size() && idle > kIdleFacesKept;) {
+    if (g_faces[i]->users == 0) {
+      FT_Done_Face(g_faces[i]->face);
+      delete g_faces[i];
+      g_faces.erase(g_faces.begin() + static_cast<ptrdiff_t>(i));
+      --idle;
+    } else {
+      ++i;
+    }
+  }
+}
+
+bool SetFaceSize(OpenFace* face, FT_F26Dot6 size) {
+  if (face->size == size) return true;
+  if (FT_Set_Char_Size(face->face, 0, size, 72, 72) != 0) {
+    face->size = 0;
+    return false;
+  }
+  face->size = size;
+  return true;
+}
+
 }  // namespace
+
+struct PlatformFont {
+  OpenFace* face = nullptr;
+  double em = 0;          // pixels per em
+  FT_F26Dot6 size = 0;    // em in 26.6
+  int32_t ascent = 0;     // baseline below the cell top, in pixels
+  bool embolden = false;  // bold asked for and the face is not bold itself
+};
 
 bool ListFontFamilies(std::vector<FontFamilyInfo>* out) {
   out->clear();
@@ -128,15 +204,19 @@ bool ListFontFamilies(std::vector<FontFamilyInfo>* out) {
 
 PlatformFont* OpenPlatformFont(const char* family, int32_t cell_height, bool bold) {
   if (cell_height < 1 || Library() == nullptr || FcInit() != FcTrue) return nullptr;
-  std::string file;
-  int index = 0, weight = 0;
-  if (!MatchFamilyFile(family, bold, &file, &index, &weight)) return nullptr;
-  auto* font = new PlatformFont;
-  if (FT_New_Face(g_library, file.c_str(), index, &font->face) != 0) {
-    delete font;
-    return nullptr;
+  const auto key = std::make_pair(std::string(family), bold);
+  auto known = g_matches.find(key);
+  if (known == g_matches.end()) {
+    FaceMatch m;
+    if (!MatchFamilyFile(family, bold, &m.file, &m.index, &m.weight)) return nullptr;
+    known = g_matches.emplace(key, m).first;
   }
-  FT_Face face = font->face;
+  const FaceMatch& match = known->second;
+  OpenFace* open = AcquireFace(match);
+  if (open == nullptr) return nullptr;
+  auto* font = new PlatformFont;
+  font->face = open;
+  FT_Face face = open->face;
   // A GDI cell height spans the Windows ascent and descent of the face.
   double ascent = face->ascender, descent = -face->descender;
   if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -151,9 +231,9 @@ PlatformFont* OpenPlatformFont(const char* family, int32_t cell_height, bool bol
   }
   font->em = cell_height * units / (ascent + descent);
   font->ascent = static_cast<int32_t>(std::lround(cell_height * ascent / (ascent + descent)));
-  font->embolden = bold && weight < FC_WEIGHT_DEMIBOLD;
-  const auto em26 = static_cast<FT_F26Dot6>(std::lround(font->em * 64.0));
-  if (em26 < 1 || FT_Set_Char_Size(face, 0, em26, 72, 72) != 0) {
+  font->embolden = bold && match.weight < FC_WEIGHT_DEMIBOLD;
+  font->size = static_cast<FT_F26Dot6>(std::lround(font->em * 64.0));
+  if (font->size < 1 || !SetFaceSize(open, font->size)) {
     ClosePlatformFont(font);
     return nullptr;
   }
@@ -162,7 +242,7 @@ PlatformFont* OpenPlatformFont(const char* family, int32_t cell_height, bool bol
 
 void ClosePlatformFont(PlatformFont* font) {
   if (font == nullptr) return;
-  if (font->face != nullptr) FT_Done_Face(font->face);
+  if (font->face != nullptr) ReleaseFace(font->face);
   delete font;
 }
 
@@ -170,7 +250,8 @@ double PlatformFontEm(const PlatformFont* font) { return font != nullptr ? font-
 
 bool DrawPlatformGlyph(PlatformFont* font, uint32_t code, uint8_t* canvas, int32_t side) {
   if (font == nullptr || canvas == nullptr || side <= 0) return false;
-  FT_Face face = font->face;
+  if (!SetFaceSize(font->face, font->size)) return false;
+  FT_Face face = font->face->face;
   const FT_UInt index = FT_Get_Char_Index(face, code);
   if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) != 0) {
     return false;
@@ -210,6 +291,18 @@ uint32_t Cp932CharToCodePoint(const uint8_t* glyph, int32_t length) {
 }
 
 void ShutdownPlatformFonts() {
+  // Fonts still open keep their faces; the engine closes every font before it gets here.
+  for (size_t i = 0; i < g_faces.size();) {
+    if (g_faces[i]->users == 0) {
+      FT_Done_Face(g_faces[i]->face);
+      delete g_faces[i];
+      g_faces.erase(g_faces.begin() + static_cast<ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+  g_matches.clear();
+  if (!g_faces.empty()) return;
   if (g_library != nullptr) FT_Done_FreeType(g_library);
   g_library = nullptr;
 }

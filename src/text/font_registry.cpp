@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "core/show_message.h"
+#include "core/error_report.h"
 #include "core/sjis_text.h"
 #include "platform/fonts.h"
 #include "platform/text_encoding.h"
@@ -78,9 +78,8 @@ int EnumerateFonts() {
   std::vector<platform::FontFamilyInfo> listed;
   platform::ListFontFamilies(&listed);
   if (listed.empty()) {
-    ShowMessageF(Sjis("エラー"),
-                 Sjis("フォントが一つも見つかりません。日本語フォント (IPA フォントなど) を"
-                      "インストールしてください。"));
+    // Without any font no text can be drawn: start-up ends with the font error.
+    ReportErrorPlain(102040, true);
     return -1;
   }
   std::vector<FontFamilyEntry> families;

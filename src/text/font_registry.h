@@ -37,8 +37,8 @@ struct FontRegistry {
 extern FontRegistry g_fonts;
 
 // Lists the installed families, gives every slot its default Japanese face and default style,
-// builds the glyph tables and makes slot 0 current. 0, or -1 when no font is installed at all (a
-// message has been shown).
+// builds the glyph tables and makes slot 0 current. 0, or -1 when no font is installed at all
+// (reported as the fatal font error 102040).
 int EnumerateFonts();
 // Frees the registry and every slot's glyph objects (shutdown, tests).
 void FreeFonts();

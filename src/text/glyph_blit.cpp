@@ -1,6 +1,8 @@
 // Glyph blitters: gradient corners, coverage or ink per pixel, rotation, overwrite or blend.
 #include "text/glyph_blit.h"
 
+#include <algorithm>
+
 #include "core/named_tree.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
@@ -24,6 +26,8 @@ constexpr uint8_t kRotatedDirection[3][8] = {
     {4, 3, 1, 2, 6, 7, 8, 5},
 };
 
+inline int32_t DivTrunc(int32_t n, int32_t d) { return DivideTruncating(n, d); }
+
 int32_t Channel(uint32_t c, int shift) { return static_cast<int32_t>((c >> shift) & 0xFFu); }
 
 struct Rgb {
@@ -34,15 +38,29 @@ Rgb Split(uint32_t c) { return {Channel(c, 16), Channel(c, 8), Channel(c, 0)}; }
 // a + (b − a) × n / d per channel, truncating; d of 0 gives a (a one-pixel run has no slope).
 Rgb Lerp(Rgb a, Rgb b, int32_t n, int32_t d) {
   if (d <= 0) return a;
-  return {a.r + (b.r - a.r) * n / d, a.g + (b.g - a.g) * n / d, a.b + (b.b - a.b) * n / d};
+  return {a.r + DivTrunc((b.r - a.r) * n, d), a.g + DivTrunc((b.g - a.g) * n, d),
+          a.b + DivTrunc((b.b - a.b) * n, d)};
 }
 
-// What both blitters share: the layer, the tested box, the corners.
+bool SameRgb(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+// What both blitters share: the layer, the tested box, the corners, the current slot's canvas.
 struct BlitBox {
   LayerData* layer = nullptr;
   Rgb tl{}, tr{}, bl{}, br{};
   bool flat = false;
   uint8_t rotation = 0;
+  const uint8_t* canvas = nullptr;
+  int32_t side = 0, stride = 0;  // canvas side in pixels, row length in bytes
+
+  // Colours at the left and right end of glyph row r of `rows`.
+  void RowEnds(int32_t r, int32_t rows, Rgb* left, Rgb* right) const {
+    *left = flat ? tl : Lerp(tl, bl, r, rows - 1);
+    *right = flat ? tr : Lerp(tr, br, r, rows - 1);
+  }
+  const uint8_t* CanvasRow(int32_t y) const {
+    return canvas + static_cast<size_t>(y) * static_cast<size_t>(stride);
+  }
 };
 
 // False when nothing may be drawn: no pixels, or the box (turned by the rotation) leaves the layer.
@@ -66,7 +84,22 @@ bool PrepareBox(uint32_t colour, uint32_t second_colour, uint8_t direction, uint
   box->bl = Split(corners[2]);
   box->br = Split(corners[3]);
   box->flat = corners[0] == corners[1] && corners[0] == corners[2] && corners[0] == corners[3];
+  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
+  box->canvas = cache.canvas;
+  box->side = cache.canvas != nullptr ? cache.side : 0;
+  box->stride = box->side / 8;
   return true;
+}
+
+// Bytes from one column of the glyph to the next in the layer.
+ptrdiff_t ColumnStep(const BlitBox& box) {
+  const auto row = static_cast<ptrdiff_t>(box.layer->width) * 4;
+  switch (box.rotation) {
+    case 1: return row;
+    case 2: return -4;
+    case 3: return -row;
+    default: return 4;
+  }
 }
 
 uint8_t* Destination(const BlitBox& box, int32_t x, int32_t y, int32_t cols, int32_t rows,
@@ -93,11 +126,22 @@ void WriteOver(uint8_t* d, Rgb s, uint8_t alpha) {
 void WriteBlend(uint8_t* d, Rgb s, uint8_t alpha) {
   const int32_t a = alpha + 1;
   const int32_t da = d[3];
+  // Exact shortcuts: over alpha 0 the result is the source; alpha 0 over an opaque pixel moves
+  // each channel by (s − d) / 256, which truncates to nothing.
+  if (da == 0) {
+    WriteOver(d, s, alpha);
+    return;
+  }
+  if (da == 255 && alpha == 0) return;
+  if (alpha == 255) {  // A = 256: alpha 255 and the source colour, whatever lay below
+    WriteOver(d, s, 255);
+    return;
+  }
   const int32_t na = da + a - (da * a) / 256 - 1;
-  const int32_t div = na + 1;
-  d[0] = static_cast<uint8_t>(d[0] + (s.b - d[0]) * a / div);
-  d[1] = static_cast<uint8_t>(d[1] + (s.g - d[1]) * a / div);
-  d[2] = static_cast<uint8_t>(d[2] + (s.r - d[2]) * a / div);
+  const int32_t div = na + 1;  // 1..256
+  d[0] = static_cast<uint8_t>(d[0] + DivTrunc((s.b - d[0]) * a, div));
+  d[1] = static_cast<uint8_t>(d[1] + DivTrunc((s.g - d[1]) * a, div));
+  d[2] = static_cast<uint8_t>(d[2] + DivTrunc((s.r - d[2]) * a, div));
   d[3] = static_cast<uint8_t>(na);
 }
 
@@ -130,30 +174,36 @@ void BlitGlyphSmooth(uint32_t colour, uint32_t second_colour, uint8_t direction,
     return;
   }
   box.layer->has_alpha = 1;
-  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
-  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
-  const int32_t stride = side / 8;
   const uint32_t* coverage = g_glyph_tables.coverage;
   const uint8_t* ramp = g_glyph_tables.ramp;
   for (int32_t r = 0; r < height; ++r) {
-    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
-    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
+    Rgb left, right;
+    box.RowEnds(r, height, &left, &right);
     const uint8_t* rows[4];
     int32_t row_count = 0;
     for (int32_t k = 0; k < 4; ++k) {
       const int32_t cy = 4 * r + k;
-      if (cy < side) rows[row_count++] = cache.canvas + static_cast<size_t>(cy) * static_cast<size_t>(stride);
+      if (cy < box.side) rows[row_count++] = box.CanvasRow(cy);
     }
-    for (int32_t c = 0; c < width; ++c) {
+    // Alphas of the row first: one canvas byte holds the 4-pixel groups of columns c and c + 1.
+    // Columns from 512 on lie past every canvas (at most 1088 / 4 pixels wide): no ink.
+    uint8_t alphas[2 * kMaxGlyphSize + 2];
+    const int32_t run = std::min(width, 2 * kMaxGlyphSize);
+    for (int32_t c = 0; c < run; c += 2) {
       uint32_t sum = 0;
       const int32_t byte = c / 2;
-      if (byte < stride) {
+      if (byte < box.stride) {
         for (int32_t k = 0; k < row_count; ++k) sum += coverage[rows[k][byte]];
       }
-      const uint32_t count = (c & 1) == 0 ? sum >> 8 : sum & 0xFFu;
-      const uint8_t alpha = ramp[count];
-      uint8_t* d = Destination(box, x, y, width, height, r, c);
-      const Rgb s = box.flat ? left : Lerp(left, right, c, width - 1);
+      alphas[c] = ramp[sum >> 8];
+      alphas[c + 1] = ramp[sum & 0xFFu];
+    }
+    uint8_t* d = Destination(box, x, y, width, height, r, 0);
+    const ptrdiff_t step = ColumnStep(box);
+    const bool flat_row = SameRgb(left, right);
+    for (int32_t c = 0; c < width; ++c, d += step) {
+      const uint8_t alpha = c < run ? alphas[c] : uint8_t{0};
+      const Rgb s = flat_row ? left : Lerp(left, right, c, width - 1);
       if (blend == 1) {
         WriteBlend(d, s, alpha);
       } else {
@@ -171,24 +221,28 @@ void BlitGlyphHard(uint32_t colour, uint32_t second_colour, uint8_t direction, u
   if (!PrepareBox(colour, second_colour, direction, rotation, width, height, x, y, layer, &box)) {
     return;
   }
-  const GlyphCacheEntry& cache = g_glyph_cache[g_fonts.current_slot];
-  const int32_t side = cache.canvas != nullptr ? cache.side : 0;
-  const int32_t stride = side / 8;
   for (int32_t r = 0; r < height; ++r) {
-    const Rgb left = box.flat ? box.tl : Lerp(box.tl, box.bl, r, height - 1);
-    const Rgb right = box.flat ? box.tr : Lerp(box.tr, box.br, r, height - 1);
-    const uint8_t* row =
-        r < side ? cache.canvas + static_cast<size_t>(r) * static_cast<size_t>(stride) : nullptr;
-    for (int32_t c = 0; c < width; ++c) {
-      // Pixels past the canvas have no ink.
-      const bool ink = row != nullptr && c < side && (row[c >> 3] & (0x80 >> (c & 7))) == 0;
-      if (!ink && blend == 1) continue;
-      uint8_t* d = Destination(box, x, y, width, height, r, c);
-      if (ink) {
-        WriteOver(d, box.flat ? left : Lerp(left, right, c, width - 1), 255);
-      } else {
-        d[0] = d[1] = d[2] = 0;
-        d[3] = 255;
+    Rgb left, right;
+    box.RowEnds(r, height, &left, &right);
+    const uint8_t* row = r < box.side ? box.CanvasRow(r) : nullptr;
+    const bool flat_row = SameRgb(left, right);
+    uint8_t* d = Destination(box, x, y, width, height, r, 0);
+    const ptrdiff_t step = ColumnStep(box);
+    // Eight columns per canvas byte; pixels past the canvas have no ink.
+    for (int32_t c0 = 0; c0 < width; c0 += 8) {
+      const uint8_t bits = row != nullptr && c0 < box.side ? row[c0 >> 3] : uint8_t{0xFF};
+      const int32_t count = std::min(8, width - c0);
+      if (bits == 0xFF && blend == 1) {  // no ink: blending writes nothing
+        d += step * count;
+        continue;
+      }
+      for (int32_t k = 0; k < count; ++k, d += step) {
+        if ((bits & (0x80 >> k)) == 0) {
+          WriteOver(d, flat_row ? left : Lerp(left, right, c0 + k, width - 1), 255);
+        } else if (blend != 1) {
+          d[0] = d[1] = d[2] = 0;
+          d[3] = 255;
+        }
       }
     }
   }

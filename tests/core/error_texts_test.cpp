@@ -75,7 +75,7 @@ TEST_F(ErrorTextsTest, BuiltinTextsAreCodePage932) {
   EXPECT_STREQ(GetErrorText(123456), kInternalError);
   EXPECT_STREQ(InternalErrorText(), kInternalError);
   // Every built-in code has a text, and none of them holds a character iconv could not convert.
-  const int32_t codes[] = {100000, 100010, 104010, 104030, 104060, 104100, 104110, 104111,
+  const int32_t codes[] = {100000, 100010, 102040, 104010, 104030, 104060, 104100, 104110, 104111,
                            104120, 104130, 104140, 104150, 106010, 900040, 901040};
   for (int32_t code : codes) {
     const char* text = BuiltinErrorText(code);
