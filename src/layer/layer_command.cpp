@@ -16,13 +16,12 @@
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
 #include "layer/layer_release.h"
-#include "layer/value_ops.h"
 #include "pixel/pixel_kernels.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
-#include "script/element_operators.h"
 #include "script/script_arith.h"
 #include "script/script_data.h"
+#include "script/value_ops.h"
 
 namespace korvel {
 
