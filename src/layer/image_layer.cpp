@@ -5,11 +5,11 @@
 #include <span>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/frame_pacer.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "core/small_helpers.h"
 #include "layer/bmp_decode.h"
 #include "layer/gif_decode.h"
 #include "layer/gif_frames.h"

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/node_payloads.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "core/small_helpers.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_create.h"
