@@ -61,6 +61,18 @@ struct JoystickRecords {
 };
 extern JoystickRecords g_joysticks;
 
+// The key code of joystick j's direction d (0 left, 1 right, 2 up, 3 down), or -1 when j is not a
+// joystick slot.
+inline int64_t JoystickDirectionCode(int64_t joystick, int32_t direction) {
+  if (joystick < 0 || joystick >= platform::kJoystickSlots) return -1;
+  return kJoystickBaseCode + kJoystickCodeCount * joystick + direction;
+}
+// The key code of button e mod 32 of joystick e / 32, or -1 outside the joysticks.
+inline int64_t JoystickButtonCode(int64_t element) {
+  if (element < 0 || element >= int64_t{platform::kJoystickSlots} * 32) return -1;
+  return kJoystickBaseCode + kJoystickCodeCount * (element / 32) + 4 + element % 32;
+}
+
 // 1 when joysticks can be read (then PollJoysticks reads all 16 slots), else 0.
 int32_t InitJoysticks();
 // Reads every joystick and runs the edges of its 36 codes. A joystick that cannot be read (not

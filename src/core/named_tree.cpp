@@ -3,10 +3,10 @@
 
 #include <cstring>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/murmur_hash.h"
 #include "core/shift_jis.h"
-#include "core/small_helpers.h"
 
 namespace korvel {
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
-#include "core/small_helpers.h"
 
 namespace korvel {
 

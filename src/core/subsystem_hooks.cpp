@@ -14,7 +14,7 @@
 #include "core/input_state.h"
 #include "core/program_paths.h"
 #include "core/random.h"
-#include "core/small_helpers.h"
+#include "core/save_blocks.h"
 #include "core/system_objects.h"
 #include "core/system_probes.h"
 #include "core/user_folders.h"

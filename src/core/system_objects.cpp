@@ -3,9 +3,9 @@
 
 #include <cstring>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/node_payloads.h"
-#include "core/small_helpers.h"
 
 namespace korvel {
 

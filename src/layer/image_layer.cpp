@@ -5,11 +5,11 @@
 #include <span>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/frame_pacer.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "core/small_helpers.h"
 #include "layer/bmp_decode.h"
 #include "layer/gif_decode.h"
 #include "layer/gif_frames.h"
@@ -19,10 +19,7 @@
 #include "layer/kcg_worker_pool.h"
 #include "layer/png_decode.h"
 #include "layer/psd_reject.h"
-#include "resource/compiler_output.h"
-#include "resource/loose_files.h"
-#include "resource/pack_source.h"
-#include "resource/preload_banks.h"
+#include "resource/located_sources.h"
 
 namespace korvel {
 
@@ -107,15 +104,9 @@ constexpr ImageType kImageTypes[] = {
 }  // namespace
 
 int32_t LoadLocatedImage(ResourceLocator* locator, const char* name) {
-  int32_t result = -1;
-  switch (locator->source) {
-    case kSourceDisk: result = LoadFromDisk(locator, name); break;
-    case kSourcePack: result = LoadFromPackFile(locator, name); break;
-    case kSourceCompilerOutput: result = LoadFromCompilerOutput(locator, name); break;
-    case kSourcePreloadBank: result = LoadFromPreloadBank(locator, name); break;
-    default: break;
-  }
-  return result == 0 ? 0 : -1;
+  const LocatedSource* source = LocatedSourceOf(locator->source);
+  if (source == nullptr) return -1;
+  return source->load(locator, name) == 0 ? 0 : -1;
 }
 
 int32_t DecodeKcgImage(ResourceLocator* locator, LayerData* layer, const char* name) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "layer/layer_record.h"
-#include "layer/value_ops.h"
+#include "script/value_ops.h"
 
 namespace korvel {
 

@@ -4,25 +4,24 @@
 #include <algorithm>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/node_payloads.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "core/small_helpers.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_create.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
 #include "layer/layer_release.h"
-#include "layer/value_ops.h"
 #include "pixel/pixel_kernels.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
-#include "script/element_operators.h"
 #include "script/script_arith.h"
 #include "script/script_data.h"
+#include "script/value_ops.h"
 
 namespace korvel {
 

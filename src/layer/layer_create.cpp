@@ -5,12 +5,12 @@
 #include <mutex>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/node_payloads.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "core/small_helpers.h"
 #include "layer/gif_frames.h"
 #include "layer/image_layer.h"
 #include "layer/layer_record.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
-#include "core/small_helpers.h"
 
 namespace korvel {
 

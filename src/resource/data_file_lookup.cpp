@@ -9,6 +9,7 @@
 #include "core/named_tree.h"
 #include "core/shift_jis.h"
 #include "resource/compiler_output.h"
+#include "resource/located_sources.h"
 #include "resource/loose_files.h"
 #include "resource/pack_source.h"
 #include "resource/preload_banks.h"
@@ -19,13 +20,6 @@ ResourceLookupState g_resource;
 
 namespace {
 
-int32_t FindOnDisk(ResourceLocator* locator, const char* name, bool want_type) {
-  if (FileExistsOnDisk(name) == 0) return 0;
-  locator->source = kSourceDisk;
-  if (want_type) locator->type = TypeFromExtension(name);
-  return kSourceDisk;
-}
-
 constexpr const char* kImageExtensions[] = {nullptr, ".png", ".bmp", ".jpg", ".gif"};
 constexpr const char* kSoundExtensions[] = {nullptr, ".ogg", ".wav"};
 
@@ -34,34 +28,21 @@ constexpr const char* kSoundExtensions[] = {nullptr, ".ogg", ".wav"};
 int32_t FindDataFile(ResourceLocator* locator, const char* name, bool want_type) {
   locator->source = kSourceNone;
   locator->type = kTypeOther;
-  if (FindInPreloadBanks(locator, name) != 0) return kSourcePreloadBank;
-  if (FindInCompilerOutput(locator, name) != 0) return kSourceCompilerOutput;
-  if (!g_resource.packs_inside_executable && FindOnDisk(locator, name, want_type) != 0) {
-    return kSourceDisk;
-  }
-  const int32_t pack = FindInPackFiles(locator, name);
-  if (pack < 0) return -2;
-  if (pack > 0) return kSourcePack;
-  if (g_resource.packs_inside_executable && FindOnDisk(locator, name, want_type) != 0) {
-    return kSourceDisk;
+  for (const LocatedSource& entry : LocatedSourceOrder(g_resource.packs_inside_executable)) {
+    const int32_t found = entry.find(locator, name, want_type);
+    if (found < 0) return -2;  // a pack that holds a candidate cannot be opened
+    if (found > 0) return entry.source;
   }
   return 0;
 }
 
 int32_t LoadLocatedFile(ResourceLocator* locator, const char* name) {
-  switch (locator->source) {
-    case kSourcePreloadBank:
-      return LoadFromPreloadBank(locator, name);
-    case kSourceCompilerOutput:
-      return LoadFromCompilerOutput(locator, name);
-    case kSourceDisk:
-      return LoadFromDisk(locator, name);
-    case kSourcePack:
-      return LoadFromPackFile(locator, name);
-    default:
-      ReportError(104060, true, name);
-      return -3;
+  const LocatedSource* source = LocatedSourceOf(locator->source);
+  if (source == nullptr) {
+    ReportError(104060, true, name);
+    return -3;
   }
+  return source->load(locator, name);
 }
 
 int32_t LoadDataFile(ResourceLocator* locator, const char* name, bool want_type) {

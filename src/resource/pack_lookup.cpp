@@ -5,9 +5,9 @@
 
 #include <cstring>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/shift_jis.h"
-#include "core/small_helpers.h"
 #include "resource/pack_format.h"
 #include "resource/pack_mount.h"
 #include "resource/pack_repair.h"

@@ -1,8 +1,8 @@
 // Type codes by extension and the locator's data.
 #include "resource/resource_locator.h"
 
+#include "core/alloc_zeroed.h"
 #include "core/shift_jis.h"
-#include "core/small_helpers.h"
 
 namespace korvel {
 

@@ -103,17 +103,6 @@ void ReportRangeError(int32_t code, int32_t command, uint32_t param, int64_t val
   }
 }
 
-// Records of the flow commands that hold a command index, not bytecode (the loader checks them as
-// such): they are never evaluated, whatever the definition says of their parameter.
-bool IsTargetRecord(uint8_t command, uint32_t position) {
-  switch (command) {
-    case kCommandIf: return position == 1 || position == 2;
-    case kCommandElseIf: return position == 1;
-    case kCommandLoop: return position == 2;
-    default: return false;
-  }
-}
-
 void CopyReferenceRegisters(DecodedArgument* a) {
   a->var_number = g_expr.var_number;
   a->element_index = g_expr.element_index;

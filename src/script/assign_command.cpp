@@ -122,21 +122,6 @@ int32_t AssignSystemVariable(const ScriptTask* task, const CommandArgRecord& val
 
 }  // namespace
 
-int64_t ApplyIntegerOperator(uint8_t op, int64_t value, int64_t operand) {
-  switch (op) {
-    case 0: return operand;
-    case 1: return WrapAdd(value, operand);
-    case 2: return WrapSub(value, operand);
-    case 3: return WrapMul(value, operand);
-    case 4: return operand == 0 ? value : SafeDiv(value, operand);
-    case 5: return operand == 0 ? value : SafeRem(value, operand);
-    case 6: return value & operand;
-    case 7: return value | operand;
-    case 8: return value ^ operand;
-    default: return value;
-  }
-}
-
 int32_t RunAssignCommand() {
   uint32_t count = 0;
   const CommandArgRecord* records = CurrentRecords(&count);

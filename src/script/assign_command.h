@@ -12,8 +12,4 @@ namespace korvel {
 // operator or type cannot be assigned; 101150: the system variable cannot be set).
 int32_t RunAssignCommand();
 
-// An assignment operator on 64-bit integers as the integer row of the ElementOperatorTable applies
-// it: wrapping arithmetic, a zero divisor keeps the value.
-int64_t ApplyIntegerOperator(uint8_t op, int64_t value, int64_t operand);
-
 }  // namespace korvel

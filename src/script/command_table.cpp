@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/error_report.h"
+#include "script/args_only_commands.h"
 #include "script/argument_decoder.h"
 #include "script/assign_command.h"
 #include "script/call_commands.h"
@@ -14,7 +15,9 @@
 #include "script/math_command.h"
 #include "script/projection_command.h"
 #include "script/quit_command.h"
-#include "script/small_commands.h"
+#include "script/script_list_command.h"
+#include "script/settings_commands.h"
+#include "script/switch_table_command.h"
 #include "script/system_variables.h"
 #include "script/task_commands.h"
 #include "script/task_runner.h"

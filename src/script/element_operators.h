@@ -19,9 +19,4 @@ inline constexpr int32_t kRealOperatorBase = 9;
 
 extern const ElementOperator kElementOperatorTable[kElementOperatorCount];
 
-// An assignment operator applied to a 64-bit value (array sizes, order keys, window fields): 0 set,
-// 1 add, 2 subtract, 3 multiply, 4 divide truncating; a divisor of 0 or any other operator keeps the
-// value. Wraps.
-int64_t ApplyAssignOperator(uint8_t op, int64_t value, int64_t operand);
-
 }  // namespace korvel

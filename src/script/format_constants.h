@@ -95,6 +95,17 @@ inline constexpr uint8_t kCommandVarConvert = 85;
 inline constexpr uint8_t kCommandVarInfo = 86;
 inline constexpr int32_t kAssignOperatorCount = 9;  // =, +=, -=, *=, /=, %=, &=, |=, ^=
 
+// Records of the flow commands that hold a command index instead of bytecode: IF's records 1 and 2,
+// ELSEIF's record 1 and LOOP's record 2 (positions counted from 0). They are never evaluated.
+constexpr bool IsTargetRecord(uint8_t command, uint32_t position) {
+  switch (command) {
+    case kCommandIf: return position == 1 || position == 2;
+    case kCommandElseIf: return position == 1;
+    case kCommandLoop: return position == 2;
+    default: return false;
+  }
+}
+
 // krl.kbn
 inline constexpr size_t kLabelHeaderSize = 12 + 256 * 4;
 inline constexpr size_t kLabelRecordFixedSize = 13;  // plus the name

@@ -15,16 +15,6 @@ namespace korvel {
 
 namespace {
 
-// Records that hold command indices instead of bytecode: (command, record position).
-bool IsTargetRecord(uint8_t command, uint32_t position) {
-  switch (command) {
-    case kCommandIf: return position == 1 || position == 2;
-    case kCommandElseIf: return position == 1;
-    case kCommandLoop: return position == 2;
-    default: return false;
-  }
-}
-
 // The records a command's handler reads by position must exist.
 bool HasRecordsItReads(uint8_t command, uint32_t count) {
   switch (command) {

@@ -31,6 +31,23 @@ inline int64_t SafeRem(int64_t a, int64_t b) {
   return a % b;
 }
 
+// The integer assignment operators: 0 =, 1 +=, 2 -=, 3 *=, 4 /=, 5 %=, 6 &=, 7 |=, 8 ^=. They
+// wrap; /= and %= by 0 keep the value, as does any other operator.
+inline int64_t ApplyIntegerOperator(uint8_t op, int64_t value, int64_t operand) {
+  switch (op) {
+    case 0: return operand;
+    case 1: return WrapAdd(value, operand);
+    case 2: return WrapSub(value, operand);
+    case 3: return WrapMul(value, operand);
+    case 4: return operand == 0 ? value : SafeDiv(value, operand);
+    case 5: return operand == 0 ? value : SafeRem(value, operand);
+    case 6: return value & operand;
+    case 7: return value | operand;
+    case 8: return value ^ operand;
+    default: return value;
+  }
+}
+
 // Truncation toward zero; NaN and values outside the int64 range give INT64_MIN.
 inline int64_t TruncToInt64(double d) {
   if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) {

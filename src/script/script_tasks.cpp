@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
-#include "core/small_helpers.h"
 #include "script/expression_machine.h"
 #include "script/script_data.h"
 

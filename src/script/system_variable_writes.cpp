@@ -24,16 +24,6 @@ constexpr size_t kMaxEngineText = kStringBufferSize - 1;
 
 bool InKeyTable(int64_t code) { return code >= 0 && code < kKeyCodeCount; }
 
-// Joystick e's direction d, or button e mod 32 of joystick e / 32; -1 outside the joysticks.
-int64_t DirectionCode(int64_t joystick, uint32_t direction) {
-  if (joystick < 0 || joystick >= platform::kJoystickSlots) return -1;
-  return kJoystickBaseCode + kJoystickCodeCount * joystick + direction;
-}
-int64_t ButtonCode(int64_t element) {
-  if (element < 0 || element >= int64_t{platform::kJoystickSlots} * 32) return -1;
-  return kJoystickBaseCode + kJoystickCodeCount * (element / 32) + 4 + element % 32;
-}
-
 void SetCounterAt(int64_t code, int64_t value) {
   if (InKeyTable(code)) SetKeyCounter(static_cast<int32_t>(code), value);
 }
@@ -122,15 +112,15 @@ int32_t WriteSystemValueById(uint32_t id, int64_t element, int64_t value) {
   if (id <= 253) {
     SetCounterAt(g_script.key_map[id - 125], value);
   } else if (id <= 257) {
-    SetCounterAt(DirectionCode(element, id - 254), value);
+    SetCounterAt(JoystickDirectionCode(element, static_cast<int32_t>(id - 254)), value);
   } else if (id == 258) {
-    SetCounterAt(ButtonCode(element), value);
+    SetCounterAt(JoystickButtonCode(element), value);
   } else if (id <= 387) {
     SetPressesAt(g_script.key_map[id - 259], value);
   } else if (id <= 391) {
-    SetPressesAt(DirectionCode(element, id - 388), value);
+    SetPressesAt(JoystickDirectionCode(element, static_cast<int32_t>(id - 388)), value);
   } else {
-    SetPressesAt(ButtonCode(element), value);
+    SetPressesAt(JoystickButtonCode(element), value);
   }
   return 0;
 }

@@ -104,17 +104,6 @@ int64_t KeyPresses(int64_t code) {
   return KeyCodeInTable(code) ? static_cast<int64_t>(g_keys.presses[code]) : 0;
 }
 
-// Joystick entries of ids 254..257 / 388..391 (direction `d` of joystick e) and 258 / 392 (button
-// e mod 32 of joystick e / 32); -1 outside the joysticks.
-int64_t JoystickDirectionCode(int64_t joystick, int32_t direction) {
-  if (joystick < 0 || joystick >= platform::kJoystickSlots) return -1;
-  return kJoystickBaseCode + kJoystickCodeCount * joystick + direction;
-}
-int64_t JoystickButtonCode(int64_t element) {
-  if (element < 0 || element >= int64_t{platform::kJoystickSlots} * 32) return -1;
-  return kJoystickBaseCode + kJoystickCodeCount * (element / 32) + 4 + element % 32;
-}
-
 int64_t MouseOf(int32_t window, bool y) {
   const WindowRecord* w = g_windows[window];
   if (w == nullptr) return 0;

@@ -1,7 +1,6 @@
 // Commands 78, 79 and 80: tasks by path in the task tree.
 #include "script/task_commands.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -14,9 +13,9 @@
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
 #include "script/position_code.h"
-#include "script/script_arith.h"
 #include "script/script_data.h"
 #include "script/script_tasks.h"
+#include "script/value_ops.h"
 #include "script/variables.h"
 
 namespace korvel {
@@ -52,19 +51,6 @@ bool LookUpTask(const char* path, int32_t kind, NamedTreeNode** node) {
   if (FindNodeByPath(path, g_task_tree.root) == nullptr) return false;
   *node = FindObjectByPath(g_task_tree.root, path, kind == 1 ? kFindGroup : kFindLeaf);
   return true;
-}
-
-// The order key combined with an operand by an assignment operator; subtracting, multiplying and
-// dividing never go below 1, and a zero divisor keeps the key.
-int64_t CombineOrderKey(int64_t key, uint8_t op, int64_t operand) {
-  switch (op) {
-    case 0: return operand;
-    case 1: return WrapAdd(key, operand);
-    case 2: return std::max<int64_t>(WrapSub(key, operand), 1);
-    case 3: return std::max<int64_t>(WrapMul(key, operand), 1);
-    case 4: return operand == 0 ? key : std::max<int64_t>(SafeDiv(key, operand), 1);
-    default: return key;
-  }
 }
 
 void ClearTaskArguments(ScriptTask* task) {
@@ -169,7 +155,8 @@ int32_t RunTaskStartCommand() {
 
   int64_t key = node != nullptr ? node->order_key : 1;
   if (const DecodedArgument* order = FindArg(3)) {
-    key = CombineOrderKey(key, static_cast<uint8_t>(order->op), order->value);
+    // Subtracting, multiplying and dividing never take the key below 1.
+    key = ApplyValueOpMin(static_cast<uint8_t>(order->op), key, order->value, 1);
     if (node != nullptr && node->parent != nullptr) {
       NamedTreeNode* parent = node->parent;
       UnlinkTreeNode(node);

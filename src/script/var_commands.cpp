@@ -11,10 +11,10 @@
 #include "core/sjis_text.h"
 #include "script/cp932_tables.h"
 #include "script/decoded_arguments.h"
-#include "script/element_operators.h"
 #include "script/format_constants.h"
 #include "script/number_text.h"
 #include "script/script_data.h"
+#include "script/value_ops.h"
 #include "script/variables.h"
 
 namespace korvel {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/small_helpers.h"
+#include "core/alloc_zeroed.h"
 
 namespace korvel {
 

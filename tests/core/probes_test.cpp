@@ -9,11 +9,14 @@
 #include <fstream>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/engine_timers.h"
+#include "core/parent_chain.h"
 #include "core/random.h"
-#include "core/small_helpers.h"
+#include "core/save_blocks.h"
 #include "core/system_probes.h"
+#include "core/version_numbers.h"
 #include "platform/platform.h"
 
 namespace korvel {

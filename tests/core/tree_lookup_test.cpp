@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/murmur_hash.h"
 #include "core/named_tree.h"
 #include "core/node_payloads.h"
-#include "core/small_helpers.h"
 #include "core/system_objects.h"
 #include "platform/platform.h"
 

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/named_tree.h"
 #include "core/node_payloads.h"
-#include "core/small_helpers.h"
 #include "platform/platform.h"
 
 namespace korvel {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/alloc_zeroed.h"
 #include "core/error_report.h"
-#include "core/small_helpers.h"
 #include "platform/platform.h"
 #include "resource/data_file_lookup.h"
 #include "resource/pack_lookup.h"

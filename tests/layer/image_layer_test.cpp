@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/error_texts.h"
 #include "core/frame_pacer.h"
-#include "core/small_helpers.h"
 #include "image_test_support.h"
 #include "layer/gif_frames.h"
 #include "layer/image_decode.h"

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "core/frame_step.h"
-#include "layer/value_ops.h"
 #include "layer_test_env.h"
 #include "lib/assembler.h"
 #include "resource/data_file_lookup.h"
 #include "script/command_table.h"
 #include "script/script_data.h"
 #include "script/task_runner.h"
+#include "script/value_ops.h"
 #include "script/script_test_env.h"
 #include "test_support.h"
 
@@ -69,6 +69,24 @@ TEST(ValueOpTest, OperationsBoundsAndExtremeOperands) {
   };
   for (const MinCase& c : min_cases) {
     EXPECT_EQ(ApplyValueOpMin(c.op, c.current, c.operand, 1), c.expected)
+        << int{c.op} << " " << c.current << " " << c.operand;
+  }
+}
+
+// The unclamped operation takes the first five integer assignment operators only: %=, &=, |= and
+// ^= keep the value here, while the assignment command computes them.
+TEST(ValueOpTest, AssignOperatorStopsAtDivide) {
+  struct Case {
+    uint8_t op;
+    int64_t current, operand, expected;
+  };
+  const Case cases[] = {
+      {0, 7, -2, -2},      {1, kMax, 1, kMin}, {2, kMin, 1, kMax}, {3, kMax, 2, -2},
+      {4, 7, 0, 7},        {4, -7, 2, -3},     {4, kMin, -1, kMin}, {5, 7, 2, 7},
+      {6, 6, 3, 6},        {7, 6, 3, 6},       {8, 6, 3, 6},        {9, 6, 3, 6},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ApplyAssignOperator(c.op, c.current, c.operand), c.expected)
         << int{c.op} << " " << c.current << " " << c.operand;
   }
 }

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/node_payloads.h"
-#include "core/small_helpers.h"
 #include "core/system_objects.h"
 #include "core/window_record.h"
 #include "layer/compositor.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
-#include "core/small_helpers.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "resource/data_file_lookup.h"

@@ -18,10 +18,10 @@
 #include "script/argument_decoder.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
-#include "script/element_operators.h"
 #include "script/expression_machine.h"
 #include "script/script_tasks.h"
 #include "script/task_runner.h"
+#include "script/value_ops.h"
 #include "script/script_test_env.h"
 
 namespace korvel::test {

@@ -9,7 +9,9 @@
 
 #include "core/frame_pacer.h"
 #include "core/input_state.h"
-#include "script/small_commands.h"
+#include "script/args_only_commands.h"
+#include "script/settings_commands.h"
+#include "script/switch_table_command.h"
 #include "sysvar_game_env.h"
 
 namespace korvel {
