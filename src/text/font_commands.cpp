@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/error_report.h"
-#include "layer/value_ops.h"
+#include "script/value_ops.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
 #include "script/script_data.h"
