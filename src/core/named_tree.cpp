@@ -315,6 +315,10 @@ NamedTreeNode* CreateTreeNode(NamedTreeNode* root, std::string_view path, bool g
   return node;
 }
 
+void RegisterTreeOwner(NamedTree* tree, TreeOwner owner) {
+  if (tree != nullptr) tree->owner = owner;
+}
+
 void DestroyTreeNode(NamedTreeNode* node, void (*free_payload)(void* payload)) {
   if (node == nullptr) return;
   UnlinkTreeNode(node);

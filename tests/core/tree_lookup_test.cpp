@@ -5,14 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "commands/menu_item.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/murmur_hash.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
 #include "core/small_helpers.h"
 #include "core/system_objects.h"
+#include "layer/layer_payload.h"
 #include "platform/platform.h"
+#include "script/task_payload.h"
+#include "sound/sound_channel.h"
 
 namespace korvel {
 namespace {
@@ -23,6 +26,10 @@ class TreeLookupTest : public ::testing::Test {
     ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
     InitEngineState();
     InitErrorReporting();
+    RegisterLayerTree();
+    RegisterTaskTree();
+    RegisterSoundTree();
+    RegisterMenuTree();
     root_ = AllocTreeNode("", true);
     ASSERT_NE(root_, nullptr);
   }

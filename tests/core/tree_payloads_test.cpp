@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "commands/menu_item.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
 #include "core/small_helpers.h"
+#include "layer/layer_payload.h"
 #include "platform/platform.h"
+#include "script/task_payload.h"
 
 namespace korvel {
 namespace {

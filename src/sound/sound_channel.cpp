@@ -1,0 +1,27 @@
+// Sound channels as tree payloads: their release and the sound tree's owner.
+#include "sound/sound_channel.h"
+
+#include "core/error_report.h"
+#include "core/named_tree.h"
+#include "core/small_helpers.h"
+
+namespace korvel {
+
+namespace {
+
+int32_t BuildSoundTree(NamedTree* tree, int32_t, int32_t) {
+  tree->root->payload = AllocZeroed(sizeof(SoundChannel));
+  if (tree->root->payload == nullptr) {
+    ReportErrorPlain(100010, true);
+    return -1;
+  }
+  return CreateTreeNode(tree->root, "S0", true, 1) != nullptr ? 0 : -1;
+}
+
+}  // namespace
+
+void FreeSoundPayload(void* payload) { FreeBlock(payload); }
+
+void RegisterSoundTree() { RegisterTreeOwner(&g_sound_tree, {BuildSoundTree, FreeSoundPayload}); }
+
+}  // namespace korvel
