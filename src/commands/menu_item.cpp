@@ -5,17 +5,14 @@
 
 #include "core/error_report.h"
 #include "core/small_helpers.h"
+#include "core/system_objects.h"
 
 namespace korvel {
 
 namespace {
 
 int32_t BuildMenuTree(NamedTree* tree, int32_t, int32_t) {
-  tree->root->payload = AllocZeroed(sizeof(MenuItem));
-  if (tree->root->payload == nullptr) {
-    ReportErrorPlain(100010, true);
-    return -1;
-  }
+  if (AllocRootPayload(tree, sizeof(MenuItem)) == nullptr) return -1;
   NamedTreeNode* m0 = CreateTreeNode(tree->root, "M0", true, 0);
   if (m0 == nullptr || CreateMenuItemObject(m0, "M0") == nullptr) return -1;
   return 0;

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "core/error_report.h"
+#include "core/small_helpers.h"
+
 namespace korvel {
 
 namespace {
@@ -23,6 +26,12 @@ bool BuildTree(NamedTree* tree, const char* base, int32_t window0_width, int32_t
 }
 
 }  // namespace
+
+void* AllocRootPayload(NamedTree* tree, size_t bytes) {
+  tree->root->payload = AllocZeroed(bytes);
+  if (tree->root->payload == nullptr) ReportErrorPlain(100010, true);
+  return tree->root->payload;
+}
 
 int32_t CreateSystemObjects(int32_t window0_width, int32_t window0_height,
                             NamedTreeNode** window0_root) {

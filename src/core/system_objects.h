@@ -2,6 +2,7 @@
 // build below them, window 0's root layer found again, and their release at shutdown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/named_tree.h"
@@ -15,6 +16,10 @@ namespace korvel {
 // after a reported failure (trees built so far stay until DestroySystemObjects).
 int32_t CreateSystemObjects(int32_t window0_width, int32_t window0_height,
                             NamedTreeNode** window0_root);
+
+// For an owner's build: a zero-filled payload of `bytes` for the tree's root. Returns it, or null
+// after reporting 100010 (fatal).
+void* AllocRootPayload(NamedTree* tree, size_t bytes);
 
 // Frees every node of the four trees, each payload through its tree's owner, and clears their
 // roots and base paths. The owners stay registered.

@@ -3,6 +3,7 @@
 
 #include "core/error_report.h"
 #include "core/small_helpers.h"
+#include "core/system_objects.h"
 #include "layer/gif_frames.h"
 
 namespace korvel {
@@ -35,12 +36,11 @@ LayerData* NewLayerData() {
 
 // The layer tree's contents: a root record of window 0's size, then "W0" from the creator.
 int32_t BuildLayerTree(NamedTree* tree, int32_t window0_width, int32_t window0_height) {
-  LayerData* root_layer = AllocZeroedLayerData();
+  auto* root_layer = static_cast<LayerData*>(AllocRootPayload(tree, sizeof(LayerData)));
   if (root_layer == nullptr) return -1;
   root_layer->width = window0_width;
   root_layer->height = window0_height;
   root_layer->reference_count = 1;
-  tree->root->payload = root_layer;
   return g_root_layer_creator(tree->root, "W0", window0_width, window0_height) == 0 ? 0 : -1;
 }
 

@@ -3,17 +3,14 @@
 
 #include "core/error_report.h"
 #include "core/small_helpers.h"
+#include "core/system_objects.h"
 
 namespace korvel {
 
 namespace {
 
 int32_t BuildTaskTree(NamedTree* tree, int32_t, int32_t) {
-  tree->root->payload = AllocZeroed(sizeof(ScriptTask));
-  if (tree->root->payload == nullptr) {
-    ReportErrorPlain(100010, true);
-    return -1;
-  }
+  if (AllocRootPayload(tree, sizeof(ScriptTask)) == nullptr) return -1;
   NamedTreeNode* group = CreateTreeNode(tree->root, "", true, 100);
   if (group == nullptr || CreateScriptTask(group) == nullptr) return -1;
   NamedTreeNode* system = CreateTreeNode(tree->root, "SYSTEM", false, 100);

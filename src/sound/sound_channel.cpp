@@ -1,20 +1,15 @@
 // Sound channels as tree payloads: their release and the sound tree's owner.
 #include "sound/sound_channel.h"
 
-#include "core/error_report.h"
-#include "core/named_tree.h"
 #include "core/small_helpers.h"
+#include "core/system_objects.h"
 
 namespace korvel {
 
 namespace {
 
 int32_t BuildSoundTree(NamedTree* tree, int32_t, int32_t) {
-  tree->root->payload = AllocZeroed(sizeof(SoundChannel));
-  if (tree->root->payload == nullptr) {
-    ReportErrorPlain(100010, true);
-    return -1;
-  }
+  if (AllocRootPayload(tree, sizeof(SoundChannel)) == nullptr) return -1;
   return CreateTreeNode(tree->root, "S0", true, 1) != nullptr ? 0 : -1;
 }
 
