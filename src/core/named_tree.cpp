@@ -319,7 +319,7 @@ void RegisterTreeOwner(NamedTree* tree, TreeOwner owner) {
   if (tree != nullptr) tree->owner = owner;
 }
 
-void DestroyTreeNode(NamedTreeNode* node, void (*free_payload)(void* payload)) {
+void DestroyTreeNode(NamedTreeNode* node, PayloadRelease free_payload) {
   if (node == nullptr) return;
   UnlinkTreeNode(node);
   while (node->first_child != nullptr) DestroyTreeNode(node->first_child, free_payload);

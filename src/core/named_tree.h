@@ -108,7 +108,7 @@ void RegisterTreeOwner(NamedTree* tree, TreeOwner owner);
 
 // Frees a node, its name and its whole subtree; `free_payload` (may be null) is called for every
 // non-null payload. The node is unlinked from its parent first.
-void DestroyTreeNode(NamedTreeNode* node, void (*free_payload)(void* payload));
+void DestroyTreeNode(NamedTreeNode* node, PayloadRelease free_payload);
 
 // The byte length of the path's prefix that holds its '/'-terminated segments (0 when the path has
 // no real '/'), stepping over double-byte characters.

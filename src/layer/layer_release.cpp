@@ -5,6 +5,7 @@
 #include "layer/dirty_rects.h"
 #include "layer/layer_command.h"
 #include "layer/layer_paths.h"
+#include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "script/decoded_arguments.h"
 
@@ -46,7 +47,8 @@ void ReleaseLayer(NamedTreeNode* node) {
     RefreshReferenceBytes(layer);
   }
   // The last holder: the layer tree's release frees the buffers and the record with the node.
-  DestroyTreeNode(node, g_layer_tree.owner.release);
+  const PayloadRelease release = g_layer_tree.owner.release;
+  DestroyTreeNode(node, release != nullptr ? release : FreeLayerPayload);
 }
 
 void ReleaseLayerChildren(NamedTreeNode* node) {
