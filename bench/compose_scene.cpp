@@ -18,6 +18,7 @@
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
 #include "layer/layer_paths.h"
+#include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "pixel/blend_modes.h"
 #include "pixel/pixel_kernels.h"
@@ -45,6 +46,7 @@ class Scene {
     desc.client_width = width;
     desc.client_height = height;
     w->handle = platform::CreateWindow(desc);
+    RegisterLayerTree();
     SetRootLayerCreator(CreateWindowRootLayer);
     NamedTreeNode* root = nullptr;
     CreateSystemObjects(width, height, &root);

@@ -24,6 +24,7 @@
 #include "script/scene_file.h"
 #include "script/script_data.h"
 #include "script/script_tasks.h"
+#include "script/task_payload.h"
 #include "script/task_runner.h"
 #include "script/variables.h"
 
@@ -109,6 +110,7 @@ struct Game {
     SetCommandHandlerOverride(kCommandAssign, StandInAssign);
     InitScriptData();
     InitScriptRunner();
+    RegisterTaskTree();
     SetScriptTickBudget(0);
     if (CreateVariableRecords(kVariable + 1) != 0 ||
         FillVarIntInit(kVariable, 0, nullptr, 0) != 0 ||

@@ -4,16 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "commands/menu_item.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
 #include "core/subsystem_hooks.h"
 #include "core/random.h"
-#include "core/system_objects.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
+#include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
@@ -23,10 +24,12 @@
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
+#include "script/task_payload.h"
 #include "script/task_runner.h"
 #include "text/message_start.h"
 #include "text/font_commands.h"
 #include "text/font_registry.h"
+#include "sound/sound_channel.h"
 
 namespace korvel {
 
@@ -95,6 +98,11 @@ void WireSubsystems() {
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
   g_hooks.free_text_surfaces = FreeFonts;
+  // Each tree's payloads belong to the subsystem that defines them.
+  RegisterLayerTree();
+  RegisterTaskTree();
+  RegisterSoundTree();
+  RegisterMenuTree();
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
   RegisterMessageCommandHandlers();

@@ -315,7 +315,11 @@ NamedTreeNode* CreateTreeNode(NamedTreeNode* root, std::string_view path, bool g
   return node;
 }
 
-void DestroyTreeNode(NamedTreeNode* node, void (*free_payload)(void* payload)) {
+void RegisterTreeOwner(NamedTree* tree, TreeOwner owner) {
+  if (tree != nullptr) tree->owner = owner;
+}
+
+void DestroyTreeNode(NamedTreeNode* node, PayloadRelease free_payload) {
   if (node == nullptr) return;
   UnlinkTreeNode(node);
   while (node->first_child != nullptr) DestroyTreeNode(node->first_child, free_payload);

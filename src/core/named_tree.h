@@ -20,7 +20,7 @@ struct NamedTreeNode {
   uint32_t child_count;
   int64_t order_key;     // children are kept in ascending key order
   uint8_t kind;          // 1 group, 0 leaf; agrees with the hash's top bit
-  void* payload;         // LayerData, ScriptTask, SoundChannel or MenuItem by tree
+  void* payload;         // opaque here; the tree's owner knows its type and frees it
 };
 
 inline constexpr uint32_t kGroupHashBit = 0x80000000u;
@@ -33,10 +33,25 @@ inline constexpr size_t kBasePathCapacity = 256;
 // Room for base + "/" + the longest name + NUL: no normalised path can be longer.
 inline constexpr size_t kObjectPathCapacity = kBasePathCapacity + kMaxObjectNameLength + 1;
 
-// One tree: its root node and the base path that relative paths are resolved against.
+struct NamedTree;
+
+// Frees one node's payload.
+using PayloadRelease = void (*)(void* payload);
+
+// What the subsystem that owns a tree's payloads registers for it (layer records, script tasks,
+// sound channels, menu items): the tree's contents at start-up and the release of a payload.
+struct TreeOwner {
+  // Gives the tree's bare root its payload and builds the system nodes below it. Returns 0, or -1
+  // after a reported failure.
+  int32_t (*build)(NamedTree* tree, int32_t window0_width, int32_t window0_height);
+  PayloadRelease release;  // called for every payload when nodes of the tree are destroyed
+};
+
+// One tree: its root node, the base path that relative paths are resolved against, and its owner.
 struct NamedTree {
   NamedTreeNode* root;
   char base_path[kBasePathCapacity];
+  TreeOwner owner;  // registered once; outlives the tree's nodes
 };
 
 extern NamedTree g_layer_tree;
@@ -87,9 +102,13 @@ NamedTreeNode* CreateTreeNode(NamedTreeNode* root, std::string_view path, bool g
 // A bare node with the given name, not linked anywhere (tree roots). Null after reporting 100010.
 NamedTreeNode* AllocTreeNode(std::string_view name, bool group);
 
+// Installs the owner of a tree's payloads (replacing any earlier one); the next build of the trees
+// uses it.
+void RegisterTreeOwner(NamedTree* tree, TreeOwner owner);
+
 // Frees a node, its name and its whole subtree; `free_payload` (may be null) is called for every
 // non-null payload. The node is unlinked from its parent first.
-void DestroyTreeNode(NamedTreeNode* node, void (*free_payload)(void* payload));
+void DestroyTreeNode(NamedTreeNode* node, PayloadRelease free_payload);
 
 // The byte length of the path's prefix that holds its '/'-terminated segments (0 when the path has
 // no real '/'), stepping over double-byte characters.

@@ -8,7 +8,7 @@
 #include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
-#include "core/node_payloads.h"
+#include "layer/layer_payload.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
 #include "layer/gif_frames.h"

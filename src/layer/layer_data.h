@@ -67,9 +67,4 @@ struct LayerData {
   GifFrameTable* gif_frames;  // owned: every frame of a GIF image loaded into the layer
 };
 
-// Frees what the layer code hangs on a record besides its pixel and string buffers (GIF frames);
-// the record's release calls it when the last holder goes. Installed by the layer code.
-using LayerExtrasRelease = void (*)(LayerData* record);
-inline LayerExtrasRelease g_layer_extras_release = nullptr;
-
 }  // namespace korvel

@@ -4,24 +4,13 @@
 #include <cstring>
 
 #include "core/shift_jis.h"
-#include "layer/gif_frames.h"
 
 namespace korvel {
 
 LayerState g_layer_state;
 
-namespace {
-
-void ReleaseLayerExtras(LayerData* record) {
-  DestroyGifFrameTable(record->gif_frames);
-  record->gif_frames = nullptr;
-}
-
-}  // namespace
-
 void InitLayerState() {
   g_layer_state = LayerState{};
-  g_layer_extras_release = ReleaseLayerExtras;
 }
 
 size_t LayerBufferBytes(int64_t width, int64_t height) {

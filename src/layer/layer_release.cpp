@@ -1,11 +1,11 @@
 // Layer release.
 #include "layer/layer_release.h"
 
-#include "core/node_payloads.h"
 #include "core/window_record.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_command.h"
 #include "layer/layer_paths.h"
+#include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "script/decoded_arguments.h"
 
@@ -40,16 +40,15 @@ void ReleaseLayer(NamedTreeNode* node) {
 
   if (node->first_child != nullptr) ReleaseLayerChildren(node);
   UnlinkTreeNode(node);
-  if (LayerData* layer = LayerOf(node)) {
+  LayerData* layer = LayerOf(node);
+  if (layer != nullptr && layer->reference_count > 1) {
     node->payload = nullptr;
-    if (layer->reference_count > 1) {
-      --layer->reference_count;
-      RefreshReferenceBytes(layer);
-    } else {
-      ReleaseLayerData(layer);  // the last holder: the buffers and the record go
-    }
+    --layer->reference_count;
+    RefreshReferenceBytes(layer);
   }
-  DestroyTreeNode(node, nullptr);
+  // The last holder: the layer tree's release frees the buffers and the record with the node.
+  const PayloadRelease release = g_layer_tree.owner.release;
+  DestroyTreeNode(node, release != nullptr ? release : FreeLayerPayload);
 }
 
 void ReleaseLayerChildren(NamedTreeNode* node) {

@@ -8,7 +8,7 @@
 #include "core/error_report.h"
 #include "core/frame_step.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
+#include "script/task_payload.h"
 #include "script/argument_decoder.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"

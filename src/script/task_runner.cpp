@@ -11,7 +11,7 @@
 #include "core/engine_timers.h"
 #include "core/error_report.h"
 #include "core/frame_step.h"
-#include "core/node_payloads.h"
+#include "script/task_payload.h"
 #include "core/project_config.h"
 #include "core/sjis_text.h"
 #include "core/window_proc.h"

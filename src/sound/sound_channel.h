@@ -1,5 +1,5 @@
 // The sound channel record: the payload of every sound node (file, state, loops, fades, pan and
-// speed). The streaming fields are added with the sound engine.
+// speed), and the sound tree's owner. The streaming fields are added with the sound engine.
 #pragma once
 
 #include <cstdint>
@@ -38,5 +38,12 @@ struct SoundChannel {
   int32_t fade_rate;  // volume units * 1024 per millisecond
   uint32_t fade_start_tick, fade_end_tick;
 };
+
+// The sound tree's payload release: frees one channel.
+void FreeSoundPayload(void* payload);
+
+// Makes the sound code the owner of the sound tree: a zero-filled root channel, then the group "S0"
+// (order key 1) without a channel yet (the sound engine adds it).
+void RegisterSoundTree();
 
 }  // namespace korvel

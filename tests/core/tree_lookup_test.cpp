@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "core/alloc_zeroed.h"
+#include "commands/menu_item.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/murmur_hash.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
 #include "core/system_objects.h"
+#include "layer/layer_payload.h"
 #include "platform/platform.h"
+#include "script/task_payload.h"
+#include "sound/sound_channel.h"
 
 namespace korvel {
 namespace {
@@ -23,6 +26,10 @@ class TreeLookupTest : public ::testing::Test {
     ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
     InitEngineState();
     InitErrorReporting();
+    RegisterLayerTree();
+    RegisterTaskTree();
+    RegisterSoundTree();
+    RegisterMenuTree();
     root_ = AllocTreeNode("", true);
     ASSERT_NE(root_, nullptr);
   }
@@ -266,6 +273,56 @@ TEST_F(TreeLookupTest, RootLayerComesFromTheLayerCodesCreator) {
   // "W0" must be found again as a group.
   SetRootLayerCreator(LeafCreator);
   EXPECT_EQ(CreateSystemObjects(320, 240, &window_root), -1);
+}
+
+// Each tree's payloads go through the release its owner registered, once each, when the trees are
+// destroyed; a tree without an owner is a bare root and start-up still succeeds.
+std::vector<void*>* g_released = nullptr;
+int32_t BuildTwoPayloads(NamedTree* tree, int32_t, int32_t) {
+  tree->root->payload = AllocZeroed(8);
+  NamedTreeNode* child = CreateTreeNode(tree->root, "c", false, 0);
+  if (child == nullptr) return -1;
+  child->payload = AllocZeroed(8);
+  return 0;
+}
+void RecordAndFree(void* payload) {
+  g_released->push_back(payload);
+  FreeBlock(payload);
+}
+
+TEST_F(TreeLookupTest, TreesUseTheirOwnersBuildAndRelease) {
+  std::vector<void*> released;
+  g_released = &released;
+  const TreeOwner sound_owner = g_sound_tree.owner;
+  const TreeOwner menu_owner = g_menu_tree.owner;
+  RegisterTreeOwner(&g_sound_tree, {BuildTwoPayloads, RecordAndFree});
+  RegisterTreeOwner(&g_menu_tree, {nullptr, nullptr});
+
+  ASSERT_EQ(CreateSystemObjects(64, 48, nullptr), 0);
+  EXPECT_STREQ(g_sound_tree.base_path, "S0");
+  const std::vector<void*> built = {g_sound_tree.root->first_child->payload,
+                                    g_sound_tree.root->payload};
+  EXPECT_STREQ(g_menu_tree.base_path, "M0");
+  EXPECT_EQ(g_menu_tree.root->payload, nullptr);
+  EXPECT_EQ(g_menu_tree.root->first_child, nullptr);
+  DestroySystemObjects();
+  EXPECT_EQ(released, built);  // children before their parent
+  EXPECT_EQ(g_sound_tree.root, nullptr);
+  EXPECT_EQ(g_sound_tree.owner.release, RecordAndFree);  // registrations outlive the nodes
+
+  // Without a layer owner there is no "W0" to find, and no error.
+  const TreeOwner layer_owner = g_layer_tree.owner;
+  RegisterTreeOwner(&g_layer_tree, {nullptr, nullptr});
+  NamedTreeNode* window_root = root_;
+  EXPECT_EQ(CreateSystemObjects(64, 48, &window_root), 0);
+  EXPECT_EQ(window_root, nullptr);
+  EXPECT_EQ(g_layer_tree.root->first_child, nullptr);
+  EXPECT_EQ(LastErrorReport().count, 0u);
+
+  RegisterTreeOwner(&g_layer_tree, layer_owner);
+  RegisterTreeOwner(&g_sound_tree, sound_owner);
+  RegisterTreeOwner(&g_menu_tree, menu_owner);
+  g_released = nullptr;
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
+#include "commands/menu_item.h"
+#include "layer/layer_payload.h"
 #include "platform/platform.h"
+#include "script/task_payload.h"
 
 namespace korvel {
 namespace {

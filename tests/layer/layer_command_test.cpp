@@ -399,6 +399,7 @@ TEST_F(LayerScriptTest, CompiledCommandsCreateAndReleaseLayers) {
   g_windows[0]->logical_width = 32;
   g_windows[0]->logical_height = 32;
   InitLayerState();
+  RegisterLayerTree();
   SetRootLayerCreator(CreateWindowRootLayer);
   NamedTreeNode* root = nullptr;
   ASSERT_EQ(CreateSystemObjects(32, 32, &root), 0);

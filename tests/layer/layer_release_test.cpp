@@ -26,8 +26,8 @@ TEST_F(LayerReleaseTest, ReleaseOrderIsBottomUp) {
   MakeGroup("g/h", 0, 0, 4, 4, 1);
   MakeImage("g/h/x", 0, 0, 1, 1, 1, 0);
   MakeImage("g/y", 0, 0, 1, 1, 2, 0);
-  // Grandchildren before children, children before the group: the extras hook sees each record
-  // as its last holder goes.
+  // Grandchildren before children, children before the group: the layer tree's release sees each
+  // record as its last holder goes.
   static std::vector<const LayerData*>* freed = nullptr;
   std::vector<const LayerData*> order;
   freed = &order;
@@ -35,10 +35,13 @@ TEST_F(LayerReleaseTest, ReleaseOrderIsBottomUp) {
   const LayerData* h = Layer("g/h", true);
   const LayerData* y = Layer("g/y");
   const LayerData* g = Layer("g", true);
-  const LayerExtrasRelease installed = g_layer_extras_release;
-  g_layer_extras_release = [](LayerData* record) { freed->push_back(record); };
+  const PayloadRelease installed = g_layer_tree.owner.release;
+  g_layer_tree.owner.release = [](void* payload) {
+    freed->push_back(static_cast<const LayerData*>(payload));
+    FreeLayerPayload(payload);
+  };
   ASSERT_EQ(ApplyReleaseLayerCommand("g/"), 0);
-  g_layer_extras_release = installed;
+  g_layer_tree.owner.release = installed;
   EXPECT_EQ(order, (std::vector<const LayerData*>{x, h, y, g}));
 }
 

@@ -13,7 +13,6 @@
 #include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
-#include "core/node_payloads.h"
 #include "core/system_objects.h"
 #include "core/window_record.h"
 #include "layer/compositor.h"
@@ -21,11 +20,13 @@
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
 #include "layer/layer_paths.h"
+#include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "layer/layer_release.h"
 #include "pixel/worker_pool.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
+#include "script/task_payload.h"
 
 namespace korvel::test {
 
@@ -87,6 +88,8 @@ class LayerEnv : public ::testing::Test {
     desc.client_width = kWidth;
     desc.client_height = kHeight;
     w->handle = platform::CreateWindow(desc);
+    RegisterLayerTree();
+    RegisterTaskTree();
     SetRootLayerCreator(CreateWindowRootLayer);
     NamedTreeNode* root = nullptr;
     ASSERT_EQ(CreateSystemObjects(kWidth, kHeight, &root), 0);

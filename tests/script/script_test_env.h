@@ -15,6 +15,7 @@
 #include "lib/compiled_game.h"
 #include "platform/platform.h"
 #include "script/script_data.h"
+#include "script/task_payload.h"
 #include "script/variables.h"
 
 namespace korvel::test {
@@ -39,6 +40,7 @@ class ScriptEnv : public ::testing::Test {
     InitEngineState();
     InitErrorReporting();
     InitScriptData();
+    RegisterTaskTree();
     MemoryFiles().clear();
     SetScriptDataLoader(LoadFromMemory);
   }

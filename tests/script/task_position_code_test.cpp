@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/node_payloads.h"
 #include "runner_test_env.h"
 #include "script/position_code.h"
+#include "script/task_payload.h"
 
 namespace korvel {
 namespace {
