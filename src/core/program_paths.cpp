@@ -15,15 +15,33 @@ CommandLine g_command_line;
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::string AsciiLower(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A .kpf pack in `folder` or in the `pac` folders below it, where packs are looked for too.
+bool FolderHoldsPack(const fs::path& folder, int depth) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string name = AsciiLower(entry.path().filename().string());
+    if (entry.is_directory(ec)) {
+      if (name == "pac" && depth < 8 && FolderHoldsPack(entry.path(), depth + 1)) return true;
+    } else if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".kpf") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 bool FolderHoldsGameData(const std::string& folder) {
   std::error_code ec;
   if (fs::is_directory(fs::path(folder) / "krbin", ec)) return true;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    std::string ext = entry.path().extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".kpf") return true;
-  }
-  return false;
+  return FolderHoldsPack(folder, 0);
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_line,

@@ -36,7 +36,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_li
 bool ResolveProgramPaths(const std::string& game_argument, bool game_given, ProgramPaths* paths,
                          std::string* error);
 
-// True when `folder` holds a `krbin` folder or a `.kpf` pack (any letter case).
+// True when `folder` holds a `krbin` folder or a `.kpf` pack (any letter case), also one inside a
+// `pac` folder.
 bool FolderHoldsGameData(const std::string& folder);
 
 void InitProgramPaths();

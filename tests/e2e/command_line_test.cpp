@@ -10,6 +10,7 @@
 
 #include "lib/assembler.h"
 #include "lib/compiled_game.h"
+#include "lib/pack_writer.h"
 #include "test_support.h"
 
 namespace korvel {
@@ -19,9 +20,11 @@ using test::ProcessResult;
 using test::RunProcess;
 using test::TempDir;
 
-// Placeholders in a case's arguments: the game folder with a game, an empty folder.
+// Placeholders in a case's arguments: the game folder with a game, an empty folder, a folder whose
+// game is a pack in its `pac` folder.
 constexpr const char* kGame = "<game>";
 constexpr const char* kEmpty = "<empty>";
+constexpr const char* kPacked = "<packed>";
 
 struct CommandLineCase {
   std::string name;
@@ -59,6 +62,7 @@ std::vector<CommandLineCase> Cases() {
        {kNoGameLine, "--game DIR", "korvel: error 104060"}, {}, true},
       {"EmptyCurrentFolderSaysSo", {}, true, 1, {}, {kNoGameLine, "--game DIR"}, {}, true},
       {"GameFolderHasNoSuchLine", {"--game", kGame}, false, 0, {}, {}, {kNoGameLine}, true},
+      {"PackInThePacFolderIsAGame", {"--game", kPacked}, false, 0, {}, {}, {kNoGameLine}, true},
   };
 }
 
@@ -70,11 +74,19 @@ class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {
     ASSERT_TRUE(tools::Assemble({{"main.kas", "label SYSTEM_START\nQUIT\n"}}, &game, &error))
         << error;
     ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
+    std::vector<tools::PackFileInput> files;
+    std::vector<uint8_t> pack;
+    ASSERT_TRUE(tools::CollectFolderFiles(game_.path(), &files, &error)) << error;
+    ASSERT_TRUE(tools::BuildPack(files, {}, &pack, &error)) << error;
+    std::filesystem::create_directories(packed_.File("PAC"));
+    ASSERT_TRUE(tools::WriteWholeFileBytes(packed_.File("PAC/game.kpf"), pack, 0644, &error))
+        << error;
   }
 
   TempDir runtime_;
   TempDir game_;
   TempDir empty_;
+  TempDir packed_;
 };
 
 std::string ShellQuote(const std::string& text) {
@@ -87,7 +99,10 @@ TEST_P(CommandLineTest, AnswersAsTheShellExpects) {
   const CommandLineCase& c = GetParam();
   std::vector<std::string> argv = {KORVEL_BINARY};
   for (const std::string& arg : c.args) {
-    argv.push_back(arg == kGame ? game_.path() : arg == kEmpty ? empty_.path() : arg);
+    argv.push_back(arg == kGame     ? game_.path()
+                   : arg == kEmpty  ? empty_.path()
+                   : arg == kPacked ? packed_.path()
+                                    : arg);
   }
   if (c.from_empty_folder) {
     std::string line = "cd " + ShellQuote(empty_.path()) + " && exec";
