@@ -53,6 +53,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
   const int err_fd = ::mkstemp(name);
   if (err_fd < 0) throw std::runtime_error("mkstemp failed");
   stderr_path_ = name;
+  char out_name[] = "/tmp/korvel-child-stdout-XXXXXX";
+  const int out_fd = ::mkstemp(out_name);
+  if (out_fd < 0) throw std::runtime_error("mkstemp failed");
+  stdout_path_ = out_name;
 
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
@@ -71,6 +75,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 
   pid_ = ::fork();
   if (pid_ == 0) {
+    ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
     const int null_fd = ::open("/dev/null", O_RDWR);
     ::dup2(null_fd, 0);
@@ -78,6 +83,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     ::_exit(127);
   }
   ::close(err_fd);
+  ::close(out_fd);
 }
 
 ChildProcess::~ChildProcess() {
@@ -87,6 +93,7 @@ ChildProcess::~ChildProcess() {
     ::waitpid(pid_, &status, 0);
   }
   if (!stderr_path_.empty()) ::unlink(stderr_path_.c_str());
+  if (!stdout_path_.empty()) ::unlink(stdout_path_.c_str());
 }
 
 void ChildProcess::Signal(int signal_number) const { ::kill(pid_, signal_number); }
@@ -110,6 +117,7 @@ ProcessResult ChildProcess::Wait(int timeout_ms) {
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
   result.stderr_text = ReadFile(stderr_path_);
+  result.stdout_text = ReadFile(stdout_path_);
   return result;
 }
 

@@ -29,6 +29,7 @@ struct ProcessResult {
   int exit_status = -1;      // exit code, or 128 + signal
   bool timed_out = false;
   std::string stderr_text;
+  std::string stdout_text;
 };
 
 // A child process of the real program, with its own environment additions.
@@ -46,6 +47,7 @@ class ChildProcess {
  private:
   int pid_ = -1;
   std::string stderr_path_;
+  std::string stdout_path_;
   bool waited_ = false;
 };
 

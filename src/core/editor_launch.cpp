@@ -5,6 +5,7 @@
 
 #include "core/error_dialog.h"
 #include "core/program_paths.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 
@@ -236,8 +237,7 @@ bool OpenEditorAtLine() {
   // Script paths are code page 932 with '\'; the file system wants UTF-8 with '/'.
   const std::string path = g_paths.game_folder + platform::SjisPathToUtf8(file);
 
-  const char* editor = std::getenv("KORVEL_EDITOR");
-  const std::string_view editor_template = editor != nullptr ? editor : "";
+  const std::string editor_template = platform::GetEnvironment("KORVEL_EDITOR");
   std::vector<std::string> associated;
   if (SplitShellWords(editor_template).empty()) {
     associated = platform::FindAssociatedProgram(path);

@@ -1,10 +1,11 @@
 // Game folder, executable and the script-visible argument slots.
 #include "core/program_paths.h"
 
-#include <cstring>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
+#include "core/appended_data.h"
 #include "platform/process.h"
 
 namespace korvel {
@@ -16,26 +17,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The executable's folder holds a game when it has compiled scripts, packs or appended data.
-bool FolderHoldsGame(const fs::path& folder, const fs::path& executable) {
+std::string AsciiLower(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A .kpf pack in `folder` or in the `pac` folders below it, where packs are looked for too.
+bool FolderHoldsPack(const fs::path& folder, int depth) {
   std::error_code ec;
-  if (fs::is_directory(folder / "krbin", ec)) return true;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    std::string ext = entry.path().extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".kpf") return true;
+    const std::string name = AsciiLower(entry.path().filename().string());
+    if (entry.is_directory(ec)) {
+      if (name == "pac" && depth < 8 && FolderHoldsPack(entry.path(), depth + 1)) return true;
+    } else if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".kpf") == 0) {
+      return true;
+    }
   }
-  // Appended data ends the file with the 16-byte footer "KR_RES\0\0" + u64 size.
-  FILE* f = std::fopen(executable.c_str(), "rbe");
-  if (f == nullptr) return false;
-  char footer[16] = {};
-  bool has = std::fseek(f, -16, SEEK_END) == 0 && std::fread(footer, 1, 16, f) == 16 &&
-             std::memcmp(footer, "KR_RES\0\0", 8) == 0;
-  std::fclose(f);
-  return has;
+  return false;
 }
 
 }  // namespace
+
+bool FolderHoldsGameData(const std::string& folder) {
+  std::error_code ec;
+  if (fs::is_directory(fs::path(folder) / "krbin", ec)) return true;
+  return FolderHoldsPack(folder, 0);
+}
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_line,
                       std::string* game_argument, bool* game_given, std::string* error) {
@@ -43,21 +50,29 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_li
   game_argument->clear();
   *game_given = false;
   command_line->slots[0] = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+  bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--game") {
-      if (i + 1 >= argc) {
-        *error = "--game needs a folder";
-        return false;
+    // After "--" every argument is a script argument, "--game" too.
+    if (!options_ended) {
+      if (arg == "--") {
+        options_ended = true;
+        continue;
       }
-      *game_argument = argv[++i];
-      *game_given = true;
-      continue;
-    }
-    if (arg.rfind("--game=", 0) == 0) {
-      *game_argument = std::string(arg.substr(7));
-      *game_given = true;
-      continue;
+      if (arg == "--game") {
+        if (i + 1 >= argc) {
+          *error = "--game needs a folder";
+          return false;
+        }
+        *game_argument = argv[++i];
+        *game_given = true;
+        continue;
+      }
+      if (arg.rfind("--game=", 0) == 0) {
+        *game_argument = std::string(arg.substr(7));
+        *game_given = true;
+        continue;
+      }
     }
     if (command_line->count < 8) {
       command_line->slots[++command_line->count] = std::string(arg);
@@ -79,9 +94,11 @@ bool ResolveProgramPaths(const std::string& game_argument, bool game_given, Prog
     folder = game_argument;
   } else {
     const fs::path exe_folder = fs::path(paths->executable).parent_path();
-    folder = (!exe_folder.empty() && FolderHoldsGame(exe_folder, paths->executable))
-                 ? exe_folder
-                 : fs::current_path(ec);
+    // The executable's folder holds a game when it has compiled scripts, packs or appended data.
+    const bool exe_holds_game =
+        !exe_folder.empty() &&
+        (FolderHoldsGameData(exe_folder.string()) || HasAppendedData(paths->executable));
+    folder = exe_holds_game ? exe_folder : fs::current_path(ec);
   }
   fs::path real = fs::canonical(folder, ec);
   if (ec || !fs::is_directory(real, ec)) {

@@ -25,8 +25,9 @@ struct CommandLine {
 extern ProgramPaths g_paths;
 extern CommandLine g_command_line;
 
-// Splits off `--game DIR` (or `--game=DIR`) and fills the argument slots with the rest. Returns
-// false with a message in `error` when --game has no value.
+// Splits off `--game DIR` (or `--game=DIR`) and fills the argument slots with the rest; "--" ends
+// the engine's options and every argument after it is a script argument. Returns false with a
+// message in `error` when --game has no value.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_line,
                       std::string* game_argument, bool* game_given, std::string* error);
 
@@ -34,6 +35,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* command_li
 // or appended data, else the current folder. Returns false when the folder does not exist.
 bool ResolveProgramPaths(const std::string& game_argument, bool game_given, ProgramPaths* paths,
                          std::string* error);
+
+// True when `folder` holds a `krbin` folder or a `.kpf` pack (any letter case), also one inside a
+// `pac` folder.
+bool FolderHoldsGameData(const std::string& folder);
 
 void InitProgramPaths();
 

@@ -1,8 +1,6 @@
 // Start-up, the main loop and shutdown.
 #include "core/startup.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <thread>
 
 #include "core/appended_data.h"
+#include "core/command_line_help.h"
 #include "core/display_state.h"
 #include "core/engine_state.h"
 #include "core/engine_window.h"
@@ -31,6 +30,7 @@
 #include "core/system_probes.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
+#include "platform/file_system.h"
 #include "platform/instance_lock.h"
 #include "platform/platform.h"
 #include "platform/process.h"
@@ -59,10 +59,9 @@ bool FirstArgumentIs(const char* text) { return strcasecmp(g_command_line.slots[
 // "/krcfg": the settings tool lives beside the game; the run ends either way.
 void StartSettingsTool() {
   namespace fs = std::filesystem;
-  std::error_code ec;
   for (const char* name : {"KRSetup", "krsetup", "KRSetup.sh"}) {
     const fs::path tool = fs::path(g_paths.game_folder) / name;
-    if (fs::is_regular_file(tool, ec) && ::access(tool.c_str(), X_OK) == 0) {
+    if (platform::IsExecutableFile(tool.string())) {
       platform::StartProcess(tool.string(), {"/krcfg"});
       return;
     }
@@ -341,6 +340,17 @@ void ShutdownSequence() {
 }
 
 int EngineMain(int argc, const char* const* argv) {
+  // --help and --version answer before anything else starts: no window, lock or game lookup.
+  switch (FindCommandLineRequest(argc, argv)) {
+    case CommandLineRequest::kHelp:
+      std::fputs(UsageText().c_str(), stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandLineRequest::kVersion:
+      std::fputs(VersionText().c_str(), stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandLineRequest::kRunGame:
+      break;
+  }
   InitShellState();
   ShutdownErrorReporting();
   InitErrorReporting();
@@ -375,7 +385,7 @@ int EngineMain(int argc, const char* const* argv) {
   platform::ReleaseLock(&g_shell.global_lock);
   g_shell.raise_listener = platform::StartRaiseListener(g_paths.identity);
 
-  if (::chdir(g_paths.game_folder.c_str()) != 0) {
+  if (!platform::ChangeDirectory(g_paths.game_folder)) {
     std::fprintf(stderr, "korvel: cannot enter the game folder %s\n", g_paths.game_folder.c_str());
   }
 
@@ -384,6 +394,14 @@ int EngineMain(int argc, const char* const* argv) {
   bool end_run = HandleScreenSaverCommandLine(g_appended.screen_saver_build,
                                               g_command_line) != 0;
 
+  if (!end_run && !g_appended.packs_inside_executable &&
+      !FolderHoldsGameData(g_paths.game_folder)) {
+    // A plain word before the coded report that follows when the scripts cannot be found.
+    std::fprintf(stderr,
+                 "korvel: %s holds no game (no krbin folder, no .kpf pack, no data appended to the "
+                 "program); name the game folder with --game DIR\n",
+                 g_paths.game_folder.c_str());
+  }
   if (!end_run && InitSequence() == 0) RunMainLoop();
   ShutdownSequence();
 

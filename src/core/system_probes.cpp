@@ -1,9 +1,6 @@
 // System probes and the discarded system report.
 #include "core/system_probes.h"
 
-#include <sys/sysinfo.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +11,9 @@
 #endif
 
 #include "core/error_report.h"
+#include "platform/file_system.h"
 #include "platform/platform.h"
+#include "platform/system_info.h"
 
 namespace korvel {
 
@@ -42,8 +41,7 @@ uint8_t GetWindowsVersionCode() { return 255; }
 
 ProcessorInfo ProbeProcessor() {
   ProcessorInfo info;
-  const long online = sysconf(_SC_NPROCESSORS_ONLN);
-  info.count = online > 0 ? static_cast<int32_t>(online) : 1;
+  info.count = platform::OnlineProcessorCount();
 #if defined(__x86_64__) || defined(__i386__)
   unsigned a = 0, b = 0, c = 0, d = 0;
   if (__get_cpuid(1, &a, &b, &c, &d) != 0) {
@@ -71,19 +69,11 @@ uint32_t DirectXVersionFigure(bool gpu_available) { return gpu_available ? 9 : 0
 
 int32_t IsUserAdmin(uint8_t os_version_code) {
   if (os_version_code >= 20 && os_version_code <= 39) return 1;
-  return geteuid() == 0 ? 1 : 0;
+  return platform::UserIsAdministrator() ? 1 : 0;
 }
 
 uint8_t ProbeWritePermission(const std::string& folder) {
-  std::string pattern = folder.empty() ? std::string("./") : folder;
-  if (pattern.back() != '/') pattern += '/';
-  pattern += "iniXXXXXX";
-  const int fd = mkstemp(pattern.data());
-  g_probes.read_only_folder = fd < 0 ? 1 : 0;
-  if (fd >= 0) {
-    close(fd);
-    unlink(pattern.c_str());
-  }
+  g_probes.read_only_folder = platform::CanCreateFileIn(folder) ? 0 : 1;
   return g_probes.read_only_folder;
 }
 
@@ -122,12 +112,10 @@ std::vector<std::string> BuildSystemReportLines(const SystemProbes& probes,
   const int32_t use = count < 1 ? 1 : (count > 2 ? 2 : count);
   add(std::snprintf(line, sizeof(line), "CPU_COREUSE = %d", use));
   add(std::snprintf(line, sizeof(line), "DirectX_VER = %u", probes.directx_version));
-  struct sysinfo si {};
-  uint64_t total = 0, avail = 0;
-  if (sysinfo(&si) == 0) {
-    total = static_cast<uint64_t>(si.totalram) * si.mem_unit >> 20;
-    avail = static_cast<uint64_t>(si.freeram) * si.mem_unit >> 20;
-  }
+  platform::MemoryStatus memory;
+  platform::GetMemoryStatus(&memory);
+  const uint64_t total = memory.total_bytes >> 20;
+  const uint64_t avail = memory.free_bytes >> 20;
   add(std::snprintf(line, sizeof(line), "MEM_TOTAL = %u MB", static_cast<unsigned>(total)));
   add(std::snprintf(line, sizeof(line), "MEM_AVAIL = %u MB", static_cast<unsigned>(avail)));
   add(std::snprintf(line, sizeof(line), "SCREEN = %d x %d x %d bit (%dHz)", mode.width,

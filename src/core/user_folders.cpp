@@ -1,30 +1,14 @@
 // The user's application-data and documents folders, after the XDG conventions.
 #include "core/user_folders.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "platform/environment.h"
 
 namespace korvel {
 
 namespace {
-
-std::string EnvOrEmpty(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string HomeFolder() {
-  std::string home = EnvOrEmpty("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-    return pw->pw_dir;
-  }
-  return "/tmp";
-}
 
 void TrimTrailingSlashes(std::string* path) {
   while (path->size() > 1 && path->back() == '/') path->pop_back();
@@ -65,14 +49,14 @@ std::string ParseDocumentsDir(std::string_view text, std::string_view home) {
 
 UserFolders ResolveUserFolders() {
   UserFolders folders;
-  const std::string home = HomeFolder();
-  folders.app_data = EnvOrEmpty("XDG_DATA_HOME");
+  const std::string home = platform::HomeFolder();
+  folders.app_data = platform::GetEnvironment("XDG_DATA_HOME");
   if (folders.app_data.empty() || folders.app_data.front() != '/') {
     folders.app_data = home + "/.local/share";
   }
   TrimTrailingSlashes(&folders.app_data);
 
-  std::string config = EnvOrEmpty("XDG_CONFIG_HOME");
+  std::string config = platform::GetEnvironment("XDG_CONFIG_HOME");
   if (config.empty() || config.front() != '/') config = home + "/.config";
   std::ifstream file(config + "/user-dirs.dirs");
   if (file) {

@@ -1,8 +1,10 @@
 // Chooses and installs the pixel-kernel set at start-up.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "pixel/pixel_kernels_impl.h"
+#include "platform/environment.h"
 
 namespace korvel {
 
@@ -87,14 +89,13 @@ PixelIsa DetectPixelIsa() {
   } else if (PixelIsaSupported(PixelIsa::kSse2)) {
     best = PixelIsa::kSse2;
   }
-  const char* forced = std::getenv("KORVEL_PIXEL_ISA");
-  if (!forced) return best;
+  const std::string forced = platform::GetEnvironment("KORVEL_PIXEL_ISA");
   PixelIsa want = best;
-  if (std::strcmp(forced, "scalar") == 0) {
+  if (forced == "scalar") {
     want = PixelIsa::kScalar;
-  } else if (std::strcmp(forced, "sse2") == 0) {
+  } else if (forced == "sse2") {
     want = PixelIsa::kSse2;
-  } else if (std::strcmp(forced, "avx2") == 0) {
+  } else if (forced == "avx2") {
     want = PixelIsa::kAvx2;
   }
   return want < best ? want : best;

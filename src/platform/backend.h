@@ -13,6 +13,9 @@
 
 namespace korvel::platform {
 
+// Milliseconds since 1970-01-01 00:00:00 UTC of the real clock.
+int64_t RealUnixTimeMs();
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -28,6 +31,9 @@ class Backend {
   virtual void SleepMs(uint32_t ms) = 0;
   virtual void SetClockThread(bool owner) = 0;
   virtual void AdvanceClockForTest(uint32_t ms) = 0;
+  // Milliseconds since 1970-01-01 00:00:00 UTC that local time is made from (real time unless the
+  // backend keeps its own).
+  virtual int64_t UnixTimeMs() { return RealUnixTimeMs(); }
   // A main-thread request was queued: a main thread waiting in SleepMs must wake up to serve it.
   virtual void WakeMainThread() = 0;
 

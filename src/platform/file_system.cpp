@@ -211,6 +211,19 @@ FileStatus ReadFileHead(const std::string& path, void* buffer, size_t capacity, 
   return FileStatus::kOk;
 }
 
+bool CanCreateFileIn(const std::string& folder) {
+  std::string pattern = folder.empty() ? std::string("./") : folder;
+  if (pattern.back() != '/') pattern += '/';
+  pattern += "iniXXXXXX";
+  const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  unlink(pattern.c_str());
+  return true;
+}
+
+bool ChangeDirectory(const std::string& folder) { return chdir(folder.c_str()) == 0; }
+
 void ForgetFolderListings() {
   std::lock_guard<std::mutex> lock(g_listing_mutex);
   g_listings.clear();

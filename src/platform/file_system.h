@@ -47,6 +47,12 @@ FileStatus ReadWholeFile(const std::string& path, uint8_t** data, size_t* size);
 // Reads up to `capacity` bytes from the start of a file; `*got` receives the count.
 FileStatus ReadFileHead(const std::string& path, void* buffer, size_t capacity, size_t* got);
 
+// True when a new file can be made in `folder` (one is created and removed again).
+bool CanCreateFileIn(const std::string& folder);
+
+// Makes `folder` the current folder; false when it cannot be entered.
+bool ChangeDirectory(const std::string& folder);
+
 // Forgets every cached folder listing (after the engine wrote, renamed or removed files). Listings
 // are also read again whenever a folder's modification time changes.
 void ForgetFolderListings();

@@ -1,5 +1,5 @@
 // Backend selection and the free functions of the platform layer, which forward to the active
-// backend; also the dialog log and the local time, which both backends share.
+// backend; also the dialog log and the conversion to local time, which both backends share.
 #include "platform/platform.h"
 
 #include <time.h>
@@ -13,7 +13,6 @@
 #include <string>
 
 #include "platform/backend.h"
-#include "platform/headless/headless_state.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
 
@@ -146,30 +145,37 @@ void AdvanceClockForTest(uint32_t ms) {
   if (Backend* b = Active()) b->AdvanceClockForTest(ms);
 }
 
-LocalTime GetLocalTime() {
+int64_t RealUnixTimeMs() {
   timespec now{};
-  if (IsHeadless()) {
-    // Headless runs are repeatable: local time starts at 2000-01-01 00:00:00 UTC and follows the
-    // virtual clock.
-    constexpr int64_t kHeadlessEpochSeconds = 946684800;
-    const uint64_t elapsed = headless::ClockElapsed();
-    now.tv_sec = static_cast<time_t>(kHeadlessEpochSeconds + static_cast<int64_t>(elapsed / 1000));
-    now.tv_nsec = static_cast<long>((elapsed % 1000) * 1000000);
-  } else {
-    clock_gettime(CLOCK_REALTIME, &now);
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+LocalTime LocalTimeFromUnixMs(int64_t unix_ms) {
+  int64_t seconds = unix_ms / 1000;
+  int64_t ms = unix_ms % 1000;
+  if (ms < 0) {
+    ms += 1000;
+    seconds -= 1;
   }
+  const auto t = static_cast<time_t>(seconds);
   tm local{};
-  localtime_r(&now.tv_sec, &local);
-  LocalTime t{};
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day_of_week = local.tm_wday;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // SYSTEMTIME has no leap second
-  t.milliseconds = static_cast<int>(now.tv_nsec / 1000000);
-  return t;
+  localtime_r(&t, &local);
+  LocalTime out{};
+  out.year = local.tm_year + 1900;
+  out.month = local.tm_mon + 1;
+  out.day_of_week = local.tm_wday;
+  out.day = local.tm_mday;
+  out.hour = local.tm_hour;
+  out.minute = local.tm_min;
+  out.second = local.tm_sec > 59 ? 59 : local.tm_sec;  // SYSTEMTIME has no leap second
+  out.milliseconds = static_cast<int>(ms);
+  return out;
+}
+
+LocalTime GetLocalTime() {
+  Backend* b = Active();
+  return LocalTimeFromUnixMs(b != nullptr ? b->UnixTimeMs() : RealUnixTimeMs());
 }
 
 // ---- Windows ------------------------------------------------------------------------------------

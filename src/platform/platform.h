@@ -47,7 +47,10 @@ void AdvanceClockForTest(uint32_t ms);
 struct LocalTime {
   int year, month, day_of_week, day, hour, minute, second, milliseconds;
 };
+// The local time now. Headless: 2000-01-01 00:00:00 UTC plus the virtual clock's time.
 LocalTime GetLocalTime();
+// The local time of a moment given in milliseconds since 1970-01-01 00:00:00 UTC.
+LocalTime LocalTimeFromUnixMs(int64_t unix_ms);
 
 // ---- Windows ------------------------------------------------------------------------------------
 

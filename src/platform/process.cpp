@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,11 @@ std::string ExecutablePath() {
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
   if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return {};
   return std::string(path, static_cast<size_t>(length));
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
 int64_t StartProcess(const std::string& program, const std::vector<std::string>& args) {

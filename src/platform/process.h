@@ -11,6 +11,9 @@ namespace korvel::platform {
 // The running executable's real path (UTF-8).
 std::string ExecutablePath();
 
+// True when `path` is a regular file the user may run.
+bool IsExecutableFile(const std::string& path);
+
 // Starts `program` (a path, or a name searched on PATH) with `args` (argv[1..]); returns the process
 // id, or -1. The child keeps no descriptor of ours.
 int64_t StartProcess(const std::string& program, const std::vector<std::string>& args);

@@ -1,17 +1,18 @@
-// The data-file stream packs are read through: a file descriptor with a base offset (0 for a pack
+// The data-file stream packs are read through: a read-only file with a base offset (0 for a pack
 // file, the appended pack's offset inside the executable otherwise) and an end, so no read leaves
-// the pack's bytes. Every read is positioned (pread), so streams of several threads never share
-// state.
+// the pack's bytes. Every read is positioned, so streams of several threads never share state.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/read_only_file.h"
+
 namespace korvel {
 
 struct DataFileStream {
-  int fd = -1;
+  platform::ReadOnlyFile file;
   bool opened = false;
   int64_t base = 0;       // where the pack starts in the file
   uint64_t end = 0;       // file offset where the pack's bytes end

@@ -1,10 +1,7 @@
 // The readers of the system variables: every element is computed from engine state when it is read.
 #include "script/system_variables.h"
 
-#include <sys/sysinfo.h>
-
 #include <cstring>
-#include <ctime>
 #include <iterator>
 #include <string_view>
 
@@ -23,6 +20,7 @@
 #include "core/text_format.h"
 #include "core/user_folders.h"
 #include "core/window_record.h"
+#include "platform/system_info.h"
 #include "platform/text_encoding.h"
 #include "script/format_constants.h"
 #include "script/script_arith.h"
@@ -85,11 +83,10 @@ int64_t TimerElapsed(int32_t k) {
 
 // Physical memory: 5 the load in percent, 6 the total and 7 the free bytes.
 int64_t MemoryFigure(uint32_t id) {
-  struct sysinfo info {};
-  if (sysinfo(&info) != 0) return 0;
-  const uint64_t unit = info.mem_unit != 0 ? info.mem_unit : 1;
-  const uint64_t total = static_cast<uint64_t>(info.totalram) * unit;
-  const uint64_t free = static_cast<uint64_t>(info.freeram) * unit;
+  platform::MemoryStatus memory;
+  if (!platform::GetMemoryStatus(&memory)) return 0;
+  const uint64_t total = memory.total_bytes;
+  const uint64_t free = memory.free_bytes;
   switch (id) {
     case 5: return total != 0 ? static_cast<int64_t>((total - free) * 100 / total) : 0;
     case 6: return static_cast<int64_t>(total);
@@ -365,27 +362,6 @@ void SetLocalTimeSource(LocalTimeSource source) {
   g_local_time_source = source != nullptr ? source : platform::GetLocalTime;
 }
 
-platform::LocalTime LocalTimeFromUnixMs(int64_t unix_ms) {
-  int64_t seconds = unix_ms / 1000;
-  int64_t ms = unix_ms % 1000;
-  if (ms < 0) {
-    ms += 1000;
-    seconds -= 1;
-  }
-  const auto t = static_cast<time_t>(seconds);
-  tm local{};
-  localtime_r(&t, &local);
-  platform::LocalTime out{};
-  out.year = local.tm_year + 1900;
-  out.month = local.tm_mon + 1;
-  out.day_of_week = local.tm_wday;
-  out.day = local.tm_mday;
-  out.hour = local.tm_hour;
-  out.minute = local.tm_min;
-  out.second = local.tm_sec > 59 ? 59 : local.tm_sec;
-  out.milliseconds = static_cast<int>(ms);
-  return out;
-}
 
 void InitSystemVariableState() {
   ResetMessageScriptValues();

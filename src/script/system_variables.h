@@ -40,8 +40,6 @@ void InstallSystemVariableReaders();
 // InitSystemVariableState, like the other hooks the program wires.
 using LocalTimeSource = platform::LocalTime (*)();
 void SetLocalTimeSource(LocalTimeSource source);
-// A time in milliseconds since 1970-01-01 UTC as local time (the TZ environment applies).
-platform::LocalTime LocalTimeFromUnixMs(int64_t unix_ms);
 
 // Engine values that scripts read and that no other code owns.
 struct ScriptEngineValues {

@@ -16,6 +16,7 @@
 #include "core/sjis_text.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
+#include "platform/environment.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "script/scene_file.h"
@@ -52,10 +53,11 @@ void ReadTickBudget() {
   g_runner.tick_budget = 0;
   if (!platform::IsHeadless()) return;
   g_runner.tick_budget = kDefaultHeadlessTickBudget;
-  if (const char* text = std::getenv("KORVEL_TICK_BUDGET")) {
+  if (platform::HasEnvironment("KORVEL_TICK_BUDGET")) {
+    const std::string text = platform::GetEnvironment("KORVEL_TICK_BUDGET");
     char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    if (end != text && *end == '\0') g_runner.tick_budget = value;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (end != text.c_str() && *end == '\0') g_runner.tick_budget = value;
   }
 }
 

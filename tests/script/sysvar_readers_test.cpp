@@ -339,7 +339,7 @@ struct LocalTimeCase {
 int64_t g_epoch_ms = 0;
 uint32_t g_clock_start = 0;
 platform::LocalTime VirtualLocalTime() {
-  return LocalTimeFromUnixMs(g_epoch_ms + (platform::NowMs() - g_clock_start));
+  return platform::LocalTimeFromUnixMs(g_epoch_ms + (platform::NowMs() - g_clock_start));
 }
 
 TEST_F(SysvarTest, LocalTimeOnTheVirtualClock) {

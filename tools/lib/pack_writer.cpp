@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/appended_data.h"
 #include "core/murmur_hash.h"
 #include "core/shift_jis.h"
 #include "lib/byte_writer.h"
@@ -200,12 +201,10 @@ std::vector<uint8_t> AppendPackToExecutable(const std::vector<uint8_t>& executab
                                             const std::vector<uint8_t>& pack) {
   // A program that already carries a block is taken without it.
   uint64_t bare = executable.size();
-  if (executable.size() >= 16) {
-    const uint8_t* footer = executable.data() + executable.size() - 16;
-    const uint64_t r = PackReadU64(footer + 8);
-    if (std::memcmp(footer, "KR_RES\0\0", 8) == 0 && r > 4 && r <= executable.size() - 16) {
-      bare = r;
-    }
+  uint64_t r = 0;
+  if (ParseAppendedFooter(executable.data(), executable.size(), &r) && r > kNoAppendedBlock &&
+      r <= executable.size() - kAppendedFooterSize) {
+    bare = r;
   }
   ByteWriter w;
   w.Bytes(executable.data(), static_cast<size_t>(bare));

@@ -140,6 +140,13 @@ uint64_t ClockElapsed() {
   return g_clock.elapsed;
 }
 
+// Headless runs are repeatable: local time starts at 2000-01-01 00:00:00 UTC and follows the virtual
+// clock.
+int64_t HeadlessBackend::UnixTimeMs() {
+  constexpr int64_t kHeadlessEpochMs = 946684800000;
+  return kHeadlessEpochMs + static_cast<int64_t>(ClockElapsed());
+}
+
 void ClockSleep(uint32_t ms) {
   const bool main_thread = IsMainThread();
   std::unique_lock lock(g_clock.mutex);

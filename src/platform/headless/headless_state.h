@@ -115,6 +115,7 @@ class HeadlessBackend final : public Backend {
   void SleepMs(uint32_t ms) override { ClockSleep(ms); }
   void SetClockThread(bool owner) override { ClockSetOwner(owner); }
   void AdvanceClockForTest(uint32_t ms) override { ClockAdvance(ms); }
+  int64_t UnixTimeMs() override;
   void WakeMainThread() override { ClockWakeMain(); }
 
   WindowId CreateWindow(const WindowDesc& desc) override;
