@@ -104,6 +104,35 @@ TEST_F(HeadlessInput, MouseMoveUsesWindowZerosClientCoordinates) {
   EXPECT_EQ(y, 7);
 }
 
+// Coordinates at the 32-bit limits (the window sits at 100, 50) are held at the limits on the way
+// between client and screen coordinates instead of overflowing.
+TEST_F(HeadlessInput, CoordinatesAtTheIntegerLimitsStayInRange) {
+  std::string error;
+  ASSERT_TRUE(QueueHeadlessInput("1 mouse move 2147483647 -2147483648", &error)) << error;
+  ASSERT_TRUE(QueueHeadlessInput("1 mouse down left", &error)) << error;
+  BeginFrame(1);
+  const std::vector<Event> events = DrainEvents();
+  ASSERT_EQ(events.size(), 2u);
+  for (const Event& event : events) {
+    EXPECT_EQ(event.x, INT32_MAX - 100);
+    EXPECT_EQ(event.y, INT32_MIN);
+  }
+  int32_t x = 0, y = 0;
+  GetCursorPos(&x, &y);
+  EXPECT_EQ(x, INT32_MAX);
+  EXPECT_EQ(y, INT32_MIN + 50);
+  x = INT32_MIN;
+  ASSERT_TRUE(ScreenToClient(main_, &x, &y));
+  EXPECT_EQ(x, INT32_MIN);
+  EXPECT_EQ(y, INT32_MIN);
+
+  SetWindowPosition(main_, INT32_MAX - 10, INT32_MAX);
+  Rect rect;
+  ASSERT_TRUE(GetWindowRect(main_, &rect));
+  EXPECT_EQ(rect.right, INT32_MAX);
+  EXPECT_EQ(rect.bottom, INT32_MAX);
+}
+
 TEST_F(HeadlessInput, DropCarriesQuotedPaths) {
   std::string error;
   ASSERT_TRUE(QueueHeadlessInput(R"(4 drop /tmp/a.txt "/tmp/with space/b#.png" "q\"uote")", &error))

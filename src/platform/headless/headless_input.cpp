@@ -21,8 +21,8 @@ void PostToMain(EventKind kind, int32_t value, bool with_cursor,
     event.x = g_state.cursor_x;
     event.y = g_state.cursor_y;
     if (main != kNoWindow) {
-      event.x -= g_state.windows[static_cast<size_t>(main)].x;
-      event.y -= g_state.windows[static_cast<size_t>(main)].y;
+      event.x = CoordinateSum(event.x, -int64_t{g_state.windows[static_cast<size_t>(main)].x});
+      event.y = CoordinateSum(event.y, -int64_t{g_state.windows[static_cast<size_t>(main)].y});
     }
   }
   event.paths = std::move(paths);
@@ -43,8 +43,8 @@ void CursorInMainLocked(WindowId main, int32_t* x, int32_t* y) {
   *x = g_state.cursor_x;
   *y = g_state.cursor_y;
   if (main != kNoWindow) {
-    *x -= g_state.windows[static_cast<size_t>(main)].x;
-    *y -= g_state.windows[static_cast<size_t>(main)].y;
+    *x = CoordinateSum(*x, -int64_t{g_state.windows[static_cast<size_t>(main)].x});
+    *y = CoordinateSum(*y, -int64_t{g_state.windows[static_cast<size_t>(main)].y});
   }
 }
 
@@ -76,8 +76,8 @@ void ApplyLocked(const InputLine& line, bool drag) {
       g_state.cursor_x = line.a;
       g_state.cursor_y = line.b;
       if (main != kNoWindow) {
-        g_state.cursor_x += g_state.windows[static_cast<size_t>(main)].x;
-        g_state.cursor_y += g_state.windows[static_cast<size_t>(main)].y;
+        g_state.cursor_x = CoordinateSum(line.a, g_state.windows[static_cast<size_t>(main)].x);
+        g_state.cursor_y = CoordinateSum(line.b, g_state.windows[static_cast<size_t>(main)].y);
       }
       PostToMain(EventKind::kMouseMove, 0, true);
       break;

@@ -64,6 +64,13 @@ struct State {
 
 extern State g_state;
 
+// A screen or client coordinate computed from two others: the sum (or difference) in 64 bits,
+// held to the 32-bit range, so input-file coordinates near the limits cannot overflow.
+inline int32_t CoordinateSum(int64_t a, int64_t b) {
+  const int64_t sum = a + b;
+  return sum < INT32_MIN ? INT32_MIN : sum > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sum);
+}
+
 // ---- Parsers (true on success; `empty` for blank and comment lines) ---------------------------
 
 bool ParseInputLine(std::string_view line, InputLine* out, bool* empty, std::string* error);

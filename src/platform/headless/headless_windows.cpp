@@ -169,7 +169,7 @@ bool HeadlessBackend::GetWindowRect(WindowId window, Rect* rect) {
   std::lock_guard lock(g_state.mutex);
   const Window* w = Find(window);
   if (w == nullptr) return false;
-  *rect = Rect{w->x, w->y, w->x + w->width, w->y + w->height};
+  *rect = Rect{w->x, w->y, CoordinateSum(w->x, w->width), CoordinateSum(w->y, w->height)};
   return true;
 }
 
@@ -185,8 +185,8 @@ bool HeadlessBackend::ScreenToClient(WindowId window, int32_t* x, int32_t* y) {
   std::lock_guard lock(g_state.mutex);
   const Window* w = Find(window);
   if (w == nullptr) return false;
-  *x -= w->x;
-  *y -= w->y;
+  *x = CoordinateSum(*x, -int64_t{w->x});
+  *y = CoordinateSum(*y, -int64_t{w->y});
   return true;
 }
 
