@@ -22,6 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     }
   }
+  // The probe over the same bytes in memory finds the same block.
+  AppendedData in_memory;
+  ProbeAppendedBytes(data, size, &in_memory);
+  if (in_memory.block_present != found.block_present || in_memory.bare_size != found.bare_size ||
+      in_memory.pack_base != found.pack_base || in_memory.preview_size != found.preview_size) {
+    __builtin_trap();
+  }
   if (HasAppendedData(path) != found.block_present) __builtin_trap();
   if (ReadAppendedDataOffset(path) != found.bare_size) __builtin_trap();
   const size_t preview = ReadAppendedPreviewBitmap(path).size();

@@ -8,7 +8,7 @@
 
 #include "core/error_report.h"
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
+#include "script/task_payload.h"
 #include "platform/platform.h"
 #include "script/position_code.h"
 #include "script/script_data.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/named_tree.h"
-#include "core/node_payloads.h"
+#include "script/task_payload.h"
 #include "layer/layer_block_codec.h"
 #include "layer/layer_data.h"
 #include "lib/error_text_list.h"
