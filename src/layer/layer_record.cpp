@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/shift_jis.h"
-#include "layer/gif_frames.h"
+#include "image/gif_frames.h"
 
 namespace korvel {
 

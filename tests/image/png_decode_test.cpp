@@ -1,7 +1,7 @@
 // The PNG decoder: ImageMagick's PNGs of every colour type and depth (chunks excluded) against
 // their sources, hand-made transparency and gamma chunks, and damaged files that must fail
 // through libpng's error path without ending the process.
-#include "layer/png_decode.h"
+#include "image/png_decode.h"
 
 #include <gtest/gtest.h>
 

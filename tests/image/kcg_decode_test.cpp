@@ -1,6 +1,6 @@
 // The KCG decoder: files of the writer at every kind of split, one and two bands at once, and a
 // malformed file for every check of the header and the streams.
-#include "layer/kcg_decode.h"
+#include "image/kcg_decode.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "image/kcg_format.h"
+#include "image/kcg_worker_pool.h"
 #include "image_test_support.h"
-#include "layer/kcg_format.h"
-#include "layer/kcg_worker_pool.h"
 #include "lib/kcg_writer.h"
 #include "pixel/worker_pool.h"
 

@@ -1,13 +1,13 @@
 // The GIF decoder.
-#include "layer/gif_decode.h"
+#include "image/gif_decode.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "layer/gif_frames.h"
-#include "layer/gif_lzw.h"
+#include "image/gif_frames.h"
+#include "image/gif_lzw.h"
 
 namespace korvel {
 

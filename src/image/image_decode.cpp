@@ -1,11 +1,11 @@
 // Pixel buffers of decoded images and the transparent-colour pass.
-#include "layer/image_decode.h"
+#include "image/image_decode.h"
 
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 
-#include "layer/gif_frames.h"
+#include "image/gif_frames.h"
 
 namespace korvel {
 

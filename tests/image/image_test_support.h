@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "layer/image_decode.h"
+#include "image/image_decode.h"
 
 namespace korvel::test {
 

@@ -1,11 +1,11 @@
 // The KCG decoder.
-#include "layer/kcg_decode.h"
+#include "image/kcg_decode.h"
 
 #include <zlib.h>
 
 #include <cstring>
 
-#include "layer/kcg_format.h"
+#include "image/kcg_format.h"
 
 namespace korvel {
 

@@ -1,5 +1,5 @@
 // The GIF LZW decoder.
-#include "layer/gif_lzw.h"
+#include "image/gif_lzw.h"
 
 namespace korvel {
 

@@ -2,7 +2,7 @@
 // in RunJpegDecode; its state lives in the JpegDecodeState record and no object with a destructor
 // lives across the jump. libjpeg-turbo writes blue, green, red, alpha rows straight into the
 // pixels.
-#include "layer/jpeg_decode.h"
+#include "image/jpeg_decode.h"
 
 #include <csetjmp>
 #include <cstdio>

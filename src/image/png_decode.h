@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "layer/image_decode.h"
+#include "image/image_decode.h"
 
 struct png_struct_def;
 

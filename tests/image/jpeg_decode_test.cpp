@@ -1,6 +1,6 @@
 // The JPEG decoder: cjpeg's files against djpeg's output of the same library (exact), CMYK and
 // YCCK refused, and damaged or truncated files that fail through the error exit.
-#include "layer/jpeg_decode.h"
+#include "image/jpeg_decode.h"
 
 #include <gtest/gtest.h>
 

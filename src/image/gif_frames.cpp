@@ -1,5 +1,5 @@
 // The frame table of GIF layers.
-#include "layer/gif_frames.h"
+#include "image/gif_frames.h"
 
 #include <new>
 

@@ -1,5 +1,5 @@
 // The BMP decoder.
-#include "layer/bmp_decode.h"
+#include "image/bmp_decode.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // The KCG streams inflated as job 1001 on the engine's worker pool.
-#include "layer/kcg_worker_pool.h"
+#include "image/kcg_worker_pool.h"
 
 #include "pixel/worker_pool.h"
 

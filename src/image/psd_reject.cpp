@@ -1,5 +1,5 @@
 // PSD files are recognised and refused.
-#include "layer/psd_reject.h"
+#include "image/psd_reject.h"
 
 namespace korvel {
 

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "image/bmp_decode.h"
+#include "image/gif_decode.h"
+#include "image/gif_frames.h"
+#include "image/image_decode.h"
+#include "image/jpeg_decode.h"
+#include "image/kcg_decode.h"
+#include "image/png_decode.h"
+#include "image/psd_reject.h"
 #include "image_test_support.h"
-#include "layer/bmp_decode.h"
-#include "layer/gif_decode.h"
-#include "layer/gif_frames.h"
-#include "layer/image_decode.h"
-#include "layer/jpeg_decode.h"
-#include "layer/kcg_decode.h"
-#include "layer/png_decode.h"
-#include "layer/psd_reject.h"
 
 namespace korvel {
 namespace {

@@ -1,7 +1,7 @@
 // The GIF decoder: gifbuild's files against the colours they were built from (interlaced twins,
 // code sizes 2 to 8, control blocks, frames larger than the screen), the LZW decoder against a
 // textbook encoder, and damaged files.
-#include "layer/gif_decode.h"
+#include "image/gif_decode.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "gif_test_writer.h"
+#include "image/gif_frames.h"
+#include "image/gif_lzw.h"
 #include "image_test_support.h"
-#include "layer/gif_frames.h"
-#include "layer/gif_lzw.h"
 
 namespace korvel {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "layer/image_decode.h"
+#include "image/image_decode.h"
 
 namespace korvel {
 

@@ -1,6 +1,6 @@
 // The BMP decoder: ImageMagick's bitmaps of every supported depth and header against their
 // source pixels, and a refusal for every malformed or unsupported layout.
-#include "layer/bmp_decode.h"
+#include "image/bmp_decode.h"
 
 #include <gtest/gtest.h>
 

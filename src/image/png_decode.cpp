@@ -1,7 +1,7 @@
 // The PNG decoder. libpng reports errors by jumping back to the setjmp in RunPngDecode; that
 // function and everything it calls keep their state in the PngDecodeState record, and no object
 // with a destructor lives across the jump.
-#include "layer/png_decode.h"
+#include "image/png_decode.h"
 
 #include <png.h>
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "layer/kcg_decode.h"
+#include "image/kcg_decode.h"
 
 namespace korvel {
 
