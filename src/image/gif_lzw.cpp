@@ -1,6 +1,8 @@
 // The GIF LZW decoder.
 #include "image/gif_lzw.h"
 
+#include "core/small_helpers.h"
+
 namespace korvel {
 
 void StartGifSubBlocks(GifSubBlockReader* reader, const uint8_t* data, size_t size,
@@ -135,11 +137,13 @@ size_t ReadGifLzw(GifLzwDecoder* lzw, GifSubBlockReader* reader, uint8_t* out, s
       lzw->stack[lzw->stack_size++] = lzw->first_byte;
       code = lzw->old_code;
     }
-    while (code >= lzw->clear_code) {
-      lzw->stack[lzw->stack_size++] = lzw->suffix[code];
-      code = lzw->prefix[code];
-    }
-    lzw->first_byte = static_cast<uint8_t>(code);
+    // Each entry's prefix is an older code, so the walk ends at a single colour: the string's
+    // first byte, pushed last.
+    const uint32_t root = FollowParentChain(
+        lzw->prefix, kGifLzwTableSize, static_cast<uint32_t>(code),
+        static_cast<uint32_t>(lzw->clear_code - 1),
+        [lzw](uint32_t c) { lzw->stack[lzw->stack_size++] = lzw->suffix[c]; });
+    lzw->first_byte = static_cast<uint8_t>(root);
     lzw->stack[lzw->stack_size++] = lzw->first_byte;
     if (lzw->next_free < kGifLzwTableSize) {
       lzw->prefix[lzw->next_free] = static_cast<uint16_t>(lzw->old_code);
