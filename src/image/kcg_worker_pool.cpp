@@ -5,19 +5,29 @@
 
 namespace korvel {
 
+WorkerStatus InflateKcgStreamsRoutine(void* context, WorkerBand band) {
+  auto* inflate = static_cast<KcgInflateContext*>(context);
+  if (inflate == nullptr || inflate->streams == nullptr || band.first < 0 || band.end() > 2) {
+    return WorkerStatus::kBadParameters;
+  }
+  for (int32_t index = band.first; index < band.end(); ++index) {
+    if (!InflateKcgStream(*inflate->streams, index)) {
+      inflate->failed[index] = 1;
+      return WorkerStatus::kRoutineFailed;
+    }
+  }
+  return WorkerStatus::kOk;
+}
+
 int32_t InflateKcgStreamsOnWorkerPool(const KcgStreams& streams) {
-  InflateHalvesJob job;
-  job.unpacked_size_1 = streams.unpacked[0];
-  job.packed_size_1 = streams.packed[0];
-  job.unpacked_size_2 = streams.unpacked[1];
-  job.packed_size_2 = streams.packed[1];
-  job.destination = streams.pixels;
-  job.destination_size = streams.pixel_bytes;
-  job.file = streams.file;
-  job.file_size = streams.file_size;
-  const WorkerStatus status = PostInflateHalves(g_worker_pool, job);
-  if (status == WorkerStatus::kOk) return 0;
-  return status == WorkerStatus::kStream2Failed ? 2 : 1;
+  KcgInflateContext context;
+  context.streams = &streams;
+  // Two indices split over the workers: [0, 1) and [1, 2), or [0, 2) on one worker.
+  const WorkerStatus status =
+      PostWorkerBands(g_worker_pool, InflateKcgStreamsRoutine, &context, 2);
+  if (context.failed[0] != 0) return 1;
+  if (context.failed[1] != 0) return 2;
+  return status == WorkerStatus::kOk ? 0 : 1;
 }
 
 KcgInflater LayerKcgInflater() {

@@ -1,8 +1,8 @@
 // Job 42: integer-factor box downscale of a band of target rows.
-#include <cstdint>
+#include "render/downscale_job.h"
 
 #include "pixel/pixel_kernels.h"
-#include "pixel/worker_jobs.h"
+#include "pixel/worker_pool.h"
 
 namespace korvel {
 
@@ -51,6 +51,24 @@ WorkerStatus DownscaleBoxBand(const DownscaleBoxJob& job) {
     }
   }
   return WorkerStatus::kOk;
+}
+
+WorkerStatus DownscaleBoxRoutine(void* context, WorkerBand band) {
+  const auto* whole = static_cast<const DownscaleBoxJob*>(context);
+  if (whole == nullptr) return WorkerStatus::kBadParameters;
+  DownscaleBoxJob job = *whole;
+  job.first_row = band.first;
+  job.end_row = band.end();
+  return DownscaleBoxBand(job);
+}
+
+WorkerStatus PostDownscaleBox(WorkerPool& pool, const DownscaleBoxJob& whole) {
+  DownscaleBoxJob all = whole;
+  all.first_row = 0;
+  all.end_row = whole.target.height;
+  const WorkerStatus check = CheckDownscaleBox(all);
+  if (check != WorkerStatus::kOk) return check;
+  return PostWorkerBands(pool, DownscaleBoxRoutine, &all, whole.target.height);
 }
 
 }  // namespace korvel
