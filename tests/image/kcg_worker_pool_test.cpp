@@ -11,6 +11,7 @@
 
 #include "image/kcg_format.h"
 #include "pixel/worker_pool.h"
+#include "pixel/worker_pool_fixture.h"
 
 namespace korvel {
 namespace {
@@ -83,9 +84,7 @@ TEST(KcgPool, RoutineRefusesBandsOutsideTheTwoStreams) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, KcgPoolTest, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                           return param.param == 1 ? std::string("One") : std::string("Two");
-                         });
+                         pixel_test::WorkerCountName);
 
 }  // namespace
 }  // namespace korvel

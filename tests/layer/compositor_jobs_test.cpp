@@ -13,20 +13,12 @@
 #include "pixel/pixel_kernels.h"
 #include "pixel/pixel_test_util.h"
 #include "pixel/worker_pool.h"
+#include "pixel/worker_pool_fixture.h"
 
 namespace korvel {
 namespace {
 
-// A pool started for one test and stopped after it.
-class BlendPoolTest : public ::testing::TestWithParam<int> {
- protected:
-  void SetUp() override {
-    SelectPixelKernels();
-    ASSERT_TRUE(StartWorkerThreads(pool_, GetParam()));
-  }
-  void TearDown() override { StopWorkerThreads(pool_); }
-  WorkerPool pool_;
-};
+using BlendPoolTest = pixel_test::WorkerPoolTest;
 
 struct Images {
   std::vector<uint8_t> parent, child, mask;
@@ -181,9 +173,7 @@ TEST_P(BlendPoolTest, ManyPostsInARow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, BlendPoolTest, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                           return param.param == 1 ? std::string("One") : std::string("Two");
-                         });
+                         pixel_test::WorkerCountName);
 
 }  // namespace
 }  // namespace korvel

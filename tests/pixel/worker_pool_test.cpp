@@ -1,6 +1,7 @@
 // Worker pool: counts, band split, routines with their context and band on one and two workers,
 // status reporting, shutdown and many posts in a row (also run under ThreadSanitizer).
 #include "pixel/worker_pool.h"
+#include "pixel/worker_pool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,7 @@
 namespace korvel {
 namespace {
 
-// A pool started for one test and stopped after it.
-class PoolTest : public ::testing::TestWithParam<int> {
- protected:
-  void SetUp() override { ASSERT_TRUE(StartWorkerThreads(pool_, GetParam())); }
-  void TearDown() override { StopWorkerThreads(pool_); }
-  WorkerPool pool_;
-};
+using PoolTest = pixel_test::WorkerPoolTest;
 
 // One byte per row; a routine writes its band's rows.
 struct Rows {
@@ -162,9 +157,7 @@ TEST_P(PoolTest, WorkerWokenAtShutdownDoesNotRunItsJob) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, PoolTest, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                           return param.param == 1 ? std::string("One") : std::string("Two");
-                         });
+                         pixel_test::WorkerCountName);
 
 }  // namespace
 }  // namespace korvel

@@ -10,19 +10,12 @@
 #include "pixel/pixel_kernels.h"
 #include "pixel/pixel_test_util.h"
 #include "pixel/worker_pool.h"
+#include "pixel/worker_pool_fixture.h"
 
 namespace korvel {
 namespace {
 
-class DownscalePoolTest : public ::testing::TestWithParam<int> {
- protected:
-  void SetUp() override {
-    SelectPixelKernels();
-    ASSERT_TRUE(StartWorkerThreads(pool_, GetParam()));
-  }
-  void TearDown() override { StopWorkerThreads(pool_); }
-  WorkerPool pool_;
-};
+using DownscalePoolTest = pixel_test::WorkerPoolTest;
 
 // Box downscale of a w × h source by k into the target, written out plainly.
 std::vector<uint8_t> BoxReference(const std::vector<uint8_t>& src, int sw, int sx, int sy, int tw,
@@ -95,9 +88,7 @@ TEST_P(DownscalePoolTest, DownscaleTargetWiderThanSourceFailsInsteadOfDividingBy
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, DownscalePoolTest, ::testing::Values(1, 2),
-                         [](const ::testing::TestParamInfo<int>& param) {
-                           return param.param == 1 ? std::string("One") : std::string("Two");
-                         });
+                         pixel_test::WorkerCountName);
 
 }  // namespace
 }  // namespace korvel
