@@ -138,11 +138,14 @@ size_t ReadGifLzw(GifLzwDecoder* lzw, GifSubBlockReader* reader, uint8_t* out, s
       code = lzw->old_code;
     }
     // Each entry's prefix is an older code, so the walk ends at a single colour: the string's
-    // first byte, pushed last.
-    const uint32_t root = FollowParentChain(
-        lzw->prefix, kGifLzwTableSize, static_cast<uint32_t>(code),
-        static_cast<uint32_t>(lzw->clear_code - 1),
-        [lzw](uint32_t c) { lzw->stack[lzw->stack_size++] = lzw->suffix[c]; });
+    // first byte, pushed last. The stack top lives in a local while the walk pushes.
+    uint8_t* top = lzw->stack + lzw->stack_size;
+    const uint8_t* suffix = lzw->suffix;
+    const uint32_t root = FollowParentChain(lzw->prefix, kGifLzwTableSize,
+                                            static_cast<uint32_t>(code),
+                                            static_cast<uint32_t>(lzw->clear_code - 1),
+                                            [&top, suffix](uint32_t c) { *top++ = suffix[c]; });
+    lzw->stack_size = static_cast<int32_t>(top - lzw->stack);
     lzw->first_byte = static_cast<uint8_t>(root);
     lzw->stack[lzw->stack_size++] = lzw->first_byte;
     if (lzw->next_free < kGifLzwTableSize) {
