@@ -14,15 +14,15 @@
 
 #include <jpeglib.h>
 
-#include "../tests/layer/gif_test_writer.h"
-#include "layer/gif_decode.h"
+#include "../tests/image/gif_test_writer.h"
+#include "image/gif_decode.h"
+#include "image/image_decode.h"
+#include "image/jpeg_decode.h"
+#include "image/kcg_decode.h"
+#include "image/kcg_format.h"
+#include "image/kcg_worker_pool.h"
+#include "image/png_decode.h"
 #include "layer/image_layer.h"
-#include "layer/image_decode.h"
-#include "layer/jpeg_decode.h"
-#include "layer/kcg_decode.h"
-#include "layer/kcg_format.h"
-#include "layer/kcg_worker_pool.h"
-#include "layer/png_decode.h"
 #include "pixel/worker_pool.h"
 #include "platform/platform.h"
 #include "resource/compiler_output.h"

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "layer/compositor_jobs.h"
 #include "pixel/blend_modes.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
@@ -38,7 +39,7 @@ void BM_FrameBlendPost(benchmark::State& state) {
   job.blend_mode = static_cast<int32_t>(state.range(1));
   job.opacity = 256;
   for (auto _ : state) {
-    if (korvel::PostBlendJob(pool, korvel::WorkerJobKind::kBlendAlpha, job) !=
+    if (korvel::PostBlendJob(pool, korvel::BlendJobKind::kAlpha, job) !=
         korvel::WorkerStatus::kOk) {
       state.SkipWithError("post failed");
     }

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "layer/bmp_decode.h"
-#include "layer/gif_decode.h"
-#include "layer/image_decode.h"
-#include "layer/jpeg_decode.h"
-#include "layer/kcg_decode.h"
-#include "layer/png_decode.h"
+#include "image/bmp_decode.h"
+#include "image/gif_decode.h"
+#include "image/image_decode.h"
+#include "image/jpeg_decode.h"
+#include "image/kcg_decode.h"
+#include "image/png_decode.h"
 #include "lib/kcg_writer.h"
 
 namespace {

@@ -11,4 +11,16 @@ namespace korvel {
 uint32_t FollowParentChain(const uint16_t* parents, size_t table_size, uint32_t code,
                            uint32_t bound);
 
+// The same walk, handing every code it steps from to `visit` (the GIF decoder pushes each code's
+// last byte as it goes, so a string costs one walk).
+template <typename Visit>
+inline uint32_t FollowParentChain(const uint16_t* parents, size_t table_size, uint32_t code,
+                                  uint32_t bound, Visit&& visit) {
+  for (int steps = 0; steps < 4096 && code > bound && code < table_size; ++steps) {
+    visit(code);
+    code = parents[code];
+  }
+  return code;
+}
+
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/window_record.h"
+#include "layer/compositor_jobs.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
@@ -103,20 +104,20 @@ int32_t BlendChild(LayerData* parent, const NamedTreeNode* node, LayerData* chil
   job.opacity = ClampOpacity(child->opacity);
   job.mask_level = ClampMaskLevel(child->mask_level);
   job.mask_ramp = child->mask_ramp;
-  WorkerJobKind kind;
+  BlendJobKind kind;
   if (masked) {
-    kind = child->has_alpha != 0 ? WorkerJobKind::kBlendMaskedAlpha : WorkerJobKind::kBlendMasked;
+    kind = child->has_alpha != 0 ? BlendJobKind::kMaskedAlpha : BlendJobKind::kMasked;
     BuildMaskWeightTable(g_compositor.weights, job.mask_level, job.mask_ramp, job.opacity);
     job.mask = ConstPixelImage{mask->pixels, mask->width, mask->height};
     job.weights = &g_compositor.weights;
   } else {
-    kind = child->has_alpha != 0 ? WorkerJobKind::kBlendAlpha : WorkerJobKind::kBlendOpaque;
+    kind = child->has_alpha != 0 ? BlendJobKind::kAlpha : BlendJobKind::kOpaque;
   }
   // The clip lies inside both buffers by construction; a refused band draws nothing.
   if (int64_t{job.clip.width} * job.clip.height <= g_compositor.inline_pixels) {
     job.first_row = 0;
     job.end_row = job.clip.height;
-    BlendBand(kind, job);
+    BlendBand(BlendFamilyOf(kind), job);
   } else {
     PostBlendJob(Pool(), kind, job);
   }

@@ -7,7 +7,7 @@
 #include "core/named_tree.h"
 #include "layer/layer_data.h"
 #include "pixel/mask_weights.h"
-#include "pixel/worker_jobs.h"
+#include "pixel/pixel_image.h"
 
 namespace korvel {
 

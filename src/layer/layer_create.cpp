@@ -11,7 +11,7 @@
 #include "layer/layer_payload.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
-#include "layer/gif_frames.h"
+#include "image/gif_frames.h"
 #include "layer/image_layer.h"
 #include "layer/layer_record.h"
 #include "resource/data_file_lookup.h"

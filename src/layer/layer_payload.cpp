@@ -4,7 +4,7 @@
 #include "core/alloc_zeroed.h"
 #include "core/error_report.h"
 #include "core/system_objects.h"
-#include "layer/gif_frames.h"
+#include "image/gif_frames.h"
 
 namespace korvel {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/shift_jis.h"
+#include "image/gif_frames.h"
 
 namespace korvel {
 

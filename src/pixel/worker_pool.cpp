@@ -160,8 +160,9 @@ WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count) {
   const int n = std::min<int>(job_count, pool.count);
   for (int i = 0; i < n; ++i) {
     WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
-    slot.job.kind = jobs[i].kind;
-    slot.job.params = jobs[i].params;
+    slot.job.routine = jobs[i].routine;
+    slot.job.context = jobs[i].context;
+    slot.job.band = jobs[i].band;
     slot.job.status = WorkerStatus::kNotRun;
     slot.start.Set();
     slot.acknowledge.Wait();
@@ -181,97 +182,34 @@ WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count) {
   return result;
 }
 
-namespace {
-
-// One job per worker over `rows` rows, made by `make(first, end)`.
-template <typename Make>
-WorkerStatus PostBands(WorkerPool& pool, WorkerJobKind kind, int32_t rows, Make make) {
+WorkerStatus PostWorkerBands(WorkerPool& pool, WorkerRoutine routine, void* context,
+                             int32_t count) {
   WorkerJob jobs[kMaxWorkers];
   const int n = PostWorkerCount(pool);
   for (int i = 0; i < n; ++i) {
     int32_t first = 0, end = 0;
-    SplitBand(rows, n, i, first, end);
-    jobs[i].kind = kind;
-    jobs[i].params = make(first, end);
+    SplitBand(count, n, i, first, end);
+    jobs[i].routine = routine;
+    jobs[i].context = context;
+    jobs[i].band = WorkerBand{first, end - first};
   }
   return PostWorkerJobs(pool, jobs, n);
 }
+
+namespace {
+
+WorkerStatus DoNothing(void*, WorkerBand) { return WorkerStatus::kOk; }
 
 }  // namespace
 
-WorkerStatus PostBlendJob(WorkerPool& pool, WorkerJobKind kind, const BlendBandJob& whole) {
-  switch (kind) {
-    case WorkerJobKind::kBlendOpaque:
-    case WorkerJobKind::kBlendMasked:
-    case WorkerJobKind::kBlendAlpha:
-    case WorkerJobKind::kBlendMaskedAlpha:
-      break;
-    default:
-      return WorkerStatus::kBadParameters;
-  }
-  BlendBandJob all = whole;
-  all.first_row = 0;
-  all.end_row = whole.clip.height;
-  const WorkerStatus check = CheckBlendBand(kind, all);
-  if (check != WorkerStatus::kOk) return check;
-  return PostBands(pool, kind, whole.clip.height, [&](int32_t first, int32_t end) {
-    BlendBandJob b = whole;
-    b.first_row = first;
-    b.end_row = end;
-    return WorkerJobParams(b);
-  });
-}
-
-WorkerStatus PostDownscaleBox(WorkerPool& pool, const DownscaleBoxJob& whole) {
-  DownscaleBoxJob all = whole;
-  all.first_row = 0;
-  all.end_row = whole.target.height;
-  const WorkerStatus check = CheckDownscaleBox(all);
-  if (check != WorkerStatus::kOk) return check;
-  return PostBands(pool, WorkerJobKind::kDownscaleBox, whole.target.height,
-                   [&](int32_t first, int32_t end) {
-                     DownscaleBoxJob d = whole;
-                     d.first_row = first;
-                     d.end_row = end;
-                     return WorkerJobParams(d);
-                   });
-}
-
-WorkerStatus PostScaleRows(WorkerPool& pool, const ScaleRowsParams* params, int32_t rows) {
-  return PostBands(pool, WorkerJobKind::kScaleRows, rows, [&](int32_t first, int32_t end) {
-    return WorkerJobParams(ScaleRowsJob{first, end, params});
-  });
-}
-
-WorkerStatus PostScaleFrameBand(WorkerPool& pool, const ScaleFrameParams* params, int32_t rows) {
-  return PostBands(pool, WorkerJobKind::kScaleFrameBand, rows, [&](int32_t first, int32_t end) {
-    return WorkerJobParams(ScaleFrameBandJob{first, end, params});
-  });
-}
-
-WorkerStatus PostResampleSmooth(WorkerPool& pool, const ResampleSmoothParams* params,
-                                int32_t rows) {
-  return PostBands(pool, WorkerJobKind::kResampleBandSmooth, rows,
-                   [&](int32_t first, int32_t end) {
-                     return WorkerJobParams(ResampleSmoothJob{first, end, params});
-                   });
-}
-
-WorkerStatus PostInflateHalves(WorkerPool& pool, const InflateHalvesJob& job) {
-  WorkerJob jobs[kMaxWorkers];
-  const int n = PostWorkerCount(pool);
-  for (int i = 0; i < n; ++i) {
-    InflateHalvesJob z = job;
-    z.streams = n == 1 ? 3 : static_cast<uint8_t>(1u << i);
-    jobs[i].kind = WorkerJobKind::kInflateHalves;
-    jobs[i].params = z;
-  }
-  return PostWorkerJobs(pool, jobs, n);
-}
-
 WorkerStatus PostEmptyJob(WorkerPool& pool) {
-  WorkerJob jobs[kMaxWorkers];
-  return PostWorkerJobs(pool, jobs, PostWorkerCount(pool));
+  return PostWorkerBands(pool, DoNothing, nullptr, 0);
+}
+
+WorkerStatus RunWorkerJob(WorkerJob& job) {
+  job.status = job.routine != nullptr ? job.routine(job.context, job.band)
+                                      : WorkerStatus::kNoRoutine;
+  return job.status;
 }
 
 }  // namespace korvel

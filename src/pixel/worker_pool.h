@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "pixel/worker_jobs.h"
+#include "pixel/worker_job.h"
 
 namespace korvel {
 
@@ -78,17 +78,10 @@ int PostWorkerCount(const WorkerPool& pool);
 // when every job succeeded, else the first failure; each job keeps its own status.
 WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count);
 
-// Posters of each kind: split the band over the workers, post, wait and check every status.
-// `whole` covers all rows (its first_row and end_row are ignored).
-WorkerStatus PostBlendJob(WorkerPool& pool, WorkerJobKind kind, const BlendBandJob& whole);
-WorkerStatus PostDownscaleBox(WorkerPool& pool, const DownscaleBoxJob& whole);
-WorkerStatus PostScaleRows(WorkerPool& pool, const ScaleRowsParams* params, int32_t rows);
-WorkerStatus PostScaleFrameBand(WorkerPool& pool, const ScaleFrameParams* params, int32_t rows);
-WorkerStatus PostResampleSmooth(WorkerPool& pool, const ResampleSmoothParams* params,
-                                int32_t rows);
-// Worker 0 inflates stream 1 and worker 1 stream 2; a single worker inflates both. Returns
-// kStream1Failed or kStream2Failed for the stream zlib refused.
-WorkerStatus PostInflateHalves(WorkerPool& pool, const InflateHalvesJob& job);
+// Splits `count` rows (or indices) over the workers a post uses, one band each, posts `routine`
+// with `context` to every worker and waits; returns as PostWorkerJobs does.
+WorkerStatus PostWorkerBands(WorkerPool& pool, WorkerRoutine routine, void* context,
+                             int32_t count);
 // A job that does nothing (measures one post-and-wait).
 WorkerStatus PostEmptyJob(WorkerPool& pool);
 

@@ -116,7 +116,6 @@ void InitFramePresentation() {
   ShutdownFramePresentation();
   g_presentation = PresentationState{};
   InitDrawingMode();
-  RegisterFrameScalerJobs();
   g_presentation.initialised = 1;
 }
 

@@ -9,6 +9,8 @@
 
 namespace korvel {
 
+namespace {
+
 // Job 11: destination rows first_row + band row; columns [first_col, end_col) are copied through
 // the index tables, the rest of the row is zero.
 struct ScaleRowsParams {
@@ -37,8 +39,6 @@ struct ScaleFrameParams {
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
 };
-
-namespace {
 
 constexpr int32_t kMaxSide = 8192;
 // Source coordinates beyond this (in hundredths) are refused, so no product can overflow.
@@ -75,11 +75,12 @@ void ZeroRowsOutside(uint8_t* dst, int32_t width, int32_t height, int32_t first,
   }
 }
 
-WorkerStatus ScaleRowsBand(const ScaleRowsJob& job) {
-  const ScaleRowsParams& p = *job.params;
+// Job 11's routine: the band is a range of rows counted from the params' first row.
+WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
+  const ScaleRowsParams& p = *static_cast<const ScaleRowsParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
   const size_t src_row = RowBytes(p.src_width);
-  for (int32_t i = job.first_row; i < job.end_row; ++i) {
+  for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
     if (p.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(p.first_col));
@@ -95,11 +96,12 @@ WorkerStatus ScaleRowsBand(const ScaleRowsJob& job) {
   return WorkerStatus::kOk;
 }
 
-WorkerStatus ScaleFrameBand(const ScaleFrameBandJob& job) {
-  const ScaleFrameParams& p = *job.params;
+// Job 21's routine, banded as job 11's.
+WorkerStatus ScaleFrameBand(void* context, WorkerBand band) {
+  const ScaleFrameParams& p = *static_cast<const ScaleFrameParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
   const size_t src_row = RowBytes(p.src_width);
-  for (int32_t i = job.first_row; i < job.end_row; ++i) {
+  for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
     g_pixel_kernels.zero_row(out, dst_row);
@@ -192,11 +194,6 @@ const std::array<uint8_t, 256>& SharpenTable() {
   return table;
 }
 
-void RegisterFrameScalerJobs() {
-  RegisterScaleRowsRoutine(ScaleRowsBand);
-  RegisterScaleFrameBandRoutine(ScaleFrameBand);
-}
-
 int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
                           int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
                           int32_t dst_width, int32_t dst_height) {
@@ -236,8 +233,7 @@ int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int3
              &end_row);
   ZeroRowsOutside(dst, dst_width, dst_height, p.first_row, end_row);
   if (end_row > p.first_row) {
-    RegisterFrameScalerJobs();
-    PostScaleRows(g_worker_pool, &p, end_row - p.first_row);
+    PostWorkerBands(g_worker_pool, ScaleRowsBand, &p, end_row - p.first_row);
   }
   return 0;
 }
@@ -307,8 +303,7 @@ int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x
   p.first_col = plan.first_col;
   p.end_col = plan.end_col;
   if (plan.end_row > plan.first_row) {
-    RegisterFrameScalerJobs();
-    PostScaleFrameBand(g_worker_pool, &p, plan.end_row - plan.first_row);
+    PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
   }
   return 0;
 }

@@ -40,7 +40,4 @@ int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x
 // The weight-sharpening table: t[f] = clamp(trunc(1.25 * (f - 128) + 128), 0, 255).
 const std::array<uint8_t, 256>& SharpenTable();
 
-// Installs the routines of jobs 11 and 21 in the worker pool (the scalers do it themselves too).
-void RegisterFrameScalerJobs();
-
 }  // namespace korvel

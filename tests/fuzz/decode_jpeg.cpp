@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "layer/image_decode.h"
-#include "layer/jpeg_decode.h"
+#include "image/image_decode.h"
+#include "image/jpeg_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Sides up to 8192 as in the engine, but no image above 4 million pixels: the fuzzer looks

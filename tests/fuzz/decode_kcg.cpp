@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "layer/image_decode.h"
-#include "layer/kcg_decode.h"
+#include "image/image_decode.h"
+#include "image/kcg_decode.h"
 
 namespace {
 

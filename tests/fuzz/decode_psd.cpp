@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "layer/psd_reject.h"
+#include "image/psd_reject.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const korvel::PsdHeader header = korvel::ReadPsdHeader({data, size});

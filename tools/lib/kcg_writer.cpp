@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "layer/kcg_format.h"
+#include "image/kcg_format.h"
 
 namespace korvel::tools {
 
