@@ -12,17 +12,16 @@
 #include "core/node_payloads.h"
 #include "core/small_helpers.h"
 #include "core/system_objects.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
 
 namespace korvel {
 namespace {
 
-class TreeLookupTest : public ::testing::Test {
+class TreeLookupTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     root_ = AllocTreeNode("", true);
     ASSERT_NE(root_, nullptr);
   }
@@ -31,8 +30,7 @@ class TreeLookupTest : public ::testing::Test {
     DestroySystemObjects();
     SetRootLayerCreator(nullptr);
     ResetAllocFailureForTest();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   static std::vector<std::string> ChildNames(const NamedTreeNode* parent) {
