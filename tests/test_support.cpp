@@ -11,15 +11,75 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 extern char** environ;
 
 namespace korvel::test {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The ends of the child processes of the running test, printed when the test fails: a failure
+// always shows how the program ended and what it said.
+struct ChildLog {
+  std::mutex lock;
+  std::vector<std::string> entries;
+};
+
+ChildLog& Children() {
+  static ChildLog log;
+  return log;
+}
+
+void KeepChildEnd(const std::string& command, const ProcessResult& result) {
+  std::ostringstream entry;
+  entry << command << "\n" << result;
+  std::lock_guard lock(Children().lock);
+  Children().entries.push_back(entry.str());
+}
+
+class ChildReport : public ::testing::EmptyTestEventListener {
+ public:
+  void OnTestEnd(const ::testing::TestInfo& info) override {
+    std::vector<std::string> entries;
+    {
+      std::lock_guard lock(Children().lock);
+      entries.swap(Children().entries);
+    }
+    if (!info.result()->Failed()) return;
+    for (const std::string& entry : entries) std::cout << "--- child process: " << entry;
+    std::cout << std::flush;
+  }
+};
+
+// Registered before main runs: every test program links this file.
+[[maybe_unused]] const bool g_child_report_installed = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ChildReport);
+  return true;
+}();
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const ProcessResult& result) {
+  if (result.timed_out) {
+    out << "killed after its time ran out";
+  } else if (result.exit_status > 128) {
+    out << "ended by signal " << result.exit_status - 128;
+  } else {
+    out << "exit status " << result.exit_status;
+  }
+  out << "; stderr:\n" << result.stderr_text;
+  if (!result.stderr_text.empty() && result.stderr_text.back() != '\n') out << "\n";
+  return out;
+}
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "korvel-test-XXXXXX").string();
@@ -72,8 +132,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
   std::vector<char*> argp;
   for (auto& a : args) argp.push_back(a.data());
   argp.push_back(nullptr);
+  for (const auto& add : env) command_ += add + " ";
+  for (const auto& a : argv) command_ += a + " ";
 
   pid_ = ::fork();
+  if (pid_ < 0) {
+    ::close(err_fd);
+    throw std::runtime_error("fork failed");
+  }
   if (pid_ == 0) {
     ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
@@ -88,37 +154,58 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
 
 ChildProcess::~ChildProcess() {
   if (!waited_ && pid_ > 0) {
+    // Left running by a test that returned early: killed, and its stderr kept for the report.
     ::kill(pid_, SIGKILL);
     int status = 0;
     ::waitpid(pid_, &status, 0);
+    Finish(status, false);
   }
   if (!stderr_path_.empty()) ::unlink(stderr_path_.c_str());
   if (!stdout_path_.empty()) ::unlink(stdout_path_.c_str());
 }
 
-void ChildProcess::Signal(int signal_number) const { ::kill(pid_, signal_number); }
+void ChildProcess::Signal(int signal_number) const {
+  if (!waited_) ::kill(pid_, signal_number);
+}
+
+ProcessResult ChildProcess::Finish(int status, bool timed_out) {
+  waited_ = true;
+  result_ = ProcessResult{};
+  result_.timed_out = timed_out;
+  if (WIFEXITED(status)) result_.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result_.exit_status = 128 + WTERMSIG(status);
+  result_.stderr_text = ReadFile(stderr_path_);
+  result_.stdout_text = ReadFile(stdout_path_);
+  KeepChildEnd(command_, result_);
+  return result_;
+}
+
+bool ChildProcess::Running() {
+  if (waited_) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  Finish(status, false);
+  return false;
+}
 
 ProcessResult ChildProcess::Wait(int timeout_ms) {
-  ProcessResult result;
+  if (waited_) return result_;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   int status = 0;
   for (;;) {
-    const int r = ::waitpid(pid_, &status, WNOHANG);
-    if (r == pid_) break;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) return Finish(status, false);
     if (std::chrono::steady_clock::now() > deadline) {
-      result.timed_out = true;
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
-      break;
+      return Finish(status, true);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  waited_ = true;
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
-  result.stderr_text = ReadFile(stderr_path_);
-  result.stdout_text = ReadFile(stdout_path_);
-  return result;
+}
+
+ProcessResult ChildProcess::Stop(int timeout_ms) {
+  Signal(SIGTERM);
+  return Wait(timeout_ms);
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -140,8 +227,12 @@ XvfbServer::XvfbServer() {
     ::dup2(null_fd, 2);
     const int write_fd = ::dup(fds[1]);  // without close-on-exec, for Xvfb
     const std::string fd_text = std::to_string(write_fd);
-    ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-            "-nolisten", "tcp", static_cast<char*>(nullptr));
+    // -noreset: by default the server resets whenever its last client leaves, and a client that
+    // connects during the reset is refused. Between the test's polls and the program's start the
+    // server has no client, so without it SDL could find no display and the program would run
+    // headless, showing no window at all.
+    ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-noreset", "-screen", "0",
+            "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(fds[1]);

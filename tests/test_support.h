@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,11 @@ struct ProcessResult {
   std::string stdout_text;
 };
 
-// A child process of the real program, with its own environment additions.
+// "exit status N" (or how it was ended) and the whole stderr.
+std::ostream& operator<<(std::ostream& out, const ProcessResult& result);
+
+// A child process of the real program, with its own environment additions. Every child's end
+// (exit status and stderr) is kept until the running test ends, and printed when it failed.
 class ChildProcess {
  public:
   ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env);
@@ -43,12 +48,21 @@ class ChildProcess {
   void Signal(int signal_number) const;
   // Waits up to `timeout_ms` of real time; kills the child when it runs longer.
   ProcessResult Wait(int timeout_ms);
+  // True until the child has ended (the end is then collected, for Wait to return at once).
+  bool Running();
+  // Asks the child to quit (SIGTERM) and waits for it as Wait does.
+  ProcessResult Stop(int timeout_ms);
 
  private:
+  // Collects the ended child's status and stderr and keeps them for the test's report.
+  ProcessResult Finish(int status, bool timed_out);
+
   int pid_ = -1;
+  std::string command_;
   std::string stderr_path_;
   std::string stdout_path_;
   bool waited_ = false;
+  ProcessResult result_;
 };
 
 // Runs the program to its end (at most `timeout_ms`).

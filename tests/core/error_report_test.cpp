@@ -14,6 +14,7 @@
 #include "core/error_texts.h"
 #include "core/show_message.h"
 #include "platform/headless/headless_api.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
 
 namespace korvel {
@@ -45,18 +46,11 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
   return lines;
 }
 
-class ErrorReportTest : public ::testing::Test {
+class ErrorReportTest : public test::HeadlessEngine {
  protected:
-  void SetUp() override { Start(); }
   void TearDown() override {
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
     g_script_file = nullptr;
-  }
-  void Start() {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
   }
 };
 

@@ -11,6 +11,7 @@
 #include "core/error_report.h"
 #include "core/program_paths.h"
 #include "core/text_format.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -56,18 +57,7 @@ std::vector<uint8_t> MakeKbn(uint32_t count, const std::vector<Entry>& entries) 
   return out;
 }
 
-class ErrorTextsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
-  }
-  void TearDown() override {
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
-  }
-};
+using ErrorTextsTest = test::HeadlessEngine;
 
 TEST_F(ErrorTextsTest, BuiltinTextsAreCodePage932) {
   EXPECT_STREQ(GetErrorText(104060), kMissingFile);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frame_pacer.h"
+#include "param_names.h"
 #include "platform/platform.h"
 
 namespace korvel {
@@ -57,6 +58,10 @@ struct LagCase {
   uint32_t expected_reference_offset;  // reference - now after the wait
 };
 
+void PrintTo(const LagCase& c, std::ostream* os) {
+  *os << "lag " << c.lag << " ms, skipping " << (c.skip_switch != 0 ? "on" : "off");
+}
+
 class FramePacerLagTest : public FramePacerTest, public ::testing::WithParamInterface<LagCase> {};
 
 TEST_P(FramePacerLagTest, LateFramesKeepOrForgiveTheirLag) {
@@ -80,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LagCase{249, 1, 1, 249},    // kept
                       LagCase{249, 0, 0, 249},
                       LagCase{250, 1, 0, 0},      // forgiven: starts over from now
-                      LagCase{10000, 1, 0, 0}));
+                      LagCase{10000, 1, 0, 0}),
+    test::CaseName());
 
 TEST_F(FramePacerTest, ReferenceAheadOfNowCountsAsForgivenLateFrame) {
   StartClock("2000");

@@ -17,22 +17,18 @@
 #include "core/subsystem_hooks.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
+#include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
 
 namespace korvel::test {
 
-class InputShell : public ::testing::Test {
+class InputShell : public HeadlessEngine {
  protected:
   void SetUp() override {
-    for (const char* name : {"KORVEL_PLATFORM", "KORVEL_FRAMES", "KORVEL_DUMP", "KORVEL_INPUT",
-                             "KORVEL_ANSWERS", "KORVEL_CLOCK_START"}) {
-      ::unsetenv(name);
-    }
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
+    HeadlessEngine::SetUp();
     platform::SetClockThread(true);
     InitShellState();
-    InitErrorReporting();
     ResetSubsystemHooks();
     ASSERT_EQ(CreateWindowRecords(), 0);
     WindowRecord* main = g_windows[0];
@@ -50,12 +46,11 @@ class InputShell : public ::testing::Test {
   }
 
   void TearDown() override {
-    ShutdownErrorReporting();
     FreeWindowRecords();
     ResetWindowMessages();
     ResetSubsystemHooks();
     platform::SetClockThread(false);
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   // Queues one scripted input line for frame `frame`.

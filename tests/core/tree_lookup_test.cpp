@@ -12,6 +12,7 @@
 #include "core/murmur_hash.h"
 #include "core/named_tree.h"
 #include "core/system_objects.h"
+#include "engine_fixture.h"
 #include "layer/layer_payload.h"
 #include "platform/platform.h"
 #include "script/task_payload.h"
@@ -20,12 +21,10 @@
 namespace korvel {
 namespace {
 
-class TreeLookupTest : public ::testing::Test {
+class TreeLookupTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     RegisterLayerTree();
     RegisterTaskTree();
     RegisterSoundTree();
@@ -38,8 +37,7 @@ class TreeLookupTest : public ::testing::Test {
     DestroySystemObjects();
     SetRootLayerCreator(nullptr);
     ResetAllocFailureForTest();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   static std::vector<std::string> ChildNames(const NamedTreeNode* parent) {

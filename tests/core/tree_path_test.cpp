@@ -9,22 +9,14 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/named_tree.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
 
 namespace korvel {
 namespace {
 
-class TreePathTest : public ::testing::Test {
+class TreePathTest : public test::HeadlessEngine {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
-  }
-  void TearDown() override {
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
-  }
 
   // Normalises into an exactly sized heap buffer, so ASan sees any write past it.
   int32_t Normalize(const std::string& name, const std::string& base, bool allow_spaces,

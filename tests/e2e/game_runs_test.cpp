@@ -11,9 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "lib/assembler.h"
-#include "lib/compiled_game.h"
-#include "test_support.h"
+#include "engine_fixture.h"
+#include "param_names.h"
 
 namespace korvel {
 namespace {
@@ -23,25 +22,10 @@ using test::ProcessResult;
 using test::RunProcess;
 using test::TempDir;
 
-using Sources = std::vector<std::pair<std::string, std::string>>;
+using Sources = test::GameFolderTest::Sources;
 
-class GameRunTest : public ::testing::Test {
+class GameRunTest : public test::GameFolderTest {
  protected:
-  // Assembles the sources into the game folder.
-  void Build(const Sources& sources) {
-    std::vector<tools::AssemblerSource> files;
-    for (const auto& [name, text] : sources) files.push_back({name, text});
-    tools::CompiledGame game;
-    std::string error;
-    ASSERT_TRUE(tools::Assemble(files, &game, &error)) << error;
-    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
-  }
-  std::vector<std::string> Env(std::vector<std::string> extra = {}) const {
-    extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
-    extra.push_back("KORVEL_PLATFORM=headless");
-    return extra;
-  }
-  std::vector<std::string> Args() const { return {KORVEL_BINARY, "--game", game_.path()}; }
   // The sample game built into the game folder with its images, as scripts/demo does.
   void BuildSample() const {
     const std::string kasm = std::string(KORVEL_BUILD_DIR) + "/kasm";
@@ -53,9 +37,6 @@ class GameRunTest : public ::testing::Test {
                                  std::filesystem::copy_options::overwrite_existing);
     }
   }
-
-  TempDir runtime_;
-  TempDir game_;
 };
 
 struct GameCase {
@@ -122,12 +103,14 @@ std::vector<GameCase> Cases() {
   };
 }
 
+void PrintTo(const GameCase& c, std::ostream* os) { *os << c.name; }
+
 class GameCaseTest : public GameRunTest, public ::testing::WithParamInterface<GameCase> {};
 
 TEST_P(GameCaseTest, EndsAsExpected) {
   const GameCase& c = GetParam();
-  Build(c.sources);
-  const ProcessResult r = RunProcess(Args(), Env(c.env), 60000);
+  BuildGame(c.sources);
+  const ProcessResult r = RunProcess(Args(), HeadlessEnv(c.env), 60000);
   ASSERT_FALSE(r.timed_out) << r.stderr_text;
   EXPECT_EQ(r.exit_status, c.exit_status) << r.stderr_text;
   for (const std::string& text : c.expected) {
@@ -138,15 +121,12 @@ TEST_P(GameCaseTest, EndsAsExpected) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Games, GameCaseTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<GameCase>& param_info) {
-                           return param_info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Games, GameCaseTest, ::testing::ValuesIn(Cases()), test::CaseName());
 
 TEST_F(GameRunTest, MissingScriptFileIsReportedWhenEntered) {
-  Build({{"a.kas", "label SYSTEM_START\njump FAR\n"}, {"b.kas", "label FAR\nQUIT\n"}});
+  BuildGame({{"a.kas", "label SYSTEM_START\njump FAR\n"}, {"b.kas", "label FAR\nQUIT\n"}});
   std::filesystem::remove(game_.File("krbin/krt00001.kbn"));
-  const ProcessResult r = RunProcess(Args(), Env(), 60000);
+  const ProcessResult r = RunProcess(Args(), HeadlessEnv(), 60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
   EXPECT_NE(r.stderr_text.find("korvel: error 104060"), std::string::npos) << r.stderr_text;
@@ -156,10 +136,10 @@ TEST_F(GameRunTest, MissingScriptFileIsReportedWhenEntered) {
 // With the focus gone the engine pauses: the script stays before its fatal command until the run
 // is ended from outside.
 TEST_F(GameRunTest, LostFocusHoldsTheScripts) {
-  Build({{"main.kas", "label SYSTEM_START\nloop 10\n  WAIT 0=( 1 )\nend\n24\n"}});
+  BuildGame({{"main.kas", "label SYSTEM_START\nloop 10\n  WAIT 0=( 1 )\nend\n24\n"}});
   TempDir control;
   const std::string input = control.Write("input.txt", "3 focus lost\n");
-  ChildProcess child(Args(), Env({"KORVEL_INPUT=" + input, "KORVEL_TICK_BUDGET=0"}));
+  ChildProcess child(Args(), HeadlessEnv({"KORVEL_INPUT=" + input, "KORVEL_TICK_BUDGET=0"}));
   test::SleepRealMs(1500);
   child.Signal(SIGTERM);
   const ProcessResult r = child.Wait(30000);
@@ -179,7 +159,7 @@ TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
                                        "31 mouse up left\n55 mouse down left\n56 mouse up left\n");
   const ProcessResult r = RunProcess(
       Args(),
-      Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path(), "KORVEL_INPUT=" + input}),
+      HeadlessEnv({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path(), "KORVEL_INPUT=" + input}),
       60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
@@ -196,7 +176,7 @@ TEST_F(GameRunTest, SampleGameEndsWithoutClicks) {
   BuildSample();
   TempDir dump;
   const ProcessResult r =
-      RunProcess(Args(), Env({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
+      RunProcess(Args(), HeadlessEnv({"KORVEL_FRAMES=600", "KORVEL_DUMP=" + dump.path()}), 60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
   EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -94,12 +95,15 @@ class CwdGuard {
   std::string cwd_;
 };
 
-// Captures stderr until Take(), or until the object goes (a failed assertion returned early).
+// Captures stderr until Take(), or until the object goes (a failed assertion returned early);
+// a failed test shows what the engine wrote.
 class StderrCapture {
  public:
   StderrCapture() { testing::internal::CaptureStderr(); }
   ~StderrCapture() {
-    if (!taken_) testing::internal::GetCapturedStderr();
+    if (taken_) return;
+    const std::string log = testing::internal::GetCapturedStderr();
+    if (testing::Test::HasFailure()) std::cout << "--- engine stderr:\n" << log << std::flush;
   }
   std::string Take() {
     taken_ = true;
@@ -220,6 +224,9 @@ TEST_F(InputXvfb, KeysMouseWheelAndTheCloseQuestion) {
       }
       if (run.valid() && run.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
         std::_Exit(99);  // a hung engine cannot be joined; fail loudly
+      }
+      if (run.valid() && testing::Test::HasFailure()) {
+        std::cout << "--- engine exit status " << run.get() << "\n" << std::flush;
       }
     }
   } end_run{run, *this};

@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/assembler.h"
-#include "lib/compiled_game.h"
-#include "test_support.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {
@@ -103,26 +101,22 @@ constexpr char kGame[] =
     "  WAIT 0=( 1 )\n"
     "end\n";
 
-class LayerGameTest : public ::testing::Test {
+class LayerGameTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
-    tools::CompiledGame game;
-    std::string error;
-    ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
-    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
+    BuildGame({{"main.kas", kGame}});
     game_.Write("bg.bmp", test::Bmp24(kW, kH, BgColour));
     game_.Write("sprite.bmp", test::Bmp24(12, 12, SpriteColour));
   }
   // Runs the game headless for `frames` frames, dumping into dumps_.
   void RunHeadless(int frames) {
     const test::ProcessResult r = test::RunProcess(
-        {KORVEL_BINARY, "--game", game_.path()},
-        {"XDG_RUNTIME_DIR=" + runtime_.path(), "KORVEL_PLATFORM=headless",
-         "KORVEL_FRAMES=" + std::to_string(frames), "KORVEL_DUMP=" + dumps_.path()},
+        Args(),
+        HeadlessEnv({"KORVEL_FRAMES=" + std::to_string(frames), "KORVEL_DUMP=" + dumps_.path()}),
         60000);
     ASSERT_FALSE(r.timed_out);
-    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    ASSERT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+    ASSERT_EQ(r.exit_status, 0);
+    ASSERT_EQ(r.stderr_text.find("korvel: error"), std::string::npos);
   }
   std::string Dump(int frame) const {
     char name[32];
@@ -154,7 +148,7 @@ class LayerGameTest : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
-  test::TempDir runtime_, game_, dumps_;
+  test::TempDir dumps_;
 };
 
 TEST_F(LayerGameTest, HeadlessDumpsEqualTheFramesBuiltByTheRules) {
@@ -181,18 +175,15 @@ TEST_F(LayerGameTest, XvfbWindowShowsTheHeadlessDump) {
   Canvas dumped(0, 0);
   ASSERT_TRUE(ReadPng(Dump(3), &dumped));
 
-  test::TempDir runtime;
-  test::ChildProcess engine({KORVEL_BINARY, "--game", game_.path()},
-                            {"DISPLAY=" + server.display(), "KORVEL_PLATFORM=sdl",
-                             "XDG_RUNTIME_DIR=" + runtime.path(), "SDL_AUDIODRIVER=dummy",
-                             "DBUS_SESSION_BUS_ADDRESS=disabled:"});
+  test::ChildProcess engine(Args(), SdlEnv(server.display()));
   std::string id;
-  for (int i = 0; i < 1000 && id.empty(); ++i) {
+  for (int i = 0; i < 1000 && id.empty() && engine.Running(); ++i) {
     id = test::CaptureCommand("DISPLAY=" + server.display() +
                               " xdotool search --onlyvisible --name '^korvel$' 2>/dev/null");
     if (id.empty()) test::SleepRealMs(20);
   }
-  ASSERT_FALSE(id.empty()) << "no visible window";
+  ASSERT_FALSE(id.empty()) << "no visible window (the program "
+                           << (engine.Running() ? "still runs" : "has ended") << ")";
   id = id.substr(0, id.find('\n'));
   // The game reaches its last change on its third frame; give the screen time to settle.
   std::string rgb;
@@ -216,7 +207,7 @@ TEST_F(LayerGameTest, XvfbWindowShowsTheHeadlessDump) {
   engine.Signal(SIGTERM);
   const test::ProcessResult r = engine.Wait(30000);
   ASSERT_FALSE(r.timed_out);
-  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_EQ(r.exit_status, 0);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "lib/compiled_game.h"
 #include "lib/pack_writer.h"
-#include "test_support.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {
@@ -22,13 +22,11 @@ std::vector<uint8_t> Bytes(const std::string& s) {
   return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-class PackGameTest : public ::testing::Test {
+class PackGameTest : public test::GameFolderTest {
  protected:
   std::vector<std::string> Env(std::vector<std::string> extra = {}) const {
-    extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
-    extra.push_back("KORVEL_PLATFORM=headless");
     extra.push_back("KORVEL_FRAMES=10");
-    return extra;
+    return HeadlessEnv(extra);
   }
   // The smallest game's krbin files as pack entries.
   static std::vector<tools::PackFileInput> GameFiles() {
@@ -59,8 +57,6 @@ class PackGameTest : public ::testing::Test {
     return path;
   }
 
-  TempDir runtime_;
-  TempDir game_;
   TempDir program_folder_;
 };
 
@@ -72,7 +68,7 @@ TEST_F(PackGameTest, GameRunsFromAPack) {
         compress ? tools::PackCompression::kZlib : tools::PackCompression::kStored;
     Write(game_.File("game.kpf"), Pack(GameFiles(), options), 0644);
     ASSERT_FALSE(std::filesystem::exists(game_.File("krbin")));
-    const ProcessResult r = RunProcess({KORVEL_BINARY, "--game", game_.path()}, Env(), 60000);
+    const ProcessResult r = RunProcess(Args(), Env(), 60000);
     ASSERT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
@@ -92,7 +88,7 @@ TEST_F(PackGameTest, SameEntryInTwoPacksEndsStartUp) {
   Write(game_.File("a.kpf"), Pack(GameFiles()), 0644);
   Write(game_.File("b.kpf"), Pack({{"krbin\\krcfg.kbn", Bytes("again")}}), 0644);
   TempDir dump;
-  const ProcessResult r = RunProcess({KORVEL_BINARY, "--game", game_.path()},
+  const ProcessResult r = RunProcess(Args(),
                                      Env({"KORVEL_DUMP=" + dump.path()}), 60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_NE(r.stderr_text.find("korvel: error 104150"), std::string::npos) << r.stderr_text;
@@ -117,7 +113,7 @@ TEST_F(PackGameTest, DamagedEntryIsReportedNotUsed) {
   std::vector<uint8_t> pack = Pack(GameFiles(), options);
   pack[pack.size() - 9] ^= 0xFF;  // the last stored byte of the last entry (krv.kbn)
   Write(game_.File("game.kpf"), pack, 0644);
-  const ProcessResult r = RunProcess({KORVEL_BINARY, "--game", game_.path()}, Env(), 60000);
+  const ProcessResult r = RunProcess(Args(), Env(), 60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
   EXPECT_NE(r.stderr_text.find("korvel: error 104100"), std::string::npos) << r.stderr_text;

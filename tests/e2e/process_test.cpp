@@ -4,12 +4,13 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "lib/compiled_game.h"
-#include "test_support.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {
@@ -25,18 +26,11 @@ void WriteSmallestGame(const std::string& folder) {
   ASSERT_TRUE(tools::WriteGameFolder(tools::SmallestGame(), folder, &error)) << error;
 }
 
-class ProcessTest : public ::testing::Test {
+class ProcessTest : public test::GameFolderTest {
  protected:
-  void SetUp() override { WriteSmallestGame(game_.path()); }
+  void SetUp() override { WriteGame(tools::SmallestGame()); }
   std::vector<std::string> Env(std::vector<std::string> extra = {}) const {
-    extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
-    extra.push_back("KORVEL_PLATFORM=headless");
-    return extra;
-  }
-  std::vector<std::string> Args(std::vector<std::string> extra = {}) const {
-    std::vector<std::string> argv = {KORVEL_BINARY, "--game", game_.path()};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return argv;
+    return HeadlessEnv(std::move(extra));
   }
   // Waits (real time) until the running instance holds its installation lock.
   bool WaitForInstanceLock(int timeout_ms) const {
@@ -53,9 +47,6 @@ class ProcessTest : public ::testing::Test {
     }
     return false;
   }
-
-  TempDir runtime_;
-  TempDir game_;
 };
 
 TEST_F(ProcessTest, SmallestGameRunsTheFrameLimitAndExitsZero) {

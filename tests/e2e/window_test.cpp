@@ -5,31 +5,26 @@
 
 #include <gtest/gtest.h>
 
-#include "lib/compiled_game.h"
-#include "test_support.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {
 
-TEST(XvfbWindowTest, WindowAppearsAndClosesCleanly) {
+using XvfbWindowTest = test::GameFolderTest;
+
+TEST_F(XvfbWindowTest, WindowAppearsAndClosesCleanly) {
   test::XvfbServer server;
   if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
-  test::TempDir runtime, game;
-  std::string error;
-  ASSERT_TRUE(tools::WriteGameFolder(tools::SmallestGame(), game.path(), &error)) << error;
-  test::ChildProcess engine({KORVEL_BINARY, "--game", game.path()},
-                            {"DISPLAY=" + server.display(), "KORVEL_PLATFORM=sdl",
-                             "XDG_RUNTIME_DIR=" + runtime.path(), "SDL_AUDIODRIVER=dummy",
-                             // Without a session bus libdbus tries to start one for SDL and
-                             // keeps memory it never frees.
-                             "DBUS_SESSION_BUS_ADDRESS=disabled:"});
+  WriteGame(tools::SmallestGame());
+  test::ChildProcess engine(Args(), SdlEnv(server.display()));
   std::string found;
-  for (int i = 0; i < 1000 && found.empty(); ++i) {
+  for (int i = 0; i < 1000 && found.empty() && engine.Running(); ++i) {
     found = test::CaptureCommand("DISPLAY=" + server.display() +
                                  " xdotool search --onlyvisible --name '^korvel$' 2>/dev/null");
     if (found.empty()) test::SleepRealMs(20);
   }
-  EXPECT_FALSE(found.empty()) << "no visible window titled korvel";
+  EXPECT_FALSE(found.empty()) << "no visible window titled korvel (the program "
+                              << (engine.Running() ? "still runs" : "has ended") << ")";
   engine.Signal(SIGTERM);
   const test::ProcessResult r = engine.Wait(30000);
   ASSERT_FALSE(r.timed_out);

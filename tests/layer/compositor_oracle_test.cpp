@@ -19,6 +19,7 @@
 
 #include "compositor_oracle.h"
 #include "layer_test_env.h"
+#include "param_names.h"
 #include "pixel/pixel_kernels.h"
 
 namespace korvel {
@@ -340,7 +341,8 @@ TEST_P(CompositorOracleTest, OneAndTwoWorkersPresentTheSameFrames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CompositorOracleTest,
-                         ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 20240601u, 77777u));
+                         ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 20240601u, 77777u),
+                         test::CaseName());
 
 }  // namespace
 }  // namespace korvel

@@ -8,6 +8,7 @@
 
 #include "pixel/pixel_kernels.h"
 #include "pixel_test_util.h"
+#include "param_names.h"
 
 namespace korvel {
 namespace {
@@ -217,7 +218,14 @@ TEST_P(MaskSlot, MatchesReferenceForEverySourceDestinationAndWeight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelKernelsExhaustive, MaskSlot,
-                         ::testing::Range(size_t{0}, std::size(kMaskCases)));
+                         ::testing::Range(size_t{0}, std::size(kMaskCases)),
+                         [](const ::testing::TestParamInfo<size_t>& param) {
+                           const MaskCase& w = kMaskCases[param.param];
+                           return test::NameSafe(
+                               std::string(w.identity ? "Identity" : "Table") + "Level" +
+                               std::to_string(w.level) + "Ramp" + std::to_string(w.ramp) +
+                               "Opacity" + std::to_string(w.opacity));
+                         });
 
 // Slot 21 on random rows, both sets, against the reference.
 TEST(PixelKernelsExhaustive, HalveRowsMatchesReference) {

@@ -60,14 +60,24 @@ TEST(TextEncoding, LeadByteFollowedByNulIsOneByte) {
 }
 
 // The text sits at the very end of a heap block of its exact size, so AddressSanitizer sees any
-// read past it.
+// read past it; the results show a cut-off character was read as one and not more. The code page
+// 932 results are iconv's, the cut-off characters one "?" each.
 TEST(TextEncoding, NeverReadsPastTheText) {
-  const std::string inputs[] = {"\x82", "a\x95", "\x81\x60\x82", "\xE8\xA1"};
-  for (const std::string& input : inputs) {
-    auto block = std::make_unique<char[]>(input.size());
-    std::memcpy(block.get(), input.data(), input.size());
-    Cp932ToUtf8(std::string_view(block.get(), input.size()));
-    Utf8ToCp932(std::string_view(block.get(), input.size()));
+  struct Case {
+    std::string input, utf8, sjis;
+  };
+  const Case cases[] = {
+      {"\x82", "?", "?"},
+      {"a\x95", "a?", "a?"},
+      {"\x81\x60\x82", "\xEF\xBD\x9E?", "?`?"},  // ～ and a lone lead byte; three bad bytes
+      {"\xE8\xA1", "\xE9\x99\xA6", "?"},          // 陦 in code page 932; a cut-off UTF-8 character
+  };
+  for (const Case& c : cases) {
+    auto block = std::make_unique<char[]>(c.input.size());
+    std::memcpy(block.get(), c.input.data(), c.input.size());
+    const std::string_view text(block.get(), c.input.size());
+    EXPECT_EQ(Cp932ToUtf8(text), c.utf8) << c.input;
+    EXPECT_EQ(Utf8ToCp932(text), c.sjis) << c.input;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pixel/worker_pool.h"
+#include "param_names.h"
 
 namespace korvel {
 namespace {
@@ -158,7 +159,7 @@ TEST_P(FrameScalerTest, RefusedArgumentsWriteNothing) {
   for (uint8_t b : out) ASSERT_EQ(b, 0xCD);
 }
 
-INSTANTIATE_TEST_SUITE_P(Workers, FrameScalerTest, ::testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(Workers, FrameScalerTest, ::testing::Values(1, 2), test::CaseName());
 
 // The row bands of jobs 11 and 21 give the same frame with one worker and with two.
 TEST(FrameScalerWorkersTest, OneAndTwoWorkersAgree) {

@@ -13,6 +13,7 @@
 #include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
+#include "engine_fixture.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "resource/data_file_lookup.h"
@@ -56,12 +57,10 @@ inline int32_t FakePackLoad(ResourceLocator* locator, const char*) {
   return 0;
 }
 
-class ResourceTest : public ::testing::Test {
+class ResourceTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     char pattern[] = "/tmp/korvel-resource-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = std::string(pattern) + "/";
@@ -76,8 +75,7 @@ class ResourceTest : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
     platform::ForgetFolderListings();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   void WriteFile(const std::string& relative, const std::string& bytes) {

@@ -12,6 +12,7 @@
 #include "core/input_state.h"
 #include "core/named_tree.h"
 #include "core/window_record.h"
+#include "param_names.h"
 #include "script/system_variable_writes.h"
 #include "script/system_variables.h"
 #include "sysvar_game_env.h"
@@ -31,6 +32,10 @@ struct IntCase {
   const char* operand;  // tokens of the value expression
   int64_t expected;
 };
+
+void PrintTo(const IntCase& c, std::ostream* os) {
+  *os << c.name << ": " << c.start << " " << c.op << " " << c.operand << " gives " << c.expected;
+}
 
 class IntOperatorTest : public CommandGameTest, public ::testing::WithParamInterface<IntCase> {};
 
@@ -55,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         IntCase{"RemainderByZeroKeeps", 7, "%=", "0", 7}, IntCase{"And", 6, "&=", "3", 2},
         IntCase{"Or", 6, "|=", "3", 7}, IntCase{"Xor", 6, "^=", "3", 5},
         IntCase{"RealValueTruncates", 0, "=", "F:-2.7", -2}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 struct RealCase {
   const char* name;
@@ -64,6 +69,10 @@ struct RealCase {
   const char* operand;
   double expected;
 };
+
+void PrintTo(const RealCase& c, std::ostream* os) {
+  *os << c.name << ": " << c.start << " " << c.op << " " << c.operand << " gives " << c.expected;
+}
 
 class RealOperatorTest : public CommandGameTest, public ::testing::WithParamInterface<RealCase> {};
 
@@ -89,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RealCase{"RemainderByHalfKeeps", 7.5, "%=", "0.5", 7.5},
                       RealCase{"And", 6.9, "&=", "3", 2.0}, RealCase{"Or", 6.0, "|=", "3.5", 7.0},
                       RealCase{"Xor", 6.0, "^=", "3", 5.0}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 TEST_F(CommandGameTest, AssignsElementsOfArrays) {
   Load(
@@ -245,7 +254,8 @@ TEST_P(ReadOnlySystemVariableTest, StopsTheScript) {
 INSTANTIATE_TEST_SUITE_P(Assign, ReadOnlySystemVariableTest,
                          ::testing::Values(".sysvar 49 int v", ".sysvar 0 int v[16]",
                                            ".sysvar 600 int v", ".sysvar 12 string v[9]",
-                                           ".sysvar 10 real v"));
+                                           ".sysvar 10 real v"),
+                         test::CaseName());
 
 TEST_F(CommandGameTest, EngineValuesRoundTrip) {
   Load(

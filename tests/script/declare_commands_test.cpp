@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "param_names.h"
 #include "sysvar_game_env.h"
 
 namespace korvel {
@@ -21,6 +22,8 @@ struct DeclareCase {
   std::vector<uint32_t> dims;
   int64_t count;
 };
+
+void PrintTo(const DeclareCase& c, std::ostream* os) { *os << c.name << ": " << c.command; }
 
 class DeclareTest : public CommandGameTest, public ::testing::WithParamInterface<DeclareCase> {};
 
@@ -81,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeclareCase{"AsDoubles", "DIMREAL 0=( 0 ) 1=( $a[ 5 ] ) 2:2=( 1.5 )", 0, kVarReal, {5}, 5},
         DeclareCase{
             "AsTexts", "DIMSTR 0=( 0 ) 1=( $a[ 2 2 ] ) 2:3=( \"abc\" )", 0, kVarString, {2, 2}, 4}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 TEST_F(CommandGameTest, DeclarationsFillEveryElement) {
   Load(

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/engine_state.h"
+#include "param_names.h"
 #include "runner_test_env.h"
 
 namespace korvel {
@@ -215,6 +216,8 @@ std::vector<FlowCase> Cases() {
   };
 }
 
+void PrintTo(const FlowCase& c, std::ostream* os) { *os << c.name; }
+
 class FlowTest : public test::RunnerTest, public ::testing::WithParamInterface<FlowCase> {};
 
 TEST_P(FlowTest, LeavesItsTrace) {
@@ -233,10 +236,7 @@ TEST_P(FlowTest, LeavesItsTrace) {
   EXPECT_EQ(test::TextTrace(), c.texts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Games, FlowTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<FlowCase>& param_info) {
-                           return param_info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Games, FlowTest, ::testing::ValuesIn(Cases()), test::CaseName());
 
 }  // namespace
 }  // namespace korvel

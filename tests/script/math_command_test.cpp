@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/random.h"
+#include "param_names.h"
 #include "sysvar_game_env.h"
 
 namespace korvel {
@@ -31,6 +32,10 @@ struct FunctionCase {
   double y;
   double expected;
 };
+
+void PrintTo(const FunctionCase& c, std::ostream* os) {
+  *os << c.name << ": selector " << c.selector << " of " << c.x << ", " << c.y;
+}
 
 class MathFunctionTest : public CommandGameTest,
                          public ::testing::WithParamInterface<FunctionCase> {};
@@ -74,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FunctionCase{"LogarithmOfZero", 17, 0.0, 0, -HUGE_VAL},
                       FunctionCase{"DecimalLogarithm", 18, 1000.0, 0, 3.0},
                       FunctionCase{"Power", 19, 2.0, 0.5, std::pow(2.0, 0.5)}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 TEST_F(CommandGameTest, FirstSelectorInTheTableOrderDecides) {
   Load(

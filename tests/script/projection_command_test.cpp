@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "param_names.h"
 #include "sysvar_game_env.h"
 
 namespace korvel {
@@ -46,6 +47,8 @@ struct ProjectionCase {
   void (*edit)(ProjectionInput*);
   ProjectionResult expected;
 };
+
+void PrintTo(const ProjectionCase& c, std::ostream* os) { *os << c.name; }
 
 class ProjectionTest : public ::testing::TestWithParam<ProjectionCase> {};
 
@@ -101,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProjectionCase{"FlatOutput",
                        [](ProjectionInput* in) { in->i[7] = 1; },
                        {30.0 - 4.0, 40.0 - 1.0, 50.0, 25.0}}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 class ProjectionGameTest : public CommandGameTest {
  protected:

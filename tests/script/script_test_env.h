@@ -12,6 +12,7 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/system_objects.h"
+#include "engine_fixture.h"
 #include "lib/compiled_game.h"
 #include "platform/platform.h"
 #include "script/script_data.h"
@@ -33,12 +34,10 @@ inline int LoadFromMemory(const char* name, std::vector<uint8_t>* out) {
   return 0;
 }
 
-class ScriptEnv : public ::testing::Test {
+class ScriptEnv : public HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     InitScriptData();
     RegisterTaskTree();
     MemoryFiles().clear();
@@ -48,8 +47,7 @@ class ScriptEnv : public ::testing::Test {
     ShutdownScriptData();
     DestroySystemObjects();
     MemoryFiles().clear();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   static void Install(const tools::CompiledGame& game) {

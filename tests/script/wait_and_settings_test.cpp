@@ -12,6 +12,7 @@
 #include "script/args_only_commands.h"
 #include "script/settings_commands.h"
 #include "script/switch_table_command.h"
+#include "param_names.h"
 #include "sysvar_game_env.h"
 
 namespace korvel {
@@ -40,6 +41,10 @@ struct WaitCase {
   std::vector<int64_t> ticks;  // the ticks of the two traces
 };
 
+void PrintTo(const WaitCase& c, std::ostream* os) {
+  *os << c.name << ": " << c.wait << " at " << c.ms_per_tick << " ms a tick";
+}
+
 class WaitTest : public CommandGameTest, public ::testing::WithParamInterface<WaitCase> {};
 
 TEST_P(WaitTest, HoldsTheTask) {
@@ -62,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         WaitCase{"ZeroFramesFallsToMilliseconds", "WAIT 0=( 0 ) 1=( 32 )", 16, {1, 3}},
         WaitCase{"NothingToWaitForGoesOn", "WAIT 0=( 0 ) 1=( 0 )", 16, {1, 1}},
         WaitCase{"NoParametersGoOn", "WAIT", 16, {1, 1}}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+    test::CaseName());
 
 TEST_F(CommandGameTest, MillisecondWaitSurvivesTheClockWrap) {
   Load("label SYSTEM_START\ntrace 1\nWAIT 1=( 100 )\ntrace 2\nQUIT\n");
@@ -100,7 +105,8 @@ TEST_P(FrameRateRefusedTest, StopsWith101000) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, FrameRateRefusedTest,
-                         ::testing::Values("0", "-30", "1001", "L:4294967356"));
+                         ::testing::Values("0", "-30", "1001", "L:4294967356"),
+                         test::CaseName());
 
 TEST_F(CommandGameTest, FrameRateLimitsAreAccepted) {
   Load("label SYSTEM_START\nFRAMERATE 0=( 1 )\ntrace 1\nFRAMERATE 0=( 1000 ) 1=( 5 )\nQUIT\n");
@@ -221,7 +227,11 @@ TEST_P(ArgsOnlyTest, ChecksTheArguments) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, ArgsOnlyTest,
                          ::testing::Combine(::testing::Values(14, 52, 53, 54, 59, 71, 84),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const auto& param) {
+                           return "Args" + std::to_string(std::get<0>(param.param)) +
+                                  (std::get<1>(param.param) ? "InRange" : "OutOfRange");
+                         });
 
 }  // namespace
 }  // namespace korvel

@@ -1,0 +1,51 @@
+// A headless engine for tests, in process and as the real program.
+#include "engine_fixture.h"
+
+#include <cstdlib>
+
+#include "core/engine_state.h"
+#include "core/error_report.h"
+#include "platform/platform.h"
+
+namespace korvel::test {
+
+void HeadlessEngine::SetUp() {
+  // The headless controls come from the test, never from the environment it was started in.
+  for (const char* name : {"KORVEL_PLATFORM", "KORVEL_FRAMES", "KORVEL_DUMP", "KORVEL_INPUT",
+                           "KORVEL_ANSWERS", "KORVEL_CLOCK_START"}) {
+    ::unsetenv(name);
+  }
+  ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
+  InitEngineState();
+  InitErrorReporting();
+}
+
+void HeadlessEngine::TearDown() {
+  ShutdownErrorReporting();
+  platform::ShutdownPlatform();
+}
+
+std::vector<std::string> GameFolderTest::Args(std::vector<std::string> extra) const {
+  std::vector<std::string> argv = {KORVEL_BINARY, "--game", game_.path()};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return argv;
+}
+
+std::vector<std::string> GameFolderTest::HeadlessEnv(std::vector<std::string> extra) const {
+  extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
+  extra.push_back("KORVEL_PLATFORM=headless");
+  return extra;
+}
+
+std::vector<std::string> GameFolderTest::SdlEnv(const std::string& display,
+                                                std::vector<std::string> extra) const {
+  extra.push_back("DISPLAY=" + display);
+  extra.push_back("KORVEL_PLATFORM=sdl");
+  extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
+  extra.push_back("SDL_AUDIODRIVER=dummy");
+  // Without a session bus libdbus tries to start one for SDL and keeps memory it never frees.
+  extra.push_back("DBUS_SESSION_BUS_ADDRESS=disabled:");
+  return extra;
+}
+
+}  // namespace korvel::test
