@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "layer/image_decode.h"
-#include "layer/kcg_decode.h"
-#include "layer/png_decode.h"
+#include "image/image_decode.h"
+#include "image/kcg_decode.h"
+#include "image/png_decode.h"
 #include "test_support.h"
 
 namespace korvel {
