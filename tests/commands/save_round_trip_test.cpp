@@ -4,7 +4,9 @@
 #include <limits>
 
 #include "core/sjis_text.h"
+#include "lib/save_file_writer.h"
 #include "save_test_env.h"
+#include "script/decoded_arguments.h"
 
 namespace korvel::test {
 namespace {
@@ -307,13 +309,92 @@ TEST_F(SaveRoundTrip, SharedRecordIsUntouchedAndEntryKindsAreChecked) {
   EXPECT_EQ(LastCode(), kErrLoadLayerIntoVariable);
 }
 
-TEST_F(SaveRoundTrip, PendingSlotTwiceIsRefusedAndCommandSeventyClears) {
+// The handlers, with the decoded arguments set as the decoder would leave them.
+class SaveCommandArgs : public SaveRoundTrip {
+ protected:
+  static void Args(int64_t slot, const char* name = nullptr) {
+    ClearDecodedArguments();
+    g_args.presence[1] = 1;
+    g_args.at[1].value = slot;
+    g_args.presence[2] = 2;
+    g_args.at[2].var_number = 1000;
+    g_args.at[2].whole = 1;
+    g_args.count = 2;
+    if (name != nullptr) {
+      g_args.presence[0] = 3;
+      g_args.at[3].text = const_cast<char*>(name);
+      g_args.count = 3;
+    }
+  }
+  void SetUp() override {
+    SaveRoundTrip::SetUp();
+    saved_decoder_ = g_argument_decoder;
+    g_argument_decoder = [](int32_t) { return 0; };  // the arguments are set by the test
+  }
+  void TearDown() override {
+    g_argument_decoder = saved_decoder_;
+    ClearDecodedArguments();
+    SaveRoundTrip::TearDown();
+  }
+  ArgumentDecoder saved_decoder_ = nullptr;
+};
+
+TEST_F(SaveCommandArgs, PendingSlotTwiceIsRefusedAndCommandSeventyClears) {
   const uint32_t dims[1] = {1};
   ASSERT_EQ(FillVarIntInit(1000, 0, dims, 3), 0);
-  SaveVar(4, 1000);
+  Args(4);
+  EXPECT_EQ(RunSaveCommand(), 0);
   EXPECT_NE(g_save_blocks.sizes[3], 0u);
+  EXPECT_EQ(RunSaveCommand(), -1);
+  EXPECT_EQ(LastCode(), kErrSaveSlotPending);
+  for (int64_t slot : {int64_t{0}, int64_t{1025}, int64_t{-1}}) {
+    Args(slot);
+    EXPECT_EQ(RunSaveCommand(), -1) << slot;
+    EXPECT_EQ(LastCode(), 101000) << slot;
+  }
+  // A name no file may have keeps the pending block.
+  char colon[] = "a:b";
+  Args(5, colon);
+  EXPECT_EQ(RunSaveCommand(), -1);
+  EXPECT_EQ(LastCode(), kErrSaveOpen);
+  EXPECT_NE(g_save_blocks.sizes[3], 0u);
+  ClearDecodedArguments();
   EXPECT_EQ(RunSaveClearCommand(), 0);
   EXPECT_EQ(g_save_blocks.sizes[3], 0u);
+  // Written through the handler and read back.
+  char name[] = "Cmd";
+  Args(6, name);
+  ASSERT_EQ(RunSaveCommand(), 0);
+  EXPECT_EQ(g_save_blocks.sizes[5], 0u);
+  EXPECT_EQ(Load(6, 1000, true, 0, "cmd.sd"), 0);
+}
+
+// A layer without pixels saves zero bytes; a stored layer that does not fit its sizes, or is too
+// wide, is refused and the target keeps its record.
+TEST_F(SaveRoundTrip, LayerEntriesAreCheckedBeforeTheLayerChanges) {
+  LayerData bare{};
+  bare.width = 2;
+  bare.height = 3;
+  SaveLayer(1, &bare);
+  const std::vector<uint8_t> few(15, 9);
+  const std::vector<uint8_t> wide(size_t{8193} * 4, 1);
+  ASSERT_EQ(WriteFile(), 0);
+  const std::vector<uint8_t> bad = tools::WriteSaveFileBytes(
+      {{1, 1, tools::LayerRaw(2, 2, few)}, {2, 1, tools::LayerRaw(8193, 1, wide)}});
+  dir_.Write("save/bad.sd", std::string(bad.begin(), bad.end()));
+  LayerData* target = MakeImage("T", 0, 0, 5, 5, 20, 0x11111111);
+  ASSERT_EQ(LoadLayer(1, Node("T")), 0);
+  EXPECT_EQ(Pixels(Layer("T")), std::vector<uint8_t>(24, 0));
+  target = MakeImage("T", 0, 0, 5, 5, 20, 0x22222222);
+  const std::vector<uint8_t> before = Pixels(target);
+  QueueOk();
+  EXPECT_EQ(LoadLayer(1, Node("T"), "bad"), -1);
+  EXPECT_EQ(Layer("T"), target);
+  QueueOk();
+  EXPECT_EQ(LoadLayer(2, Node("T"), "bad"), -1);
+  EXPECT_EQ(LastCode(), 100010);
+  EXPECT_EQ(Layer("T"), target);
+  EXPECT_EQ(Pixels(target), before);
 }
 
 }  // namespace
