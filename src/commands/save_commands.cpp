@@ -17,6 +17,7 @@
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
 #include "script/load_command.h"
+#include "script/byte_reader.h"
 #include "script/save_format.h"
 #include "script/script_data.h"
 
@@ -26,9 +27,6 @@ namespace {
 
 constexpr int32_t kErrorNoSuchLayer = 101250;
 
-uint32_t LoadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 // A layer by a script path: the image layer, else the group of that name.
 NamedTreeNode* FindLayerByScriptPath(const char* text, uint8_t command, bool* failed) {

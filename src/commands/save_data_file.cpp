@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/file_writer.h"
 #include "platform/read_only_file.h"
+#include "script/byte_reader.h"
 #include "script/save_format.h"
 
 namespace korvel {
@@ -22,9 +23,6 @@ namespace {
 
 void StoreU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t LoadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 // Feeds `count` bytes (or zeros when `data` is null) into the stream; false on a zlib failure.

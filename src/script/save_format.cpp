@@ -11,14 +11,12 @@
 #include "core/error_report.h"
 #include "core/shift_jis.h"
 #include "platform/read_only_file.h"
+#include "script/byte_reader.h"
 
 namespace korvel {
 
 namespace {
 
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 void PutU32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
@@ -44,7 +42,7 @@ struct Cursor {
   size_t at = 0;
   bool U32(uint32_t* v) {
     if (data.size() - at < 4) return false;
-    *v = ReadU32(data.data() + at);
+    *v = LoadU32(data.data() + at);
     at += 4;
     return true;
   }
@@ -59,21 +57,21 @@ SaveReadStatus ReadEntry(uint64_t size, const ReadAt& read, uint32_t slot, SaveE
   if (size < 8 || !read(0, head, 8) || std::memcmp(head, kSaveMagic, 4) != 0) {
     return SaveReadStatus::kBadMagic;
   }
-  if (ReadU32(head + 4) != kSaveVersion) return SaveReadStatus::kBadVersion;
+  if (LoadU32(head + 4) != kSaveVersion) return SaveReadStatus::kBadVersion;
   if (size < kSaveHeaderSize) return SaveReadStatus::kBadMagic;
   uint8_t word[4];
   if (!read(kSaveTableOffset + 4 * uint64_t{slot - 1}, word, 4)) return SaveReadStatus::kBadMagic;
-  const uint64_t offset = ReadU32(word);
+  const uint64_t offset = LoadU32(word);
   if (offset == 0) return SaveReadStatus::kEmptySlot;
   if (offset < kSaveHeaderSize || offset > size || size - offset < kSaveBlockOverhead) {
     return SaveReadStatus::kDamaged;
   }
   uint8_t block[kSaveBlockOverhead];
   if (!read(offset, block, sizeof block)) return SaveReadStatus::kDamaged;
-  const uint32_t stored_slot = ReadU32(block);
+  const uint32_t stored_slot = LoadU32(block);
   const uint8_t kind = block[4];
-  const uint64_t compressed = ReadU32(block + 8);
-  const uint64_t raw_size = ReadU32(block + 12);
+  const uint64_t compressed = LoadU32(block + 8);
+  const uint64_t raw_size = LoadU32(block + 12);
   if (stored_slot != slot || kind > kSaveKindLayer) return SaveReadStatus::kDamaged;
   if (compressed > size - offset - kSaveBlockOverhead) return SaveReadStatus::kDamaged;
   const uint64_t limit = kind == kSaveKindLayer ? kMaxLayerRaw : kMaxVariableRaw;
