@@ -168,6 +168,8 @@ TEST_F(GameRunTest, SampleGameRunsToItsEnd) {
   // The sprite moves every frame while the tasks run, so the next frame is presented too.
   EXPECT_TRUE(std::filesystem::exists(dump.File("w0-000002.png")));
   EXPECT_FALSE(std::filesystem::exists(dump.File("w0-000100.png")));
+  // The sample saved and loaded back a number, an array and a layer.
+  EXPECT_TRUE(std::filesystem::exists(game_.File("save/sample.sd")));
 }
 
 // Nobody clicks: the sample's watcher moves the message on after its timeout, so the demo still

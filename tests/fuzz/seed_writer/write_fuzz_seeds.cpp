@@ -19,6 +19,7 @@
 #include "lib/expression_builder.h"
 #include "lib/krbin_writer.h"
 #include "lib/pack_writer.h"
+#include "lib/save_file_writer.h"
 #include "script/position_code.h"
 #include "script/script_data.h"
 #include "script/script_task.h"
@@ -193,6 +194,18 @@ void AddLayerBlocks(Seeds* seeds) {
   out["seed_wide_layer.bin"] = block;
 }
 
+void AddSaveFiles(Seeds* seeds) {
+  auto& saves = (*seeds)["save_file"];
+  saves["seed_variables.sd"] = WriteSaveFileBytes(
+      {{1, 0, IntVariableRaw({4}, {1, -2, INT64_MIN, INT64_MAX})},
+       {3, 0, StringVariableRaw({4}, {"", "a", "\x83\x5c", "text"})},
+       {2, 0, IntVariableRaw({}, {42})}});
+  Bytes pixels(3 * 2 * 4);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 37);
+  saves["seed_layer.sd"] = WriteSaveFileBytes({{1, 1, LayerRaw(3, 2, pixels)}});
+  saves["seed_empty.sd"] = WriteSaveFileBytes({});
+}
+
 void AddHeadlessFiles(Seeds* seeds) {
   (*seeds)["headless_input"]["seed_events.txt"] = Text(
       "# every event once\n"
@@ -224,6 +237,7 @@ int main(int argc, char** argv) {
   AddAppendedData(&seeds);
   AddLayerBlocks(&seeds);
   AddHeadlessFiles(&seeds);
+  AddSaveFiles(&seeds);
   int stale = 0;
   for (const auto& [target, files] : seeds) {
     for (const auto& [name, bytes] : files) {

@@ -1,0 +1,155 @@
+// Checked writes through a temporary file renamed into place.
+#include "platform/file_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace korvel::platform {
+
+namespace {
+
+FileWriteHook g_write_hook = nullptr;
+uint64_t g_write_index = 0;
+
+void Fail(FileWriter* writer, int error) {
+  if (writer->error == 0) writer->error = error != 0 ? error : EIO;
+}
+
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync folders
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+FileWriter::~FileWriter() {
+  if (handle >= 0 || !temp_path.empty()) AbortFileWrite(this);
+}
+
+void SetFileWriteHook(FileWriteHook hook) {
+  g_write_hook = hook;
+  g_write_index = 0;
+}
+
+bool BeginFileWrite(const std::string& folder, const std::string& name, FileWriter* writer) {
+  AbortFileWrite(writer);
+  writer->error = 0;
+  writer->written = 0;
+  writer->folder = folder;
+  while (writer->folder.size() > 1 && writer->folder.back() == '/') writer->folder.pop_back();
+  std::string real;
+  bool is_folder = false;
+  if (ResolvePath(writer->folder, name, &real, &is_folder) == FileStatus::kOk && !is_folder) {
+    writer->target = real;
+  } else {
+    writer->target = writer->folder + "/" + name;
+  }
+  std::string pattern = writer->folder + "/.korvel-write-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd < 0) {
+    Fail(writer, errno);
+    return false;
+  }
+  ::fchmod(fd, 0644);
+  writer->handle = fd;
+  writer->temp_path = buffer.data();
+  return true;
+}
+
+bool WriteFileBytes(FileWriter* writer, const void* data, size_t count) {
+  if (writer->handle < 0) Fail(writer, EBADF);
+  if (writer->error != 0) return false;
+  if (g_write_hook != nullptr) g_write_hook(g_write_index++);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  while (count > 0) {
+    const ssize_t n = ::write(writer->handle, bytes, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(writer, errno);
+      return false;
+    }
+    if (n == 0) {
+      Fail(writer, ENOSPC);
+      return false;
+    }
+    bytes += n;
+    count -= static_cast<size_t>(n);
+    writer->written += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool CommitFileWrite(FileWriter* writer) {
+  if (writer->handle < 0) Fail(writer, EBADF);
+  if (writer->error == 0 && ::fsync(writer->handle) != 0) Fail(writer, errno);
+  if (writer->handle >= 0) {
+    if (::close(writer->handle) != 0) Fail(writer, errno);
+    writer->handle = -1;
+  }
+  if (writer->error == 0 && ::rename(writer->temp_path.c_str(), writer->target.c_str()) != 0) {
+    Fail(writer, errno);
+  }
+  if (writer->error != 0) {
+    AbortFileWrite(writer);
+    return false;
+  }
+  writer->temp_path.clear();
+  // The new file is in place; a folder that cannot be flushed is still reported, the data stays.
+  if (!SyncFolder(writer->folder)) Fail(writer, errno);
+  ForgetFolderListings();
+  return writer->error == 0;
+}
+
+void AbortFileWrite(FileWriter* writer) {
+  if (writer->handle >= 0) {
+    ::close(writer->handle);
+    writer->handle = -1;
+  }
+  if (!writer->temp_path.empty()) {
+    ::unlink(writer->temp_path.c_str());
+    writer->temp_path.clear();
+  }
+}
+
+int CreateFolderPath(const std::string& path) {
+  if (path.empty()) return 0;
+  std::string partial;
+  size_t start = 0;
+  if (path.front() == '/') {
+    partial = "/";
+    start = 1;
+  }
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) {
+      if (!partial.empty() && partial.back() != '/') partial += '/';
+      partial.append(path, start, end - start);
+      if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return errno;
+      struct stat st {};
+      if (::stat(partial.c_str(), &st) != 0) return errno;
+      if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    }
+    start = end + 1;
+  }
+  ForgetFolderListings();
+  return 0;
+}
+
+std::string ErrorNumberText(int error) { return std::strerror(error); }
+
+}  // namespace korvel::platform
