@@ -12,6 +12,7 @@
 #include "core/random.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
+#include "layer/draw_command.h"
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
 #include "layer/layer_payload.h"
@@ -28,6 +29,7 @@
 #include "script/task_runner.h"
 #include "text/message_start.h"
 #include "text/font_commands.h"
+#include "text/draw_text.h"
 #include "text/font_registry.h"
 #include "sound/sound_channel.h"
 
@@ -105,6 +107,9 @@ void WireSubsystems() {
   RegisterMenuTree();
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
+  RegisterDrawCommandHandler();
+  g_draw_hooks.set_font_slot = SetFontSlot;
+  g_draw_hooks.draw_text = DrawTextIntoLayer;
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
