@@ -128,11 +128,11 @@ ClipRect ClipPlacement(int64_t sw, int64_t sh, int64_t dw, int64_t dh, int64_t x
   ClipRect c{};
   const auto axis = [](int64_t s, int64_t dsize, int64_t p, bool high, bool low, int32_t* src,
                        int32_t* dst, int32_t* len) {
-    int64_t n = s, d = p, o = 0;
+    int64_t n = s, d = p;
     if (low && high) {
-      n = dsize, d = 0, o = -p;
+      n = dsize, d = 0;
     } else if (low) {
-      n = s + p, d = 0, o = -p;
+      n = s + p, d = 0;
     } else if (high) {
       n = dsize - p;
     }
@@ -140,6 +140,8 @@ ClipRect ClipPlacement(int64_t sw, int64_t sh, int64_t dw, int64_t dh, int64_t x
       *src = *dst = *len = 0;
       return;
     }
+    // Here a low edge means −s < p < 0, so the negation cannot overflow.
+    const int64_t o = low ? -p : 0;
     *src = static_cast<int32_t>(o);
     *dst = static_cast<int32_t>(d);
     *len = static_cast<int32_t>(std::min(n, dsize));
