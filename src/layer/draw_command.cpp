@@ -128,6 +128,7 @@ int32_t FindFurtherLayer(DrawRun& run, int i) {
 // present.
 void ReadRectangle(DrawRun& run) {
   const LayerData* l = LayerOf(run.node[0]);
+  if (l == nullptr) return;  // FindLayer0 has made sure of it
   const int64_t w = l->width, h = l->height;
   const auto pick = [&](uint8_t p, int64_t fallback) { return Given(run, p) ? Value(run, p) : fallback; };
   run.x0 = pick(kDrawX0, 0);
