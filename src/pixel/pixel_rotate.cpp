@@ -99,7 +99,7 @@ bool RotatePixels(uint8_t* out, const uint8_t* in, int32_t width, int32_t height
     int64_t fx, ex, fy, ey;
     InsideSpan(px0, st.cos, width, width, &fx, &ex);
     InsideSpan(py0, st.sin, height, width, &fy, &ey);
-    const int64_t first = std::max(fx, fy);
+    const int64_t first = std::min<int64_t>(std::max(fx, fy), width);
     const int64_t end = std::max(first, std::min(ex, ey));
     std::memset(row, 0, static_cast<size_t>(first) * 4);
     for (int64_t x = first; x < end; ++x) {
