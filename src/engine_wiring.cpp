@@ -15,6 +15,7 @@
 #include "layer/draw_command.h"
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
+#include "layer/layer_effects.h"
 #include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
@@ -55,6 +56,7 @@ void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 // registry. 0, or -1 when start-up cannot go on (already reported).
 int InitStatics(uint32_t now) {
   SeedRandom(now);
+  SeedEffectRandom(now ^ 0x9E3779B9u);  // the block shuffle draws apart from the scripts
   InitLayerState();
   InitCompositor();
   InitDrawingMode();

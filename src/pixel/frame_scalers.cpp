@@ -1,5 +1,5 @@
 // Frame scalers.
-#include "render/frame_scalers.h"
+#include "pixel/frame_scalers.h"
 
 #include <cstring>
 #include <vector>
@@ -161,7 +161,7 @@ struct SmoothPlan {
 
 bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src_x1,
                 int32_t src_y1, int32_t src_width, int32_t src_height, int32_t dst_width,
-                int32_t dst_height, SmoothPlan* plan) {
+                int32_t dst_height, SmoothPlan* plan, bool sharpen_rows = false) {
   if (dst == nullptr || src == nullptr || !SideOk(src_width) || !SideOk(src_height)) return false;
   if (!BuildSmoothAxis(src_x0, src_x1, dst_width, &plan->cols) ||
       !BuildSmoothAxis(src_y0, src_y1, dst_height, &plan->rows)) {
@@ -169,6 +169,9 @@ bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0
   }
   const auto& t = SharpenTable();
   for (int64_t& e : plan->cols.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  if (sharpen_rows) {
+    for (int64_t& e : plan->rows.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  }
   plan->dst_w = static_cast<int32_t>(plan->cols.entries.size());
   plan->dst_h = static_cast<int32_t>(plan->rows.entries.size());
   const int64_t x0 = plan->cols.whole, y0 = plan->rows.whole;
@@ -274,13 +277,14 @@ int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32
   return 0;
 }
 
-int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+namespace {
+int32_t PostSmoothBands(bool sharpen_rows, uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
   SmoothPlan plan;
   if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan)) {
+                  dst_height, &plan, sharpen_rows)) {
     return kScaleRefused;
   }
   std::vector<uint16_t> weights(static_cast<size_t>(plan.dst_w));
@@ -306,6 +310,24 @@ int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x
     PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
   }
   return 0;
+}
+
+}  // namespace
+
+int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height) {
+  return PostSmoothBands(false, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
+                         dst_width, dst_height);
+}
+
+int32_t ScaleFrameSmoothContrast(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height) {
+  return PostSmoothBands(true, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
+                         dst_width, dst_height);
 }
 
 }  // namespace korvel
