@@ -73,7 +73,7 @@ void BM_RuleTransition(benchmark::State& state) {
   }
   g_pixel_selection = saved;
   SetFrameCounters(state, w, h);
-  state.SetLabel(state.range(2) == 0 ? "scalar" : PixelIsaName(g_pixel_selection.isa));
+  state.SetLabel(state.range(2) == 0 || g_pixel_selection.isa == PixelIsa::kScalar ? "scalar" : "sse2");
 }
 
 void BM_MaskedCopy(benchmark::State& state) {

@@ -275,30 +275,22 @@ bool NeedLayers(const DrawRun& run, int count, uint8_t flag, int32_t code) {
 int32_t RunCopyFlags(DrawRun& run) {
   NamedTreeNode** l = run.node;
   const bool out = run.n >= 1;
-  if (Given(run, 30)) {
-    if (!NeedLayers(run, 1, 30, kErrorNoLayer1)) return -1;
-    return Result(CopyLayerCGRect(l[0], l[1], run.x0, run.y0));
-  }
-  if (Given(run, 31)) {
-    if (!NeedLayers(run, 1, 31, kErrorNoLayer1)) return -1;
-    return Result(BlendLayerCGRect(l[0], l[1], run.x0, run.y0));
-  }
-  if (Given(run, 32)) {
-    if (!NeedLayers(run, 2, 32, kErrorNoLayer1)) return -1;
-    return Result(MaskCopyLayerCGRect(l[0], l[1], l[2], run.x0, run.y0, run.value_a));
-  }
-  if (Given(run, 33)) {
-    if (!NeedLayers(run, 3, 33, kErrorNoLayer1)) return -1;
-    return Result(RuleTransitionLayerCG(l[0], l[1], l[2], l[3], run.x0, run.y0, run.value_a,
-                                        run.value_b));
-  }
-  if (Given(run, 34)) {
-    if (!NeedLayers(run, 1, 34, kErrorNoLayer1)) return -1;
-    return Result(CopyDifferingPixels(l[0], l[1], run.x0, run.y0));
-  }
-  if (Given(run, 35)) {
-    if (!NeedLayers(run, 1, 35, kErrorNoLayer1)) return -1;
-    return Result(CopyEqualPixels(l[0], l[1], run.x0, run.y0));
+  // The copy family reads layers 0..needed and writes the last of them.
+  for (uint8_t flag = 30; flag <= 35; ++flag) {
+    if (!Given(run, flag)) continue;
+    const int needed = flag == 32 ? 2 : (flag == 33 ? 3 : 1);
+    if (!NeedLayers(run, needed, flag, kErrorNoLayer1)) return -1;
+    using PairCopy = int32_t (*)(NamedTreeNode*, NamedTreeNode*, int64_t, int64_t);
+    static constexpr PairCopy kPairCopies[] = {CopyLayerCGRect, BlendLayerCGRect, nullptr,
+                                               nullptr, CopyDifferingPixels, CopyEqualPixels};
+    if (flag == 32) {
+      return Result(MaskCopyLayerCGRect(l[0], l[1], l[2], run.x0, run.y0, run.value_a));
+    }
+    if (flag == 33) {
+      return Result(RuleTransitionLayerCG(l[0], l[1], l[2], l[3], run.x0, run.y0, run.value_a,
+                                          run.value_b));
+    }
+    return Result(kPairCopies[flag - 30](l[0], l[1], run.x0, run.y0));
   }
   if (Given(run, 36)) {
     if (!CheckValueA(run, 15)) return -1;

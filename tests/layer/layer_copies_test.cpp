@@ -100,20 +100,33 @@ TEST(RuleRampTest, HardEdgeAndSoftRampsAtExtremeVagueness) {
 
 TEST(RuleMixTest, SimdMatchesScalarOnEveryWeight) {
   std::mt19937 rng(7);
-  MaskWeightTable w;
-  for (int i = 0; i < 256; ++i) w.weight[i] = i == 0 ? -5 : (i == 1 ? 300 : i);
-  constexpr size_t kPixels = 1027;
-  std::vector<uint8_t> from(kPixels * 4), to(kPixels * 4), rule(kPixels * 4);
-  for (auto* v : {&from, &to, &rule}) {
-    for (uint8_t& b : *v) b = static_cast<uint8_t>(rng());
+  // Every rule byte against every pair of bytes at weights below 2, 2..256 and (a table no ramp
+  // makes) above 256.
+  MaskWeightTable ramp, wild;
+  for (int i = 0; i < 256; ++i) {
+    ramp.weight[i] = i < 3 ? -5 + i * 3 : (i == 3 ? 256 : i);
+    wild.weight[i] = i == 1 ? 300 : i;
   }
-  std::vector<uint8_t> scalar(kPixels * 4), fast(kPixels * 4);
-  RuleMixRowScalar(scalar.data(), from.data(), to.data(), rule.data(), w, kPixels);
-  const PixelKernelSelection saved = g_pixel_selection;
-  g_pixel_selection.isa = DetectPixelIsa();
-  RuleMixRow(fast.data(), from.data(), to.data(), rule.data(), w, kPixels);
-  g_pixel_selection = saved;
-  EXPECT_EQ(scalar, fast);
+  constexpr size_t kPixels = 256 * 256 + 3;  // an odd tail after the 4-pixel groups
+  std::vector<uint8_t> from(kPixels * 4), to(kPixels * 4), rule(kPixels * 4);
+  for (size_t p = 0; p < kPixels; ++p) {
+    for (size_t b = 0; b < 4; ++b) {
+      from[p * 4 + b] = static_cast<uint8_t>(p + b);
+      to[p * 4 + b] = static_cast<uint8_t>((p >> 8) + b * 7);
+      rule[p * 4 + b] = static_cast<uint8_t>(rng());
+    }
+  }
+  for (const MaskWeightTable* w : {&ramp, &wild}) {
+    std::vector<uint8_t> scalar(kPixels * 4), fast(kPixels * 4);
+    RuleMixRowScalar(scalar.data(), from.data(), to.data(), rule.data(), *w, kPixels);
+    const PixelKernelSelection saved = g_pixel_selection;
+    g_pixel_selection.isa = DetectPixelIsa();
+    RuleMixRow(fast.data(), from.data(), to.data(), rule.data(), *w, kPixels);
+    g_pixel_selection = saved;
+    EXPECT_EQ(scalar, fast);
+  }
+  MaskWeightTable w = ramp;
+  w.weight[128] = 128;
   // Hand-derived pixel: to 200, from 100, w 128 → 200 − ((100·128) >> 8) = 150.
   const uint8_t f[4] = {100, 0, 255, 10}, t[4] = {200, 255, 0, 10}, r[4] = {128, 0, 0, 0};
   uint8_t o[4];
