@@ -181,10 +181,12 @@ int32_t RotateLayerCG(NamedTreeNode* node, NamedTreeNode* output_node, int64_t, 
   if (written == nullptr) return 0;
   const int32_t w = layer->width, h = layer->height;
   const size_t bytes = LayerBufferBytes(w, h);
-  // An output buffer of the same byte size is rotated into, unless it holds the source itself.
+  // An output buffer of the same pixel bytes is rotated into (it takes the source's width and
+  // height), unless it holds the source itself or is too short for the spare row.
   const bool reuse = written != layer && written->pixels != nullptr &&
                      written->pixels != layer->pixels &&
-                     LayerBufferBytes(written->width, written->height) == bytes;
+                     int64_t{written->width} * written->height == int64_t{w} * h &&
+                     LayerBufferBytes(written->width, written->height) >= bytes;
   uint8_t* target = reuse ? written->pixels : NewLayerBuffer(w, h);
   if (target == nullptr) return -1;
   RotatePixels(target, layer->pixels, w, h, angle, mode);

@@ -38,6 +38,8 @@ struct ScaleFrameParams {
   const size_t* offsets = nullptr;
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
+  // The layer resampling's variant sums both rows before the shift, so a flat image stays flat.
+  bool joint_rows = false;
 };
 
 constexpr int32_t kMaxSide = 8192;
@@ -118,7 +120,8 @@ WorkerStatus ScaleFrameBand(void* context, WorkerBand band) {
         uint32_t b16 = bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx;
         if (t16 > 0xFFFF) t16 = 0xFFFF;
         if (b16 > 0xFFFF) b16 = 0xFFFF;
-        const uint32_t v = ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
+        const uint32_t v = p.joint_rows ? (t16 * (256 - wy) + b16 * wy) >> 16
+                                        : ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
         d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
       }
     }
@@ -306,6 +309,7 @@ int32_t PostSmoothBands(bool sharpen_rows, uint8_t* dst, const uint8_t* src, int
   p.first_row = plan.first_row;
   p.first_col = plan.first_col;
   p.end_col = plan.end_col;
+  p.joint_rows = sharpen_rows;
   if (plan.end_row > plan.first_row) {
     PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
   }
