@@ -43,6 +43,7 @@ struct DrawRun {
   const DrawCommandArgs& a;
   NamedTreeNode* node[4] = {};
   int32_t n = 0;  // further layers named
+  int32_t has_output = 0;  // layer 1 exists: operations write into it
   int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   int64_t hx0 = 0, hy0 = 0, hx1 = 0, hy1 = 0;
   int64_t value_a = 0, value_b = 0;
@@ -100,6 +101,9 @@ bool FindLayer0(DrawRun& run, int32_t* result) {
 // Looks up (or creates) further layer i. -1 after a report.
 int32_t FindFurtherLayer(DrawRun& run, int i) {
   const std::string& name = run.a.text[i];
+  // A layer left out below a higher one named has an empty path: it names no layer, so what
+  // needs it reports its missing-layer error and what writes into it writes into layer 0.
+  if (name.empty()) return 0;
   LayerPath path;
   if (NormalizeLayerPath(name, &path) != 0) return -1;
   if (path.group) {
@@ -159,7 +163,7 @@ void ReadRectangle(DrawRun& run) {
 
 int32_t Effect(DrawRun& run, uint8_t mode, uint8_t variant = 0) {
   return Result(ApplyCGEffect(mode, run.node[0], run.node[1], run.x0, run.y0, run.x1, run.y1,
-                              run.value_a, run.value_b, run.n, variant));
+                              run.value_a, run.value_b, run.has_output, variant));
 }
 
 // Scaling flags 20..24: the size in hundredths, each side 1..8192 whole pixels.
@@ -177,7 +181,7 @@ int32_t Scale(DrawRun& run, int32_t mode) {
   }
   return Result(CopyScaleCGRect(run.node[0], run.node[1], run.hx0, run.hy0, run.hx1, run.hy1,
                                 Value(run, kDrawWidthHundredths),
-                                Value(run, kDrawHeightHundredths), run.n, mode));
+                                Value(run, kDrawHeightHundredths), run.has_output, mode));
 }
 
 // Step 5: scaling, rotation and the effects. 1 when no flag of this group is present.
@@ -198,7 +202,7 @@ int32_t RunEffectFlags(DrawRun& run) {
     const int64_t v = Value(run, 25);
     const int32_t mode = v == 1 || v == 2 ? static_cast<int32_t>(10 + v) : 0;
     return Result(RotateLayerCG(run.node[0], run.node[1], run.x0, run.y0, run.x1, run.y1,
-                                run.value_a, run.n, mode));
+                                run.value_a, run.has_output, mode));
   }
   static constexpr Bounded kFirst[] = {{27, kEffectSaturation, 256}, {28, kEffectTone, 0xFFFFFF},
                                        {29, kEffectSepia, 0xFFFFFF},  {38, kEffectBrightness, 256},
@@ -274,7 +278,7 @@ bool NeedLayers(const DrawRun& run, int count, uint8_t flag, int32_t code) {
 // Step 7: copies, crop, canvas, rectangle copies, swap, sprite. 1 when no flag is present.
 int32_t RunCopyFlags(DrawRun& run) {
   NamedTreeNode** l = run.node;
-  const bool out = run.n >= 1;
+  const bool out = run.has_output != 0;
   // The copy family reads layers 0..needed and writes the last of them.
   for (uint8_t flag = 30; flag <= 35; ++flag) {
     if (!Given(run, flag)) continue;
@@ -355,6 +359,7 @@ int32_t ApplyDrawCommand(const DrawCommandArgs& a) {
   for (int i = 1; i <= run.n; ++i) {
     if (FindFurtherLayer(run, i) != 0) return -1;
   }
+  run.has_output = run.node[1] != nullptr ? 1 : 0;
   run.value_a = a.given[kDrawValueA] ? a.value[kDrawValueA] : 0;
   run.value_b = a.given[kDrawValueB] ? a.value[kDrawValueB] : 0;
   ReadRectangle(run);

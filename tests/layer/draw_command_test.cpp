@@ -153,6 +153,16 @@ TEST_F(DrawCommandTest, FurtherLayersAreCreatedAndCheckedByFlag) {
     EXPECT_EQ(ApplyDrawCommand(a), -1) << int{c.flag};
     EXPECT_EQ(LastCode(), 101298) << int{c.flag};
   }
+  // Layer 2 named without layer 1: the empty path names no layer, so the copy has no layer 1.
+  a = Draw("src");
+  a.Text(kDrawLayer2, "made").Set(30, 1);
+  EXPECT_EQ(ApplyDrawCommand(a), -1);
+  EXPECT_EQ(LastCode(), 101298);
+  a = Draw("src");
+  a.Text(kDrawLayer2, "made").Set(36, 1).Set(kDrawValueA, 0);
+  const uint32_t reports = Reports();
+  EXPECT_EQ(ApplyDrawCommand(a), 0);  // the crop works on layer 0 in place
+  EXPECT_EQ(Reports(), reports);
   // A missing layer 0: nothing, result 0.
   a = Draw("absent");
   a.Set(30, 1).Text(kDrawLayer1, "made");
