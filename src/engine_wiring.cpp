@@ -13,8 +13,10 @@
 #include "core/random.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
+#include "layer/draw_command.h"
 #include "layer/layer_command.h"
 #include "layer/layer_create.h"
+#include "layer/layer_effects.h"
 #include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
@@ -29,6 +31,7 @@
 #include "script/task_runner.h"
 #include "text/message_start.h"
 #include "text/font_commands.h"
+#include "text/draw_text.h"
 #include "text/font_registry.h"
 #include "sound/sound_channel.h"
 
@@ -54,6 +57,7 @@ void StopWorkers() { StopWorkerThreads(g_worker_pool); }
 // registry. 0, or -1 when start-up cannot go on (already reported).
 int InitStatics(uint32_t now) {
   SeedRandom(now);
+  SeedEffectRandom(now ^ 0x9E3779B9u);  // the block shuffle draws apart from the scripts
   InitLayerState();
   InitCompositor();
   InitDrawingMode();
@@ -106,6 +110,9 @@ void WireSubsystems() {
   RegisterMenuTree();
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();
+  RegisterDrawCommandHandler();
+  g_draw_hooks.set_font_slot = SetFontSlot;
+  g_draw_hooks.draw_text = DrawTextIntoLayer;
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();

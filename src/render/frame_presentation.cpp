@@ -11,7 +11,7 @@
 #include "layer/layer_data.h"
 #include "platform/platform.h"
 #include "render/drawing_mode.h"
-#include "render/frame_scalers.h"
+#include "pixel/frame_scalers.h"
 #include "render/scaled_frame_buffer.h"
 
 namespace korvel {

@@ -1,6 +1,7 @@
 // The compositor against a naive one with the same rules: seeded random sequences of layer
 // operations (move, hide, show, opacity, resize, create, release, order, blend mode, nested
-// groups, masks, repaints); after every frame the presented pixels equal the naive composition,
+// groups, masks, repaints, and the draw command's copies, rule transitions, crop, canvas and
+// swap); after every frame the presented pixels equal the naive composition,
 // and one worker and two workers present the same frames.
 //
 // The pixel kernels work on pixel pairs and aligned groups, with other formulas for a lone last
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "compositor_oracle.h"
+#include "layer/draw_command.h"
 #include "layer_test_env.h"
 #include "param_names.h"
 #include "pixel/pixel_kernels.h"
@@ -77,6 +79,7 @@ struct Entry {
   std::string path;  // relative to W0, without the group's '/'
   bool group = false;
   bool mask = false;  // a hidden layer that serves as a mask
+  bool masked = false;  // has a mask of its own size (its size must stay)
 };
 
 class RandomLayerSequence {
@@ -165,7 +168,7 @@ class RandomLayerSequence {
   }
 
   void Operate() {
-    const int op = Pick(0, 13);
+    const int op = Pick(0, 17);
     Entry* e = Any();
     switch (op) {
       case 0:
@@ -243,6 +246,7 @@ class RandomLayerSequence {
         if (target == nullptr) break;
         const LayerData* t = LayerOf(LayerEnv_Node(target->path, false));
         if (t == nullptr) break;
+        target->masked = true;
         const std::string target_path = target->path;
         const size_t slash = target_path.rfind('/');
         const std::string parent =
@@ -276,10 +280,71 @@ class RandomLayerSequence {
         Apply(a);
         break;
       }
+      case 13: {  // a copy of one image into another
+        Entry* from = Any(true);
+        Entry* into = Any(true);
+        if (from == nullptr || into == nullptr) break;
+        static constexpr uint8_t kFlags[] = {30, 31, 34, 35};
+        DrawCommandArgs a;
+        a.Text(kDrawLayer0, from->path).Text(kDrawLayer1, into->path);
+        a.Set(kFlags[Pick(0, 3)], 1).Set(kDrawX0, Pick(-20, 30)).Set(kDrawY0, Pick(-20, 30));
+        Draw(a);
+        break;
+      }
+      case 14: {  // a rule transition of an image with itself as "to" and rule into another
+        Entry* from = Any(true);
+        Entry* into = Any(true);
+        if (from == nullptr || into == nullptr) break;
+        DrawCommandArgs a;
+        a.Text(kDrawLayer0, from->path).Text(kDrawLayer1, from->path);
+        a.Text(kDrawLayer2, from->path).Text(kDrawLayer3, into->path).Set(33, 1);
+        a.Set(kDrawValueA, Pick(-10, 270)).Set(kDrawValueB, Chance(30) ? 256 : Pick(0, 300));
+        a.Set(kDrawX0, Pick(-20, 30)).Set(kDrawY0, Pick(-20, 30));
+        Draw(a);
+        break;
+      }
+      case 15: {  // crop or canvas change in place (the layer's area changes)
+        Entry* i = Any(true);
+        if (i == nullptr || i->masked) break;
+        DrawCommandArgs a;
+        a.Text(kDrawLayer0, i->path);
+        if (Chance(50)) {
+          a.Set(36, 1).Set(kDrawValueA, Pick(0, 15));
+        } else {
+          a.Set(37, 1).Set(kDrawX0, Pick(-3, 6)).Set(kDrawY0, Pick(-3, 6));
+          a.Set(kDrawX1, Pick(-3, 6)).Set(kDrawY1, Pick(-3, 6));
+          const LayerData* l = LayerOf(LayerEnv_Node(i->path, false));
+          if (l == nullptr || a.value[kDrawX0] + a.value[kDrawX1] + l->width < 1 ||
+              a.value[kDrawY0] + a.value[kDrawY1] + l->height < 1) {
+            break;
+          }
+        }
+        Draw(a);
+        break;
+      }
+      case 16: {  // swap two layers of one parent
+        Entry* x = Any(true);
+        Entry* y = Any(true);
+        if (x == nullptr || y == nullptr || x == y) break;
+        const auto parent = [](const std::string& p) {
+          const size_t slash = p.rfind('/');
+          return slash == std::string::npos ? std::string() : p.substr(0, slash);
+        };
+        if (parent(x->path) != parent(y->path)) break;
+        DrawCommandArgs a;
+        a.Text(kDrawLayer0, x->path).Text(kDrawLayer1, y->path).Set(Chance(50) ? 60 : 61, 1);
+        Draw(a);
+        // The names moved with the swap: each path now names the other record, whose mask
+        // pairing goes with it.
+        std::swap(x->masked, y->masked);
+        break;
+      }
       default:  // a frame without changes
         break;
     }
   }
+
+  void Draw(const DrawCommandArgs& a) { ASSERT_EQ(ApplyDrawCommand(a), 0) << a.text[0]; }
 
   std::mt19937 rng_;
   int steps_;

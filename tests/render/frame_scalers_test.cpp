@@ -1,7 +1,7 @@
 // The frame scalers: known answers of the smooth scaler (sharpened across, plain down), identity at
 // 1:1, the spare row and pixel never reaching the output, nearest-neighbour tables and clipping,
 // refused arguments, and one or two workers giving the same rows.
-#include "render/frame_scalers.h"
+#include "pixel/frame_scalers.h"
 
 #include <gtest/gtest.h>
 

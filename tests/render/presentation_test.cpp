@@ -21,7 +21,7 @@
 #include "pixel/worker_pool.h"
 #include "platform/platform.h"
 #include "render/drawing_mode.h"
-#include "render/frame_scalers.h"
+#include "pixel/frame_scalers.h"
 #include "test_support.h"
 
 namespace korvel {

@@ -1,5 +1,5 @@
 // Frame scalers.
-#include "render/frame_scalers.h"
+#include "pixel/frame_scalers.h"
 
 #include <cstring>
 #include <vector>
@@ -38,6 +38,8 @@ struct ScaleFrameParams {
   const size_t* offsets = nullptr;
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
+  // The layer resampling's variant sums both rows before the shift, so a flat image stays flat.
+  bool joint_rows = false;
 };
 
 constexpr int32_t kMaxSide = 8192;
@@ -118,7 +120,8 @@ WorkerStatus ScaleFrameBand(void* context, WorkerBand band) {
         uint32_t b16 = bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx;
         if (t16 > 0xFFFF) t16 = 0xFFFF;
         if (b16 > 0xFFFF) b16 = 0xFFFF;
-        const uint32_t v = ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
+        const uint32_t v = p.joint_rows ? (t16 * (256 - wy) + b16 * wy) >> 16
+                                        : ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
         d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
       }
     }
@@ -161,7 +164,7 @@ struct SmoothPlan {
 
 bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src_x1,
                 int32_t src_y1, int32_t src_width, int32_t src_height, int32_t dst_width,
-                int32_t dst_height, SmoothPlan* plan) {
+                int32_t dst_height, SmoothPlan* plan, bool sharpen_rows = false) {
   if (dst == nullptr || src == nullptr || !SideOk(src_width) || !SideOk(src_height)) return false;
   if (!BuildSmoothAxis(src_x0, src_x1, dst_width, &plan->cols) ||
       !BuildSmoothAxis(src_y0, src_y1, dst_height, &plan->rows)) {
@@ -169,6 +172,9 @@ bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0
   }
   const auto& t = SharpenTable();
   for (int64_t& e : plan->cols.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  if (sharpen_rows) {
+    for (int64_t& e : plan->rows.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  }
   plan->dst_w = static_cast<int32_t>(plan->cols.entries.size());
   plan->dst_h = static_cast<int32_t>(plan->rows.entries.size());
   const int64_t x0 = plan->cols.whole, y0 = plan->rows.whole;
@@ -274,13 +280,14 @@ int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32
   return 0;
 }
 
-int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+namespace {
+int32_t PostSmoothBands(bool sharpen_rows, uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
   SmoothPlan plan;
   if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan)) {
+                  dst_height, &plan, sharpen_rows)) {
     return kScaleRefused;
   }
   std::vector<uint16_t> weights(static_cast<size_t>(plan.dst_w));
@@ -302,10 +309,29 @@ int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x
   p.first_row = plan.first_row;
   p.first_col = plan.first_col;
   p.end_col = plan.end_col;
+  p.joint_rows = sharpen_rows;
   if (plan.end_row > plan.first_row) {
     PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
   }
   return 0;
+}
+
+}  // namespace
+
+int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height) {
+  return PostSmoothBands(false, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
+                         dst_width, dst_height);
+}
+
+int32_t ScaleFrameSmoothContrast(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height) {
+  return PostSmoothBands(true, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
+                         dst_width, dst_height);
 }
 
 }  // namespace korvel

@@ -1,6 +1,6 @@
 // Frame scalers: nearest-neighbour (worker job 11) and bilinear with sharpened horizontal weights,
 // single-threaded or split over the worker pool (job 21). Used by the frame presentation and by
-// the layer resampling operations.
+// the layer resampling operations (so they live with the pixel routines, below both).
 //
 // Sources are layer pixel buffers: rows of srcWidth pixels, then one spare row and one spare pixel
 // (width * 4 * (height + 1) + 4 bytes); the smooth scalers read one pixel right of and one row
@@ -33,6 +33,13 @@ int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32
 // The same arguments, the rows split over the worker pool (job 21), with 16-bit intermediate
 // sums instead of the single-threaded 8-bit ones.
 int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
+                                 int32_t src_width, int32_t src_height, int32_t dst_width,
+                                 int32_t dst_height);
+
+// As ScaleFrameSmoothThreaded, with the row weights sharpened through the same table as the
+// column weights (the layer resampling's threaded filter).
+int32_t ScaleFrameSmoothContrast(uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height);

@@ -1,0 +1,212 @@
+// Bicubic and Lanczos resampling of layer images (scalar; formulas in the header).
+#include "pixel/pixel_resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+namespace korvel {
+
+namespace {
+
+uint8_t RoundedClamp(int64_t num, int64_t den) {
+  // floor((num + den / 2) / den) for den > 0, clamped to a byte.
+  int64_t v = num + den / 2;
+  v = v >= 0 ? v / den : -((-v + den - 1) / den);
+  return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
+}
+
+const uint8_t* PixelAt(const ResampleSource& s, int64_t x, int64_t y) {
+  return s.pixels + (static_cast<size_t>(y) * static_cast<size_t>(s.width) + static_cast<size_t>(x)) * 4;
+}
+
+// One axis of Lanczos weights: per destination index the first tap and its weights.
+struct LanczosAxis {
+  std::vector<int64_t> first;    // first tap (rectangle index) per destination index
+  std::vector<int32_t> count;    // taps per destination index
+  std::vector<int64_t> weights;  // taps * n, tap k of index i at k * n + i
+  int32_t taps = 0;
+};
+
+// `valid(j)` says whether rectangle index j can be read.
+template <typename Valid>
+void BuildLanczosAxis(int32_t n, int64_t span, Valid valid, LanczosAxis* axis) {
+  double r;
+  double centre_offset = 0.0;
+  if (n == 1) {
+    r = 1.0 / static_cast<double>(span);
+    centre_offset = static_cast<double>(span - 1) / 2.0;
+  } else if (span == 1) {
+    r = n;
+  } else {
+    r = static_cast<double>(n - 1) / static_cast<double>(span - 1);
+  }
+  const double s = std::min(r, 1.0);
+  const double h = 2.0 / s;
+  axis->taps = static_cast<int32_t>(2.0 * h) + 4;
+  const auto taps = static_cast<size_t>(axis->taps);
+  axis->first.assign(static_cast<size_t>(n), 0);
+  axis->count.assign(static_cast<size_t>(n), 0);
+  axis->weights.assign(taps * static_cast<size_t>(n), 0);
+  for (int32_t i = 0; i < n; ++i) {
+    const double c = n == 1 ? centre_offset : i / r;
+    const auto j0 = static_cast<int64_t>(std::floor(c - h));
+    const auto j1 = static_cast<int64_t>(std::ceil(c + h));
+    axis->first[static_cast<size_t>(i)] = j0;
+    int32_t k = 0;
+    for (int64_t j = j0; j <= j1 && k < axis->taps; ++j, ++k) {
+      const int64_t w = (j >= 0 && j < span && valid(j))
+                            ? static_cast<int64_t>(LanczosValue((c - j) * s) * 65536.0)
+                            : 0;
+      axis->weights[static_cast<size_t>(k) * static_cast<size_t>(n) + static_cast<size_t>(i)] = w;
+    }
+    axis->count[static_cast<size_t>(i)] = k;
+  }
+}
+
+// Filters one line: out[i] from the pixels get(j) (j a rectangle index) with the axis' weights;
+// `valid(j)` as for the axis.
+template <typename Get, typename Valid>
+void LanczosLine(const LanczosAxis& axis, int32_t n, Get get, Valid valid, uint8_t* out,
+                 std::ptrdiff_t out_step, int64_t span) {
+  for (int32_t i = 0; i < n; ++i) {
+    int64_t sum[4] = {0, 0, 0, 0};
+    int64_t wsum = 0;
+    bool any = false;
+    int64_t nearest = -1;
+    double best = 1e300;
+    const int64_t j0 = axis.first[static_cast<size_t>(i)];
+    for (int32_t k = 0; k < axis.count[static_cast<size_t>(i)]; ++k) {
+      const int64_t j = j0 + k;
+      if (j < 0 || j >= span || !valid(j)) continue;
+      any = true;
+      const int64_t w =
+          axis.weights[static_cast<size_t>(k) * static_cast<size_t>(n) + static_cast<size_t>(i)];
+      const uint8_t* p = get(j);
+      for (int ch = 0; ch < 4; ++ch) sum[ch] += w * p[ch];
+      wsum += w;
+      const double d = std::fabs(static_cast<double>(k) - static_cast<double>(axis.count[static_cast<size_t>(i)] - 1) / 2.0);
+      if (d < best) {
+        best = d;
+        nearest = j;
+      }
+    }
+    uint8_t* d = out + i * out_step;
+    if (!any) {
+      std::memset(d, 0, 4);
+    } else if (wsum <= 0) {
+      std::memcpy(d, get(nearest), 4);
+    } else {
+      for (int ch = 0; ch < 4; ++ch) d[ch] = RoundedClamp(sum[ch], wsum);
+    }
+  }
+}
+
+}  // namespace
+
+const std::array<int32_t, 513>& BicubicKernelTable() {
+  static const std::array<int32_t, 513> table = [] {
+    std::array<int32_t, 513> t{};
+    for (int i = 0; i <= 512; ++i) {
+      const double x = i / 256.0;
+      const double k = x < 1.0 ? x * x * x - 2 * x * x + 1 : -x * x * x + 5 * x * x - 8 * x + 4;
+      t[static_cast<size_t>(i)] = static_cast<int32_t>(256.0 * k);
+    }
+    return t;
+  }();
+  return table;
+}
+
+void BuildSourceIndexTable(int32_t n, int64_t span, int64_t* table) {
+  for (int64_t i = 0; i < n; ++i) table[i] = (((i * 65536) / n) * span) >> 8;
+}
+
+void ResampleBicubic(uint8_t* dst, int32_t dst_width, int32_t dst_height,
+                     const ResampleSource& src) {
+  const auto& k = BicubicKernelTable();
+  std::vector<int64_t> tx(static_cast<size_t>(dst_width)), ty(static_cast<size_t>(dst_height));
+  BuildSourceIndexTable(dst_width, src.span_x, tx.data());
+  BuildSourceIndexTable(dst_height, src.span_y, ty.data());
+  const int64_t limit_x = int64_t{src.width} * 256, limit_y = int64_t{src.height} * 256;
+  for (int32_t y = 0; y < dst_height; ++y) {
+    uint8_t* out = dst + static_cast<size_t>(y) * static_cast<size_t>(dst_width) * 4;
+    const int64_t py = src.y0 * 256 + ty[static_cast<size_t>(y)];
+    if (py < 0 || py >= limit_y) {
+      std::memset(out, 0, static_cast<size_t>(dst_width) * 4);
+      continue;
+    }
+    const int64_t iy = py >> 8, fy = py & 255;
+    const int32_t wy[4] = {k[static_cast<size_t>(256 + fy)], k[static_cast<size_t>(fy)],
+                           k[static_cast<size_t>(256 - fy)], k[static_cast<size_t>(512 - fy)]};
+    const int64_t wy_sum = int64_t{wy[0]} + wy[1] + wy[2] + wy[3];
+    int64_t rows[4];
+    for (int t = 0; t < 4; ++t) rows[t] = std::clamp<int64_t>(iy - 1 + t, 0, src.height - 1);
+    for (int32_t x = 0; x < dst_width; ++x) {
+      uint8_t* d = out + static_cast<size_t>(x) * 4;
+      const int64_t px = src.x0 * 256 + tx[static_cast<size_t>(x)];
+      if (px < 0 || px >= limit_x) {
+        std::memset(d, 0, 4);
+        continue;
+      }
+      const int64_t ix = px >> 8, fx = px & 255;
+      const int32_t wx[4] = {k[static_cast<size_t>(256 + fx)], k[static_cast<size_t>(fx)],
+                             k[static_cast<size_t>(256 - fx)], k[static_cast<size_t>(512 - fx)]};
+      const int64_t wx_sum = int64_t{wx[0]} + wx[1] + wx[2] + wx[3];
+      int64_t cols[4];
+      for (int t = 0; t < 4; ++t) cols[t] = std::clamp<int64_t>(ix - 1 + t, 0, src.width - 1);
+      int64_t sum[4] = {0, 0, 0, 0};
+      for (int ty4 = 0; ty4 < 4; ++ty4) {
+        int64_t row[4] = {0, 0, 0, 0};
+        for (int tx4 = 0; tx4 < 4; ++tx4) {
+          const uint8_t* p = PixelAt(src, cols[tx4], rows[ty4]);
+          for (int ch = 0; ch < 4; ++ch) row[ch] += int64_t{wx[tx4]} * p[ch];
+        }
+        for (int ch = 0; ch < 4; ++ch) sum[ch] += row[ch] * wy[ty4];
+      }
+      for (int ch = 0; ch < 4; ++ch) d[ch] = RoundedClamp(sum[ch], wx_sum * wy_sum);
+    }
+  }
+}
+
+double SincValue(double x) {
+  if (x == 0.0) return 1.0;
+  const double pix = 3.1415927410125732 * x;
+  return std::sin(pix) / pix;
+}
+
+double LanczosValue(double x) {
+  if (std::fabs(x) < 2.0) return SincValue(x) * SincValue(x * 0.5);
+  return 0.0;
+}
+
+void ResampleLanczos(uint8_t* dst, int32_t dst_width, int32_t dst_height,
+                     const ResampleSource& src) {
+  // Rows of the rectangle that lie in the image; only those are filtered.
+  const int64_t row_first = std::clamp<int64_t>(-src.y0, 0, src.span_y);
+  const int64_t row_end = std::clamp<int64_t>(src.height - src.y0, row_first, src.span_y);
+  auto col_valid = [&src](int64_t j) { return src.x0 + j >= 0 && src.x0 + j < src.width; };
+  auto row_valid = [row_first, row_end](int64_t j) { return j >= row_first && j < row_end; };
+  LanczosAxis cols, rows;
+  BuildLanczosAxis(dst_width, src.span_x, col_valid, &cols);
+  BuildLanczosAxis(dst_height, src.span_y, row_valid, &rows);
+  const size_t mid_pitch = static_cast<size_t>(dst_width) * 4;
+  std::vector<uint8_t> mid(static_cast<size_t>(row_end - row_first) * mid_pitch + 4);
+  for (int64_t j = row_first; j < row_end; ++j) {
+    const int64_t y = src.y0 + j;
+    auto get = [&src, y](int64_t i) { return PixelAt(src, src.x0 + i, y); };
+    LanczosLine(cols, dst_width, get, col_valid,
+                mid.data() + static_cast<size_t>(j - row_first) * mid_pitch, 4, src.span_x);
+  }
+  for (int32_t x = 0; x < dst_width; ++x) {
+    const uint8_t* column = mid.data() + static_cast<size_t>(x) * 4;
+    auto get = [column, row_first, mid_pitch](int64_t j) {
+      return column + static_cast<size_t>(j - row_first) * mid_pitch;
+    };
+    LanczosLine(rows, dst_height, get, row_valid, dst + static_cast<size_t>(x) * 4,
+                static_cast<std::ptrdiff_t>(mid_pitch), src.span_y);
+  }
+}
+
+}  // namespace korvel
