@@ -163,6 +163,7 @@ int32_t ApplyCGEffect(uint8_t mode, NamedTreeNode* node, NamedTreeNode* output_n
     return 0;
   }
   const uint8_t source_alpha = layer->has_alpha;
+  MarkDirtyUpward(output_node);  // the output's old area
   if (mode == 6) CopyPlacement(output, layer);
   InstallPixels(output, buffer, rw, rh);
   // Another node sharing the record saw its pixels replaced too; nothing else held them.
