@@ -104,6 +104,28 @@ void FillAlphaRule(LayerData* written, uint8_t variant, int64_t a, bool whole) {
 
 int64_t FloorDiv100(int64_t v) { return v >= 0 ? v / 100 : -((-v + 99) / 100); }
 
+// Nearest neighbour for source spans the frame scaler refuses (wider or higher than 8192): the
+// same 16.16 steps, sources outside the image 0.
+void ScaleNearestWide(uint8_t* dst, int32_t dw, int32_t dh, const LayerData* src, int64_t x0,
+                      int64_t y0, int64_t x1, int64_t y1) {
+  const int64_t step_x = ((x1 - x0 + 1) << 16) / dw, step_y = ((y1 - y0 + 1) << 16) / dh;
+  for (int64_t y = 0; y < dh; ++y) {
+    const int64_t sy = y0 + ((y * step_y) >> 16);
+    uint8_t* row = dst + static_cast<size_t>(y) * static_cast<size_t>(dw) * 4;
+    for (int64_t x = 0; x < dw; ++x) {
+      const int64_t sx = x0 + ((x * step_x) >> 16);
+      if (sx < 0 || sy < 0 || sx >= src->width || sy >= src->height) {
+        std::memset(row + x * 4, 0, 4);
+      } else {
+        std::memcpy(row + x * 4,
+                    src->pixels + (static_cast<size_t>(sy) * static_cast<size_t>(src->width) +
+                                   static_cast<size_t>(sx)) * 4,
+                    4);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void SeedEffectRandom(uint32_t seed) { EffectRandom().seed(seed); }
@@ -163,6 +185,7 @@ int32_t ApplyCGEffect(uint8_t mode, NamedTreeNode* node, NamedTreeNode* output_n
     return 0;
   }
   const uint8_t source_alpha = layer->has_alpha;
+  MarkDirtyUpward(output_node);  // the output's old area
   if (mode == 6) CopyPlacement(output, layer);
   InstallPixels(output, buffer, rw, rh);
   // Another node sharing the record saw its pixels replaced too; nothing else held them.
@@ -245,6 +268,11 @@ int32_t CopyScaleCGRect(NamedTreeNode* node, NamedTreeNode* output_node, int64_t
                                  static_cast<int32_t>(FloorDiv100(x1)),
                                  static_cast<int32_t>(FloorDiv100(y1)), layer->width,
                                  layer->height, dw, dh);
+      if (result == kScaleRefused) {
+        ScaleNearestWide(target, dw, dh, layer, FloorDiv100(x0), FloorDiv100(y0), FloorDiv100(x1),
+                         FloorDiv100(y1));
+        result = 0;
+      }
     } else if (mode == 21) {
       result = ScaleFrameSmooth(target, layer->pixels, hx0, hy0, hx1, hy1, layer->width,
                                 layer->height, static_cast<int32_t>(w * 100),

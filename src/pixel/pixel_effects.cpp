@@ -257,7 +257,50 @@ void BoxLine(const uint8_t* src, size_t src_step, uint8_t* dst, size_t dst_step,
 
 using LineFn = void (*)(const uint8_t*, size_t, uint8_t*, size_t, int32_t, int64_t, int);
 
-// Rows of the rectangle through `row_fn` into `tmp` (rw x rh), then columns of `tmp` into out.
+// The column pass of both blurs, row by row over running sums per column (the same sums as
+// BlurLine or BoxLine down each column, in cache order). `box` clamps window rows into the
+// rectangle and divides by 2r + 1; otherwise the window is cut and divides by the rows summed.
+void BlurColumns(const uint8_t* src, size_t src_pitch, uint8_t* dst, size_t dst_pitch,
+                 int32_t rw, int32_t rh, int64_t r, int channels, bool box) {
+  const size_t n4 = static_cast<size_t>(rw) * 4;
+  std::vector<int64_t> sum(n4, 0);
+  auto row = [&](int64_t i) {
+    return src + static_cast<size_t>(std::clamp<int64_t>(i, 0, rh - 1)) * src_pitch;
+  };
+  auto add = [&](const uint8_t* p, int64_t times) {
+    for (size_t k = 0; k < n4; ++k) sum[k] += times * p[k];
+  };
+  int64_t first = 0, end = 0;  // cut window rows [first, end)
+  if (box) {
+    const int64_t inside = std::min<int64_t>(r, rh - 1);
+    add(row(0), r + 1);
+    for (int64_t i = 1; i <= inside; ++i) add(row(i), 1);
+    add(row(rh - 1), r - inside);
+  }
+  for (int32_t i = 0; i < rh; ++i) {
+    int64_t n = 2 * r + 1;
+    if (!box) {
+      const int64_t want_end = std::min<int64_t>(rh, i + r + 1);
+      const int64_t want_first = std::max<int64_t>(0, i - r);
+      for (; end < want_end; ++end) add(row(end), 1);
+      for (; first < want_first; ++first) add(row(first), -1);
+      n = end - first;
+    }
+    uint8_t* d = dst + static_cast<size_t>(i) * dst_pitch;
+    const uint8_t* s = src + static_cast<size_t>(i) * src_pitch;
+    for (size_t k = 0; k < n4; k += 4) {
+      for (int ch = 0; ch < channels; ++ch) d[k + ch] = static_cast<uint8_t>(sum[k + ch] / n);
+      if (channels == 3) d[k + 3] = s[k + 3];
+    }
+    if (box) {
+      const uint8_t* enter = row(i + r + 1);
+      const uint8_t* leave = row(i - r);
+      for (size_t k = 0; k < n4; ++k) sum[k] += int64_t{enter[k]} - leave[k];
+    }
+  }
+}
+
+// Rows of the rectangle through `line` (into a temporary when columns follow), then the columns.
 void TwoPass(const EffectCall& c, LineFn line, bool do_rows, bool do_columns) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
   const int64_t r = std::clamp<int64_t>(c.a, 1, 1 << 20);
@@ -275,10 +318,7 @@ void TwoPass(const EffectCall& c, LineFn line, bool do_rows, bool do_columns) {
   if (do_columns) {
     const uint8_t* src = do_rows ? tmp.data() : c.in + At(c.x0, c.y0, c.width);
     const size_t src_pitch = do_rows ? static_cast<size_t>(rw) * 4 : static_cast<size_t>(c.width) * 4;
-    for (int32_t x = 0; x < rw; ++x) {
-      line(src + static_cast<size_t>(x) * 4, src_pitch, c.out + static_cast<size_t>(x) * 4,
-           out_pitch, rh, r, channels);
-    }
+    BlurColumns(src, src_pitch, c.out, out_pitch, rw, rh, r, channels, line == BoxLine);
   }
 }
 

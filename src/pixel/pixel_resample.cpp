@@ -104,6 +104,22 @@ void LanczosLine(const LanczosAxis& axis, int32_t n, Get get, Valid valid, uint8
   }
 }
 
+// The four taps (-1, 0, +1, +2) around position `pos` (1/256 pixel) along an axis of `size`
+// pixels: indices clamped into the image, kernel weights at distances 256 + f, f, 256 - f, 512 - f;
+// returns the weights' sum.
+int64_t CubicTaps(const std::array<int32_t, 513>& k, int64_t pos, int64_t size, int64_t index[4],
+                  int32_t weight[4]) {
+  const int64_t base = pos >> 8, f = pos & 255;
+  const int64_t distance[4] = {256 + f, f, 256 - f, 512 - f};
+  int64_t sum = 0;
+  for (int t = 0; t < 4; ++t) {
+    index[t] = std::clamp<int64_t>(base - 1 + t, 0, size - 1);
+    weight[t] = k[static_cast<size_t>(distance[t])];
+    sum += weight[t];
+  }
+  return sum;
+}
+
 }  // namespace
 
 const std::array<int32_t, 513>& BicubicKernelTable() {
@@ -137,12 +153,9 @@ void ResampleBicubic(uint8_t* dst, int32_t dst_width, int32_t dst_height,
       std::memset(out, 0, static_cast<size_t>(dst_width) * 4);
       continue;
     }
-    const int64_t iy = py >> 8, fy = py & 255;
-    const int32_t wy[4] = {k[static_cast<size_t>(256 + fy)], k[static_cast<size_t>(fy)],
-                           k[static_cast<size_t>(256 - fy)], k[static_cast<size_t>(512 - fy)]};
-    const int64_t wy_sum = int64_t{wy[0]} + wy[1] + wy[2] + wy[3];
     int64_t rows[4];
-    for (int t = 0; t < 4; ++t) rows[t] = std::clamp<int64_t>(iy - 1 + t, 0, src.height - 1);
+    int32_t wy[4];
+    const int64_t wy_sum = CubicTaps(k, py, src.height, rows, wy);
     for (int32_t x = 0; x < dst_width; ++x) {
       uint8_t* d = out + static_cast<size_t>(x) * 4;
       const int64_t px = src.x0 * 256 + tx[static_cast<size_t>(x)];
@@ -150,12 +163,9 @@ void ResampleBicubic(uint8_t* dst, int32_t dst_width, int32_t dst_height,
         std::memset(d, 0, 4);
         continue;
       }
-      const int64_t ix = px >> 8, fx = px & 255;
-      const int32_t wx[4] = {k[static_cast<size_t>(256 + fx)], k[static_cast<size_t>(fx)],
-                             k[static_cast<size_t>(256 - fx)], k[static_cast<size_t>(512 - fx)]};
-      const int64_t wx_sum = int64_t{wx[0]} + wx[1] + wx[2] + wx[3];
       int64_t cols[4];
-      for (int t = 0; t < 4; ++t) cols[t] = std::clamp<int64_t>(ix - 1 + t, 0, src.width - 1);
+      int32_t wx[4];
+      const int64_t wx_sum = CubicTaps(k, px, src.width, cols, wx);
       int64_t sum[4] = {0, 0, 0, 0};
       for (int ty4 = 0; ty4 < 4; ++ty4) {
         int64_t row[4] = {0, 0, 0, 0};

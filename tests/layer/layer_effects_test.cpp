@@ -225,6 +225,15 @@ TEST_F(LayerEffectsTest, ScaleRectangleOutsideTheImageWritesEveryPixel) {
   }
 }
 
+TEST_F(LayerEffectsTest, NearestReadsSpansWiderThanTheFrameScaler) {
+  // Source columns 0..8999 of an 8-pixel image into 9 pixels: only the first reads the image.
+  MakeImage("c", 0, 0, 8, 6, 1, 0xFF112233);
+  LayerData* out = MakeImage("out", 0, 0, 9, 1, 2, 0x5A5A5A5A);
+  ASSERT_EQ(CopyScaleCGRect(Node("c"), Node("out"), 0, 0, 899900, 0, 900, 100, 1, 10), 0);
+  EXPECT_EQ(PixelAt(out, 0, 0), 0xFF112233u);
+  for (int32_t x = 1; x < 9; ++x) EXPECT_EQ(PixelAt(out, x, 0), 0u) << x;
+}
+
 TEST_F(LayerEffectsTest, ScaleReusesBuffers) {
   MakeSource(true);
   LayerData* out = MakeImage("out", 0, 0, 4, 3, 2, 0);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -277,6 +278,77 @@ TEST(EffectShuffle, KeepsTheColoursOfEachBlock) {
   std::sort(a.begin(), a.end());
   std::sort(b.begin(), b.end());
   EXPECT_EQ(a, b);
+}
+
+// The blurs against the plain window definition on random images, radii below and above the
+// image size, with and without alpha: mode 2 clamps window indices (count 2r + 1, rows
+// truncated to bytes before the columns); modes 3-5 cut the window at the rectangle.
+uint8_t Ch(const Image& img, int32_t w, int32_t x, int32_t y, int c) {
+  return static_cast<uint8_t>(img[static_cast<size_t>(y * w + x)] >> (8 * c));
+}
+
+Image NaiveBlur(uint8_t mode, const Image& in, int32_t w, int32_t x0, int32_t y0,
+                int32_t x1, int32_t y1, int32_t r, bool alpha) {
+  const int32_t rw = x1 - x0 + 1, rh = y1 - y0 + 1;
+  const bool box = mode == 2;
+  const bool rows = mode != 4, cols = mode != 3;
+  // Pass one: rows (or the rectangle as it stands).
+  std::vector<std::array<int, 4>> mid(static_cast<size_t>(rw * rh));
+  for (int32_t y = 0; y < rh; ++y) {
+    for (int32_t x = 0; x < rw; ++x) {
+      for (int c = 0; c < 4; ++c) {
+        int v = Ch(in, w, x0 + x, y0 + y, c);
+        if (rows && (c < 3 || alpha)) {
+          long sum = 0, n = 0;
+          for (int32_t k = x - r; k <= x + r; ++k) {
+            if (!box && (k < 0 || k >= rw)) continue;
+            sum += Ch(in, w, x0 + std::clamp(k, 0, rw - 1), y0 + y, c);
+            ++n;
+          }
+          v = static_cast<int>(sum / n);
+        }
+        mid[static_cast<size_t>(y * rw + x)][static_cast<size_t>(c)] = v;
+      }
+    }
+  }
+  Image out(static_cast<size_t>(rw * rh));
+  for (int32_t y = 0; y < rh; ++y) {
+    for (int32_t x = 0; x < rw; ++x) {
+      uint32_t p = 0;
+      for (int c = 0; c < 4; ++c) {
+        int v = mid[static_cast<size_t>(y * rw + x)][static_cast<size_t>(c)];
+        if (cols && (c < 3 || alpha)) {
+          long sum = 0, n = 0;
+          for (int32_t k = y - r; k <= y + r; ++k) {
+            if (!box && (k < 0 || k >= rh)) continue;
+            sum += mid[static_cast<size_t>(std::clamp(k, 0, rh - 1) * rw + x)][static_cast<size_t>(c)];
+            ++n;
+          }
+          v = static_cast<int>(sum / n);
+        }
+        if (c == 3 && !alpha) v = Ch(in, w, x0 + x, y0 + y, 3);
+        p |= static_cast<uint32_t>(v) << (8 * c);
+      }
+      out[static_cast<size_t>(y * rw + x)] = p;
+    }
+  }
+  return out;
+}
+
+TEST(EffectBlurs, MatchThePlainWindowDefinition) {
+  constexpr int32_t w = 13, h = 11;
+  Image in(static_cast<size_t>(w * h));
+  uint32_t seed = 12345;
+  for (auto& p : in) p = seed = seed * 1664525u + 1013904223u;
+  for (uint8_t mode : {2, 3, 4, 5}) {
+    for (int32_t r : {1, 2, 5, 20}) {
+      for (bool alpha : {false, true}) {
+        const EffectRun got = Apply(mode, in, w, h, 2, 1, 11, 9, r, 0, 0, alpha ? 1 : 0);
+        EXPECT_EQ(got.out, NaiveBlur(mode, in, w, 2, 1, 11, 9, r, alpha))
+            << "mode " << int{mode} << " r " << r << " alpha " << alpha;
+      }
+    }
+  }
 }
 
 TEST(EffectModes, WithoutAnEntryWriteNothing) {
