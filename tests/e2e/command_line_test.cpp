@@ -11,11 +11,13 @@
 #include "lib/assembler.h"
 #include "lib/compiled_game.h"
 #include "lib/pack_writer.h"
+#include "param_names.h"
 #include "test_support.h"
 
 namespace korvel {
 namespace {
 
+using test::PrintTo;
 using test::ProcessResult;
 using test::RunProcess;
 using test::TempDir;
@@ -149,9 +151,7 @@ TEST_P(CommandLineTest, AnswersAsTheShellExpects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<CommandLineCase>& param_info) {
-                           return param_info.param.name;
-                         });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace korvel
