@@ -9,11 +9,23 @@
 
 namespace korvel::test {
 
-void HeadlessEngine::SetUp() {
-  // The headless controls come from the test, never from the environment it was started in.
+namespace {
+
+// The headless controls come from the test, never from the environment it was started in.
+void ClearHeadlessControls() {
   for (const char* name : {"KORVEL_PLATFORM", "KORVEL_FRAMES", "KORVEL_DUMP", "KORVEL_INPUT",
                            "KORVEL_ANSWERS", "KORVEL_CLOCK_START"}) {
     ::unsetenv(name);
+  }
+}
+
+}  // namespace
+
+void HeadlessEngine::StartWith(const Variables& variables) {
+  ClearHeadlessControls();
+  for (const auto& [name, value] : variables) {
+    ::setenv(name.c_str(), value.c_str(), 1);
+    set_.push_back(name);
   }
   ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
   InitEngineState();
@@ -23,6 +35,8 @@ void HeadlessEngine::SetUp() {
 void HeadlessEngine::TearDown() {
   ShutdownErrorReporting();
   platform::ShutdownPlatform();
+  for (const std::string& name : set_) ::unsetenv(name.c_str());
+  set_.clear();
 }
 
 std::vector<std::string> GameFolderTest::Args(std::vector<std::string> extra) const {
@@ -35,6 +49,14 @@ std::vector<std::string> GameFolderTest::HeadlessEnv(std::vector<std::string> ex
   extra.push_back("XDG_RUNTIME_DIR=" + runtime_.path());
   extra.push_back("KORVEL_PLATFORM=headless");
   return extra;
+}
+
+void GameFolderTest::UseHeadlessEnvInProcess() const {
+  ClearHeadlessControls();
+  for (const std::string& entry : HeadlessEnv()) {
+    const size_t equals = entry.find('=');
+    ::setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+  }
 }
 
 std::vector<std::string> GameFolderTest::SdlEnv(const std::string& display,
