@@ -5,6 +5,7 @@
 
 #include "core/engine_state.h"
 #include "core/error_report.h"
+#include "core/window_record.h"
 #include "platform/platform.h"
 
 namespace korvel::test {
@@ -30,6 +31,18 @@ void HeadlessEngine::StartWith(const Variables& variables) {
   ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
   InitEngineState();
   InitErrorReporting();
+}
+
+void HeadlessEngine::OpenWindowZero(int32_t width, int32_t height) {
+  ASSERT_EQ(CreateWindowRecords(), 0);
+  WindowRecord* w = g_windows[0];
+  w->logical_width = width;
+  w->logical_height = height;
+  platform::WindowDesc desc;
+  desc.title = "korvel";
+  desc.client_width = width;
+  desc.client_height = height;
+  w->handle = platform::CreateWindow(desc);
 }
 
 void HeadlessEngine::TearDown() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,8 @@ class HeadlessEngine : public ::testing::Test {
   // SetUp with headless controls (KORVEL_DUMP, KORVEL_INPUT...) that the platform reads when it
   // starts; TearDown removes them again.
   void StartWith(const Variables& variables);
+  // The window records, with window 0 open at `width` x `height` (logical and client size).
+  static void OpenWindowZero(int32_t width, int32_t height);
 
  private:
   std::vector<std::string> set_;

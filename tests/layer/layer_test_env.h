@@ -78,15 +78,8 @@ class LayerEnv : public test::HeadlessEngine {
     HeadlessEngine::SetUp();
     InitLayerState();
     InitCompositor();
-    ASSERT_EQ(CreateWindowRecords(), 0);
+    ASSERT_NO_FATAL_FAILURE(OpenWindowZero(kWidth, kHeight));
     WindowRecord* w = g_windows[0];
-    w->logical_width = kWidth;
-    w->logical_height = kHeight;
-    platform::WindowDesc desc;
-    desc.title = "korvel";
-    desc.client_width = kWidth;
-    desc.client_height = kHeight;
-    w->handle = platform::CreateWindow(desc);
     RegisterLayerTree();
     RegisterTaskTree();
     SetRootLayerCreator(CreateWindowRootLayer);

@@ -151,15 +151,8 @@ class PresentFrameTest : public test::HeadlessEngine {
     InitEngineSettings();
     InitDisplayState();
     InitFrameState();
-    ASSERT_EQ(CreateWindowRecords(), 0);
+    ASSERT_NO_FATAL_FAILURE(OpenWindowZero(kW, kH));
     WindowRecord* w = g_windows[0];
-    w->logical_width = kW;
-    w->logical_height = kH;
-    platform::WindowDesc desc;
-    desc.title = "korvel";
-    desc.client_width = kW;
-    desc.client_height = kH;
-    w->handle = platform::CreateWindow(desc);
     SetWindowedDisplay(kW, kH);
     frame_.width = kW;
     frame_.height = kH;
