@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,11 +21,22 @@
 namespace korvel::test {
 
 // The headless platform, fresh engine state and error reporting. Fixtures that need more call
-// HeadlessEngine::SetUp() first and HeadlessEngine::TearDown() last.
+// HeadlessEngine::SetUp() (or StartWith) first and HeadlessEngine::TearDown() last.
 class HeadlessEngine : public ::testing::Test {
+ public:
+  using Variables = std::vector<std::pair<std::string, std::string>>;
+
  protected:
-  void SetUp() override;
+  void SetUp() override { StartWith({}); }
   void TearDown() override;
+  // SetUp with headless controls (KORVEL_DUMP, KORVEL_INPUT...) that the platform reads when it
+  // starts; TearDown removes them again.
+  void StartWith(const Variables& variables);
+  // The window records, with window 0 open at `width` x `height` (logical and client size).
+  static void OpenWindowZero(int32_t width, int32_t height);
+
+ private:
+  std::vector<std::string> set_;
 };
 
 // The real program on a game folder, with a runtime folder of its own (its single-instance
@@ -55,6 +67,9 @@ class GameFolderTest : public ::testing::Test {
   std::vector<std::string> Args(std::vector<std::string> extra = {}) const;
   // The environment of a headless run, with more variables.
   std::vector<std::string> HeadlessEnv(std::vector<std::string> extra = {}) const;
+  // Sets the environment of a headless run in this process, for the engine started in process
+  // (EngineMain); the headless controls the test does not give are removed.
+  void UseHeadlessEnvInProcess() const;
   // The environment of a run on the X server `display`, with more variables.
   std::vector<std::string> SdlEnv(const std::string& display,
                                   std::vector<std::string> extra = {}) const;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,14 @@ struct CaseName {
     }
   }
 };
+
+// Prints a case as its `name` where gtest would print the record's bytes (in ctest's list of tests
+// and in failure output). A test file brings it to its cases with `using test::PrintTo;` in the
+// cases' namespace.
+template <typename P>
+  requires requires(const P& c, std::ostream& os) { os << c.name; }
+void PrintTo(const P& c, std::ostream* os) {
+  *os << c.name;
+}
 
 }  // namespace korvel::test

@@ -23,6 +23,19 @@ namespace {
 constexpr const char* kImageExtensions[] = {nullptr, ".png", ".bmp", ".jpg", ".gif"};
 constexpr const char* kSoundExtensions[] = {nullptr, ".ogg", ".wav"};
 
+// A name that ends in the extension of a type its class can load is looked up as it stands. Every
+// image type the loader decodes counts, KCG and PSD included: a name such as "bg.kcg" would
+// otherwise be tried as "bg.kcg.png" and so on, never found, and load as an empty image.
+bool HasOwnExtension(std::string_view name, int32_t media_class) {
+  if (media_class == kMediaAny) return true;
+  const uint8_t type = TypeFromExtension(name);
+  if (media_class == kMediaImage) {
+    return type == kTypeBmp || type == kTypePng || type == kTypeJpg || type == kTypeGif ||
+           type == kTypePsd || type == kTypeKcg;
+  }
+  return media_class == kMediaSound && (type == kTypeWav || type == kTypeOgg);
+}
+
 }  // namespace
 
 int32_t FindDataFile(ResourceLocator* locator, const char* name, bool want_type) {
@@ -83,13 +96,7 @@ int32_t LocateMediaFile(ResourceLocator* locator, std::string* output_name, cons
   SlashToBackslash(normalized);
   const std::string_view base = normalized;
 
-  const bool has_own_extension =
-      media_class == kMediaAny ||
-      (media_class == kMediaImage &&
-       (StringEndsWith(base, ".bmp") || StringEndsWith(base, ".png") ||
-        StringEndsWith(base, ".jpg") || StringEndsWith(base, ".gif"))) ||
-      (media_class == kMediaSound && (StringEndsWith(base, ".wav") || StringEndsWith(base, ".ogg")));
-  if (has_own_extension) {
+  if (HasOwnExtension(base, media_class)) {
     *output_name = base;
     const int32_t result = FindDataFile(locator, output_name->c_str(), true);
     if (result < 0) return -1;

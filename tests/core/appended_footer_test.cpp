@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "core/appended_data.h"
+#include "param_names.h"
 #include "test_support.h"
 
 namespace korvel {
 namespace {
+
+using test::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -77,9 +80,7 @@ TEST_P(AppendedFooterTest, ReadsTheSizeOnlyFromAFooterAtTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, AppendedFooterTest, ::testing::ValuesIn(FooterCases()),
-                         [](const ::testing::TestParamInfo<FooterCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+                         test::CaseName());
 
 TEST(AppendedFooterTest, NullBytesHaveNoFooter) {
   uint64_t r = 7;
@@ -157,9 +158,7 @@ TEST_P(AppendedProbeTest, BytesInMemoryAndOnDiskAgree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, AppendedProbeTest, ::testing::ValuesIn(ProbeCases()),
-                         [](const ::testing::TestParamInfo<ProbeCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace korvel

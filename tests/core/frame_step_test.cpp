@@ -12,6 +12,7 @@
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
+#include "engine_fixture.h"
 #include "platform/platform.h"
 
 namespace korvel {
@@ -48,11 +49,10 @@ uint64_t Popup(int set, int32_t x, int32_t y) {
   return 4321;
 }
 
-class RunFrameTest : public ::testing::Test {
+class RunFrameTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ::setenv("KORVEL_CLOCK_START", "1000", 1);
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
+    StartWith({{"KORVEL_CLOCK_START", "1000"}});
     platform::SetClockThread(true);
     InitShellState();
     ASSERT_EQ(CreateWindowRecords(), 0);
@@ -75,8 +75,7 @@ class RunFrameTest : public ::testing::Test {
     FreeWindowRecords();
     ResetSubsystemHooks();
     platform::SetClockThread(false);
-    platform::ShutdownPlatform();
-    ::unsetenv("KORVEL_CLOCK_START");
+    HeadlessEngine::TearDown();
   }
   bool Drew() const {
     for (const auto& s : g_log) {

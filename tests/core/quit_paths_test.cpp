@@ -17,6 +17,7 @@
 #include "core/project_config.h"
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
+#include "engine_fixture.h"
 #include "test_support.h"
 
 namespace korvel {
@@ -46,7 +47,7 @@ struct RunOutcome {
   bool finished = false;
 };
 
-class QuitPathTest : public ::testing::Test {
+class QuitPathTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
     ResetSubsystemHooks();
@@ -55,11 +56,7 @@ class QuitPathTest : public ::testing::Test {
     g_calls.clear();
     g_fatal_at_tick = g_quit_at_tick = g_ticks = 0;
     g_threaded = false;
-    ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
-    ::setenv("KORVEL_PLATFORM", "headless", 1);
-    ::unsetenv("KORVEL_FRAMES");
-    ::unsetenv("KORVEL_INPUT");
-    ::unsetenv("KORVEL_ANSWERS");
+    UseHeadlessEnvInProcess();
   }
   // The engine enters the game folder, which the test removes afterwards: come back first.
   void TearDown() override {
@@ -85,8 +82,6 @@ class QuitPathTest : public ::testing::Test {
     return outcome;
   }
 
-  TempDir runtime_;
-  TempDir game_;
   TempDir control_;
 };
 

@@ -9,19 +9,17 @@
 #include "core/error_report.h"
 #include "core/named_tree.h"
 #include "commands/menu_item.h"
+#include "engine_fixture.h"
 #include "layer/layer_payload.h"
-#include "platform/platform.h"
 #include "script/task_payload.h"
 
 namespace korvel {
 namespace {
 
-class TreePayloadsTest : public ::testing::Test {
+class TreePayloadsTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     a_ = AllocTreeNode("a", false);
     b_ = AllocTreeNode("b", false);
   }
@@ -31,8 +29,7 @@ class TreePayloadsTest : public ::testing::Test {
     FreeLayerOf(b_);
     DestroyTreeNode(a_, nullptr);
     DestroyTreeNode(b_, nullptr);
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
   static void FreeLayerOf(NamedTreeNode* node) {
     if (node != nullptr && node->payload != nullptr) {

@@ -8,14 +8,14 @@
 
 #include <gtest/gtest.h>
 
-#include "lib/assembler.h"
-#include "lib/compiled_game.h"
+#include "engine_fixture.h"
 #include "lib/pack_writer.h"
-#include "test_support.h"
+#include "param_names.h"
 
 namespace korvel {
 namespace {
 
+using test::PrintTo;
 using test::ProcessResult;
 using test::RunProcess;
 using test::TempDir;
@@ -66,14 +66,12 @@ std::vector<CommandLineCase> Cases() {
   };
 }
 
-class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {
+class CommandLineTest : public test::GameFolderTest,
+                        public ::testing::WithParamInterface<CommandLineCase> {
  protected:
   void SetUp() override {
-    tools::CompiledGame game;
+    BuildGame({{"main.kas", "label SYSTEM_START\nQUIT\n"}});
     std::string error;
-    ASSERT_TRUE(tools::Assemble({{"main.kas", "label SYSTEM_START\nQUIT\n"}}, &game, &error))
-        << error;
-    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
     std::vector<tools::PackFileInput> files;
     std::vector<uint8_t> pack;
     ASSERT_TRUE(tools::CollectFolderFiles(game_.path(), &files, &error)) << error;
@@ -83,8 +81,6 @@ class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {
         << error;
   }
 
-  TempDir runtime_;
-  TempDir game_;
   TempDir empty_;
   TempDir packed_;
 };
@@ -109,8 +105,7 @@ TEST_P(CommandLineTest, AnswersAsTheShellExpects) {
     for (const std::string& arg : argv) line += " " + ShellQuote(arg);
     argv = {"/bin/sh", "-c", line};
   }
-  const ProcessResult r = RunProcess(
-      argv, {"XDG_RUNTIME_DIR=" + runtime_.path(), "KORVEL_PLATFORM=headless"}, 60000);
+  const ProcessResult r = RunProcess(argv, HeadlessEnv(), 60000);
   const std::string shown = "stdout:\n" + r.stdout_text + "stderr:\n" + r.stderr_text +
                             "exit status: " + std::to_string(r.exit_status);
   ASSERT_FALSE(r.timed_out) << shown;
@@ -149,9 +144,7 @@ TEST_P(CommandLineTest, AnswersAsTheShellExpects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<CommandLineCase>& param_info) {
-                           return param_info.param.name;
-                         });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace korvel

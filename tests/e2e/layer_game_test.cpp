@@ -2,16 +2,17 @@
 // equal the frames the test builds from the same rules, and under a virtual X server the window
 // shows what the headless run dumped.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <signal.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "png_pixels.h"
 
 namespace korvel {
 namespace {
@@ -124,13 +125,11 @@ class LayerGameTest : public test::GameFolderTest {
     return dumps_.path() + name;
   }
   static bool ReadPng(const std::string& path, Canvas* out) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
-    image.format = PNG_FORMAT_BGRA;
-    *out = Canvas(int32_t(image.width), int32_t(image.height));
-    return png_image_finish_read(&image, nullptr, out->px.data(), 0, nullptr) != 0;
+    test::PngPixels png;
+    if (!test::ReadPngPixels(path, &png)) return false;
+    *out = Canvas(png.w, png.h);
+    out->px = std::move(png.px);
+    return true;
   }
   static ::testing::AssertionResult Same(const Canvas& got, const Canvas& want, uint32_t mask) {
     if (got.w != want.w || got.h != want.h) {

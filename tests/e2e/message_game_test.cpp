@@ -2,18 +2,16 @@
 // several frames, and the last frame equals the committed golden picture (checked by eye when it was
 // made: see tests/fixtures/text/README).
 #include <gtest/gtest.h>
-#include <png.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "lib/assembler.h"
-#include "lib/compiled_game.h"
-#include "test_support.h"
+#include "engine_fixture.h"
+#include "png_pixels.h"
 
 namespace korvel {
 namespace {
@@ -41,30 +39,13 @@ constexpr char kGame[] =
     "  WAIT 0=( 1 )\n"
     "end\n";
 
-struct Image {
-  int32_t w = 0, h = 0;
-  std::vector<uint32_t> px;
-};
+using test::PngPixels;
+using test::ReadPngPixels;
 
-bool ReadPng(const std::string& path, Image* out) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
-  image.format = PNG_FORMAT_BGRA;
-  out->w = int32_t(image.width);
-  out->h = int32_t(image.height);
-  out->px.assign(size_t(out->w) * size_t(out->h), 0);
-  return png_image_finish_read(&image, nullptr, out->px.data(), 0, nullptr) != 0;
-}
-
-class MessageGameTest : public ::testing::Test {
+class MessageGameTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
-    tools::CompiledGame game;
-    std::string error;
-    ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
-    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
+    BuildGame({{"main.kas", kGame}});
     game_.Write("win.bmp", test::Bmp24(kW, kH, WindowColour));
     // Only the IPA fonts, so the picture does not depend on what else is installed.
     fonts_.Write("fonts.conf",
@@ -74,14 +55,14 @@ class MessageGameTest : public ::testing::Test {
                  "<cachedir>" + fonts_.path() + "/cache</cachedir>\n</fontconfig>\n");
   }
 
-  test::TempDir runtime_, game_, dumps_, fonts_;
+  test::TempDir dumps_, fonts_;
 };
 
 TEST_F(MessageGameTest, TypesTheMessageAndEndsOnTheGoldenFrame) {
   const test::ProcessResult r = test::RunProcess(
-      {KORVEL_BINARY, "--game", game_.path()},
-      {"XDG_RUNTIME_DIR=" + runtime_.path(), "KORVEL_PLATFORM=headless", "KORVEL_FRAMES=90",
-       "KORVEL_DUMP=" + dumps_.path(), "FONTCONFIG_FILE=" + fonts_.File("fonts.conf")},
+      Args(),
+      HeadlessEnv({"KORVEL_FRAMES=90", "KORVEL_DUMP=" + dumps_.path(),
+                   "FONTCONFIG_FILE=" + fonts_.File("fonts.conf")}),
       60000);
   ASSERT_FALSE(r.timed_out);
   ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
@@ -95,15 +76,15 @@ TEST_F(MessageGameTest, TypesTheMessageAndEndsOnTheGoldenFrame) {
   // 15 characters at 40 ms each take more than a dozen frames at 60 per second.
   ASSERT_GT(dumps.size(), 10u);
 
-  Image last, golden, first;
-  ASSERT_TRUE(ReadPng(dumps.back(), &last));
-  ASSERT_TRUE(ReadPng(dumps.front(), &first));
+  PngPixels last, golden, first;
+  ASSERT_TRUE(ReadPngPixels(dumps.back(), &last));
+  ASSERT_TRUE(ReadPngPixels(dumps.front(), &first));
   const std::string golden_path = std::string(KORVEL_FIXTURES_DIR) + "/text/message_golden.png";
   if (std::getenv("KORVEL_WRITE_GOLDEN") != nullptr) {
     std::filesystem::copy_file(dumps.back(), golden_path,
                                std::filesystem::copy_options::overwrite_existing);
   }
-  ASSERT_TRUE(ReadPng(golden_path, &golden)) << golden_path;
+  ASSERT_TRUE(ReadPngPixels(golden_path, &golden)) << golden_path;
   ASSERT_EQ(last.w, golden.w);
   ASSERT_EQ(last.h, golden.h);
   size_t differ = 0, typed_late = 0;

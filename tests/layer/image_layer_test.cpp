@@ -15,6 +15,7 @@
 #include "core/error_report.h"
 #include "core/error_texts.h"
 #include "core/frame_pacer.h"
+#include "engine_fixture.h"
 #include "image/gif_frames.h"
 #include "image/image_decode.h"
 #include "image/image_test_support.h"
@@ -29,12 +30,10 @@
 namespace korvel {
 namespace {
 
-class ImageLayerTest : public ::testing::Test {
+class ImageLayerTest : public test::HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     InitFramePacer();
     InitCompilerOutput();
     InitPreloadBanks();
@@ -48,8 +47,7 @@ class ImageLayerTest : public ::testing::Test {
     DestroyGifFrameTable(frames_);
     ShutdownPreloadBanks();
     ShutdownCompilerOutput();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   // Texts for the decoders' codes that show the name, as a game's kre.kbn gives them.

@@ -15,6 +15,7 @@
 #include "core/error_report.h"
 #include "core/system_objects.h"
 #include "core/window_record.h"
+#include "engine_fixture.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_command.h"
@@ -62,7 +63,7 @@ std::string MakeBmp24(int32_t width, int32_t height, PixelFn pixel) {
   return f;
 }
 
-class LayerEnv : public ::testing::Test {
+class LayerEnv : public test::HeadlessEngine {
  protected:
   static constexpr int32_t kWidth = 64;
   static constexpr int32_t kHeight = 48;
@@ -74,20 +75,11 @@ class LayerEnv : public ::testing::Test {
 
   void StartEnv(int workers) {
     running_ = true;
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     InitLayerState();
     InitCompositor();
-    ASSERT_EQ(CreateWindowRecords(), 0);
+    ASSERT_NO_FATAL_FAILURE(OpenWindowZero(kWidth, kHeight));
     WindowRecord* w = g_windows[0];
-    w->logical_width = kWidth;
-    w->logical_height = kHeight;
-    platform::WindowDesc desc;
-    desc.title = "korvel";
-    desc.client_width = kWidth;
-    desc.client_height = kHeight;
-    w->handle = platform::CreateWindow(desc);
     RegisterLayerTree();
     RegisterTaskTree();
     SetRootLayerCreator(CreateWindowRootLayer);
@@ -104,8 +96,7 @@ class LayerEnv : public ::testing::Test {
     DestroySystemObjects();
     SetRootLayerCreator(nullptr);
     FreeWindowRecords();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   static NamedTreeNode* W0() { return g_windows[0]->root_layer; }

@@ -12,11 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include "param_names.h"
 #include "test_support.h"
 
 namespace korvel::platform {
 namespace {
 
+using korvel::test::PrintTo;
 using korvel::test::TempDir;
 
 struct OpenCase {
@@ -63,9 +65,7 @@ TEST_P(ReadOnlyFileOpenTest, ReportsWhatThePathIs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ReadOnlyFileOpenTest, ::testing::ValuesIn(kOpenCases),
-                         [](const ::testing::TestParamInfo<OpenCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+                         test::CaseName());
 
 struct ReadCase {
   const char* name;
@@ -103,9 +103,7 @@ TEST_P(ReadOnlyFileReadTest, ReadsOnlyInsideTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, ReadOnlyFileReadTest, ::testing::ValuesIn(kReadCases),
-                         [](const ::testing::TestParamInfo<ReadCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+                         test::CaseName());
 
 TEST(ReadOnlyFileTest, ClosedFileRefusesReads) {
   ReadOnlyFile file;

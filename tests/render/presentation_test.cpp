@@ -3,7 +3,6 @@
 #include "render/frame_presentation.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -17,9 +16,11 @@
 #include "core/engine_settings.h"
 #include "core/engine_state.h"
 #include "core/frame_step.h"
+#include "engine_fixture.h"
 #include "layer/layer_data.h"
 #include "pixel/worker_pool.h"
 #include "platform/platform.h"
+#include "png_pixels.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"
 #include "test_support.h"
@@ -132,38 +133,26 @@ TEST(DrawingModeTest, Field8AndTheSettingsReaderAgree) {
 
 // Reads a frame dump as blue, green, red, alpha bytes.
 bool ReadDump(const std::string& path, int32_t* w, int32_t* h, std::vector<uint8_t>* bgra) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return false;
-  image.format = PNG_FORMAT_BGRA;
-  bgra->assign(PNG_IMAGE_SIZE(image), 0);
-  if (png_image_finish_read(&image, nullptr, bgra->data(), 0, nullptr) == 0) return false;
-  *w = static_cast<int32_t>(image.width);
-  *h = static_cast<int32_t>(image.height);
+  test::PngPixels png;
+  if (!test::ReadPngPixels(path, &png)) return false;
+  bgra->resize(png.px.size() * 4);
+  std::memcpy(bgra->data(), png.px.data(), bgra->size());
+  *w = png.w;
+  *h = png.h;
   return true;
 }
 
-class PresentFrameTest : public ::testing::Test {
+class PresentFrameTest : public test::HeadlessEngine {
  protected:
   static constexpr int32_t kW = 40, kH = 30;
 
   void SetUp() override {
-    setenv("KORVEL_DUMP", dumps_.path().c_str(), 1);
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
+    StartWith({{"KORVEL_DUMP", dumps_.path()}});
     InitEngineSettings();
     InitDisplayState();
     InitFrameState();
-    ASSERT_EQ(CreateWindowRecords(), 0);
+    ASSERT_NO_FATAL_FAILURE(OpenWindowZero(kW, kH));
     WindowRecord* w = g_windows[0];
-    w->logical_width = kW;
-    w->logical_height = kH;
-    platform::WindowDesc desc;
-    desc.title = "korvel";
-    desc.client_width = kW;
-    desc.client_height = kH;
-    w->handle = platform::CreateWindow(desc);
     SetWindowedDisplay(kW, kH);
     frame_.width = kW;
     frame_.height = kH;
@@ -182,8 +171,7 @@ class PresentFrameTest : public ::testing::Test {
     StopWorkerThreads(g_worker_pool);
     ShutdownFramePresentation();
     FreeWindowRecords();
-    platform::ShutdownPlatform();
-    unsetenv("KORVEL_DUMP");
+    HeadlessEngine::TearDown();
   }
 
   // Marks the frame changed (as the compositor leaves it) and presents frame `n`.

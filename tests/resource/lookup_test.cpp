@@ -131,7 +131,12 @@ TEST_F(LookupTest, MediaNamesAndExtensionOrder) {
       // An extension of the other class does not count.
       {"se\\Click.ogg", 0, {1, 0, 0, 0}, {1, 2}, nullptr, 1, "se\\click.ogg", kTypeOther,
        {"se\\click.ogg.png"}},
-      {"a\\b.kcg", 0, {3, 0, 0, 0}, {1, 2}, nullptr, 1, "a\\b.kcg", kTypeOther, {"a\\b.kcg.jpg"}},
+      // Every image type the loader decodes keeps its own extension, KCG and PSD included.
+      {"a\\b.kcg", 0, {3, 0, 0, 0}, {1, 2}, nullptr, 1, "a\\b.kcg", kTypeOther, {"a\\b.kcg"}},
+      {"A\\B.KCG", 0, {1, 2, 3, 4}, {1, 2}, "a/b.kcg", 0, "a\\b.kcg", kTypeKcg, {}},
+      {"bg.psd", 0, {1, 2, 3, 4}, {1, 2}, "BG.PSD", 0, "bg.psd", kTypePsd, {}},
+      {"bg.kcg", 1, {1, 2, 3, 4}, {1, 2}, nullptr, 1, "bg.kcg", kTypeOther,
+       {"bg.kcg.ogg", "bg.kcg.wav"}},
       {"SE/Click", 1, {1, 2, 3, 4}, {2, 1}, "se/click.ogg", 0, "se\\click.ogg", kTypeOgg,
        {"se\\click.wav"}},
       {"SE/Click.WAV", 1, {1, 2, 3, 4}, {2, 1}, "se/click.wav", 0, "se\\click.wav", kTypeWav, {}},

@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "font_test_env.h"
-#include "lib/assembler.h"
-#include "lib/compiled_game.h"
-#include "test_support.h"
 
 namespace korvel {
 namespace {
@@ -17,21 +15,13 @@ using test::ProcessResult;
 using test::RunProcess;
 using test::TempDir;
 
-class FontStartupTest : public ::testing::Test {
+class FontStartupTest : public test::GameFolderTest {
  protected:
-  void Build(const std::string& main) {
-    tools::CompiledGame game;
-    std::string error;
-    ASSERT_TRUE(tools::Assemble({{"main.kas", main}}, &game, &error)) << error;
-    ASSERT_TRUE(tools::WriteGameFolder(game, game_.path(), &error)) << error;
-  }
+  void Build(const std::string& main) { BuildGame({{"main.kas", main}}); }
   ProcessResult Run(const std::string& fonts_conf) {
-    return RunProcess({KORVEL_BINARY, "--game", game_.path()},
-                      {"XDG_RUNTIME_DIR=" + runtime_.path(), "KORVEL_PLATFORM=headless",
-                       "FONTCONFIG_FILE=" + fonts_conf},
-                      60000);
+    return RunProcess(Args(), HeadlessEnv({"FONTCONFIG_FILE=" + fonts_conf}), 60000);
   }
-  TempDir runtime_, game_, fonts_;
+  TempDir fonts_;
 };
 
 TEST_F(FontStartupTest, GameSetsAndReadsTheMessageFont) {

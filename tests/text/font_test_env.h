@@ -14,6 +14,7 @@
 
 #include "core/named_tree.h"
 #include "core/sjis_text.h"
+#include "engine_fixture.h"
 #include "layer/layer_data.h"
 #include "test_support.h"
 #include "text/font_registry.h"
@@ -119,13 +120,17 @@ inline void SetInk(GlyphCacheEntry& e, int32_t x, int32_t y) {
 }
 
 // Fonts from the IPA folders only, slot 0 current.
-class IpaFontTest : public ::testing::Test {
+class IpaFontTest : public HeadlessEngine {
  protected:
   void SetUp() override {
+    HeadlessEngine::SetUp();
     ASSERT_FALSE(UseIpaFontsOnly().empty()) << "the IPA fonts are not installed";
     ASSERT_EQ(EnumerateFonts(), 0);
   }
-  void TearDown() override { FreeFonts(); }
+  void TearDown() override {
+    FreeFonts();
+    HeadlessEngine::TearDown();
+  }
   static int32_t IndexOf(const char* utf8) { return FindFontByName(Sjis(utf8).c_str()); }
   static void UseFont(const char* utf8) {
     const int32_t index = IndexOf(utf8);

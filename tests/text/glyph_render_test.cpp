@@ -46,17 +46,6 @@ InkBox CanvasInk() {
 
 class GlyphRenderTest : public IpaFontTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitEngineState();
-    InitErrorReporting();
-    IpaFontTest::SetUp();
-  }
-  void TearDown() override {
-    IpaFontTest::TearDown();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
-  }
   static std::pair<int32_t, int32_t> Measure(const char* utf8, int32_t width, uint8_t smooth = 1,
                                              uint8_t bold = 0) {
     int32_t advance = -1, box = -1;

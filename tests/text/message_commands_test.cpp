@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "param_names.h"
 #include "platform/text_encoding.h"
 #include "script/sysvar_game_env.h"
 #include "text/message_commands.h"
@@ -13,6 +14,8 @@
 
 namespace korvel {
 namespace {
+
+using test::PrintTo;
 
 using test::Trace;
 
@@ -88,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"DeleteBecomesASpace", "0:3=( $byte[ 127 ] )", " "},
                       // A lone lead byte is one byte, shown as a space.
                       ValueCase{"LoneLeadByte", "0:3=( $byte[ 130 ] )", " "}),
-    [](const auto& p) { return std::string(p.param.name); });
+                         test::CaseName());
 
 TEST(MessageValueText, RealsUseTheShortestRoundTrip) {
   EXPECT_EQ(RealValueText(0.1), "0.1");

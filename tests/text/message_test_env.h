@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/error_report.h"
+#include "engine_fixture.h"
 #include "core/input_state.h"
 #include "core/named_tree.h"
 #include "layer/layer_data.h"
@@ -26,11 +27,10 @@ namespace korvel::test {
 // Code page 932 bytes of a UTF-8 text.
 inline std::string Sjis932(const char* utf8) { return platform::Utf8ToCp932(utf8); }
 
-class MessageEnv : public ::testing::Test {
+class MessageEnv : public HeadlessEngine {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kHeadless));
-    InitErrorReporting();
+    HeadlessEngine::SetUp();
     g_keys = KeyStateTable{};
     ASSERT_EQ(EnumerateFonts(), 0);
     ASSERT_EQ(CreateMessageTextState(), 0);
@@ -42,8 +42,7 @@ class MessageEnv : public ::testing::Test {
   void TearDown() override {
     FreeMessageTextState();
     FreeFonts();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
+    HeadlessEngine::TearDown();
   }
 
   void MakeLayer(int32_t w, int32_t h) {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "message_test_env.h"
+#include "param_names.h"
 #include "text/text_wrap.h"
 
 namespace korvel {
 namespace {
+
+using test::PrintTo;
 
 struct WrapCase {
   const char* name;
@@ -72,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"LastOpUsesItsOwnHeight", 100, 50, "漢", 0, 0, 0, 28, -1, 0, 28, -1, 0},
         WrapCase{"BeforeAMarkUsesItsOwnHeight", 100, 50, "漢", 0, kOpClickWait, 0, 28, -1, 0, 28,
                  -1, 0}),
-    [](const auto& p) { return std::string(p.param.name); });
+                         test::CaseName());
 
 using WrapDropTest = test::MessageEnv;
 

@@ -10,10 +10,13 @@
 #include "image/image_decode.h"
 #include "image/kcg_decode.h"
 #include "image/png_decode.h"
+#include "param_names.h"
 #include "test_support.h"
 
 namespace korvel {
 namespace {
+
+using test::PrintTo;
 
 struct KcgPackCase {
   const char* name;
@@ -68,9 +71,7 @@ TEST_P(KcgPackTest, WritesThePixelsOfTheSource) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, KcgPackTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<KcgPackCase>& param_info) {
-                           return std::string(param_info.param.name);
-                         });
+                         test::CaseName());
 
 }  // namespace
 }  // namespace korvel
