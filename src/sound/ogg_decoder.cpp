@@ -23,6 +23,7 @@ size_t ReadImage(void* out, size_t size, size_t count, void* source) {
   const size_t left = s->size - s->position;
   const size_t items = std::min(count, left / size);
   const size_t bytes = items * size;
+  if (bytes == 0) return 0;
   std::memcpy(out, s->data + s->position, bytes);
   s->position += bytes;
   return items;
