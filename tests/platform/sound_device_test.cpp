@@ -236,5 +236,38 @@ TEST_F(SoundDevice, VoiceCallsFromTwoThreadsAgree) {
   EXPECT_EQ(HeadlessMixedFrames(), 1400u * 441 / 10);
 }
 
+// SDL's dummy drivers: the audio callback runs on SDL's thread and mixes the voices while this
+// thread writes them, without the engine lock.
+TEST(SdlSoundDevice, TheCallbackMixesVoicesOnItsOwnThread) {
+  CleanHeadlessEnv clean;
+  ScopedEnv display("DISPLAY", std::nullopt);
+  ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
+  ScopedEnv video("SDL_VIDEODRIVER", "dummy");
+  ScopedEnv audio("SDL_AUDIODRIVER", "dummy");
+  korvel::test::TempDir runtime;
+  ScopedEnv runtime_dir("XDG_RUNTIME_DIR", runtime.path());
+  ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+  ASSERT_TRUE(InitPlatformWith(BackendKind::kSdl));
+  ASSERT_EQ(ActiveBackend(), BackendKind::kSdl);
+  ASSERT_TRUE(OpenSoundDevice());
+  VoiceId voice = 0;
+  ASSERT_EQ(CreateVoice(Pcm(2, 44100, 16), &voice), 0);
+  ASSERT_TRUE(PlayVoice(voice, true));
+  std::vector<uint8_t> half(VoiceBufferBytes(voice) / 2, 1);
+  // The cursor moves only when the callback mixes; wait for it to pass the first half.
+  uint32_t play = 0;
+  for (int i = 0; i < 100000 && play < half.size(); ++i) {
+    ASSERT_TRUE(WriteVoice(voice, static_cast<uint32_t>(half.size()), half.data(),
+                           static_cast<uint32_t>(half.size())));
+    ASSERT_TRUE(GetVoicePosition(voice, &play, nullptr));
+    ASSERT_TRUE(SetVoicePan(voice, (i % 200) - 100));
+    korvel::test::SleepRealMs(1);
+  }
+  EXPECT_GE(play, half.size());
+  CloseSoundDevice();
+  EXPECT_FALSE(SoundDeviceOpen());
+  ShutdownPlatform();
+}
+
 }  // namespace
 }  // namespace korvel::platform
