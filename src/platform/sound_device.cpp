@@ -71,6 +71,14 @@ MixVoice* FindLocked(VoiceId id) {
   return it == g_device.voices.end() ? nullptr : it->second.get();
 }
 
+// Runs `fn` on the voice under the device mutex, after catching up; false for an unknown voice.
+template <typename F>
+bool WithVoice(VoiceId id, F&& fn) {
+  std::lock_guard lock(g_device.mutex);
+  MixVoice* v = FindLocked(id);
+  return v != nullptr && fn(v);
+}
+
 void CloseAtExit() { CloseSoundDevice(); }
 
 }  // namespace
@@ -142,89 +150,64 @@ void DestroyVoice(VoiceId voice) {
 }
 
 uint32_t VoiceBufferBytes(VoiceId voice) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  return v == nullptr ? 0 : static_cast<uint32_t>(v->ring.size());
+  uint32_t bytes = 0;
+  WithVoice(voice, [&](MixVoice* v) { bytes = static_cast<uint32_t>(v->ring.size()); return true; });
+  return bytes;
 }
 
 bool WriteVoice(VoiceId voice, uint32_t offset, const void* data, uint32_t bytes) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr) return false;
-  const size_t size = v->ring.size();
-  if (offset >= size || bytes > size) return false;
-  const uint8_t* src = static_cast<const uint8_t*>(data);
-  const size_t first = std::min<size_t>(bytes, size - offset);
-  std::memcpy(v->ring.data() + offset, src, first);
-  std::memcpy(v->ring.data(), src + first, bytes - first);
-  return true;
+  return WithVoice(voice, [&](MixVoice* v) {
+    const size_t size = v->ring.size();
+    if (offset >= size || bytes > size) return false;
+    const uint8_t* src = static_cast<const uint8_t*>(data);
+    const size_t first = std::min<size_t>(bytes, size - offset);
+    std::memcpy(v->ring.data() + offset, src, first);
+    std::memcpy(v->ring.data(), src + first, bytes - first);
+    return true;
+  });
 }
 
 bool GetVoicePosition(VoiceId voice, uint32_t* play, uint32_t* write) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr) return false;
-  const uint32_t cursor = static_cast<uint32_t>(v->phase >> 32) * v->format.block_align;
-  if (play != nullptr) *play = cursor;
-  if (write != nullptr) *write = cursor;
-  return true;
+  return WithVoice(voice, [&](MixVoice* v) {
+    const uint32_t cursor = static_cast<uint32_t>(v->phase >> 32) * v->format.block_align;
+    if (play != nullptr) *play = cursor;
+    if (write != nullptr) *write = cursor;
+    return true;
+  });
 }
 
 bool SetVoicePosition(VoiceId voice, uint32_t play) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr) return false;
-  v->phase = static_cast<uint64_t>((play / v->format.block_align) % v->frames) << 32;
-  return true;
+  return WithVoice(voice, [&](MixVoice* v) {
+    v->phase = static_cast<uint64_t>((play / v->format.block_align) % v->frames) << 32;
+    return true;
+  });
 }
 
 bool PlayVoice(VoiceId voice, bool looping) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr) return false;
-  v->playing = true;
-  v->looping = looping;
-  return true;
+  return WithVoice(voice, [&](MixVoice* v) { v->playing = true; v->looping = looping; return true; });
 }
 
 bool StopVoice(VoiceId voice) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr) return false;
-  v->playing = false;
-  return true;
+  return WithVoice(voice, [](MixVoice* v) { v->playing = false; return true; });
 }
 
 bool VoicePlaying(VoiceId voice) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  return v != nullptr && v->playing;
+  return WithVoice(voice, [](MixVoice* v) { return v->playing; });
 }
 
 bool SetVoiceVolume(VoiceId voice, int32_t millibels) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr || millibels < kVolumeSilent || millibels > 0) return false;
-  v->volume_mb = millibels;
-  UpdateVoiceGains(v);
-  return true;
+  if (millibels < kVolumeSilent || millibels > 0) return false;
+  return WithVoice(voice, [&](MixVoice* v) { v->volume_mb = millibels; UpdateVoiceGains(v); return true; });
 }
 
 bool SetVoicePan(VoiceId voice, int32_t millibels) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr || millibels < kPanLeft || millibels > kPanRight) return false;
-  v->pan_mb = millibels;
-  UpdateVoiceGains(v);
-  return true;
+  if (millibels < kPanLeft || millibels > kPanRight) return false;
+  return WithVoice(voice, [&](MixVoice* v) { v->pan_mb = millibels; UpdateVoiceGains(v); return true; });
 }
 
 bool SetVoiceFrequency(VoiceId voice, uint32_t hz) {
-  std::lock_guard lock(g_device.mutex);
-  MixVoice* v = FindLocked(voice);
-  if (v == nullptr || hz < kMinVoiceFrequency || hz > kMaxVoiceFrequency) return false;
-  SetMixVoiceFrequency(v, hz);
-  return true;
+  if (hz < kMinVoiceFrequency || hz > kMaxVoiceFrequency) return false;
+  return WithVoice(voice, [&](MixVoice* v) { SetMixVoiceFrequency(v, hz); return true; });
 }
 
 uint64_t HeadlessMixedFrames() {

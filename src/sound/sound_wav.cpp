@@ -22,8 +22,6 @@ struct Chunk {
   uint64_t size = 0;    // clamped to the bytes present
 };
 
-constexpr uint16_t kTagPcm = 1;
-constexpr uint16_t kTagExtensible = 0xFFFE;
 
 }  // namespace
 
@@ -82,15 +80,15 @@ int32_t OpenWavData(const uint8_t* image, size_t size, WavData* out) {
   if (data_size == 0) return kWavNoData;
 
   uint16_t tag = src.tag;
-  if (tag == kTagExtensible) {
+  if (tag == kWavTagExtensible) {
     // The sub-format GUID's first two bytes are the format tag it stands for.
     if (ext_size < 22) return kWavUnsupported;
     tag = Get16(ext + 6);
   }
   const uint8_t* samples = image + data.offset;
-  if (tag == kTagPcm && (src.bits <= 16 || src.tag == kTagPcm)) {
+  if (tag == kWavTagPcm && (src.bits <= 16 || src.tag == kWavTagPcm)) {
     out->format = src;
-    out->format.tag = kTagPcm;
+    out->format.tag = kWavTagPcm;
     out->stream_format = kStreamPcmWav;
     out->data_offset = data.offset;
     out->data_size = data_size;

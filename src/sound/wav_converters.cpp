@@ -11,12 +11,6 @@
 namespace korvel {
 namespace {
 
-constexpr uint16_t kTagPcm = 1;
-constexpr uint16_t kTagMsAdpcm = 2;
-constexpr uint16_t kTagFloat = 3;
-constexpr uint16_t kTagALaw = 6;
-constexpr uint16_t kTagMuLaw = 7;
-constexpr uint16_t kTagImaAdpcm = 0x11;
 
 int16_t Get16(const uint8_t* p) { return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))); }
 
@@ -232,19 +226,19 @@ int32_t ConvertWavToPcm(const WavSource& in, std::vector<uint8_t>* pcm,
   }
   int32_t r;
   switch (in.tag) {
-    case kTagMsAdpcm: r = DecodeMsAdpcm(in, pcm); break;
-    case kTagImaAdpcm: r = DecodeImaAdpcm(in, pcm); break;
-    case kTagALaw: r = DecodeG711(in, true, pcm); break;
-    case kTagMuLaw: r = DecodeG711(in, false, pcm); break;
-    case kTagFloat: r = DecodeFloat(in, pcm); break;
-    case kTagPcm: r = DecodeWideInteger(in, pcm); break;
+    case kWavTagMsAdpcm: r = DecodeMsAdpcm(in, pcm); break;
+    case kWavTagImaAdpcm: r = DecodeImaAdpcm(in, pcm); break;
+    case kWavTagALaw: r = DecodeG711(in, true, pcm); break;
+    case kWavTagMuLaw: r = DecodeG711(in, false, pcm); break;
+    case kWavTagFloat: r = DecodeFloat(in, pcm); break;
+    case kWavTagPcm: r = DecodeWideInteger(in, pcm); break;
     default: r = kWavUnsupported; break;
   }
   if (r != 0) {
     pcm->clear();
     return r;
   }
-  format->tag = kTagPcm;
+  format->tag = kWavTagPcm;
   format->channels = in.format.channels;
   format->rate = in.format.rate;
   format->bits = 16;

@@ -9,6 +9,15 @@
 
 namespace korvel {
 
+// Format tags.
+inline constexpr uint16_t kWavTagPcm = 1;
+inline constexpr uint16_t kWavTagMsAdpcm = 2;
+inline constexpr uint16_t kWavTagFloat = 3;
+inline constexpr uint16_t kWavTagALaw = 6;
+inline constexpr uint16_t kWavTagMuLaw = 7;
+inline constexpr uint16_t kWavTagImaAdpcm = 0x11;
+inline constexpr uint16_t kWavTagExtensible = 0xFFFE;
+
 struct WavSource {
   platform::PcmFormat format;  // the format chunk
   uint16_t tag;                // the format tag (an extensible file's sub-format)

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/sound_device.h"
 #include "platform_test_util.h"
+#include "sound_test_util.h"
 
 namespace korvel::platform {
 namespace {
@@ -20,15 +21,7 @@ namespace {
 using test::CleanHeadlessEnv;
 using test::ScopedEnv;
 
-PcmFormat Pcm(uint16_t channels, uint32_t rate, uint16_t bits) {
-  PcmFormat f;
-  f.channels = channels;
-  f.rate = rate;
-  f.bits = bits;
-  f.block_align = static_cast<uint16_t>(channels * bits / 8);
-  f.bytes_per_second = rate * f.block_align;
-  return f;
-}
+using test::Pcm;
 
 struct Dump {
   uint16_t channels = 0, bits = 0;

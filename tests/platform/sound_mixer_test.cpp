@@ -8,19 +8,12 @@
 #include <vector>
 
 #include "platform/sound_mixer.h"
+#include "sound_test_util.h"
 
 namespace korvel::platform {
 namespace {
 
-PcmFormat Pcm(uint16_t channels, uint32_t rate, uint16_t bits) {
-  PcmFormat f;
-  f.channels = channels;
-  f.rate = rate;
-  f.bits = bits;
-  f.block_align = static_cast<uint16_t>(channels * bits / 8);
-  f.bytes_per_second = rate * f.block_align;
-  return f;
-}
+using test::Pcm;
 
 std::vector<int16_t> Mix(MixVoice* voice, uint32_t frames) {
   std::vector<int16_t> out(2 * frames);
