@@ -79,7 +79,7 @@ double MillibelGain(int32_t millibels);
 
 // ---- Headless -----------------------------------------------------------------------------------
 
-// Stereo frames the headless recorder has mixed since the device opened (tests).
+// Stereo frames the headless recorder has mixed since the virtual clock started (tests).
 uint64_t HeadlessMixedFrames();
 // Mixes up to the virtual clock now (the device does this itself before every voice call and when
 // it closes; tests call it to look at the dump).
