@@ -39,11 +39,15 @@ TEST_F(SaveRoundTrip, DoublesKeepTheirBitPatterns) {
   const uint32_t dims[1] = {5};
   ASSERT_EQ(FillVarRealInit(1000, 1, dims, 0.0), 0);
   ASSERT_EQ(FillVarRealInit(1001, 1, dims, 1.0), 0);
-  for (int i = 0; i < 5; ++i) std::memcpy(&FindVariable(1000)->reals[i], &patterns[i], 8);
+  VariableRecord* source = FindVariable(1000);
+  ASSERT_NE(source, nullptr);
+  for (int i = 0; i < 5; ++i) std::memcpy(&source->reals[i], &patterns[i], 8);
   ASSERT_EQ(RoundTrip(), 0);
+  const VariableRecord* loaded = FindVariable(1001);
+  ASSERT_NE(loaded, nullptr);
   for (int i = 0; i < 5; ++i) {
     uint64_t bits;
-    std::memcpy(&bits, &FindVariable(1001)->reals[i], 8);
+    std::memcpy(&bits, &loaded->reals[i], 8);
     EXPECT_EQ(bits, patterns[i]) << i;
   }
 }
@@ -246,6 +250,7 @@ TEST_F(SaveRoundTrip, LayersComeBackWithTheirPixelsAndSettings) {
     MakeImage("T", 0, 0, 5, 5, 20, 0x11111111);
     ASSERT_EQ(LoadLayer(slot, Node("T")), 0) << c.name;
     LayerData* loaded = Layer("T");
+    ASSERT_NE(loaded, nullptr) << c.name;
     EXPECT_EQ(loaded->width, c.width) << c.name;
     EXPECT_EQ(loaded->height, c.height) << c.name;
     EXPECT_EQ(loaded->x, 2) << c.name;
@@ -253,7 +258,9 @@ TEST_F(SaveRoundTrip, LayersComeBackWithTheirPixelsAndSettings) {
     EXPECT_EQ(loaded->opacity, 100) << c.name;
     EXPECT_EQ(loaded->blend_mode, 3) << c.name;
     EXPECT_EQ(Pixels(loaded), pixels) << c.name;
-    EXPECT_EQ(Node("T")->order_key, 1) << c.name;
+    const NamedTreeNode* node = Node("T");
+    ASSERT_NE(node, nullptr) << c.name;
+    EXPECT_EQ(node->order_key, 1) << c.name;
     ++slot;
   }
 }
