@@ -4,23 +4,18 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/error_report.h"
-#include "fuzz_support.h"
-#include "platform/platform.h"
+#include "compiled_file_run.h"
 #include "script/format_constants.h"
 #include "script/script_data.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  korvel::platform::InitPlatformWith(korvel::platform::BackendKind::kHeadless);
+  korvel::fuzz::InitHeadlessPlatform();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvel;
-  InitErrorReporting();
-  InitScriptData();
-  fuzz::g_served = {kCommandFileName, data, size};
-  SetScriptDataLoader(fuzz::ServeInput);
+  fuzz::CompiledFileRun run(kCommandFileName, data, size);
   if (LoadCommandTable() == 0) {
     size_t total = 0;
     for (uint32_t c = 0; c < 257; ++c) {
@@ -30,7 +25,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* text : g_script.runtime_errors) total += std::strlen(text);
     (void)total;
   }
-  ShutdownScriptData();
-  InitErrorReporting();
   return 0;
 }

@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/error_report.h"
-#include "fuzz_support.h"
-#include "platform/platform.h"
+#include "compiled_file_run.h"
 #include "script/format_constants.h"
 #include "script/script_data.h"
 #include "script/variables.h"
@@ -41,23 +39,18 @@ int64_t TotalElements() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  korvel::platform::InitPlatformWith(korvel::platform::BackendKind::kHeadless);
+  korvel::fuzz::InitHeadlessPlatform();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvel;
-  InitErrorReporting();
-  InitScriptData();
+  fuzz::CompiledFileRun run(kDeclarationFileName, data, size);
   CreateVariableRecords(1100);
   g_script.script_count = 3;
   g_script.scenes.resize(3);
-  fuzz::g_served = {kDeclarationFileName, data, size};
-  SetScriptDataLoader(fuzz::ServeInput);
   if (LoadVariableDeclarations() == 0 && TotalElements() <= 1000000) {
     for (int32_t script = -1; script < 3; ++script) InitDeclaredVariables(script);
   }
-  ShutdownScriptData();
-  InitErrorReporting();
   return 0;
 }

@@ -3,25 +3,20 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/error_report.h"
-#include "fuzz_support.h"
-#include "platform/platform.h"
+#include "compiled_file_run.h"
 #include "script/format_constants.h"
 #include "script/script_data.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  korvel::platform::InitPlatformWith(korvel::platform::BackendKind::kHeadless);
+  korvel::fuzz::InitHeadlessPlatform();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvel;
-  InitErrorReporting();
-  InitScriptData();
+  fuzz::CompiledFileRun run(kLabelFileName, data, size);
   g_script.script_count = 4;
   g_script.scenes.resize(4);
-  fuzz::g_served = {kLabelFileName, data, size};
-  SetScriptDataLoader(fuzz::ServeInput);
   if (LoadLabelTable() == 0) {
     for (size_t i = 0; i < g_script.labels.size() && i < 256; ++i) {
       const LabelRecord& label = g_script.labels[i];
@@ -35,7 +30,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     (void)FindLabelIndex(kSystemStartLabel, sizeof kSystemStartLabel - 1);
   }
-  ShutdownScriptData();
-  InitErrorReporting();
   return 0;
 }

@@ -3,23 +3,18 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/error_report.h"
-#include "fuzz_support.h"
-#include "platform/platform.h"
+#include "compiled_file_run.h"
 #include "script/format_constants.h"
 #include "script/script_data.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  korvel::platform::InitPlatformWith(korvel::platform::BackendKind::kHeadless);
+  korvel::fuzz::InitHeadlessPlatform();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvel;
-  InitErrorReporting();
-  InitScriptData();
-  fuzz::g_served = {kScriptListFileName, data, size};
-  SetScriptDataLoader(fuzz::ServeInput);
+  fuzz::CompiledFileRun run(kScriptListFileName, data, size);
   if (LoadScriptFileList() == 0) {
     if (g_script.scenes.size() != g_script.script_count ||
         g_script.script_paths.size() != g_script.script_count) {
@@ -29,7 +24,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (uint32_t n = 0; n <= g_script.script_count; ++n) total += std::strlen(ScriptSourcePath(n));
     (void)total;
   }
-  ShutdownScriptData();
-  InitErrorReporting();
   return 0;
 }

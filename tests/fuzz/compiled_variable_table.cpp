@@ -2,30 +2,23 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/error_report.h"
-#include "fuzz_support.h"
-#include "platform/platform.h"
+#include "compiled_file_run.h"
 #include "script/format_constants.h"
 #include "script/script_data.h"
 #include "script/variables.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  korvel::platform::InitPlatformWith(korvel::platform::BackendKind::kHeadless);
+  korvel::fuzz::InitHeadlessPlatform();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace korvel;
-  InitErrorReporting();
-  InitScriptData();
-  fuzz::g_served = {kVariableTableFileName, data, size};
-  SetScriptDataLoader(fuzz::ServeInput);
+  fuzz::CompiledFileRun run(kVariableTableFileName, data, size);
   if (LoadVariableTable() == 0) {
     // The highest variable number the file declares exists and no higher one does.
     const uint32_t highest = g_variables.count - 1;
     if (FindVariable(highest) == nullptr || FindVariable(highest + 1) != nullptr) __builtin_trap();
   }
-  ShutdownScriptData();
-  InitErrorReporting();
   return 0;
 }
