@@ -28,7 +28,7 @@ bool SoundEnabled();
 // Start-up: empties the ring, starts the sound thread and, with sound on, makes "ROOT". 0, or -1
 // when "ROOT" could not be made.
 int32_t StartSoundEngine();
-// Sets the quit flag's effect on the thread and joins it (shutdown, tests). Nothing when not started.
+// Sets the quit flag and waits until the thread has ended (tests). Nothing when it is not running.
 void StopSoundEngine();
 // State back to start-up (tests).
 void InitSoundEngine();

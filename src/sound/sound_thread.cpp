@@ -20,8 +20,6 @@ SoundEngineState g_sound_engine;
 
 namespace {
 
-std::thread g_sound_thread;
-
 struct ErrorText {
   int32_t codes[6];
   const char* text;
@@ -95,11 +93,14 @@ void SoundThreadMain() {
   }
   if (result < 0) ShowSoundError(result);
   StopAllSounds();
-  {
-    std::lock_guard lock(EngineLock());
-    g_engine.sound_thread_ended = 1;
-  }
   platform::SetClockThread(false);
+  std::lock_guard lock(EngineLock());
+  g_engine.sound_thread_ended = 1;
+}
+
+bool SoundThreadRunning() {
+  std::lock_guard lock(EngineLock());
+  return g_engine.sound_thread_ended == 0;
 }
 
 }  // namespace
@@ -174,12 +175,13 @@ int32_t CreateRootSoundNode() {
 
 int32_t StartSoundEngine() {
   InitSoundRing();
-  if (!g_sound_thread.joinable()) {
+  if (!SoundThreadRunning()) {
     {
       std::lock_guard lock(EngineLock());
       g_engine.sound_thread_ended = 0;
     }
-    g_sound_thread = std::thread(SoundThreadMain);
+    // Detached: the shutdown sequence waits for its ended flag, as it does for the game thread.
+    std::thread(SoundThreadMain).detach();
   }
   g_sound_engine.started = 1;
   if (SoundEnabled()) return CreateRootSoundNode();
@@ -187,9 +189,9 @@ int32_t StartSoundEngine() {
 }
 
 void StopSoundEngine() {
-  if (g_sound_thread.joinable()) {
+  if (SoundThreadRunning()) {
     SetQuitFlag();
-    g_sound_thread.join();
+    while (SoundThreadRunning()) platform::SleepMs(1);
   }
   g_sound_engine.started = 0;
 }

@@ -65,7 +65,7 @@ bool Live(const SoundChannel* channel) {
 }
 
 int32_t TrackChannel(SoundChannel* channel) {
-  if (channel->stream == nullptr) return -310;
+  if (!g_sound_stream_ops.has_voice(channel)) return -310;
   uint32_t cursor = 0;
   if (!g_sound_stream_ops.play_cursor(channel, &cursor)) return -320;
   int64_t advance = static_cast<int64_t>(cursor) - channel->last_cursor;
@@ -135,7 +135,6 @@ int32_t RefillStreams(NamedTreeNode* node) {
       return 0;
     }
     if (!Live(channel) || g_sound_stream_ops.refill == nullptr) return 0;
-    if (channel->stream == nullptr) return -330;
     return g_sound_stream_ops.refill(channel);
   };
   return Walk(node, visit);
