@@ -14,6 +14,7 @@
 
 #include "platform/backend.h"
 #include "platform/process.h"
+#include "platform/sound_device.h"
 #include "platform/text_encoding.h"
 
 namespace korvel::platform {
@@ -104,6 +105,7 @@ bool InitPlatformWith(BackendKind kind) {
 void ShutdownPlatform() {
   if (Active() == nullptr) return;
   ServeMainThreadRequests();
+  CloseSoundDevice();
   g_platform.backend->Shutdown();
   UnbindMainThread();
   g_platform.backend.reset();
