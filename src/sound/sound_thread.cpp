@@ -1,5 +1,6 @@
 // The sound thread: start and stop, one pass (focus pause, requests, fades, positions, refills) and
 // the numbered error box that ends it.
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -80,12 +81,13 @@ void UpdateFocusPause() {
   }
 }
 
-void SoundThreadMain() {
+void SoundThreadMain(std::promise<void>* joined) {
   platform::SetClockThread(true);
   {
     std::lock_guard lock(EngineLock());
     g_engine.sound_thread_ended = 0;
   }
+  joined->set_value();
   int32_t result = 0;
   while (result == 0) {
     platform::SleepMs(SoundPassPeriod());
@@ -181,7 +183,10 @@ int32_t StartSoundEngine() {
       g_engine.sound_thread_ended = 0;
     }
     // Detached: the shutdown sequence waits for its ended flag, as it does for the game thread.
-    std::thread(SoundThreadMain).detach();
+    // The start waits until the thread is on the virtual clock, so headless runs repeat exactly.
+    std::promise<void> joined;
+    std::thread(SoundThreadMain, &joined).detach();
+    joined.get_future().wait();
   }
   g_sound_engine.started = 1;
   if (SoundEnabled()) return CreateRootSoundNode();
