@@ -34,10 +34,12 @@ struct MsChannel {
   int16_t Decode(uint32_t nibble) {
     const int32_t signed_nibble = static_cast<int32_t>(nibble) - ((nibble & 8) << 1);
     const int32_t predicted = (s1 * c1 + s2 * c2) >> 8;
-    const int16_t s = Clamp16(static_cast<int64_t>(predicted) + signed_nibble * delta);
+    const int16_t s = Clamp16(int64_t{predicted} + int64_t{signed_nibble} * delta);
     s2 = s1;
     s1 = s;
-    delta = std::max((kMsAdaptation[nibble] * delta) >> 8, 16);
+    // Kept within bounds so corrupt data cannot overflow it; valid streams never come near.
+    delta = static_cast<int32_t>(
+        std::clamp<int64_t>((int64_t{kMsAdaptation[nibble]} * delta) >> 8, 16, int64_t{1} << 24));
     return s;
   }
 };
@@ -51,7 +53,8 @@ int32_t DecodeMsAdpcm(const WavSource& in, std::vector<uint8_t>* out) {
   std::vector<std::array<int32_t, 2>> coefs;
   if (in.extra_size >= 4) {
     const uint32_t stated = static_cast<uint16_t>(Get16(in.extra));
-    if (stated != 0) per_block = std::min(stated, most);
+    // A block holds at least its two header samples.
+    if (stated != 0) per_block = std::clamp(stated, 2u, most);
     const uint32_t count = static_cast<uint16_t>(Get16(in.extra + 2));
     for (uint32_t i = 0; i < count && 4 + 4 * i + 4 <= in.extra_size; ++i) {
       coefs.push_back({Get16(in.extra + 4 + 4 * i), Get16(in.extra + 6 + 4 * i)});
@@ -169,7 +172,7 @@ int32_t DecodeFloat(const WavSource& in, std::vector<uint8_t>* out) {
     if (bits == 32) {
       float f;
       std::memcpy(&f, in.data + 4 * i, 4);
-      v = f;
+      v = static_cast<double>(f);
     } else {
       std::memcpy(&v, in.data + 8 * i, 8);
     }
