@@ -34,13 +34,8 @@ SoundChannel* CreateSoundChannel(NamedTreeNode* node) {
   return channel;
 }
 
-void FreeSoundPayload(void* payload) {
-  auto* channel = static_cast<SoundChannel*>(payload);
-  if (channel != nullptr && channel->stream != nullptr && g_sound_stream_ops.release != nullptr) {
-    g_sound_stream_ops.release(channel);
-  }
-  FreeBlock(payload);
-}
+// Streams are released before their nodes go (stop request, end of the sound thread).
+void FreeSoundPayload(void* payload) { FreeBlock(payload); }
 
 void RegisterSoundTree() { RegisterTreeOwner(&g_sound_tree, {BuildSoundTree, FreeSoundPayload}); }
 

@@ -110,34 +110,34 @@ void UpdateFades(NamedTreeNode* node) {
   Walk(node, visit);
 }
 
-int32_t TrackPlayPositions(NamedTreeNode* node) {
+// Walks the live channels with `step`; once the program quits, every channel that sounds is turned
+// down to near silence and set idle instead.
+namespace {
+
+int32_t WalkLiveChannels(NamedTreeNode* node, bool has_step, int32_t (*step)(SoundChannel*)) {
   const bool quit = QuitRequested();
-  auto visit = [quit](NamedTreeNode* n) -> int32_t {
+  auto visit = [quit, has_step, step](NamedTreeNode* n) -> int32_t {
     SoundChannel* channel = ChannelOf(n);
     if (channel == nullptr) return 0;
     if (quit) {
       if (channel->state > kSoundIdle) QuietChannel(n);
       return 0;
     }
-    if (!Live(channel) || g_sound_stream_ops.play_cursor == nullptr) return 0;
-    return TrackChannel(channel);
+    if (!Live(channel) || !has_step) return 0;
+    return step(channel);
   };
   return Walk(node, visit);
 }
 
+}  // namespace
+
+int32_t TrackPlayPositions(NamedTreeNode* node) {
+  return WalkLiveChannels(node, g_sound_stream_ops.play_cursor != nullptr, TrackChannel);
+}
+
 int32_t RefillStreams(NamedTreeNode* node) {
-  const bool quit = QuitRequested();
-  auto visit = [quit](NamedTreeNode* n) -> int32_t {
-    SoundChannel* channel = ChannelOf(n);
-    if (channel == nullptr) return 0;
-    if (quit) {
-      if (channel->state > kSoundIdle) QuietChannel(n);
-      return 0;
-    }
-    if (!Live(channel) || g_sound_stream_ops.refill == nullptr) return 0;
-    return g_sound_stream_ops.refill(channel);
-  };
-  return Walk(node, visit);
+  return WalkLiveChannels(node, g_sound_stream_ops.refill != nullptr,
+                          [](SoundChannel* channel) { return g_sound_stream_ops.refill(channel); });
 }
 
 void SetNodePaused(NamedTreeNode* node, int32_t paused) {

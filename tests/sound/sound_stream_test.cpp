@@ -48,6 +48,7 @@ class SoundRamp : public SoundTreeTest, public ::testing::WithParamInterface<Ram
     InstallSoundStreams(true);
   }
   void TearDown() override {
+    StopAllSounds();
     DestroyTreeNode(g_sound_tree.root, FreeSoundPayload);
     g_sound_tree.root = AllocTreeNode("", true);
     InstallSoundStreams(false);
