@@ -82,12 +82,15 @@ void UpdateFocusPause() {
 }
 
 void SoundThreadMain(std::promise<void>* joined) {
-  platform::SetClockThread(true);
+  // The starter holds the clock's turn while it waits: it must be let go as soon as this thread is
+  // on the clock, not once this thread has the turn, or both stall until the clock gives up waiting
+  // and the two then run at once.
+  platform::JoinClockThread(
+      [](void* promise) { static_cast<std::promise<void>*>(promise)->set_value(); }, joined);
   {
     std::lock_guard lock(EngineLock());
     g_engine.sound_thread_ended = 0;
   }
-  joined->set_value();
   int32_t result = 0;
   while (result == 0) {
     platform::SleepMs(SoundPassPeriod());
@@ -95,9 +98,14 @@ void SoundThreadMain(std::promise<void>* joined) {
   }
   if (result < 0) ShowSoundError(result);
   StopAllSounds();
+  // The ended flag goes up while this thread still holds the clock's turn: a thread waiting for it
+  // then sees it on its next turn. Raised after leaving, the waiter would be alone on the clock and
+  // each of its 1 ms polls would move the clock on until this thread got the engine lock.
+  {
+    std::lock_guard lock(EngineLock());
+    g_engine.sound_thread_ended = 1;
+  }
   platform::SetClockThread(false);
-  std::lock_guard lock(EngineLock());
-  g_engine.sound_thread_ended = 1;
 }
 
 bool SoundThreadRunning() {

@@ -74,5 +74,27 @@ TEST_F(SoundGameTest, SampleGameMixHoldsTheMusicAtItsLevel) {
   EXPECT_LT(steady, -14.0);
 }
 
+// With the sound thread on the virtual clock, a run repeats exactly: the same mix, to the byte.
+TEST_F(SoundGameTest, RunsRepeatTheSameMix) {
+  BuildSample();
+  TempDir out;
+  std::string first;
+  for (int run = 0; run < 10; ++run) {
+    const std::string dump = out.File("mix" + std::to_string(run) + ".wav");
+    const ProcessResult r =
+        RunProcess(Args(), HeadlessEnv({"KORVEL_FRAMES=600", "KORVEL_AUDIO_DUMP=" + dump}), 120000);
+    ASSERT_FALSE(r.timed_out);
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const std::string wav = test::ReadFile(dump);
+    ASSERT_GT(wav.size(), 44u);
+    if (run == 0) {
+      first = wav;
+    } else {
+      ASSERT_EQ(wav.size(), first.size()) << "run " << run;
+      ASSERT_TRUE(wav == first) << "run " << run;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvel
