@@ -113,6 +113,7 @@ void WireSubsystems() {
   g_hooks.create_sound_device = CreateSoundDevice;
   g_hooks.start_sound_engine = StartSoundEngine;
   g_hooks.release_sound_device = ReleaseSoundDevice;
+  g_hooks.join_sound_thread = JoinSoundThread;
   RegisterSoundCommandHandlers();
   RegisterMenuTree();
   SetRootLayerCreator(CreateWindowRootLayer);

@@ -314,6 +314,7 @@ void ShutdownSequence() {
   // The threads poll the quit flag; it must be set before waiting for them to end.
   SetQuitFlag();
   WaitForThreadEnd(&g_engine.sound_thread_ended);
+  g_hooks.join_sound_thread();
   WaitForThreadEnd(&g_engine.game_thread_ended);
   if (g_shell.game_thread.joinable()) g_shell.game_thread.join();
 

@@ -28,8 +28,11 @@ bool SoundEnabled();
 // Start-up: empties the ring, starts the sound thread and, with sound on, makes "ROOT". 0, or -1
 // when "ROOT" could not be made.
 int32_t StartSoundEngine();
-// Sets the quit flag and waits until the thread has ended (tests). Nothing when it is not running.
+// Sets the quit flag, waits until the thread has ended and joins it. Nothing when it is not running.
 void StopSoundEngine();
+// Joins a sound thread that has raised its ended flag (shutdown, after waiting for the flag while
+// serving the main thread's requests). Nothing when there is none.
+void JoinSoundThread();
 // State back to start-up (tests).
 void InitSoundEngine();
 

@@ -21,6 +21,10 @@ SoundEngineState g_sound_engine;
 
 namespace {
 
+// Joined, never detached: the thread still leaves the virtual clock (a platform call) after raising
+// its ended flag, so shutdown must not take the platform down before the thread is gone.
+std::thread g_sound_thread;
+
 struct ErrorText {
   int32_t codes[6];
   const char* text;
@@ -186,14 +190,14 @@ int32_t CreateRootSoundNode() {
 int32_t StartSoundEngine() {
   InitSoundRing();
   if (!SoundThreadRunning()) {
+    JoinSoundThread();  // one that ended by itself (an error) is collected first
     {
       std::lock_guard lock(EngineLock());
       g_engine.sound_thread_ended = 0;
     }
-    // Detached: the shutdown sequence waits for its ended flag, as it does for the game thread.
     // The start waits until the thread is on the virtual clock, so headless runs repeat exactly.
     std::promise<void> joined;
-    std::thread(SoundThreadMain, &joined).detach();
+    g_sound_thread = std::thread(SoundThreadMain, &joined);
     joined.get_future().wait();
   }
   g_sound_engine.started = 1;
@@ -201,11 +205,16 @@ int32_t StartSoundEngine() {
   return 0;
 }
 
+void JoinSoundThread() {
+  if (g_sound_thread.joinable()) g_sound_thread.join();
+}
+
 void StopSoundEngine() {
   if (SoundThreadRunning()) {
     SetQuitFlag();
     while (SoundThreadRunning()) platform::SleepMs(1);
   }
+  JoinSoundThread();
   g_sound_engine.started = 0;
 }
 
