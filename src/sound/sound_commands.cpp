@@ -11,6 +11,7 @@
 #include "resource/data_file_lookup.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
+#include "script/script_data.h"
 #include "script/variables.h"
 #include "sound/sound_channel_ops.h"
 #include "sound/sound_command_ring.h"
@@ -75,7 +76,7 @@ int32_t LoadFile(NamedTreeNode* node) {
   if (locator.type == kTypeWav) kind = 2;
   if (locator.type == kTypeOgg) kind = 1;
   if (kind == 0) {
-    ReportScriptError(100030, true, "sound", found.c_str());
+    ReportScriptError(100030, true, CommandName(kCommandSound), found.c_str());
     return -1;
   }
   // The ring holds 255 bytes of a name: a longer one cannot be loaded and is "not found".
@@ -91,18 +92,23 @@ int32_t RunSoundCreateBody() {
   ResolvedPath p;
   if (Normalise(&p) != 0) return -1;
   NamedTreeNode* node = nullptr;
+  bool file_for_group = false;
   {
     std::lock_guard lock(EngineLock());
     node = Find(p);
     if (node == nullptr) {
-      if (p.group && ArgGiven(2)) {
-        ReportScriptError(101292, true, "sound");
-        return -1;
+      file_for_group = p.group && ArgGiven(2);
+      if (!file_for_group && !p.group && !ArgGiven(2)) return 0;
+      if (!file_for_group) {
+        node = Create(p);
+        if (node == nullptr) return -1;
       }
-      if (!p.group && !ArgGiven(2)) return 0;
-      node = Create(p);
-      if (node == nullptr) return -1;
     }
+  }
+  // Reported outside the lock: the dialog must not hold up the sound thread.
+  if (file_for_group) {
+    ReportScriptError(101292, true, CommandName(kCommandSound));
+    return -1;
   }
   if (ArgGiven(2)) {
     const int32_t loaded = LoadFile(node);
