@@ -32,6 +32,7 @@ struct SoundChannel {
   int32_t start_ms, loop_start_ms, loop_end_ms;
   uint32_t pause_tick;  // 0 while not paused
   int32_t pending_loop_start_ms, pending_loop_end_ms;
+  uint32_t wraps_ahead;  // loop ends the decoder has wrapped at that the voice has not reached yet
   int32_t pan;     // 0..512, 256 centre
   int32_t speed;   // 0..512, 256 normal
   int32_t volume;  // 0..256

@@ -108,6 +108,12 @@ void PauseChannel(NamedTreeNode* node) {
     QuietChannel(node);
     return;
   }
+  // Loop ends the voice passed since the last pass are counted first (the release at the loop limit
+  // included), so the saved position lies in the pass the voice is playing.
+  if (g_sound_stream_ops.has_voice != nullptr && g_sound_stream_ops.has_voice(channel)) {
+    TrackChannelPosition(channel);
+    if (channel->state < kSoundFadingIn) return;
+  }
   if (channel->stream != nullptr && g_sound_stream_ops.pause != nullptr) {
     g_sound_stream_ops.pause(channel);
   }

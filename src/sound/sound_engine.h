@@ -49,6 +49,9 @@ uint32_t SoundPassPeriod();
 int32_t RunSoundCommands();
 void UpdateFades(NamedTreeNode* node);
 int32_t TrackPlayPositions(NamedTreeNode* node);
+// One channel's step of TrackPlayPositions: the play cursor's advance, and every loop end the voice
+// has passed (the channel is released at its loop limit). -310 without a voice, -320 without a cursor.
+int32_t TrackChannelPosition(SoundChannel* channel);
 int32_t RefillStreams(NamedTreeNode* node);
 
 // Pauses (1) or resumes (0) the node, its following siblings and everything below them.

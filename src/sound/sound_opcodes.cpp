@@ -17,6 +17,7 @@ void ResetPositions(SoundChannel* channel) {
   channel->played_bytes = 0;
   channel->pending_loop_start_ms = 0;
   channel->pending_loop_end_ms = 0;
+  channel->wraps_ahead = 0;
   channel->last_cursor = 0;
 }
 

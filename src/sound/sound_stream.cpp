@@ -32,7 +32,6 @@ struct SoundStream {
   int64_t read_position = 0;  // Ogg: PCM sample; WAV: byte offset in the data
   int64_t silence = 0;
   uint64_t data_offset = 0, data_size = 0;
-  int32_t loop_count_before_wrap = 0;
   std::vector<uint8_t> shadow;  // what the voice's ring holds, for the level queries
 };
 
@@ -160,12 +159,14 @@ void Pause(SoundChannel* channel) {
     if (advance < 0) advance += channel->buffer_size;
     channel->played_bytes += advance;
   }
-  // The decoder may have wrapped past a loop end the voice has not reached yet: that pass is
-  // played again after the resume, so its count comes back.
-  if (channel->pending_loop_end_ms != 0) {
-    channel->loop_count = s->loop_count_before_wrap;
-    channel->pending_loop_start_ms = channel->pending_loop_end_ms = 0;
+  // The decoder runs ahead of the voice and may have wrapped (and counted down) at loop ends the
+  // voice has not reached: the resume decodes those passes again, so their counts come back. A
+  // positive count never reaches 0 by wrapping (the last pass ends in silence), so 0 stays 0.
+  if (channel->loop_count > 0) {
+    channel->loop_count += static_cast<int32_t>(channel->wraps_ahead);
   }
+  channel->wraps_ahead = 0;
+  channel->pending_loop_start_ms = channel->pending_loop_end_ms = 0;
   FreeVoice(s);
 }
 
@@ -344,7 +345,7 @@ int32_t FillNextHalf(SoundChannel* channel) {
       filled = half;
       break;
     }
-    s->loop_count_before_wrap = channel->loop_count;
+    ++channel->wraps_ahead;
     channel->loop_count = std::max(channel->loop_count - 1, 0);
     int32_t loop_start = channel->loop_start_ms;
     if (loop_start >= channel->loop_end_ms || loop_start < 0) loop_start = 0;

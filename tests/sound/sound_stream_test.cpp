@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ struct RampCase {
   std::vector<std::pair<int32_t, int32_t>> runs;  // [from, to) frame ranges, -1: silence
 };
 
-class SoundRamp : public SoundTreeTest, public ::testing::WithParamInterface<RampCase> {
+// Voices on the headless device, the ramp as "ramp.wav".
+class RampVoiceTest : public SoundTreeTest {
  protected:
   void SetUp() override {
     SoundTreeTest::SetUp();
@@ -56,8 +58,30 @@ class SoundRamp : public SoundTreeTest, public ::testing::WithParamInterface<Ram
     ShutdownResourceLookup();
     SoundTreeTest::TearDown();
   }
+  // The frames the voice's ring holds (both halves).
+  static std::vector<int16_t> Ring(NamedTreeNode* node) {
+    std::lock_guard lock(EngineLock());
+    std::vector<int16_t> frames(Ch(node).buffer_size / 2);
+    const uint8_t* ring = VoiceRingContents(&Ch(node));
+    if (ring == nullptr) return {};
+    std::memcpy(frames.data(), ring, frames.size() * 2);
+    return frames;
+  }
+  // The frames of the ramp's [from, to) runs, then silence up to `total` frames.
+  static std::vector<int16_t> Runs(const std::vector<std::pair<int32_t, int32_t>>& runs,
+                                   size_t total) {
+    std::vector<int16_t> want;
+    for (const auto& [from, to] : runs) {
+      for (int32_t i = from; i < to; ++i) want.push_back(static_cast<int16_t>(i));
+    }
+    want.resize(total, 0);
+    return want;
+  }
+
   TempDir folder_;
 };
+
+class SoundRamp : public RampVoiceTest, public ::testing::WithParamInterface<RampCase> {};
 
 TEST_P(SoundRamp, HalvesHoldTheExpectedFrames) {
   const RampCase& c = GetParam();
@@ -83,13 +107,54 @@ TEST_P(SoundRamp, HalvesHoldTheExpectedFrames) {
   std::memcpy(got.data(), ring, 2000);
   ASSERT_EQ(FillNextHalf(&Ch(node)), 0);
   std::memcpy(got.data() + 1000, ring + 1000, 1000);
-  std::vector<int16_t> want;
-  for (const auto& [from, to] : c.runs) {
-    for (int32_t i = from; i < to; ++i) want.push_back(static_cast<int16_t>(i));
-  }
-  want.resize(1500, 0);  // silence after the last pass
-  EXPECT_EQ(got, want);
+  EXPECT_EQ(got, Runs(c.runs, 1500));  // silence after the last pass
 }
+
+// Three passes of [0, 300) ms: the decoder runs up to a second ahead of the voice, so when the
+// channel pauses it has already wrapped (and counted) passes the voice has not reached. After the
+// resume the voice still hears every pass, from where it stopped.
+struct PauseCase {
+  std::string name;
+  uint32_t pause_at;     // ms after the start, with no pass in between
+  uint32_t loops_done;   // loop ends the voice had passed
+  int32_t resume_at;     // the frame the voice was at in its pass (the cursor's step may be a frame short)
+  std::vector<std::pair<int32_t, int32_t>> later;  // the passes after it, in the ring after the resume
+};
+
+void PrintTo(const PauseCase& c, std::ostream* out) { *out << c.name; }
+
+class SoundLoopPause : public RampVoiceTest, public ::testing::WithParamInterface<PauseCase> {};
+
+TEST_P(SoundLoopPause, ResumeKeepsEveryPass) {
+  const PauseCase& c = GetParam();
+  NamedTreeNode* node = AddNode("ramp");
+  Post(node, kSoundOpLoad, 0, "ramp.wav");
+  Post(node, kSoundOpSetLoopEnd, 300);
+  Post(node, kSoundOpSetLoopCount, 3);
+  Post(node, kSoundOpPlay, 0);
+  ASSERT_EQ(Pass(), 0);
+  ASSERT_EQ(Ring(node), Runs({{0, 300}, {0, 300}, {0, 300}}, 1000));
+  Post(node, kSoundOpPause, 1);
+  ASSERT_EQ(Pass(c.pause_at), 0);
+  ASSERT_NE(Ch(node).pause_tick, 0u);
+  EXPECT_EQ(Ch(node).loops_done, c.loops_done);
+  const auto at = static_cast<int32_t>(Ch(node).played_bytes / 2);
+  EXPECT_NEAR(at, c.resume_at, 1);
+  Post(node, kSoundOpPause, 0);
+  ASSERT_EQ(Pass(100), 0);
+  ASSERT_EQ(Ch(node).pause_tick, 0u);
+  std::vector<std::pair<int32_t, int32_t>> runs = {{at, 300}};
+  runs.insert(runs.end(), c.later.begin(), c.later.end());
+  EXPECT_EQ(Ring(node), Runs(runs, 1000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, SoundLoopPause,
+    ::testing::Values(
+        PauseCase{"InTheFirstPass", 250, 0, 250, {{0, 300}, {0, 300}}},
+        PauseCase{"PastALoopEndNotYetTracked", 350, 1, 50, {{0, 300}}},
+        PauseCase{"InTheLastPass", 700, 2, 100, {}}),
+    [](const ::testing::TestParamInfo<PauseCase>& param_info) { return param_info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, SoundRamp,
