@@ -168,9 +168,12 @@ TEST_F(SoundCommandTest, CreateCasesAndErrors) {
   // "bad.ogg" is found, but as an image.
   uint8_t* bytes = static_cast<uint8_t*>(AllocZeroed(16));
   ASSERT_EQ(PushPreloadBankRow(0, "bad.ogg", kTypePng, bytes, 16), 0);
+  // A file whose name (with its folder) is longer than a request's 255 bytes can carry.
+  const std::string long_name = std::string(200, 'd') + "/" + std::string(60, 'n') + ".wav";
+  folder_.Write(long_name, RampWav());
   const struct {
     const char* what;
-    const char* body;
+    std::string body;
     const char* path;  // the node the command may create
     bool exists;
     int32_t code;      // the report, 0 for none
@@ -180,6 +183,8 @@ TEST_F(SoundCommandTest, CreateCasesAndErrors) {
       {"group without a file", "SOUND 0=( \"h/\" ) 1=( 0 )\n", "h/", true, 0},
       {"missing file ends quietly", "SOUND 0=( \"b\" ) 2=( \"missing\" )\n", "b", true, 0},
       {"not a sound type", "SOUND 0=( \"i\" ) 2=( \"bad.ogg\" )\n", "i", true, 100030},
+      {"name too long for a request: not found",
+       "SOUND 0=( \"j\" ) 2=( \"" + long_name + "\" )\n", "j", true, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -198,6 +203,12 @@ TEST_F(SoundCommandTest, CreateCasesAndErrors) {
   }
   EXPECT_EQ(Ch("h/").enabled, 0);
   EXPECT_EQ(Ch("b").kind, 0);
+  // A name that fits a request loads from the same folder.
+  const std::string fitting = std::string(200, 'd') + "/" + std::string(40, 'n') + ".wav";
+  folder_.Write(fitting, RampWav());
+  ResetReports();
+  ASSERT_TRUE(Run("SOUND 0=( \"k\" ) 2=( \"" + fitting + "\" )\n"));
+  EXPECT_EQ(Ch("k").state, kSoundLoaded);
 }
 
 TEST_F(SoundCommandTest, SoundOffDoesNothing) {

@@ -60,6 +60,22 @@ TEST_F(SoundRing, WaitsGiveUpWhenTheProgramQuits) {
   EXPECT_EQ(WaitSoundIdle(node), -1);
 }
 
+TEST_F(SoundRing, WaitsGiveUpWhenTheSoundThreadHasEnded) {
+  NamedTreeNode* node = AddNode("bgm");
+  const int32_t slot = PostSoundRequest(node, kSoundOpSync, 0);
+  ASSERT_GE(slot, 0);
+  {
+    std::lock_guard lock(EngineLock());
+    Ch(node).state = kSoundPlaying;
+    g_engine.sound_thread_ended = 1;
+  }
+  EXPECT_EQ(WaitSoundRequest(slot), -1);
+  EXPECT_EQ(WaitSoundIdle(node), -1);
+  // A full ring's poster gives up too, instead of waiting for room that never comes.
+  for (int32_t i = 0; i < 1022; ++i) Post(node, kSoundOpSync);
+  EXPECT_EQ(PostSoundRequest(node, kSoundOpSync, 0), -1);
+}
+
 TEST_F(SoundRing, LoadOnAPlayingChannelStopsItFirstAndHoldsTheQueue) {
   NamedTreeNode* node = AddNode("bgm");
   Play(node, 0);

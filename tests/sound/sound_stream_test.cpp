@@ -170,5 +170,85 @@ INSTANTIATE_TEST_SUITE_P(
         RampCase{"StartPastTheEnd", 2000, 0, 1000, 1, {{0, 1000}}}),
     [](const ::testing::TestParamInfo<RampCase>& param_info) { return param_info.param.name; });
 
+
+// Ogg Vorbis made with sox and oggenc, streamed through a voice: the halves it receives, across
+// the start seek and the wraps at the loop end, are slices of oggdec's decode of the same file.
+struct OggCase {
+  std::string name;
+  const char* file;
+  int32_t start_ms, loop_start_ms, loop_count;
+};
+
+void PrintTo(const OggCase& c, std::ostream* out) { *out << c.name; }
+
+class SoundOggVoice : public RampVoiceTest, public ::testing::WithParamInterface<OggCase> {};
+
+TEST_P(SoundOggVoice, HalvesAreSlicesOfTheReferenceDecode) {
+  const OggCase& c = GetParam();
+  const std::string fixtures = std::string(KORVEL_FIXTURES_DIR) + "/sound/";
+  folder_.Write("s.ogg", ReadFile(fixtures + c.file + ".ogg"));
+  const std::string raw = ReadFile(fixtures + c.file + ".ref.raw");
+  std::vector<int16_t> ref(raw.size() / 2);
+  std::memcpy(ref.data(), raw.data(), ref.size() * 2);
+
+  NamedTreeNode* node = AddNode("ogg");
+  Ch(node).kind = 1;
+  Post(node, kSoundOpLoad, 0, "s.ogg");
+  ASSERT_EQ(Pass(), 0);
+  ASSERT_EQ(Ch(node).state, kSoundLoaded);
+  Post(node, kSoundOpSetStart, c.start_ms);
+  Post(node, kSoundOpSetLoopStart, c.loop_start_ms);
+  Post(node, kSoundOpSetLoopCount, c.loop_count);
+  Post(node, kSoundOpPlay, 0);
+  ASSERT_EQ(Pass(), 0);
+  ASSERT_EQ(Ch(node).state, kSoundPlaying);
+
+  // Sample positions (interleaved) of the start, the loop start and the loop end (the length in
+  // whole milliseconds, so a little of the file's tail may lie past it).
+  const int64_t channels = Ch(node).channels;
+  const int64_t rate = Ch(node).sample_rate;
+  auto at_ms = [&](int64_t ms) { return static_cast<size_t>(ms * rate / 1000 * channels); };
+  const size_t start = at_ms(c.start_ms), loop_start = at_ms(c.loop_start_ms);
+  const size_t loop_end = at_ms(Ch(node).length_ms);
+  ASSERT_LE(loop_end, ref.size());
+  std::vector<int16_t> want(ref.begin() + static_cast<std::ptrdiff_t>(start),
+                            ref.begin() + static_cast<std::ptrdiff_t>(loop_end));
+  const size_t half = Ch(node).buffer_size / 4;  // samples
+  for (int32_t pass = 2; loop_end > loop_start && want.size() < 3 * half &&
+                         (c.loop_count == 0 || pass <= c.loop_count);
+       ++pass) {
+    want.insert(want.end(), ref.begin() + static_cast<std::ptrdiff_t>(loop_start),
+                ref.begin() + static_cast<std::ptrdiff_t>(loop_end));
+  }
+  want.resize(3 * half, 0);
+
+  std::vector<int16_t> got = Ring(node);
+  ASSERT_EQ(got.size(), 2 * half);
+  {
+    std::lock_guard lock(EngineLock());
+    ASSERT_EQ(FillNextHalf(&Ch(node)), 0);  // the third half goes where the refill wrote
+  }
+  const std::vector<int16_t> third = Ring(node);
+  got.insert(got.end(), third.begin() + static_cast<std::ptrdiff_t>(half), third.end());
+  EXPECT_EQ(got, want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SoundOggVoice,
+    ::testing::Values(OggCase{"Mono22050Endless", "mono22050", 0, 0, 0},
+                      OggCase{"Stereo44100FromASeekEndless", "stereo44100", 100, 0, 0},
+                      OggCase{"Stereo44100TwoPassesOfARange", "stereo44100", 100, 50, 2},
+                      OggCase{"OneSampleIsSilenceWithoutSpinning", "one_sample", 0, 0, 0}),
+    [](const ::testing::TestParamInfo<OggCase>& param_info) { return param_info.param.name; });
+
+TEST_F(RampVoiceTest, ChainedOggEndsTheThreadWithItsCode) {
+  folder_.Write("chained.ogg",
+                ReadFile(std::string(KORVEL_FIXTURES_DIR) + "/sound/chained.ogg"));
+  NamedTreeNode* node = AddNode("ogg");
+  Ch(node).kind = 1;
+  Post(node, kSoundOpLoad, 0, "chained.ogg");
+  EXPECT_EQ(Pass(), -1045);
+}
+
 }  // namespace
 }  // namespace korvel::test
