@@ -50,6 +50,21 @@ double RmsDb(const std::string& wav, size_t data, size_t from, size_t to) {
   return rms > 0 ? 20.0 * std::log10(rms) : -200.0;
 }
 
+// Power of the `hz` component of the left channel over [from, to) frames (Goertzel), in dB.
+double ToneDb(const std::string& wav, size_t data, size_t from, size_t to, double hz) {
+  const double k = 2.0 * std::cos(2.0 * 3.14159265358979323846 * hz / 44100.0);
+  double s1 = 0, s2 = 0;
+  for (size_t i = from; i < to; ++i) {
+    int16_t sample = 0;
+    std::memcpy(&sample, wav.data() + data + i * 4, 2);
+    const double s0 = sample / 32768.0 + k * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  const double power = (s1 * s1 + s2 * s2 - k * s1 * s2) / static_cast<double>(to - from);
+  return power > 0 ? 10.0 * std::log10(power) : -200.0;
+}
+
 TEST_F(SoundGameTest, SampleGameMixHoldsTheMusicAtItsLevel) {
   BuildSample();
   TempDir out;
@@ -72,6 +87,11 @@ TEST_F(SoundGameTest, SampleGameMixHoldsTheMusicAtItsLevel) {
   const double steady = RmsDb(wav, 44, 44100 * 3 / 2, frames);
   EXPECT_GT(steady, -26.0);
   EXPECT_LT(steady, -14.0);
+  // The chime (880 Hz, 0.4 s, started on the first frame) stands far above the music's 880 Hz
+  // content while it sounds, and is gone a second later.
+  const double chime = ToneDb(wav, 44, 44100 / 20, 44100 * 3 / 10, 880.0);
+  const double after = ToneDb(wav, 44, 44100 * 3 / 2, 44100 * 2, 880.0);
+  EXPECT_GT(chime - after, 20.0) << chime << " dB against " << after << " dB";
 }
 
 // With the sound thread on the virtual clock, a run repeats exactly: the same mix, to the byte.
