@@ -116,5 +116,25 @@ TEST_F(SoundGameTest, RunsRepeatTheSameMix) {
   }
 }
 
+// A sound the thread cannot stream ends the thread: its "DEBUG Message" box is shown through the main
+// thread, the run quits, and shutdown collects the thread that ended by itself.
+TEST_F(SoundGameTest, ChainedOggEndsTheRunThroughTheSoundErrorBox) {
+  BuildGame({{"main.kas",
+              "label SYSTEM_START\n"
+              "SOUND 0=( \"bgm\" ) 2=( \"chained\" ) 3=( 1 )\n"
+              "loop -1\n  WAIT 0=( 1 )\nend\n"}});
+  std::filesystem::copy_file(std::string(KORVEL_FIXTURES_DIR) + "/sound/chained.ogg",
+                             game_.File("chained.ogg"));
+  TempDir control;
+  const std::string answers = control.Write("answers.txt", "1\n");
+  const ProcessResult r = RunProcess(
+      Args(), HeadlessEnv({"KORVEL_ANSWERS=" + answers, "KORVEL_FRAMES=100000"}), 120000);
+  ASSERT_FALSE(r.timed_out) << r.stderr_text;
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("korvel: dialog: DEBUG Message | 複数曲連結OGGには対応していません。 | 1"),
+            std::string::npos)
+      << r.stderr_text;
+}
+
 }  // namespace
 }  // namespace korvel
