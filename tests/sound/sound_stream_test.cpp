@@ -97,13 +97,12 @@ TEST_P(SoundRamp, HalvesHoldTheExpectedFrames) {
   Post(node, kSoundOpPlay, 0);
   ASSERT_EQ(Pass(), 0);
   ASSERT_EQ(Ch(node).state, kSoundPlaying);
-  std::vector<int16_t> got;
+  std::vector<int16_t> got(1500);
   std::lock_guard lock(EngineLock());
   // The play pass filled the first half and its refill the second; a third fill goes where the
   // refill wrote.
   const uint8_t* ring = VoiceRingContents(&Ch(node));
   ASSERT_NE(ring, nullptr);
-  got.resize(1500);
   std::memcpy(got.data(), ring, 2000);
   ASSERT_EQ(FillNextHalf(&Ch(node)), 0);
   std::memcpy(got.data() + 1000, ring + 1000, 1000);
