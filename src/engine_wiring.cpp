@@ -34,6 +34,9 @@
 #include "text/draw_text.h"
 #include "text/font_registry.h"
 #include "sound/sound_channel.h"
+#include "sound/sound_commands.h"
+#include "sound/sound_engine.h"
+#include "sound/sound_startup.h"
 
 namespace korvel {
 
@@ -107,6 +110,11 @@ void WireSubsystems() {
   RegisterLayerTree();
   RegisterTaskTree();
   RegisterSoundTree();
+  g_hooks.create_sound_device = CreateSoundDevice;
+  g_hooks.start_sound_engine = StartSoundEngine;
+  g_hooks.release_sound_device = ReleaseSoundDevice;
+  g_hooks.join_sound_thread = JoinSoundThread;
+  RegisterSoundCommandHandlers();
   RegisterMenuTree();
   SetRootLayerCreator(CreateWindowRootLayer);
   RegisterLayerCommandHandlers();

@@ -85,9 +85,12 @@ void ProbeSystem() {
 void GameThreadMain() {
   platform::SetClockThread(true);
   RunGameLoop();
+  // Raised before leaving the clock, so the main thread's polls see it without moving the clock on.
+  {
+    std::lock_guard lock(EngineLock());
+    g_engine.game_thread_ended = 1;
+  }
   platform::SetClockThread(false);
-  std::lock_guard lock(EngineLock());
-  g_engine.game_thread_ended = 1;
 }
 
 // Waits, polling every millisecond, until a thread's ended flag is set; 255 means never started.
@@ -311,6 +314,7 @@ void ShutdownSequence() {
   // The threads poll the quit flag; it must be set before waiting for them to end.
   SetQuitFlag();
   WaitForThreadEnd(&g_engine.sound_thread_ended);
+  g_hooks.join_sound_thread();
   WaitForThreadEnd(&g_engine.game_thread_ended);
   if (g_shell.game_thread.joinable()) g_shell.game_thread.join();
 

@@ -94,6 +94,7 @@ SubsystemHooks DefaultHooks() {
       .release_gpu = DoNothing,
       .release_movies = DoNothing,
       .release_sound_device = DoNothing,
+      .join_sound_thread = DoNothing,
       .destroy_menus = DoNothing,
       .leave_full_screen = ReturnZero,
       .release_display_objects = DoNothing,

@@ -62,6 +62,7 @@ struct SubsystemHooks {
   void (*release_gpu)();
   void (*release_movies)();
   void (*release_sound_device)();
+  void (*join_sound_thread)();       // after its ended flag is up; before the platform goes
   void (*destroy_menus)();
   int (*leave_full_screen)();        // 0 on success
   void (*release_display_objects)();

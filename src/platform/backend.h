@@ -30,6 +30,7 @@ class Backend {
   virtual uint32_t NowMs() = 0;
   virtual void SleepMs(uint32_t ms) = 0;
   virtual void SetClockThread(bool owner) = 0;
+  virtual void JoinClockThread(void (*registered)(void*), void* context) = 0;
   virtual void AdvanceClockForTest(uint32_t ms) = 0;
   // Milliseconds since 1970-01-01 00:00:00 UTC that local time is made from (real time unless the
   // backend keeps its own).

@@ -143,6 +143,14 @@ void SetClockThread(bool owner) {
   if (Backend* b = Active()) b->SetClockThread(owner);
 }
 
+void JoinClockThread(void (*registered)(void*), void* context) {
+  if (Backend* b = Active()) {
+    b->JoinClockThread(registered, context);
+  } else {
+    registered(context);
+  }
+}
+
 void AdvanceClockForTest(uint32_t ms) {
   if (Backend* b = Active()) b->AdvanceClockForTest(ms);
 }

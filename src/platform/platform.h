@@ -41,6 +41,10 @@ void SleepMs(uint32_t ms);
 // threads' sleeps wait until the clock reaches their wake-up time; with no thread on the clock, a
 // sleeping thread advances it. A thread that ends leaves the clock first. SDL: nothing.
 void SetClockThread(bool owner);
+// SetClockThread(true) for a thread another clock thread starts and waits for: `registered(context)`
+// runs as soon as the new thread is on the clock, before it waits for its turn, so the starter can
+// stop waiting and go on holding the turn (waiting for the turn itself would stall both).
+void JoinClockThread(void (*registered)(void*), void* context);
 // Headless only: moves the virtual clock forward (tests).
 void AdvanceClockForTest(uint32_t ms);
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/named_tree.h"
+
 namespace korvel {
 
 inline constexpr int32_t kSoundNameCapacity = 261;
@@ -30,6 +32,7 @@ struct SoundChannel {
   int32_t start_ms, loop_start_ms, loop_end_ms;
   uint32_t pause_tick;  // 0 while not paused
   int32_t pending_loop_start_ms, pending_loop_end_ms;
+  uint32_t wraps_ahead;  // loop ends the decoder has wrapped at that the voice has not reached yet
   int32_t pan;     // 0..512, 256 centre
   int32_t speed;   // 0..512, 256 normal
   int32_t volume;  // 0..256
@@ -37,13 +40,25 @@ struct SoundChannel {
   int32_t fade_time_ms;
   int32_t fade_rate;  // volume units * 1024 per millisecond
   uint32_t fade_start_tick, fade_end_tick;
+  // Streaming: the voice and decode state belong to the streaming code.
+  void* stream;
+  int64_t bytes_per_second;  // block align × rate; 0 while no format is known
+  uint32_t buffer_size;      // one second of the voice's format
+  uint32_t last_cursor;      // play cursor at the last position reading
+  uint32_t sample_rate;
+  uint16_t channels, bits;
+  uint8_t stream_format;     // 0 PCM WAV, 1 Ogg Vorbis, 2 WAV converted to PCM
 };
+
+// A zero-filled channel with volume, fade target, previous target, pan and speed 256 and the enabled
+// flag 1, attached as the node's payload. Null after reporting 100010 (fatal).
+SoundChannel* CreateSoundChannel(NamedTreeNode* node);
 
 // The sound tree's payload release: frees one channel.
 void FreeSoundPayload(void* payload);
 
 // Makes the sound code the owner of the sound tree: a zero-filled root channel, then the group "S0"
-// (order key 1) without a channel yet (the sound engine adds it).
+// (order key 1) with a default channel.
 void RegisterSoundTree();
 
 }  // namespace korvel

@@ -216,12 +216,14 @@ TEST_F(TreeLookupTest, SystemObjectsBuildTheFourTrees) {
   EXPECT_EQ(system_task->active, 1);
   EXPECT_NE(system_task->call_frames, nullptr);
 
-  // Sounds: "S0", key 1, no payload yet.
+  // Sounds: "S0", key 1, with a default channel (full volume, enabled).
   EXPECT_STREQ(g_sound_tree.base_path, "S0");
   NamedTreeNode* s0 = FindObjectByPath(g_sound_tree.root, "S0", kFindGroup);
   ASSERT_NE(s0, nullptr);
   EXPECT_EQ(s0->order_key, 1);
-  EXPECT_EQ(s0->payload, nullptr);
+  ASSERT_NE(s0->payload, nullptr);
+  EXPECT_EQ(static_cast<SoundChannel*>(s0->payload)->volume, 256);
+  EXPECT_EQ(static_cast<SoundChannel*>(s0->payload)->enabled, 1);
   EXPECT_NE(g_sound_tree.root->payload, nullptr);
 
   // Menus: "M0", key 0, with an item named "M0".

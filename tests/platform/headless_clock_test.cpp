@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <future>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
@@ -112,6 +114,29 @@ TEST_F(HeadlessClock, WrapsAtTwoToTheThirtyTwo) {
   sleeper.join();
   EXPECT_EQ(NowMs(), 0x800u);
   SetClockThread(false);
+}
+
+// A clock thread starting another and waiting for it keeps the turn: the new thread is let go as
+// soon as it is on the clock and first runs when the starter sleeps, at the time it joined.
+TEST_F(HeadlessClock, StarterKeepsTheTurnWhileANewThreadJoins) {
+  Start(nullptr);
+  SetClockThread(true);
+  std::vector<std::string> log;  // only the thread holding the turn writes
+  std::promise<void> joined;
+  std::thread sound([&] {
+    JoinClockThread([](void* p) { static_cast<std::promise<void>*>(p)->set_value(); }, &joined);
+    log.push_back("joiner " + std::to_string(NowMs()));
+    SleepMs(3);
+    log.push_back("joiner " + std::to_string(NowMs()));
+    SetClockThread(false);
+  });
+  joined.get_future().wait();  // would stall both if the join waited for the turn
+  log.push_back("starter " + std::to_string(NowMs()));
+  SleepMs(5);
+  log.push_back("starter " + std::to_string(NowMs()));
+  sound.join();
+  SetClockThread(false);
+  EXPECT_EQ(log, (std::vector<std::string>{"starter 0", "joiner 0", "joiner 3", "starter 5"}));
 }
 
 TEST_F(HeadlessClock, MainThreadServesRequestsWhileWaiting) {

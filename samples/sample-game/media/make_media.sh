@@ -13,3 +13,12 @@ CONVERT=${CONVERT:-/usr/bin/convert}
   -draw 'roundrectangle 1,1 598,118 8,8' -define png:exclude-chunks=date,time \
   -strip PNG32:window.png
 "$CONVERT" -size 576x96 xc:none -define png:exclude-chunks=date,time -strip PNG32:text.png
+# The sounds, with sox and oggenc: a two-second stereo music loop (a chord that swells and falls
+# back, so the loop joins smoothly) as Ogg Vorbis, and a short mono chime as a WAV.
+SOX=${SOX:-/usr/bin/sox}
+OGGENC=${OGGENC:-/usr/bin/oggenc}
+"$SOX" -n -r 44100 -c 2 -b 16 music.wav synth 2.0 sine 220 sine 277 sine 330 remix 1,2 2,3 \
+  tremolo 0.5 40 vol 0.5
+"$OGGENC" -Q -q 2 --serial 1 -o music.ogg music.wav
+rm -f music.wav
+"$SOX" -n -r 22050 -c 1 -b 16 chime.wav synth 0.4 sine 880 fade q 0.01 0.4 0.3 vol 0.6

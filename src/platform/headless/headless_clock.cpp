@@ -181,13 +181,17 @@ void ClockSleep(uint32_t ms) {
   if (main_thread) ServeMainThreadRequests();
 }
 
-void ClockSetOwner(bool owner) {
+void ClockSetOwner(bool owner, void (*registered)(void*), void* context) {
   std::unique_lock lock(g_clock.mutex);
   const std::thread::id id = std::this_thread::get_id();
   Participant* self = FindParticipant(id);
   if (owner) {
-    if (self != nullptr) return;
+    if (self != nullptr) {
+      if (registered != nullptr) registered(context);
+      return;
+    }
     g_clock.participants.push_back(Participant{id, g_clock.next_order++, false, 0});
+    if (registered != nullptr) registered(context);
     if (!g_clock.has_turn) {
       g_clock.turn = id;
       g_clock.has_turn = true;

@@ -94,7 +94,8 @@ uint32_t ClockNow();
 // Milliseconds the virtual clock has run since the platform started (64-bit, no wrap).
 uint64_t ClockElapsed();
 void ClockSleep(uint32_t ms);
-void ClockSetOwner(bool owner);
+// `registered` (if given) runs once the joining thread is on the clock, before it waits for a turn.
+void ClockSetOwner(bool owner, void (*registered)(void*) = nullptr, void* context = nullptr);
 void ClockAdvance(uint32_t ms);
 void ClockWakeMain();
 
@@ -121,6 +122,9 @@ class HeadlessBackend final : public Backend {
   uint32_t NowMs() override { return ClockNow(); }
   void SleepMs(uint32_t ms) override { ClockSleep(ms); }
   void SetClockThread(bool owner) override { ClockSetOwner(owner); }
+  void JoinClockThread(void (*registered)(void*), void* context) override {
+    ClockSetOwner(true, registered, context);
+  }
   void AdvanceClockForTest(uint32_t ms) override { ClockAdvance(ms); }
   int64_t UnixTimeMs() override;
   void WakeMainThread() override { ClockWakeMain(); }

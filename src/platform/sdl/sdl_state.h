@@ -68,6 +68,7 @@ class SdlBackend final : public Backend {
   uint32_t NowMs() override { return RealNowMs(); }
   void SleepMs(uint32_t ms) override { RealSleepMs(ms); }
   void SetClockThread(bool /*owner*/) override {}
+  void JoinClockThread(void (*registered)(void*), void* context) override { registered(context); }
   void AdvanceClockForTest(uint32_t /*ms*/) override {}
   void WakeMainThread() override {}
 

@@ -1,0 +1,55 @@
+// Millibel conversion of volume and pan, the speed's frequency and the volume walk up the tree.
+#include "sound/sound_levels.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/named_tree.h"
+#include "sound/sound_channel.h"
+
+namespace korvel {
+
+namespace {
+
+int32_t RatioToMillibels(int32_t part) {
+  if (part <= 0) return kSilentMillibels;
+  const double mb = std::trunc(4000.0 * std::log10(static_cast<double>(part) / 256.0));
+  return static_cast<int32_t>(std::clamp(mb, -10000.0, 0.0));
+}
+
+bool HasName(const NamedTreeNode* node) { return node != nullptr && node->name_length != 0; }
+
+int32_t OwnVolume(const NamedTreeNode* node) {
+  const auto* channel = static_cast<const SoundChannel*>(node->payload);
+  if (channel == nullptr) return 256;
+  return channel->enabled == 1 ? channel->volume : 0;
+}
+
+}  // namespace
+
+int32_t VolumeToMillibels(int32_t volume) { return RatioToMillibels(volume); }
+
+int32_t PanToMillibels(int32_t pan) {
+  if (pan < 0 || pan > 512) pan = 256;
+  const int32_t side = pan <= 256 ? pan : 512 - pan;
+  const int32_t mb = RatioToMillibels(side);
+  return pan > 256 ? -mb : mb;
+}
+
+uint32_t SpeedToFrequency(uint32_t rate, int32_t speed) {
+  if (speed < 0 || speed > 512) speed = 256;
+  const int64_t r = rate;
+  return static_cast<uint32_t>(r + ((speed - 256) * (r / 2)) / 256);
+}
+
+int32_t EffectiveVolume(const NamedTreeNode* node) {
+  const int64_t own = OwnVolume(node);
+  if (!HasName(node->parent)) return static_cast<int32_t>(own);
+  return static_cast<int32_t>(own * EffectiveVolume(node->parent) / 256);
+}
+
+int32_t ParentVolume(const NamedTreeNode* node) {
+  return HasName(node->parent) ? EffectiveVolume(node->parent) : 256;
+}
+
+}  // namespace korvel
