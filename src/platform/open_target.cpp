@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -18,7 +20,9 @@ namespace korvel::platform {
 
 namespace {
 
+// Children not waited for: each has a thread of its own that reaps it the moment it ends.
 std::mutex g_children_mutex;
+std::condition_variable g_children_ended;
 std::vector<int64_t> g_children;
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -36,12 +40,19 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 }
 
 void Track(int64_t pid) {
-  std::lock_guard<std::mutex> lock(g_children_mutex);
-  g_children.push_back(pid);
+  {
+    std::lock_guard<std::mutex> lock(g_children_mutex);
+    g_children.push_back(pid);
+  }
+  std::thread([pid] {
+    WaitProcess(pid);
+    std::lock_guard<std::mutex> lock(g_children_mutex);
+    g_children.erase(std::remove(g_children.begin(), g_children.end(), pid), g_children.end());
+    g_children_ended.notify_all();
+  }).detach();
 }
 
 OpenOutcome StartTracked(const std::string& program, const std::vector<std::string>& args) {
-  ReapStartedPrograms();
   const int64_t pid = StartProcess(program, args);
   if (pid <= 0) return OpenOutcome::kFailed;
   Track(pid);
@@ -108,7 +119,6 @@ OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_
     argv.erase(argv.begin());
     argv.push_back(path.real);
     if (!wait) return StartTracked(program, argv);
-    ReapStartedPrograms();
     const int64_t pid = StartProcess(program, argv);
     if (pid <= 0) return OpenOutcome::kFailed;
     WaitProcess(pid);
@@ -117,26 +127,16 @@ OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_
   return OpenOutcome::kNotFound;
 }
 
-size_t ReapStartedPrograms() {
+size_t RunningStartedPrograms() {
   std::lock_guard<std::mutex> lock(g_children_mutex);
-  size_t kept = 0;
-  for (const int64_t pid : g_children) {
-    int status = 0;
-    const pid_t got = waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
-    if (got == 0 || (got < 0 && errno == EINTR)) g_children[kept++] = pid;
-  }
-  g_children.resize(kept);
-  return kept;
+  return g_children.size();
 }
 
 size_t WaitStartedPrograms() {
-  std::vector<int64_t> children;
-  {
-    std::lock_guard<std::mutex> lock(g_children_mutex);
-    children.swap(g_children);
-  }
-  for (const int64_t pid : children) WaitProcess(pid);
-  return children.size();
+  std::unique_lock<std::mutex> lock(g_children_mutex);
+  const size_t count = g_children.size();
+  g_children_ended.wait(lock, [] { return g_children.empty(); });
+  return count;
 }
 
 }  // namespace korvel::platform

@@ -32,9 +32,10 @@ bool WouldRunAsProgram(const std::string& real_path);
 // The desktop program's path for a file (searched on PATH when the entry names it bare), or "".
 std::string AssociatedProgramPath(const std::string& real_path);
 
-// Reaps the started children that have ended; returns how many are still running.
-size_t ReapStartedPrograms();
-// Tests: waits for every started child and reaps it; returns how many there were.
+// Children started without waiting are reaped by a thread of their own as soon as they end. The
+// number of those still running:
+size_t RunningStartedPrograms();
+// Tests: waits until every started child has ended and been reaped; returns how many there were.
 size_t WaitStartedPrograms();
 
 }  // namespace korvel::platform

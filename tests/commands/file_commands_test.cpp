@@ -362,7 +362,7 @@ TEST_F(FileOpenTest, FilesOpenWithTheirDesktopProgram) {
   Put("Docs/Read Me.txt", "hello");
   // Waiting: the program has ended before the command returns.
   ASSERT_EQ(Open("docs/read me.txt", false, true), 0);
-  EXPECT_EQ(platform::ReapStartedPrograms(), 0u);
+  EXPECT_EQ(platform::RunningStartedPrograms(), 0u);
   EXPECT_EQ(test::ReadFile(tools_.File("viewer.log")),
             "--view " + File("Docs/Read Me.txt") + "\n");
   // 6 and 7 together: opened once, not waited for; the child is kept until reaped.
