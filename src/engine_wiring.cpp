@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/file_commands.h"
 #include "commands/menu_item.h"
+#include "commands/registry_command.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
@@ -124,6 +126,8 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterFileCommandHandlers();
+  RegisterRegistryCommandHandler();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

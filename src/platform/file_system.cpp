@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/script_paths.h"
 #include "platform/text_encoding.h"
 
 namespace korvel::platform {
@@ -56,8 +57,9 @@ bool ReadListing(const std::string& folder, FolderListing* listing) {
   return true;
 }
 
-// Finds `component` in `folder` (ending with '/'); the real name goes to `*found`.
-FileStatus FindInFolder(const std::string& folder, std::string_view component,
+}  // namespace
+
+FileStatus FindFolderEntry(const std::string& folder, std::string_view component,
                         std::string* found) {
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0) return FileStatus::kNotFound;
@@ -78,8 +80,6 @@ FileStatus FindInFolder(const std::string& folder, std::string_view component,
   return FileStatus::kOk;
 }
 
-}  // namespace
-
 std::string SjisPathToUtf8(std::string_view sjis_path) {
   std::string text(sjis_path);
   for (size_t i = 0; i < text.size();) {
@@ -96,44 +96,24 @@ std::string SjisPathToUtf8(std::string_view sjis_path) {
 
 FileStatus ResolvePath(std::string_view root, std::string_view relative, std::string* real_path,
                        bool* is_folder) {
-  if (!relative.empty() && relative[0] == '/') return FileStatus::kRefused;
-  // A drive letter ("c:") in front.
-  if (relative.size() >= 2 && relative[1] == ':') return FileStatus::kRefused;
-
-  std::string base(root);
-  if (base.empty() || base.back() != '/') base += '/';
-  // Real names of the components below the root, so ".." can go back up.
   std::vector<std::string> parts;
-  size_t i = 0;
-  while (i <= relative.size()) {
-    size_t end = relative.find('/', i);
-    if (end == std::string_view::npos) end = relative.size();
-    const std::string_view component = relative.substr(i, end - i);
-    i = end + 1;
-    if (component.empty() || component == ".") continue;
-    if (component == "..") {
-      if (parts.empty()) return FileStatus::kRefused;
-      parts.pop_back();
-      continue;
-    }
-    std::string folder = base;
-    for (const auto& part : parts) {
-      folder += part;
-      folder += '/';
-    }
-    std::string found;
-    const FileStatus status = FindInFolder(folder, component, &found);
-    if (status != FileStatus::kOk) return status;
-    parts.push_back(std::move(found));
-  }
+  const FileStatus split = SplitRelativePath(relative, &parts);
+  if (split != FileStatus::kOk) return split;
 
+  std::string base(root.empty() ? std::string_view("./") : root);
+  if (base.back() != '/') base += '/';
   std::string path = base;
   for (size_t k = 0; k < parts.size(); ++k) {
-    if (k > 0) path += '/';
-    path += parts[k];
+    std::string found;
+    const FileStatus status = FindFolderEntry(path, parts[k], &found);
+    if (status != FileStatus::kOk) return status;
+    path += found;
+    if (k + 1 < parts.size()) path += '/';
   }
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return FileStatus::kNotFound;
+  // A symbolic link on the way may lead anywhere; only what stays below the root is taken.
+  if (!StaysInsideRoot(base, path)) return FileStatus::kRefused;
   *is_folder = S_ISDIR(st.st_mode);
   *real_path = std::move(path);
   return FileStatus::kOk;
@@ -141,6 +121,7 @@ FileStatus ResolvePath(std::string_view root, std::string_view relative, std::st
 
 FileStatus ResolveSjisPath(std::string_view root, std::string_view sjis_path,
                            std::string* real_path, bool* is_folder) {
+  if (sjis_path.size() > kMaxScriptPathBytes) return FileStatus::kRefused;
   return ResolvePath(root, SjisPathToUtf8(sjis_path), real_path, is_folder);
 }
 

@@ -30,14 +30,19 @@ std::string SjisPathToUtf8(std::string_view sjis_path);
 // Resolves `relative` (UTF-8, '/' separators) below `root` (a folder, UTF-8). Each component is
 // matched against the folder's entries without regard to ASCII case (an exact match wins; among
 // several others the first in byte order). "." is skipped, ".." goes up but never above the root,
-// empty components are skipped. On kOk `real_path` holds root + the names found on disk and
+// empty components are skipped; ':' anywhere is refused, and so is a path whose real path (symbolic
+// links followed) leaves the root. An empty root is the current folder. On kOk `real_path` holds root + the names found on disk and
 // `is_folder` tells what it is. An empty path names the root.
 FileStatus ResolvePath(std::string_view root, std::string_view relative, std::string* real_path,
                        bool* is_folder);
 
-// The same for a code page 932 path with '\' or '/' separators.
+// The same for a code page 932 path with '\' or '/' separators; over 259 bytes it is refused.
 FileStatus ResolveSjisPath(std::string_view root, std::string_view sjis_path,
                            std::string* real_path, bool* is_folder);
+
+// Finds `name` among the entries of `folder` (ending with '/') without regard to ASCII case (an
+// exact match wins; among several others the first in byte order); the real name goes to `*found`.
+FileStatus FindFolderEntry(const std::string& folder, std::string_view name, std::string* found);
 
 // Reads a whole file into a new heap block (std::malloc; the caller frees it with std::free).
 // kTooLarge above kMaxWholeFileSize bytes, kShortRead when fewer bytes than its size could be

@@ -3,10 +3,12 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "core/alloc_zeroed.h"
 #include "core/engine_state.h"
 #include "core/error_report.h"
+#include "resource/data_file_lookup.h"
 
 namespace korvel {
 
@@ -69,6 +71,55 @@ int32_t PushPreloadBankRow(int32_t bank, const char* name, uint32_t type, uint8_
   r.size = size;
   r.type = type;
   r.data = data;
+  return 0;
+}
+
+int32_t RemovePreloadBankEntry(int32_t bank, int32_t row) {
+  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  if (bank < 0 || bank >= kPreloadBankCount) return -1;
+  PreloadBank& b = g_preload_banks[bank];
+  if (row < 0 || row >= b.count || b.count > kPreloadBankRows) return -1;
+  FreeBlock(b.rows[row].name);
+  for (int32_t r = row; r + 1 < b.count; ++r) b.rows[r] = b.rows[r + 1];
+  b.rows[b.count - 1] = PreloadRow{};
+  return 0;
+}
+
+int32_t AddFileToPreloadBank(int32_t bank, const char* name, int32_t media_class) {
+  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  if (bank < 0 || bank >= kPreloadBankCount) return -1;
+  PreloadBank& b = g_preload_banks[bank];
+  ResourceLocator locator{};
+  std::string located;
+  const int32_t found = LocateMediaFile(&locator, &located, name, media_class);
+  if (found < 0) return -1;
+  if (found != 0) return 0;
+  // A row keeps the name in a 261-byte buffer: a longer name could not be found again.
+  if (located.size() >= static_cast<size_t>(kPreloadNameCapacity)) return -1;
+  auto* copy = static_cast<char*>(AllocZeroed(kPreloadNameCapacity));
+  if (copy == nullptr) return -1;
+  std::memcpy(copy, located.data(), located.size());
+
+  if (locator.source == kSourcePreloadBank && locator.bank == bank) {
+    // Already here: the row becomes the newest one, its data kept.
+    const PreloadRow kept = b.rows[locator.bank_row];
+    RemovePreloadBankEntry(bank, locator.bank_row);
+    b.rows[b.count - 1] = PreloadRow{copy, kept.size, kept.type, kept.data};
+    return 0;
+  }
+  if (LoadLocatedFile(&locator, located.c_str()) != 0) {
+    FreeBlock(copy);
+    return -1;
+  }
+  if (b.count >= kPreloadBankMaxRows) {
+    FreeBlock(b.rows[0].name);
+    FreeBlock(b.rows[0].data);
+    for (int32_t r = 0; r + 1 < b.count; ++r) b.rows[r] = b.rows[r + 1];
+    b.rows[b.count - 1] = PreloadRow{copy, locator.size, locator.type, locator.data};
+  } else {
+    b.rows[b.count++] = PreloadRow{copy, locator.size, locator.type, locator.data};
+  }
+  locator.data = nullptr;  // the bank owns it now
   return 0;
 }
 

@@ -40,6 +40,17 @@ int32_t LoadFromPreloadBank(ResourceLocator* locator, const char* name);
 int32_t PushPreloadBankRow(int32_t bank, const char* name, uint32_t type, uint8_t* data,
                            uint32_t size);
 
+// Loads a data file into bank `bank` (0..3) as the file command does: `media_class` 0 completes a
+// name without extension with the image extensions, 1 with the sound extensions. A file already
+// in this bank becomes its newest row without being read again; a full bank (512 rows) drops its
+// oldest row first. 0 (also when no source has the file: nothing happens), or -1 when the lookup
+// or the load failed (a failed load has reported). Holds the engine lock throughout.
+int32_t AddFileToPreloadBank(int32_t bank, const char* name, int32_t media_class);
+
+// Frees row `row`'s name (not its data) and moves the rows after it down by one; the count stays
+// (the caller stores the row again).
+int32_t RemovePreloadBankEntry(int32_t bank, int32_t row);
+
 // Frees every row of every bank.
 void InitPreloadBanks();
 void ShutdownPreloadBanks();

@@ -223,6 +223,18 @@ void AddHeadlessFiles(Seeds* seeds) {
 
 }  // namespace
 
+void AddRegistryFiles(Seeds* seeds) {
+  auto& out = (*seeds)["registry_file"];
+  out["seed_values.reg"] = Text(
+      "\xEF\xBB\xBFREGEDIT4\r\n\r\n; comment\r\n[HKEY_CURRENT_USER\\Software\\Maker]\r\n"
+      "\"Name\"=\"a \\\"b\\\" c:\\\\d\"\r\n@=\"default\"\r\n\"Level\"=dword:0000002a\r\n"
+      "\"Bytes\"=hex:41,42,\\\r\n  43,00\r\n\"Expand\"=hex(2):25,00\r\n"
+      "\"Japanese\"=\"\xE6\x97\xA5\xE6\x9C\xAC\"\r\n[-HKEY_CURRENT_USER\\Software\\Gone]\r\n");
+  out["seed_damaged.reg"] = Text(
+      "Windows Registry Editor Version 5.00\n[HKEY_USERS\\x\\]\n\"a\"=dword:123456789\n"
+      "\"b\"=\"unclosed\n\"c\"=hex(zz):00\n\"d\"=hex:0g\n[\n\"e\"=-\n@=\"\\\n");
+}
+
 int main(int argc, char** argv) {
   const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
   if (!check && argc != 2) {
@@ -238,6 +250,7 @@ int main(int argc, char** argv) {
   AddLayerBlocks(&seeds);
   AddHeadlessFiles(&seeds);
   AddSaveFiles(&seeds);
+  AddRegistryFiles(&seeds);
   int stale = 0;
   for (const auto& [target, files] : seeds) {
     for (const auto& [name, bytes] : files) {

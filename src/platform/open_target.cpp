@@ -1,0 +1,142 @@
+// Opening URLs and files with their desktop programs; the started children are kept until reaped.
+#include "platform/open_target.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/script_paths.h"
+#include "platform/text_encoding.h"
+
+namespace korvel::platform {
+
+namespace {
+
+// Children not waited for: each has a thread of its own that reaps it the moment it ends.
+std::mutex g_children_mutex;
+std::condition_variable g_children_ended;
+std::vector<int64_t> g_children;
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && StartsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+void Track(int64_t pid) {
+  {
+    std::lock_guard<std::mutex> lock(g_children_mutex);
+    g_children.push_back(pid);
+  }
+  std::thread([pid] {
+    WaitProcess(pid);
+    std::lock_guard<std::mutex> lock(g_children_mutex);
+    g_children.erase(std::remove(g_children.begin(), g_children.end(), pid), g_children.end());
+    g_children_ended.notify_all();
+  }).detach();
+}
+
+OpenOutcome StartTracked(const std::string& program, const std::vector<std::string>& args) {
+  const int64_t pid = StartProcess(program, args);
+  if (pid <= 0) return OpenOutcome::kFailed;
+  Track(pid);
+  return OpenOutcome::kStarted;
+}
+
+}  // namespace
+
+bool WouldRunAsProgram(const std::string& real_path) {
+  static constexpr std::string_view kRunnable[] = {
+      ".desktop", ".exe", ".com", ".bat", ".cmd", ".scr", ".pif", ".lnk", ".msi", ".vbs",
+      ".js",      ".jar", ".sh",  ".bash", ".py", ".pl",  ".rb",  ".appimage", ".run", ".bin"};
+  for (const std::string_view ext : kRunnable) {
+    if (EndsWithNoCase(real_path, ext)) return true;
+  }
+  struct stat st {};
+  if (stat(real_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  if ((st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) return true;
+  char head[4] = {};
+  size_t got = 0;
+  if (ReadFileHead(real_path, head, sizeof head, &got) != FileStatus::kOk) return true;
+  if (got >= 2 && head[0] == '#' && head[1] == '!') return true;
+  return got >= 4 && head[0] == '\x7f' && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+}
+
+std::string AssociatedProgramPath(const std::string& real_path) {
+  const std::vector<std::string> argv = FindAssociatedProgram(real_path);
+  if (argv.empty() || argv[0].empty()) return {};
+  if (argv[0].find('/') != std::string::npos) return argv[0];
+  const char* path_list = std::getenv("PATH");
+  const std::string list = path_list != nullptr ? path_list : "";
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t colon = list.find(':', start);
+    const std::string dir = list.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + argv[0];
+    if (IsExecutableFile(candidate)) return candidate;
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return argv[0];
+}
+
+OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_view target,
+                             bool wait) {
+  if (target.empty()) return OpenOutcome::kNotFound;
+  const std::string url = SjisPathToUtf8(target);
+  if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://") ||
+      StartsWithNoCase(url, "mailto:")) {
+    if (target.size() > kMaxScriptPathBytes) return OpenOutcome::kRefused;
+    return StartTracked("xdg-open", {url});
+  }
+  // Any other scheme ("file:", "javascript:") is refused by the resolver's ':' rule.
+  FileStatus last = FileStatus::kNotFound;
+  for (const std::string& root : roots) {
+    ScriptPath path;
+    last = ResolveScriptPath(root, target, false, &path);
+    if (last == FileStatus::kRefused) return OpenOutcome::kRefused;
+    if (last != FileStatus::kOk || path.is_folder) continue;
+    if (WouldRunAsProgram(path.real)) return OpenOutcome::kRefused;
+    std::vector<std::string> argv = FindAssociatedProgram(path.real);
+    if (argv.empty()) return StartTracked("xdg-open", {path.real});
+    const std::string program = argv[0];
+    argv.erase(argv.begin());
+    argv.push_back(path.real);
+    if (!wait) return StartTracked(program, argv);
+    const int64_t pid = StartProcess(program, argv);
+    if (pid <= 0) return OpenOutcome::kFailed;
+    WaitProcess(pid);
+    return OpenOutcome::kStarted;
+  }
+  return OpenOutcome::kNotFound;
+}
+
+size_t RunningStartedPrograms() {
+  std::lock_guard<std::mutex> lock(g_children_mutex);
+  return g_children.size();
+}
+
+size_t WaitStartedPrograms() {
+  std::unique_lock<std::mutex> lock(g_children_mutex);
+  const size_t count = g_children.size();
+  g_children_ended.wait(lock, [] { return g_children.empty(); });
+  return count;
+}
+
+}  // namespace korvel::platform

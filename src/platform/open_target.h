@@ -1,0 +1,41 @@
+// Opening a URL or a file with the program the desktop associates with it, for scripts: only
+// web and mail URLs and existing files inside the given roots; programs, scripts and desktop
+// entries are never started this way. Every started child is reaped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel::platform {
+
+enum class OpenOutcome : uint8_t {
+  kStarted,   // a program runs (or ran, when waited for)
+  kRefused,   // a URL of another scheme, a path outside the roots, or a file that would run
+  kNotFound,  // no such file in any root
+  kFailed,    // nothing could be started
+};
+
+// `target` is code page 932 ('\' separators; a URL's '\' become '/' again). http, https and mailto
+// URLs go to `xdg-open`. A file is looked up in each root in order; its desktop program (from
+// `xdg-mime` and the desktop entry) is started with the file as its last argument, else
+// `xdg-open` is. `wait` blocks until a started desktop program ends (never for `xdg-open`, which
+// hands the file on and returns).
+OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_view target,
+                             bool wait);
+
+// True when the file would run as a program: the executable bit, a "#!" or ELF head, a desktop
+// entry, or an extension of a program or script.
+bool WouldRunAsProgram(const std::string& real_path);
+
+// The desktop program's path for a file (searched on PATH when the entry names it bare), or "".
+std::string AssociatedProgramPath(const std::string& real_path);
+
+// Children started without waiting are reaped by a thread of their own as soon as they end. The
+// number of those still running:
+size_t RunningStartedPrograms();
+// Tests: waits until every started child has ended and been reaped; returns how many there were.
+size_t WaitStartedPrograms();
+
+}  // namespace korvel::platform
