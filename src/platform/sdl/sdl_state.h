@@ -99,6 +99,7 @@ class SdlBackend final : public Backend {
   void BeginFrame(uint64_t /*frame*/) override {}
   uint64_t FrameLimit() override { return 0; }
 
+  std::unique_ptr<GpuDevice> MakeGpuDevice(WindowId window) override;
   int32_t MessageBox(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
                      uint32_t flags) override;
   int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
