@@ -23,6 +23,8 @@ inline constexpr uint64_t kNoGpuObject = 0;
 inline constexpr uint32_t GpuGeneration(uint64_t handle) {
   return static_cast<uint32_t>(handle >> 32);
 }
+// A generation no device of this process has used (every new context takes one).
+uint32_t NextGpuGeneration();
 
 // One corner of a pre-transformed quad: 84 bytes, in this order.
 struct QuadVertex {
@@ -147,6 +149,8 @@ std::unique_ptr<GpuDevice> MakeStubGpuDevice();
 struct GpuFaultPlan {
   GpuCall fail = GpuCall::kNone;
   int32_t nth = 0;
+  uint64_t always_fail = 0;  // bit (1 << call) for calls that fail on every use
+  int32_t* uses = nullptr;   // counts uses of `fail` across devices (a reset makes a new one)
   std::vector<GpuCall>* log = nullptr;
   // Present reads the drawable back into this first (the frame as drawn), when given.
   std::vector<uint8_t>* presented = nullptr;

@@ -10,6 +10,7 @@ namespace korvel::platform {
 namespace {
 
 std::atomic<GpuDeviceWrapper> g_wrapper{nullptr};
+std::atomic<uint32_t> g_generation{0};
 
 // Succeeds at every call; surfaces are real memory so uploads can be checked, textures are numbers.
 class StubGpuDevice final : public GpuDevice {
@@ -21,7 +22,7 @@ class StubGpuDevice final : public GpuDevice {
     return true;
   }
   bool CreateContext(GpuContextTry /*attempt*/) override {
-    ++generation_;
+    generation_ = NextGpuGeneration();
     live_ = true;
     return true;
   }
@@ -184,9 +185,11 @@ class FailingGpuDevice final : public GpuDevice {
   // Counts the call; false when it is the one to fail.
   bool Pass(GpuCall call) {
     if (plan_.log != nullptr) plan_.log->push_back(call);
+    if ((plan_.always_fail >> static_cast<int>(call) & 1) != 0) return false;
     if (call != plan_.fail) return true;
-    ++uses_;
-    return !(plan_.nth == 0 || uses_ == plan_.nth);
+    int32_t& uses = plan_.uses != nullptr ? *plan_.uses : uses_;
+    ++uses;
+    return !(plan_.nth == 0 || uses == plan_.nth);
   }
 
   std::unique_ptr<GpuDevice> inner_;
@@ -195,6 +198,8 @@ class FailingGpuDevice final : public GpuDevice {
 };
 
 }  // namespace
+
+uint32_t NextGpuGeneration() { return g_generation.fetch_add(1) + 1; }
 
 void SetGpuDeviceWrapper(GpuDeviceWrapper wrap) { g_wrapper.store(wrap); }
 

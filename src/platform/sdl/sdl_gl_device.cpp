@@ -136,7 +136,7 @@ class GlDevice final : public GpuDevice {
       return false;
     }
     SDL_GL_SetSwapInterval(0);
-    ++generation_;
+    generation_ = NextGpuGeneration();
     return true;
   }
 
