@@ -64,6 +64,7 @@ int InitStatics(uint32_t now) {
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  InstallGpuFrameHooks();
   g_probes.directx_version = DirectXVersionFigure(GpuDrawingAvailable());
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;

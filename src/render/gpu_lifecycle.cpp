@@ -210,9 +210,7 @@ int InitGpuHook() {
   int result = 0;
   OnGpuThread([&] {
     if (InitDirect3D() == 0) {
-      g_presentation.gpu_draw = DrawFrameOnMainThread;
-      g_presentation.gpu_fell_back = FellBackOnMainThread;
-      g_layer_state.capture_screen = CaptureHook;
+      InstallGpuFrameHooks();
       return;
     }
     ReleaseDirect3D();
@@ -225,6 +223,12 @@ int InitGpuHook() {
 void ReleaseGpuHook() {
   OnGpuThread([] { ReleaseDirect3D(); });
   g_gpu = GpuState{};
+}
+
+void InstallGpuFrameHooks() {
+  g_presentation.gpu_draw = DrawFrameOnMainThread;
+  g_presentation.gpu_fell_back = FellBackOnMainThread;
+  g_layer_state.capture_screen = CaptureHook;
 }
 
 void InstallGpuPath() {

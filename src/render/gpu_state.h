@@ -62,8 +62,11 @@ void FallBackFromGpu();
 // The hooks: start-up's last step (1 falls back, start-up shows the message) and shutdown's.
 int InitGpuHook();
 void ReleaseGpuHook();
-// Installs the hooks, the presenter's GPU path, sprite paste, capture and the texture release.
+// Installs the hooks, sprite paste and the texture release (once, with the other wiring).
 void InstallGpuPath();
+// The presenter's GPU path and the capture, after the per-run state they live in was reset. Before
+// the device exists (a game thread may present while start-up makes it) they draw nothing.
+void InstallGpuFrameHooks();
 // GPU drawing is chosen and a device can exist (the "DirectX version" figure).
 bool GpuDrawingAvailable();
 

@@ -3,6 +3,7 @@
 // the tiles released with the record's last holder.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "core/alloc_zeroed.h"
@@ -186,6 +187,35 @@ TEST_F(GpuUploadTest, TilesGoWithTheRecordsLastHolder) {
   ReleaseLayerData(record);  // the last
   EXPECT_FALSE(g_gpu.device->TextureAlive(texture));
   p.dest_node.payload = &p.dest;
+}
+
+// The frame texture takes min(frame, logical size, texture) per axis and is clear elsewhere; it is
+// made again, larger, when the logical size outgrows it.
+TEST_F(GpuUploadTest, FrameUploadCopiesWhatFitsAndClearsTheRest) {
+  frame_.Close();
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(64, 48));
+  frame_.Open(80, 30, 4);  // wider than the window's logical 64, lower than its 48
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  frame_.Present(1);
+  ASSERT_EQ(g_gpu.tex_width, 256);
+  ASSERT_EQ(g_gpu.tex_height, 256);
+  uint8_t* bits = nullptr;
+  int32_t pitch = 0;
+  ASSERT_TRUE(g_gpu.device->LockSurface(g_gpu.frame_surface, &bits, &pitch));
+  for (int32_t y = 0; y < 256; ++y) {
+    for (int32_t x = 0; x < 256; ++x) {
+      const uint8_t* got = bits + static_cast<size_t>(y) * pitch + x * 4;
+      const uint8_t zero[4] = {0, 0, 0, 0};
+      const uint8_t* want =
+          x < 64 && y < 30 ? frame_.pixels().data() + (static_cast<size_t>(y) * 80 + x) * 4 : zero;
+      ASSERT_EQ(std::memcmp(got, want, 4), 0) << x << "," << y;
+    }
+  }
+  ASSERT_TRUE(g_gpu.device->UnlockSurface(g_gpu.frame_surface));
+  g_windows[0]->logical_width = 5000;
+  frame_.Present(2);
+  EXPECT_EQ(g_gpu.tex_width, 8192);
+  EXPECT_EQ(g_drawing.gpu, 1);
 }
 
 }  // namespace

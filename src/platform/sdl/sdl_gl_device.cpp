@@ -101,12 +101,26 @@ GLenum Equation(GpuBlendOp op) {
   return GL_FUNC_ADD;
 }
 
+class GlDevice;
+// The live devices by window (main thread only).
+std::map<SDL_Window*, GlDevice*> g_devices;
+
 class GlDevice final : public GpuDevice {
  public:
-  explicit GlDevice(SDL_Window* window) : window_(window) {}
-  ~GlDevice() override { Release(); }
+  explicit GlDevice(SDL_Window* window) : window_(window) { g_devices[window] = this; }
+  ~GlDevice() override {
+    Release();
+    if (window_ != nullptr) g_devices.erase(window_);
+  }
+  // The window goes: everything is released and nothing can be made again.
+  void Detach() {
+    Release();
+    g_devices.erase(window_);
+    window_ = nullptr;
+  }
 
   int32_t AdapterIndex() override {
+    if (window_ == nullptr) return 0;
     const int index = SDL_GetWindowDisplayIndex(window_);
     return index >= 0 ? index : 0;
   }
@@ -121,6 +135,7 @@ class GlDevice final : public GpuDevice {
 
   bool CreateContext(GpuContextTry attempt) override {
     Release();
+    if (window_ == nullptr) return false;
     es_ = attempt == GpuContextTry::kEs30;
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK,
@@ -526,6 +541,11 @@ class GlDevice final : public GpuDevice {
 };
 
 }  // namespace
+
+void DetachGlDevice(SDL_Window* handle) {
+  auto it = g_devices.find(handle);
+  if (it != g_devices.end()) it->second->Detach();
+}
 
 std::unique_ptr<GpuDevice> SdlBackend::MakeGpuDevice(WindowId window) {
   std::unique_ptr<GpuDevice> device;

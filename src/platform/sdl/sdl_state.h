@@ -55,6 +55,9 @@ void CloseJoysticks();
 void CheckKeyboardLayout();
 // Installs (or removes, without a drag test) SDL's hit test on a window.
 void InstallHitTest(SDL_Window* handle);
+// Releases the OpenGL context of a window's GPU device before the window goes (destroying a GL
+// window unloads the GL library); the device then draws nothing.
+void DetachGlDevice(SDL_Window* handle);
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
 std::string SdlText(std::string_view sjis);
 

@@ -54,6 +54,7 @@ void SdlBackend::DestroyWindow(WindowId window) {
   OnMainThread([&] {
     Window* record = FindWindow(window);
     if (record == nullptr) return;
+    DetachGlDevice(record->handle);  // its context goes before the window
     SDL_DestroyWindow(record->handle);
     *record = Window{};
     if (g_sdl.drop_window == window) {
