@@ -152,6 +152,7 @@ struct GpuFaultPlan {
   uint64_t always_fail = 0;  // bit (1 << call) for calls that fail on every use
   int32_t* uses = nullptr;   // counts uses of `fail` across devices (a reset makes a new one)
   std::vector<GpuCall>* log = nullptr;
+  std::vector<GpuDrawState>* draws = nullptr;  // the states of every quad drawn, when given
   // Present reads the drawable back into this first (the frame as drawn), when given.
   std::vector<uint8_t>* presented = nullptr;
   int32_t presented_width = 0, presented_height = 0;

@@ -152,6 +152,7 @@ class FailingGpuDevice final : public GpuDevice {
   bool BeginScene() override { return Pass(GpuCall::kBeginScene) && inner_->BeginScene(); }
   bool Clear(uint32_t argb) override { return Pass(GpuCall::kClear) && inner_->Clear(argb); }
   bool DrawQuad(const QuadVertex vertices[4], const GpuDrawState& state) override {
+    if (plan_.draws != nullptr) plan_.draws->push_back(state);
     return Pass(GpuCall::kDrawQuad) && inner_->DrawQuad(vertices, state);
   }
   bool EndScene() override { return Pass(GpuCall::kEndScene) && inner_->EndScene(); }

@@ -139,7 +139,7 @@ bool LayerModeHasRow(int32_t blend_mode) {
   }
 }
 
-GpuDrawState LayerQuadState(int32_t blend_mode, uint32_t diffuse) {
+GpuDrawState LayerQuadState(int32_t blend_mode, uint32_t opacity_colour) {
   GpuDrawState s;
   s.blend = true;
   s.texture_factor = 0xFFFFFFFF;
@@ -161,7 +161,7 @@ GpuDrawState LayerQuadState(int32_t blend_mode, uint32_t diffuse) {
     case 9: row(GpuProgram::kLayer9, F::kInvDestColor, F::kInvSrcColor, O::kAdd); break;
     default:
       row(GpuProgram::kLayer0, F::kSrcAlpha, F::kInvSrcAlpha, O::kAdd);
-      s.texture_factor = diffuse;  // the opacity colour
+      s.texture_factor = opacity_colour;
       break;
   }
   return s;

@@ -56,9 +56,9 @@ bool PresentSourceRect(bool windowed, int32_t present_w, int32_t present_h, plat
 // for modes 0, 1, 2, 3, 5, 6, 7, 9, 98 and 100; 0xFF000000 for any other mode.
 uint32_t LayerQuadDiffuse(int32_t blend_mode, int32_t opacity, bool visible);
 
-// The states of a layer quad by blend mode; modes without a row draw as mode 0. `diffuse` is the
-// quad's colour (mode 0's texture factor).
-platform::GpuDrawState LayerQuadState(int32_t blend_mode, uint32_t diffuse);
+// The states of a layer quad by blend mode; modes without a row draw as mode 0, whose texture
+// factor is `opacity_colour` (the opacity in all four bytes).
+platform::GpuDrawState LayerQuadState(int32_t blend_mode, uint32_t opacity_colour);
 // Whether the mode has a row of its own.
 bool LayerModeHasRow(int32_t blend_mode);
 

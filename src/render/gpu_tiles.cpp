@@ -200,7 +200,9 @@ int32_t DrawLayerQuad(const LayerData* layer, int32_t visible, int32_t blend_mod
     return 0;
   }
   const uint32_t diffuse = LayerQuadDiffuse(blend_mode, layer->opacity, visible != 0);
-  platform::GpuDrawState state = LayerQuadState(blend_mode, diffuse);
+  // Mode 0's texture factor is the opacity colour, also for modes drawn with mode 0's row.
+  platform::GpuDrawState state =
+      LayerQuadState(blend_mode, LayerQuadDiffuse(0, layer->opacity, visible != 0));
   const double ox = static_cast<double>(layer->gpu_placement[0]) / 100.0;
   const double oy = static_cast<double>(layer->gpu_placement[1]) / 100.0;
   const double sx = static_cast<double>(layer->gpu_placement[2]) / 100.0;

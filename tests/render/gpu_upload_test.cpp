@@ -189,6 +189,35 @@ TEST_F(GpuUploadTest, TilesGoWithTheRecordsLastHolder) {
   p.dest_node.payload = &p.dest;
 }
 
+// Every quad sets its blend state: none for the frame, the mode's row for a layer, mode 0's row for
+// modes without one (never the states of the draw before).
+TEST_F(GpuUploadTest, EveryDrawSetsItsBlendState) {
+  std::vector<platform::GpuDrawState> draws;
+  test::g_gpu_plan.draws = &draws;
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  Paste p(20, 10);
+  p.dest.visible = 1;
+  p.dest.opacity = 128;
+  ASSERT_EQ(PasteSprite(&p.source_node, &p.dest_node), 0);
+  for (const int8_t mode : {6, 4}) {
+    p.dest.blend_mode = mode;
+    EXPECT_EQ(CaptureScreenToLayer(&p.dest_node), 0);
+  }
+  FreeBlock(p.dest.pixels);
+  p.dest.pixels = nullptr;
+  frame_.Present(1);
+  ASSERT_EQ(draws.size(), 3u);
+  EXPECT_TRUE(draws[0].blend);
+  EXPECT_EQ(draws[0].op, platform::GpuBlendOp::kMax);
+  EXPECT_TRUE(draws[1].blend);
+  EXPECT_EQ(draws[1].op, platform::GpuBlendOp::kAdd);
+  EXPECT_EQ(draws[1].src, platform::GpuBlendFactor::kSrcAlpha);
+  EXPECT_EQ(draws[1].dst, platform::GpuBlendFactor::kInvSrcAlpha);
+  EXPECT_EQ(draws[1].texture_factor, 0x80808080u);
+  EXPECT_FALSE(draws[2].blend);  // the frame quad
+  EXPECT_EQ(draws[2].program, platform::GpuProgram::kFrameEffectA);
+}
+
 // The frame texture takes min(frame, logical size, texture) per axis and is clear elsewhere; it is
 // made again, larger, when the logical size outgrows it.
 TEST_F(GpuUploadTest, FrameUploadCopiesWhatFitsAndClearsTheRest) {
