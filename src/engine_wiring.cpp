@@ -13,6 +13,7 @@
 #include "core/program_paths.h"
 #include "core/subsystem_hooks.h"
 #include "core/random.h"
+#include "core/system_probes.h"
 #include "layer/compositor.h"
 #include "layer/dirty_rects.h"
 #include "layer/draw_command.h"
@@ -26,6 +27,7 @@
 #include "resource/data_file_lookup.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
+#include "render/gpu_state.h"
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
@@ -67,6 +69,8 @@ int InitStatics(uint32_t now) {
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  InstallGpuFrameHooks();
+  g_probes.directx_version = DirectXVersionFigure(GpuDrawingAvailable());
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
   return 0;
@@ -108,6 +112,7 @@ void WireSubsystems() {
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
   g_hooks.free_text_surfaces = FreeFonts;
+  InstallGpuPath();
   // Each tree's payloads belong to the subsystem that defines them.
   RegisterLayerTree();
   RegisterTaskTree();

@@ -1,6 +1,7 @@
 // Creating the platform window of an engine window record.
 #include "core/engine_window.h"
 
+#include "core/engine_settings.h"
 #include "core/project_config.h"
 #include "core/window_record.h"
 
@@ -17,6 +18,7 @@ int CreateEngineWindow(WindowRecord* record, const char* title) {
   if (main) {
     desc.resizable = g_project.resizable_main_window != 0;
     desc.borderless = g_project.window_option == 0;
+    desc.opengl = g_settings.gpu_drawing != 0;  // the GPU device draws into window 0
   }
   if (g_project.window_option != 1) desc.utility = main;
 

@@ -8,6 +8,7 @@
 #include "core/display_state.h"
 #include "core/engine_state.h"
 #include "core/frame_step.h"
+#include "core/gpu_requests.h"
 #include "core/input_state.h"
 #include "core/project_config.h"
 #include "core/sjis_text.h"
@@ -142,6 +143,7 @@ int32_t HandleMaximize(WindowRecord* record) {
     s.saved_client_height = g_display.display_height;
   }
   s.maximise_in_progress = 1;
+  RequestGpuReset();
   if (record->handle != platform::kNoWindow) platform::SetWindowResizable(record->handle, true);
   g_display.maximised = 1;
   StoreMaximisedClientSize(record);
@@ -154,6 +156,7 @@ void HandleRestore(WindowRecord* record) {
   if (record->index != 0 || g_display.full_screen != 0) return;
   if (g_window_sizing.maximise_in_progress != 0) {
     g_window_sizing.maximise_in_progress = 0;
+    RequestGpuReset();
     if (g_project.resizable_main_window == 0 && record->handle != platform::kNoWindow) {
       platform::SetWindowResizable(record->handle, false);
     }

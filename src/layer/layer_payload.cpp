@@ -86,10 +86,13 @@ LayerData* AllocZeroedLayerData() {
   return record;
 }
 
+int32_t (*g_release_layer_textures)(LayerData* record) = nullptr;
+
 void ReleaseLayerData(LayerData* record) {
   if (record == nullptr) return;
   if (record->reference_count > 0) --record->reference_count;
   if (record->reference_count > 0) return;
+  if (g_release_layer_textures != nullptr) g_release_layer_textures(record);
   DestroyGifFrameTable(record->gif_frames);
   FreeBlock(record->pixels);
   FreeBlock(record->aux_buffer);

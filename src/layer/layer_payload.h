@@ -30,6 +30,8 @@ LayerData* AllocZeroedLayerData();
 // Drops one holder of a layer record; at 0 frees its pixel, auxiliary and string buffers, its GIF
 // frames and the record. Null does nothing.
 void ReleaseLayerData(LayerData* record);
+// Releases a record's tile textures when its last holder goes (installed by the GPU path).
+extern int32_t (*g_release_layer_textures)(LayerData* record);
 
 // The layer tree's payload release (ReleaseLayerData).
 void FreeLayerPayload(void* payload);

@@ -16,6 +16,8 @@ namespace korvel::platform {
 // Milliseconds since 1970-01-01 00:00:00 UTC of the real clock.
 int64_t RealUnixTimeMs();
 
+class GpuDevice;
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -66,6 +68,9 @@ class Backend {
   virtual bool JoysticksAvailable() = 0;
   virtual void BeginFrame(uint64_t frame) = 0;
   virtual uint64_t FrameLimit() = 0;
+
+  // The GPU device of a window made with OpenGL; none by default.
+  virtual std::unique_ptr<GpuDevice> MakeGpuDevice(WindowId /*window*/);
 
   virtual int32_t MessageBox(WindowId owner, std::string_view title_sjis,
                              std::string_view text_sjis, uint32_t flags) = 0;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/gpu_device.h"
 #include "platform/process.h"
 #include "platform/sound_device.h"
 #include "platform/text_encoding.h"
@@ -348,6 +349,13 @@ int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_vie
   answers += std::to_string(result);
   LogDialog(title_sjis, text_sjis, answers);
   return result;
+}
+
+std::unique_ptr<GpuDevice> Backend::MakeGpuDevice(WindowId /*window*/) { return nullptr; }
+
+std::unique_ptr<GpuDevice> CreateGpuDevice(WindowId window) {
+  Backend* b = Active();
+  return WrapGpuDevice(b != nullptr ? b->MakeGpuDevice(window) : nullptr);
 }
 
 }  // namespace korvel::platform

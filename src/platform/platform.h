@@ -72,6 +72,7 @@ struct WindowDesc {
   bool utility = false;     // no taskbar button (WS_EX_TOOLWINDOW)
   bool accept_drops = true;
   int32_t engine_index = 0;  // the engine's window number 0..3, echoed in events
+  bool opengl = false;       // drawn through the GPU device (made without when it cannot be)
 };
 
 // Windows are created hidden.

@@ -142,9 +142,17 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
 
   if (window == 0 && g_drawing.gpu != 0) {
     const bool has_gpu = g_presentation.gpu_draw != nullptr;
-    if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0) return;
+    if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0 && g_drawing.gpu != 0) return;
+    if (g_drawing.gpu != 0 && g_presentation.gpu_fell_back != nullptr) {
+      g_presentation.gpu_fell_back();
+    }
     FallBackToCpuDrawing();
-    if (has_gpu) return;  // the next frame takes the CPU path
+    if (has_gpu) {
+      // GPU drawing ended here or inside the GPU path: the next frame shows the whole frame
+      // through the CPU, also when nothing changes.
+      g_presentation.gpu_redraw_pending = 1;
+      return;
+    }
   }
 
   PresentInput in;
@@ -203,8 +211,14 @@ int PresentFrame(int window) {
   if (window < 0 || window >= kWindowCount) return QuitRequested() ? 1 : 0;
   const WindowRecord* w = g_windows[window];
   const bool open = w != nullptr && w->handle != platform::kNoWindow;
-  const LayerData* root = open ? FrameOf(w->root_layer) : nullptr;
+  LayerData* root =
+      open && w->root_layer != nullptr ? static_cast<LayerData*>(w->root_layer->payload) : nullptr;
   if (root != nullptr && root->visible != 0) {
+    if (window == 0 && g_presentation.gpu_redraw_pending != 0) {
+      g_presentation.gpu_redraw_pending = 0;
+      root->needs_redraw = 1;
+      root->frame_rect = DirtyRect{0, 0, root->width - 1, root->height - 1};
+    }
     if (root->needs_redraw != 0) {
       g_presentation.frame_shown[window] = 1;
       PresentFrameToWindow(window, w->root_layer);

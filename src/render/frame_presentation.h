@@ -54,6 +54,10 @@ struct PresentationState {
   std::vector<uint8_t> canvas;  // client-sized buffer for offset frames and black paints
   // The GPU path of window 0: 0 drawn (or nothing to do), non-zero ends GPU drawing. Null: none.
   int32_t (*gpu_draw)(const uint8_t* pixels) = nullptr;
+  // Called once when the GPU path's result ends GPU drawing (it releases the device).
+  void (*gpu_fell_back)() = nullptr;
+  // GPU drawing ended: window 0's next present shows its whole frame, changed or not.
+  uint8_t gpu_redraw_pending = 0;
 };
 
 extern PresentationState g_presentation;

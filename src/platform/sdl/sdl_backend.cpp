@@ -81,7 +81,10 @@ bool SdlBackend::Init() {
 void SdlBackend::Shutdown() {
   OnMainThread([] {
     for (Window& window : g_sdl.windows) {
-      if (window.handle != nullptr) SDL_DestroyWindow(window.handle);
+      if (window.handle != nullptr) {
+        DetachGlDevice(window.handle);
+        SDL_DestroyWindow(window.handle);
+      }
     }
     CloseJoysticks();
     ResetJoystickTable();

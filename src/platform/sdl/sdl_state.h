@@ -55,6 +55,9 @@ void CloseJoysticks();
 void CheckKeyboardLayout();
 // Installs (or removes, without a drag test) SDL's hit test on a window.
 void InstallHitTest(SDL_Window* handle);
+// Releases the OpenGL context of a window's GPU device before the window goes (destroying a GL
+// window unloads the GL library); the device then draws nothing.
+void DetachGlDevice(SDL_Window* handle);
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
 std::string SdlText(std::string_view sjis);
 
@@ -100,6 +103,7 @@ class SdlBackend final : public Backend {
   void BeginFrame(uint64_t /*frame*/) override {}
   uint64_t FrameLimit() override { return 0; }
 
+  std::unique_ptr<GpuDevice> MakeGpuDevice(WindowId window) override;
   int32_t MessageBox(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
                      uint32_t flags) override;
   int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,

@@ -28,8 +28,16 @@ WindowId SdlBackend::CreateWindow(const WindowDesc& desc) {
     if (desc.utility) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
     const int width = desc.client_width > 0 ? desc.client_width : 1;
     const int height = desc.client_height > 0 ? desc.client_height : 1;
-    SDL_Window* handle =
-        SDL_CreateWindow(SdlText(desc.title).c_str(), desc.x, desc.y, width, height, flags);
+    SDL_Window* handle = nullptr;
+    if (desc.opengl) {
+      // Drivers without OpenGL (SDL's dummy driver) refuse the flag: the window is made without it
+      // and the GPU device then fails.
+      handle = SDL_CreateWindow(SdlText(desc.title).c_str(), desc.x, desc.y, width, height,
+                                flags | SDL_WINDOW_OPENGL);
+    }
+    if (handle == nullptr) {
+      handle = SDL_CreateWindow(SdlText(desc.title).c_str(), desc.x, desc.y, width, height, flags);
+    }
     if (handle == nullptr) return;
     InstallHitTest(handle);
     Window record;
@@ -46,6 +54,7 @@ void SdlBackend::DestroyWindow(WindowId window) {
   OnMainThread([&] {
     Window* record = FindWindow(window);
     if (record == nullptr) return;
+    DetachGlDevice(record->handle);  // its context goes before the window
     SDL_DestroyWindow(record->handle);
     *record = Window{};
     if (g_sdl.drop_window == window) {

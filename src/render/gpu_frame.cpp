@@ -1,0 +1,157 @@
+// Window 0's frame through the GPU device: upload into the frame texture, one quad with the frame
+// effect, present.
+#include <algorithm>
+#include <cstring>
+
+#include "core/display_state.h"
+#include "core/frame_step.h"
+#include "core/gpu_requests.h"
+#include "core/project_config.h"
+#include "core/sjis_text.h"
+#include "core/window_record.h"
+#include "layer/layer_record.h"
+#include "platform/platform.h"
+#include "render/drawing_mode.h"
+#include "render/gpu_layout.h"
+#include "render/gpu_state.h"
+
+namespace korvel {
+namespace {
+
+void Box(const char* title, const char* text) {
+  platform::MessageBox(platform::kNoWindow, Sjis(title), Sjis(text),
+                       platform::kMbOk | platform::kMbSystemModal);
+}
+
+bool Windowed() { return g_display.full_screen == 0 && g_display.maximised == 0; }
+
+// Makes the frame texture and its surface (again) when asked to or when the logical size has
+// outgrown them. 0, or -1 after the message.
+int32_t EnsureFrameTexture(int32_t logical_w, int32_t logical_h) {
+  const int32_t tw = FrameTextureSide(g_project.texture_width_limit, logical_w,
+                                      g_gpu.max_texture_width);
+  const int32_t th = FrameTextureSide(g_project.texture_height_limit, logical_h,
+                                      g_gpu.max_texture_height);
+  if (tw != g_gpu.tex_width || th != g_gpu.tex_height ||
+      !g_gpu.device->TextureAlive(g_gpu.frame_texture)) {
+    g_gpu.recreate_frame_texture = 1;
+  }
+  while (g_gpu.recreate_frame_texture != 0) {
+    g_gpu.recreate_frame_texture = 0;
+    g_gpu.device->ReleaseTexture(g_gpu.frame_texture);
+    g_gpu.device->ReleaseSurface(g_gpu.frame_surface);
+    g_gpu.frame_texture = g_gpu.frame_surface = platform::kNoGpuObject;
+    if (!g_gpu.device->CreateTexture(tw, th, &g_gpu.frame_texture)) {
+      Box("", "テクスチャを生成できませんでした。");
+      return -1;
+    }
+    if (!g_gpu.device->CreateSurface(tw, th, &g_gpu.frame_surface)) {
+      Box("エラー", "オフスクリーンサーフェスを生成できませんでした。");
+      return -1;
+    }
+    g_gpu.tex_width = tw;
+    g_gpu.tex_height = th;
+  }
+  return 0;
+}
+
+// Copies min(frame, logical size, texture) per axis and clears the rest of the surface.
+bool UploadFrame(const uint8_t* pixels, int32_t frame_w, int32_t frame_h, int32_t logical_w,
+                 int32_t logical_h) {
+  uint8_t* bits = nullptr;
+  int32_t pitch = 0;
+  if (!g_gpu.device->LockSurface(g_gpu.frame_surface, &bits, &pitch)) return false;
+  const int32_t w = std::min({frame_w, logical_w, g_gpu.tex_width});
+  const int32_t h = std::min({frame_h, logical_h, g_gpu.tex_height});
+  const size_t row_bytes = static_cast<size_t>(g_gpu.tex_width) * 4;
+  for (int32_t y = 0; y < g_gpu.tex_height; ++y) {
+    uint8_t* row = bits + static_cast<size_t>(y) * pitch;
+    if (y < h && w > 0) {
+      std::memcpy(row, pixels + static_cast<size_t>(y) * frame_w * 4, static_cast<size_t>(w) * 4);
+      std::memset(row + static_cast<size_t>(w) * 4, 0, row_bytes - static_cast<size_t>(w) * 4);
+    } else {
+      std::memset(row, 0, row_bytes);
+    }
+  }
+  return g_gpu.device->UnlockSurface(g_gpu.frame_surface);
+}
+
+}  // namespace
+
+int32_t PresentDevice() {
+  platform::Rect source;
+  const bool has_rect =
+      PresentSourceRect(Windowed(), g_display.display_width, g_display.display_height, &source);
+  if (!g_gpu.device->Present(has_rect ? &source : nullptr)) GpuTrace("D3D Present Error.");
+  return 0;
+}
+
+int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
+  const WindowRecord* main = g_windows[0];
+  if (g_gpu.device == nullptr || pixels == nullptr || main == nullptr) return 0;
+  const LayerData* root = LayerOf(main->root_layer);
+  if (root == nullptr || root->pixels != pixels) return 0;
+  const int32_t logical_w = main->logical_width > 0 ? main->logical_width : root->width;
+  const int32_t logical_h = main->logical_height > 0 ? main->logical_height : root->height;
+  for (;;) {
+    if (EnsureFrameTexture(logical_w, logical_h) != 0) return -1;
+    const bool requested = g_gpu_requests.reset_requested.exchange(0) != 0;
+    if (!g_gpu.device->DeviceLost() && !requested) break;
+    if (g_drawing.gpu == 0) {
+      g_gpu.recreate_frame_texture = 1;
+      return 0;
+    }
+    if (ResetDeviceOrFallBack() != 0) return 0;
+    g_gpu.recreate_frame_texture = 1;
+  }
+  if (!UploadFrame(pixels, root->width, root->height, logical_w, logical_h)) {
+    Box("エラー", "CTG 転送できませんでした。");
+    return -1;
+  }
+  if (!g_gpu.device->UpdateTexture(g_gpu.frame_surface, g_gpu.frame_texture)) {
+    Box("エラー", "サーフェイス転送できませんでした。");
+    return -1;
+  }
+  if (g_frame.movie_playing.load() != 0) return 0;  // uploaded, not drawn
+
+  if (!g_gpu.device->BeginScene() || !g_gpu.device->Clear(0xFF000000u)) {
+    GpuTrace("BeginScene Error.");
+    return -1;
+  }
+  FrameQuadInput in;
+  in.windowed = Windowed();
+  in.placement = g_gpu_requests.frame_placement.load();
+  in.screen_w = g_gpu.screen_width;
+  in.screen_h = g_gpu.screen_height;
+  if (!in.windowed) {
+    int32_t dw = 0, dh = 0;
+    g_gpu.device->DrawableSize(&dw, &dh);
+    if (dw > 0 && dh > 0) {
+      in.screen_w = dw;
+      in.screen_h = dh;
+    }
+  }
+  in.window_w = logical_w;
+  in.window_h = logical_h;
+  in.present_w = g_display.display_width > 0 ? g_display.display_width : logical_w;
+  in.present_h = g_display.display_height > 0 ? g_display.display_height : logical_h;
+  in.tex_w = g_gpu.tex_width;
+  in.tex_h = g_gpu.tex_height;
+  platform::QuadVertex quad[4];
+  QuadVertices(quad, FrameQuadRect(in), 0xFFFFFFFFu, g_drawing.mode, g_gpu.tex_width,
+               g_gpu.tex_height);
+  platform::GpuDrawState state;
+  state.texture = g_gpu.frame_texture;
+  state.program = g_drawing.mode == 3 ? platform::GpuProgram::kFrameEffectA
+                                      : platform::GpuProgram::kFrameEffectB;
+  state.blend = false;  // the frame replaces what was there
+  state.tex_size[0] = static_cast<float>(g_gpu.tex_width);
+  state.tex_size[1] = static_cast<float>(g_gpu.tex_height);
+  if (g_drawing.mode == 3) state.tex_diff_u[0] = 2.0f / static_cast<float>(g_gpu.tex_width);
+  if (!g_gpu.device->DrawQuad(quad, state)) return -1;
+  if (!g_gpu.device->EndScene()) GpuTrace("HLSL EndScene Error.");
+  PresentDevice();
+  return 0;
+}
+
+}  // namespace korvel
