@@ -22,6 +22,7 @@
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
 #include "resource/data_file_lookup.h"
+#include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
 #include "resource/pack_mount.h"
@@ -102,6 +103,7 @@ void WireSubsystems() {
   g_hooks.present_frame = PresentFrame;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
+  WireDisplayHooks();
   g_hooks.free_text_surfaces = FreeFonts;
   // Each tree's payloads belong to the subsystem that defines them.
   RegisterLayerTree();

@@ -266,6 +266,10 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       return 0;
     case EventKind::kActivate:
       record->focus = event.value != 0 ? 1 : 0;
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.value, 0);
+      return 1;
+    case EventKind::kExposed:
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), 0, 0);
       return 1;
     case EventKind::kKeyDown:
       if (IsSystemKey(event.value)) return 0;
@@ -303,6 +307,7 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
     case EventKind::kSized:
     case EventKind::kMoved:
       HandleWindowPosChanged(record);
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.x, event.y);
       return 1;
     case EventKind::kMovieEnd:
       if (event.value == 1 && g_frame.movie_open.load() != 0) g_frame.movie_playing.store(0);
