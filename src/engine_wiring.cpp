@@ -6,6 +6,7 @@
 
 #include "commands/menu_item.h"
 #include "commands/save_commands.h"
+#include "commands/window_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
@@ -118,6 +119,7 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterWindowCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -29,9 +29,6 @@ struct ScreenState {
   // Sizing limits of the resizable main window, client sizes.
   int32_t min_client_width = 0, min_client_height = 0;
   int32_t max_client_width = 0, max_client_height = 0;
-  // The client-area top offset: the height of a menu bar drawn above the client area (0: none).
-  // Client sizes, mouse positions and hit tests leave it out.
-  int32_t client_top = 0;
 };
 
 extern ScreenState g_screen;
@@ -73,8 +70,5 @@ void FitRectToAspect(int32_t edge, platform::Rect* client);
 void ResizeWindowToScreen(int32_t client_width, int32_t client_height);
 // WM_PAINT: the whole frame is shown again at once.
 void RepaintWholeFrame();
-
-// Window 0's client point (x, y) with the client-area top offset left out.
-inline int32_t ClientTopAdjusted(int32_t y) { return y - g_screen.client_top; }
 
 }  // namespace korvel

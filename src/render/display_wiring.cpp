@@ -31,7 +31,7 @@ void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t
       break;
     case platform::EventKind::kSized:
       // Only a frame the player can size keeps the logical aspect ratio.
-      if (g_project.resizable_main_window != 0) ResizeWindowToScreen(x, y - g_screen.client_top);
+      if (g_project.resizable_main_window != 0) ResizeWindowToScreen(x, y - g_display.client_top);
       break;
     case platform::EventKind::kExposed:
     case platform::EventKind::kActivate:
