@@ -70,6 +70,10 @@ void SwitchToWindowedGdi(WindowRecord* main) {
     platform::SetWindowResizable(main->handle, true);
     g_frame.countdown_border = kBorderCountdownFrames;
   }
+  // A maximised window is restored first, so the centring below is where it stays.
+  if (g_display.maximised != 0) {
+    platform::ShowWindow(main->handle, platform::ShowCommand::kRestore);
+  }
   platform::SetWindowClientSize(main->handle, main->logical_width, main->logical_height);
   // The window comes back centred on the work area of its monitor.
   platform::Rect area;
@@ -83,9 +87,6 @@ void SwitchToWindowedGdi(WindowRecord* main) {
     platform::SetWindowPosition(
         main->handle, area.left + (area.right - area.left) / 2 - main->logical_width / 2,
         area.top + (area.bottom - area.top) / 2 - main->logical_height / 2);
-  }
-  if (g_display.maximised != 0) {
-    platform::ShowWindow(main->handle, platform::ShowCommand::kRestore);
   }
 }
 

@@ -214,5 +214,111 @@ TEST_F(DisplayScreenTest, UpdateWindowMonitorAsksForADeviceResetOnAChange) {
   g_drawing = DrawingModeState{};
 }
 
+TEST(AspectFittingTest, LargestClientAndDraggedEdges) {
+  int32_t w = 0, h = 0;
+  LargestAspectClient(640, 480, 1920, 1040, &w, &h);
+  EXPECT_EQ(w, 1387);  // 1040 * 4 / 3 = 1386.67, rounded
+  EXPECT_EQ(h, 1040);
+  LargestAspectClient(640, 480, 1000, 1040, &w, &h);
+  EXPECT_EQ(w, 1000);
+  EXPECT_EQ(h, 750);
+  LargestAspectClient(0, 480, 100, 100, &w, &h);  // no aspect: the bound
+  EXPECT_EQ(w, 100);
+}
+
+TEST_F(DisplayScreenTest, DraggedEdgesKeepTheLogicalAspect) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  struct Case {
+    int32_t edge;
+    platform::Rect in, out;
+  };
+  const Case cases[] = {
+      {1, {10, 20, 810, 100}, {10, 20, 810, 620}},   // left: the bottom follows
+      {2, {10, 20, 330, 900}, {10, 20, 330, 260}},   // right
+      {6, {0, 0, 5, 300}, {0, 0, 400, 300}},         // bottom: the right edge follows
+      {3, {0, 0, 5, 3}, {0, 0, 4, 3}},               // top
+      {8, {0, 0, 401, 7}, {0, 0, 401, 301}},         // a corner moves the bottom edge
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edge);
+    platform::Rect r = c.in;
+    FitRectToAspect(c.edge, &r);
+    EXPECT_EQ(r.left, c.out.left);
+    EXPECT_EQ(r.top, c.out.top);
+    EXPECT_EQ(r.right, c.out.right);
+    EXPECT_EQ(r.bottom, c.out.bottom);
+  }
+}
+
+TEST_F(DisplayScreenTest, TrackLimitsAndResizingKeepTheAspectWithinTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  SetWindowTrackLimits();
+  EXPECT_EQ(g_screen.min_client_height, 120);  // the shorter side at a quarter
+  EXPECT_EQ(g_screen.min_client_width, 160);
+  EXPECT_EQ(g_screen.max_client_width, 1440);
+  EXPECT_EQ(g_screen.max_client_height, 1080);
+  EXPECT_EQ(g_scaled_frame.width, 1440);
+
+  platform::WindowId id = g_windows[0]->handle;
+  ResizeWindowToScreen(800, 500);  // the width leads
+  platform::HeadlessWindowInfo info = Info(id);
+  EXPECT_EQ(info.width, 800);
+  EXPECT_EQ(info.height, 600);
+  EXPECT_EQ(g_display.display_width, 800);
+  EXPECT_EQ(g_display.display_height, 600);
+  ResizeWindowToScreen(1900, 1000);  // beyond the screen: the largest that fits
+  info = Info(id);
+  EXPECT_EQ(info.width, 1440);
+  EXPECT_EQ(info.height, 1080);
+  // While the border countdown runs, nothing happens.
+  g_frame.countdown_border = kBorderCountdownFrames;
+  ResizeWindowToScreen(320, 100);
+  EXPECT_EQ(Info(id).width, 1440);
+  g_frame.countdown_border = 0;
+  // Nor in full screen.
+  g_display.full_screen = 1;
+  ResizeWindowToScreen(320, 100);
+  EXPECT_EQ(Info(id).width, 1440);
+}
+
+TEST_F(DisplayScreenTest, ResetRequestedFollowsGpuModeChanges) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  g_drawing.gpu = 1;
+  g_display.full_screen = 1;
+  ASSERT_EQ(SwitchToFullScreen(), 0);
+  EXPECT_EQ(g_screen.reset_requested, 1);
+  g_screen.reset_requested = 0;
+  ASSERT_EQ(SwitchToWindowed(), 0);
+  g_display.full_screen = 0;
+  EXPECT_EQ(g_screen.reset_requested, 1);
+  // A failed change clears it again and the window stays windowed.
+  Monitors("1920x1080+0+0:1920x1080@16");
+  std::string error;
+  ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
+  g_screen.reset_requested = 0;
+  g_display.full_screen = 1;
+  EXPECT_EQ(SwitchToFullScreen(), -1);
+  EXPECT_EQ(g_display.full_screen, 0);
+  EXPECT_EQ(g_screen.reset_requested, 1);  // set again by the way back to windowed
+  EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
+  g_drawing = DrawingModeState{};
+}
+
+TEST_F(DisplayScreenTest, MaximisedWindowComesBackCentredAndRestored) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  platform::WindowId id = g_windows[0]->handle;
+  platform::ShowWindow(id, platform::ShowCommand::kMaximize);
+  g_display.maximised = 1;
+  g_display.full_screen = 1;
+  ASSERT_EQ(SwitchToFullScreen(), 0);
+  ASSERT_EQ(SwitchToWindowed(), 0);
+  const auto info = Info(id);
+  EXPECT_FALSE(info.maximized);
+  EXPECT_EQ(info.width, 640);
+  EXPECT_EQ(info.x, 640);
+  EXPECT_EQ(info.y, 300);
+}
+
 }  // namespace
 }  // namespace korvel
