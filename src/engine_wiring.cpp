@@ -8,6 +8,7 @@
 #include "commands/menu_item.h"
 #include "commands/registry_command.h"
 #include "commands/save_commands.h"
+#include "commands/window_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
@@ -25,6 +26,7 @@
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
 #include "resource/data_file_lookup.h"
+#include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
 #include "render/gpu_state.h"
@@ -111,6 +113,7 @@ void WireSubsystems() {
   g_hooks.present_frame = PresentFrame;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
+  WireDisplayHooks();
   g_hooks.free_text_surfaces = FreeFonts;
   InstallGpuPath();
   // Each tree's payloads belong to the subsystem that defines them.
@@ -133,6 +136,7 @@ void WireSubsystems() {
   RegisterSaveCommandHandlers();
   RegisterFileCommandHandlers();
   RegisterRegistryCommandHandler();
+  RegisterWindowCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -15,7 +15,7 @@ namespace {
 // The headless controls come from the test, never from the environment it was started in.
 void ClearHeadlessControls() {
   for (const char* name : {"KORVEL_PLATFORM", "KORVEL_FRAMES", "KORVEL_DUMP", "KORVEL_INPUT",
-                           "KORVEL_ANSWERS", "KORVEL_CLOCK_START"}) {
+                           "KORVEL_ANSWERS", "KORVEL_CLOCK_START", "KORVEL_MONITORS"}) {
     ::unsetenv(name);
   }
 }

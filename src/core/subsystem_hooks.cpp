@@ -2,9 +2,9 @@
 //
 // Entries that start-up, the frame step and shutdown call before their subsystem exists keep
 // harmless stand-ins. Keep this list true; these are not wired by the program yet:
-//   enumerate_monitors, switch_display_mode, apply_window_settings, create_sound_device,
+//   switch_display_mode, apply_window_settings, create_sound_device,
 //   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
-//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces, release_flash,
+//   release_sound_device, destroy_menus, free_text_surfaces, release_flash,
 //   remove_tray_icon, find_drag_layer.
 // run_compiler_link stays a stand-in on purpose: no script compiler runs on this platform, so the
 // compiled files are read from krbin.
@@ -29,6 +29,7 @@ namespace {
 int ReturnZero() { return 0; }
 int ReturnZeroFor(int32_t) { return 0; }
 void DoNothing() {}
+void IgnoreDisplayMessage(int32_t, int32_t, int32_t, int32_t) {}
 uint8_t ByteZero() { return 0; }
 int LoadSettingsFiles() {
   LoadEngineSettings(g_paths.game_folder);
@@ -104,6 +105,7 @@ SubsystemHooks DefaultHooks() {
       .remove_tray_icon = DoNothing,
       .shutdown_resources = DoNothing,
       .find_drag_layer = NoDragLayer,
+      .display_message = IgnoreDisplayMessage,
   };
 }
 

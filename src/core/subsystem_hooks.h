@@ -76,6 +76,9 @@ struct SubsystemHooks {
   // Finds the layer at `layer_path` (code page 932) for window `window_index`; false when there is
   // none. Called on the main thread, for each left-button press while window dragging is on.
   bool (*find_drag_layer)(int32_t window_index, const char* layer_path, DragLayerView* view);
+  // The display code's share of a window event (size, move, paint, activation): `kind` is the
+  // platform's EventKind, x and y the event's.
+  void (*display_message)(int32_t window_index, int32_t kind, int32_t x, int32_t y);
 };
 
 extern SubsystemHooks g_hooks;

@@ -60,7 +60,7 @@ bool IsSystemKey(int32_t vk) {
 void ClientToLogical(const WindowRecord* record, int32_t* x, int32_t* y) {
   if (record->index != 0) return;
   int64_t lx = static_cast<int64_t>(*x) - g_display.offset_x;
-  int64_t ly = static_cast<int64_t>(*y) - g_display.offset_y;
+  int64_t ly = static_cast<int64_t>(*y) - g_display.client_top - g_display.offset_y;
   if (g_display.display_width > 0 && g_display.display_height > 0) {
     lx = lx * record->logical_width / g_display.display_width;
     ly = ly * record->logical_height / g_display.display_height;
@@ -269,6 +269,10 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       return 0;
     case EventKind::kActivate:
       record->focus = event.value != 0 ? 1 : 0;
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.value, 0);
+      return 1;
+    case EventKind::kExposed:
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), 0, 0);
       return 1;
     case EventKind::kKeyDown:
       if (IsSystemKey(event.value)) return 0;
@@ -306,6 +310,7 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
     case EventKind::kSized:
     case EventKind::kMoved:
       HandleWindowPosChanged(record);
+      g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.x, event.y);
       return 1;
     case EventKind::kMovieEnd:
       if (event.value == 1 && g_frame.movie_open.load() != 0) g_frame.movie_playing.store(0);

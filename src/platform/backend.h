@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -57,6 +58,21 @@ class Backend {
   virtual DisplayMode GetDesktopMode() = 0;
   virtual void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                             int32_t pitch, uint64_t frame) = 0;
+
+  // Monitors and window decoration; the defaults stand for one desktop-sized monitor and a window
+  // system without these services.
+  virtual std::vector<MonitorInfo> GetMonitors();
+  virtual std::vector<DisplayMode> GetDisplayModes(int32_t monitor);
+  virtual bool EnterFullScreen(WindowId /*window*/, int32_t /*monitor*/,
+                               const DisplayMode& /*mode*/) { return false; }
+  virtual void LeaveFullScreen(WindowId /*window*/) {}
+  virtual void SetWindowBorderless(WindowId /*window*/, bool /*borderless*/) {}
+  virtual void SetWindowMaximizable(WindowId /*window*/, bool /*maximizable*/) {}
+  virtual void SetWindowOrder(WindowId /*window*/, WindowOrder /*order*/, WindowId /*other*/) {}
+  virtual void FlashWindow(WindowId /*window*/, uint32_t /*flags*/, uint32_t /*count*/) {}
+  virtual bool SetWindowShape(WindowId /*window*/, const std::vector<Rect>& /*rects*/) {
+    return false;
+  }
 
   // Main thread: moves the native events into the event queue.
   virtual void PumpEvents() = 0;

@@ -259,6 +259,61 @@ DisplayMode GetDesktopMode() {
   return b != nullptr ? b->GetDesktopMode() : DisplayMode{};
 }
 
+std::vector<MonitorInfo> Backend::GetMonitors() {
+  const DisplayMode mode = GetDesktopMode();
+  Rect area;
+  if (!GetWorkArea(&area)) area = Rect{0, 0, mode.width, mode.height};
+  return {MonitorInfo{Rect{0, 0, mode.width, mode.height}, area}};
+}
+
+std::vector<DisplayMode> Backend::GetDisplayModes(int32_t monitor) {
+  if (monitor != 0) return {};
+  return {GetDesktopMode()};
+}
+
+std::vector<MonitorInfo> GetMonitors() {
+  Backend* b = Active();
+  if (b == nullptr) return {};
+  std::vector<MonitorInfo> monitors = b->GetMonitors();
+  if (monitors.size() > static_cast<size_t>(kMaxMonitors)) monitors.resize(kMaxMonitors);
+  return monitors;
+}
+
+std::vector<DisplayMode> GetDisplayModes(int32_t monitor) {
+  Backend* b = Active();
+  return b != nullptr ? b->GetDisplayModes(monitor) : std::vector<DisplayMode>{};
+}
+
+bool EnterFullScreen(WindowId window, int32_t monitor, const DisplayMode& mode) {
+  Backend* b = Active();
+  return b != nullptr && b->EnterFullScreen(window, monitor, mode);
+}
+
+void LeaveFullScreen(WindowId window) {
+  if (Backend* b = Active()) b->LeaveFullScreen(window);
+}
+
+void SetWindowBorderless(WindowId window, bool borderless) {
+  if (Backend* b = Active()) b->SetWindowBorderless(window, borderless);
+}
+
+void SetWindowMaximizable(WindowId window, bool maximizable) {
+  if (Backend* b = Active()) b->SetWindowMaximizable(window, maximizable);
+}
+
+void SetWindowOrder(WindowId window, WindowOrder order, WindowId other) {
+  if (Backend* b = Active()) b->SetWindowOrder(window, order, other);
+}
+
+void FlashWindow(WindowId window, uint32_t flags, uint32_t count) {
+  if (Backend* b = Active()) b->FlashWindow(window, flags, count);
+}
+
+bool SetWindowShape(WindowId window, const std::vector<Rect>& rects) {
+  Backend* b = Active();
+  return b != nullptr && b->SetWindowShape(window, rects);
+}
+
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame) {
   if (Backend* b = Active()) b->PresentFrame(window, bgra, width, height, pitch, frame);

@@ -103,6 +103,39 @@ DisplayMode GetDesktopMode();
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame);
 
+// ---- Monitors, display modes and window decoration ---------------------------------------------
+
+inline constexpr int32_t kMaxMonitors = 16;
+
+// A monitor: its rectangle on the desktop and the usable part of it (without panels).
+struct MonitorInfo {
+  Rect bounds;
+  Rect work_area;
+};
+// The monitors in the system's order (SDL's display index); at most kMaxMonitors. Headless: the
+// table of KORVEL_MONITORS, else one 1920 x 1080 monitor.
+std::vector<MonitorInfo> GetMonitors();
+// The display modes monitor `monitor` offers (empty for an unknown monitor).
+std::vector<DisplayMode> GetDisplayModes(int32_t monitor);
+// Full screen: the window covers monitor `monitor` in display mode `mode` (its width, height and
+// depth). False when the mode cannot be set; the window then stays as it was.
+bool EnterFullScreen(WindowId window, int32_t monitor, const DisplayMode& mode);
+// Back to a normal window and the desktop's display mode.
+void LeaveFullScreen(WindowId window);
+// A window without caption and frame (a pop-up), or with them again.
+void SetWindowBorderless(WindowId window, bool borderless);
+// Whether the window offers a maximise button (recorded; SDL windows keep theirs).
+void SetWindowMaximizable(WindowId window, bool maximizable);
+// Z-order: kTop above other normal windows, kBottom below them, kTopmost above every normal
+// window, kNotTopmost back among them, kBehind just behind window `other`.
+enum class WindowOrder : uint8_t { kTop, kBottom, kTopmost, kNotTopmost, kBehind };
+void SetWindowOrder(WindowId window, WindowOrder order, WindowId other);
+// Flashes the caption and taskbar button (FlashWindowEx's flags and count).
+void FlashWindow(WindowId window, uint32_t flags, uint32_t count);
+// The window's visible shape: the union of the rectangles, in client coordinates (right and bottom
+// exclusive); an empty list hides the whole window. False when the window system has no shapes.
+bool SetWindowShape(WindowId window, const std::vector<Rect>& rects);
+
 // ---- Events -------------------------------------------------------------------------------------
 
 // Events carry the meaning of the Windows messages the engine handles.

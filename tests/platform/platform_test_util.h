@@ -55,6 +55,7 @@ struct CleanHeadlessEnv {
   ScopedEnv input{"KORVEL_INPUT", std::nullopt};
   ScopedEnv answers{"KORVEL_ANSWERS", std::nullopt};
   ScopedEnv clock{"KORVEL_CLOCK_START", std::nullopt};
+  ScopedEnv monitors{"KORVEL_MONITORS", std::nullopt};
 };
 
 }  // namespace korvel::platform::test

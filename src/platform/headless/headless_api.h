@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -31,6 +32,13 @@ struct HeadlessWindowInfo {
   int32_t x = 0, y = 0, width = 0, height = 0;  // client origin in screen coordinates, client size
   bool visible = false, minimized = false, maximized = false, resizable = false;
   int32_t engine_index = 0;
+  bool borderless = false, maximizable = true, topmost = false, full_screen = false;
+  int32_t full_screen_monitor = -1;
+  DisplayMode full_screen_mode;
+  int64_t z = 0;  // stacking order: higher is nearer the front
+  uint32_t flash_flags = 0, flash_count = 0, flash_calls = 0;
+  bool shaped = false;  // a shape was set; `shape` empty then hides the window
+  std::vector<Rect> shape;
 };
 // False when the window does not exist (never created or destroyed).
 bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info);
@@ -42,6 +50,8 @@ bool HeadlessScreenSaverAllowed();
 bool QueueHeadlessAnswer(std::string_view line, std::string* error);
 bool QueueHeadlessInput(std::string_view line, std::string* error);
 size_t HeadlessAnswersLeft();
+// Replaces the monitor table, written as KORVEL_MONITORS is; false with the problem.
+bool SetHeadlessMonitors(std::string_view spec, std::string* error);
 
 // Blocks until at least `count` threads wait in SleepMs for the virtual clock (or the platform shut
 // down), so a test can advance the clock knowing they are waiting.

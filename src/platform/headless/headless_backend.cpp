@@ -25,6 +25,8 @@ void ResetState() {
   g_state.frame_limit = 0;
   g_state.drag_test = nullptr;
   g_state.screen_saver_allowed = false;
+  g_state.monitors = DefaultMonitors();
+  g_state.z_top = g_state.z_bottom = 0;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The headless control settings: KORVEL_CLOCK_START, KORVEL_FRAMES, KORVEL_DUMP, and the parsers
-// of the input file (KORVEL_INPUT) and the answer file (KORVEL_ANSWERS).
+// The headless control settings: KORVEL_CLOCK_START, KORVEL_FRAMES, KORVEL_DUMP, KORVEL_MONITORS,
+// and the parsers of the input file (KORVEL_INPUT) and the answer file (KORVEL_ANSWERS).
 #include <errno.h>
 #include <sys/stat.h>
 
@@ -299,6 +299,13 @@ bool LoadControl() {
       return false;
     }
     g_state.dump_dir = dir;
+  }
+  if (const char* text = Env("KORVEL_MONITORS")) {
+    std::string error;
+    if (!ParseMonitorTable(text, &g_state.monitors, &error)) {
+      std::fprintf(stderr, "korvel: KORVEL_MONITORS=%s: %s\n", text, error.c_str());
+      return false;
+    }
   }
   if (const char* path = Env("KORVEL_INPUT")) {
     auto store = [](InputLine&& line) { g_state.input.push_back(std::move(line)); };

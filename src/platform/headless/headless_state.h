@@ -45,6 +45,18 @@ struct Window {
   int32_t restore_x = 0, restore_y = 0, restore_width = 0, restore_height = 0;
   bool visible = false, minimized = false, maximized = false, resizable = false;
   int32_t engine_index = 0;
+  bool borderless = false, maximizable = true, topmost = false, full_screen = false;
+  int32_t full_screen_monitor = -1;
+  DisplayMode full_screen_mode;
+  int64_t z = 0;  // stacking order among windows of one layer: higher is nearer the front
+  uint32_t flash_flags = 0, flash_count = 0, flash_calls = 0;
+  bool shaped = false;
+  std::vector<Rect> shape;
+};
+
+struct Monitor {
+  MonitorInfo info;
+  std::vector<DisplayMode> modes;
 };
 
 struct State {
@@ -60,6 +72,8 @@ struct State {
   uint64_t frame_limit = 0;
   DragTest drag_test = nullptr;
   bool screen_saver_allowed = false;
+  std::vector<Monitor> monitors;  // KORVEL_MONITORS, else one 1920 x 1080 monitor
+  int64_t z_top = 0, z_bottom = 0;
 };
 
 extern State g_state;
@@ -75,6 +89,10 @@ inline int32_t CoordinateSum(int64_t a, int64_t b) {
 
 bool ParseInputLine(std::string_view line, InputLine* out, bool* empty, std::string* error);
 bool ParseAnswerLine(std::string_view line, Answer* out, bool* empty, std::string* error);
+// A monitor table as KORVEL_MONITORS gives it; false with the problem.
+bool ParseMonitorTable(std::string_view text, std::vector<Monitor>* out, std::string* error);
+// The table without KORVEL_MONITORS.
+std::vector<Monitor> DefaultMonitors();
 // Decimal, or hexadecimal after "0x"; the whole text must be the number and fit the range.
 bool ParseInteger(std::string_view text, int64_t min, int64_t max, int64_t* value);
 
@@ -146,6 +164,16 @@ class HeadlessBackend final : public Backend {
   DisplayMode GetDesktopMode() override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
+
+  std::vector<MonitorInfo> GetMonitors() override;
+  std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;
+  bool EnterFullScreen(WindowId window, int32_t monitor, const DisplayMode& mode) override;
+  void LeaveFullScreen(WindowId window) override;
+  void SetWindowBorderless(WindowId window, bool borderless) override;
+  void SetWindowMaximizable(WindowId window, bool maximizable) override;
+  void SetWindowOrder(WindowId window, WindowOrder order, WindowId other) override;
+  void FlashWindow(WindowId window, uint32_t flags, uint32_t count) override;
+  bool SetWindowShape(WindowId window, const std::vector<Rect>& rects) override;
 
   void PumpEvents() override {}
   void GetCursorPos(int32_t* x, int32_t* y) override;

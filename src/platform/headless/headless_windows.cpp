@@ -1,5 +1,5 @@
 // Headless windows: records of title, position, size and show state, with the events a window
-// manager would send (activation, size, move). The desktop is 1920 x 1080 with no task bar.
+// manager would send (activation, size, move). The desktop is monitor 0 of the monitor table.
 #include "platform/headless/headless_api.h"
 #include "platform/headless/headless_state.h"
 #include "platform/text_encoding.h"
@@ -7,8 +7,10 @@
 namespace korvel::platform::headless {
 namespace {
 
-constexpr int32_t kDesktopWidth = 1920;
-constexpr int32_t kDesktopHeight = 1080;
+// Monitor 0's rectangle (the table always holds one).
+Rect DesktopLocked() {
+  return g_state.monitors.empty() ? Rect{0, 0, 1920, 1080} : g_state.monitors[0].info.bounds;
+}
 
 Window* Find(WindowId id) {
   if (id < 0 || static_cast<size_t>(id) >= g_state.windows.size()) return nullptr;
@@ -73,6 +75,9 @@ WindowId HeadlessBackend::CreateWindow(const WindowDesc& desc) {
   w.height = desc.client_height;
   w.resizable = desc.resizable;
   w.engine_index = desc.engine_index;
+  w.borderless = desc.borderless;
+  w.topmost = desc.topmost;
+  w.z = ++g_state.z_top;
   g_state.windows.push_back(std::move(w));
   return static_cast<WindowId>(g_state.windows.size() - 1);
 }
@@ -124,7 +129,8 @@ void ShowWindowLocked(WindowId window, ShowCommand command) {
         w->restore_y = w->y;
         w->restore_width = w->width;
         w->restore_height = w->height;
-        PlaceLocked(window, w, 0, 0, kDesktopWidth, kDesktopHeight);
+        const Rect d = DesktopLocked();
+        PlaceLocked(window, w, d.left, d.top, d.right - d.left, d.bottom - d.top);
       }
       ActivateLocked(window);
       break;
@@ -196,12 +202,15 @@ void HeadlessBackend::RaiseWindow(WindowId window) {
 }
 
 bool HeadlessBackend::GetWorkArea(Rect* area) {
-  *area = Rect{0, 0, kDesktopWidth, kDesktopHeight};
+  std::lock_guard lock(g_state.mutex);
+  *area = g_state.monitors.empty() ? DesktopLocked() : g_state.monitors[0].info.work_area;
   return true;
 }
 
 DisplayMode HeadlessBackend::GetDesktopMode() {
-  return DisplayMode{kDesktopWidth, kDesktopHeight, 32, 60};
+  std::lock_guard lock(g_state.mutex);
+  const Rect d = DesktopLocked();
+  return DisplayMode{d.right - d.left, d.bottom - d.top, 32, 60};
 }
 
 void HeadlessBackend::GetCursorPos(int32_t* x, int32_t* y) {
@@ -250,6 +259,18 @@ bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info) {
   info->maximized = w->maximized;
   info->resizable = w->resizable;
   info->engine_index = w->engine_index;
+  info->borderless = w->borderless;
+  info->maximizable = w->maximizable;
+  info->topmost = w->topmost;
+  info->full_screen = w->full_screen;
+  info->full_screen_monitor = w->full_screen_monitor;
+  info->full_screen_mode = w->full_screen_mode;
+  info->z = w->z;
+  info->flash_flags = w->flash_flags;
+  info->flash_count = w->flash_count;
+  info->flash_calls = w->flash_calls;
+  info->shaped = w->shaped;
+  info->shape = w->shape;
   return true;
 }
 

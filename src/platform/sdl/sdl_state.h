@@ -93,6 +93,15 @@ class SdlBackend final : public Backend {
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
 
+  std::vector<MonitorInfo> GetMonitors() override;
+  std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;
+  bool EnterFullScreen(WindowId window, int32_t monitor, const DisplayMode& mode) override;
+  void LeaveFullScreen(WindowId window) override;
+  void SetWindowBorderless(WindowId window, bool borderless) override;
+  void SetWindowOrder(WindowId window, WindowOrder order, WindowId other) override;
+  void FlashWindow(WindowId window, uint32_t flags, uint32_t count) override;
+  bool SetWindowShape(WindowId window, const std::vector<Rect>& rects) override;
+
   void PumpEvents() override;
   void GetCursorPos(int32_t* x, int32_t* y) override;
   void SetCursorPos(int32_t x, int32_t y) override;

@@ -1,0 +1,19 @@
+// Connects the display code to the shell: monitors at start-up, full screen at shutdown, and the
+// size, move, paint and activation messages of window 0.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace korvel {
+
+// Set on the main thread by a paint or activation message; the next presentation of window 0
+// shows its whole frame.
+extern std::atomic<uint8_t> g_repaint_pending;
+
+void WireDisplayHooks();
+
+// The window procedure's display share (the hook's function).
+void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t y);
+
+}  // namespace korvel

@@ -1,0 +1,324 @@
+// The display code: presentation size and placement for each scale option, the low-resolution
+// mode pick, the monitor table (two fake monitors, the 16-entry limit), and full screen and back
+// against the headless window records.
+#include "render/display_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/display_state.h"
+#include "core/engine_settings.h"
+#include "core/error_report.h"
+#include "core/frame_step.h"
+#include "core/window_record.h"
+#include "engine_fixture.h"
+#include "platform/headless/headless_api.h"
+#include "platform/platform.h"
+#include "render/drawing_mode.h"
+#include "render/monitor_table.h"
+#include "render/scaled_frame_buffer.h"
+
+namespace korvel {
+namespace {
+
+class DisplayScreenTest : public test::HeadlessEngine {
+ protected:
+  void SetUp() override {
+    HeadlessEngine::SetUp();
+    InitDisplayState();
+    g_settings = EngineSettings{};
+    InitDisplayScreen();
+  }
+  void TearDown() override {
+    ReleaseScaledFrameBuffer();
+    FreeWindowRecords();
+    HeadlessEngine::TearDown();
+  }
+  static void Monitors(const std::string& spec) {
+    std::string error;
+    ASSERT_TRUE(platform::SetHeadlessMonitors(spec, &error)) << error;
+    InitDisplayScreen();
+  }
+  static platform::HeadlessWindowInfo Info(platform::WindowId id) {
+    platform::HeadlessWindowInfo info;
+    EXPECT_TRUE(platform::GetHeadlessWindowInfo(id, &info));
+    return info;
+  }
+};
+
+TEST_F(DisplayScreenTest, AllocateScreenBuffersTable) {
+  struct Case {
+    const char* what;
+    uint8_t option;  // the mapped scale option
+    uint8_t maximised;
+    int32_t fw, fh, aw, ah;
+    uint8_t placement;
+    int32_t w, h;
+  };
+  const Case cases[] = {
+      {"fit: bands left and right", 1, 0, 640, 480, 1920, 1080, kPlacementFitHeight, 1440, 1080},
+      {"cover: fills the width, overflows", 2, 0, 640, 480, 1920, 1080, kPlacementFitWidth, 1920,
+       1440},
+      {"stretch", 3, 0, 640, 480, 1920, 1080, kPlacementStretch, 1920, 1080},
+      {"none: the frame's size", 0, 0, 640, 480, 1920, 1080, kPlacementNone, 640, 480},
+      {"none, larger than the screen: halved", 0, 0, 2560, 1440, 1920, 1080, kPlacementNone, 960,
+       540},
+      {"4:3 on 4:3: the area's height is not above the fit", 1, 0, 800, 600, 1024, 768,
+       kPlacementFitHeight, 1024, 768},
+      {"maximised fits whatever the option", 3, 1, 640, 480, 1920, 1080, kPlacementFitHeight,
+       1440, 1080},
+      {"fit, a tall area: bands above and below", 1, 0, 640, 480, 800, 1000, kPlacementFitWidth,
+       800, 600},
+      {"cover of a tall area overflows the width", 2, 0, 640, 480, 800, 1000, kPlacementFitHeight,
+       1333, 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_settings.scaling_mode = c.option;
+    g_display.maximised = c.maximised;
+    g_display.full_screen = 1;
+    ASSERT_EQ(AllocateScreenBuffers(c.fw, c.fh, c.aw, c.ah), 0);
+    EXPECT_EQ(g_screen.placement, c.placement);
+    EXPECT_EQ(g_display.display_width, c.w);
+    EXPECT_EQ(g_display.display_height, c.h);
+    EXPECT_EQ(g_display.offset_x, (c.aw - c.w) / 2);
+    EXPECT_EQ(g_display.offset_y, (c.ah - c.h) / 2);
+    if (c.w != c.fw || c.h != c.fh) {
+      EXPECT_EQ(g_scaled_frame.width, c.w);
+      EXPECT_EQ(g_scaled_frame.height, c.h);
+    }
+  }
+}
+
+TEST_F(DisplayScreenTest, OversizedScalingBufferIsFatal100010) {
+  Monitors("9000x9000+0+0");
+  std::string error;
+  ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;  // the size message
+  g_settings.scaling_mode = 3;
+  EXPECT_EQ(AllocateScreenBuffers(640, 480, 8193, 600), -1);
+  EXPECT_EQ(LastErrorReport().code, 100010);
+}
+
+TEST(LowResolutionPickTest, FixedModeList) {
+  using M = platform::DisplayMode;
+  const std::vector<M> modes = {
+      {1920, 1080, 32, 60}, {1280, 720, 32, 60}, {1024, 768, 32, 60}, {800, 600, 32, 60},
+      {640, 480, 32, 60},   {854, 480, 16, 60},  {1366, 768, 32, 60}, {960, 540, 32, 60},
+      {1600, 900, 32, 60},  {854, 480, 32, 60},
+  };
+  struct Case {
+    const char* what;
+    int32_t mw, mh, lw, lh, depth;
+    bool found;
+    int32_t w, h;
+  };
+  const Case cases[] = {
+      // 854 x 480 is 1779 per mille, not 1777: only exact 16:9 modes count.
+      {"640x480 on 16:9 takes the smallest 16:9 mode", 1920, 1080, 640, 480, 32, true, 960, 540},
+      {"at least the logical size", 1920, 1080, 1000, 560, 32, true, 1280, 720},
+      {"4:3 monitor", 1024, 768, 640, 480, 32, true, 640, 480},
+      {"the desktop depth only", 1920, 1080, 640, 480, 16, false, 0, 0},
+      {"nothing large enough", 1920, 1080, 2000, 1200, 32, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    M out{};
+    EXPECT_EQ(PickLowResolutionMode(modes, c.mw, c.mh, c.lw, c.lh, c.depth, &out), c.found);
+    if (c.found) {
+      EXPECT_EQ(out.width, c.w);
+      EXPECT_EQ(out.height, c.h);
+    }
+  }
+}
+
+TEST(LowResolutionPickTest, ALaterModeReplacesOnlyWhenBothSidesAreSmaller) {
+  using M = platform::DisplayMode;
+  // 1280 x 960 and then 1440 x 1080 (4:3): the second is not smaller; 1024 x 768 is.
+  const std::vector<M> modes = {{1280, 960, 32, 60}, {1440, 1080, 32, 60}, {1024, 768, 32, 60}};
+  M out{};
+  ASSERT_TRUE(PickLowResolutionMode(modes, 1600, 1200, 800, 600, 32, &out));
+  EXPECT_EQ(out.width, 1024);
+}
+
+TEST(MonitorTableTest, PointsPickTheirMonitorOrTheNearestAndStayInTheTable) {
+  MonitorTable t;
+  t.count = 2;
+  t.left[1] = 1920;
+  t.width[0] = t.width[1] = 1920;
+  t.height[0] = t.height[1] = 1080;
+  EXPECT_EQ(MonitorAtPoint(t, 100, 100), 0);
+  EXPECT_EQ(MonitorAtPoint(t, 2000, 100), 1);
+  EXPECT_EQ(MonitorAtPoint(t, 9000, -50), 1);
+  EXPECT_EQ(MonitorAtPoint(t, -9000, 500), 0);
+  // An empty entry gives the first usable one.
+  t.width[1] = 0;
+  EXPECT_EQ(MonitorAtPoint(t, 2000, 100), 0);
+  // A count beyond the table never reads past its 16 entries.
+  t.count = 1000;
+  EXPECT_LT(MonitorAtPoint(t, 100000, 100000), kMonitorSlots);
+  MonitorTable empty;
+  EXPECT_EQ(MonitorAtPoint(empty, 5, 5), 0);
+}
+
+TEST_F(DisplayScreenTest, TwoMonitorsTheWindowCentrePicksTheSecond) {
+  Monitors("1920x1080+0+0;1280x1024+1920+0:1280x1024,1024x768,640x480@16");
+  ASSERT_EQ(g_monitors.count, 2);
+  EXPECT_EQ(g_monitors.left[1], 1920);
+  EXPECT_EQ(g_monitors.width[1], 1280);
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  WindowRecord* w = g_windows[0];
+  // Most of the window on the first monitor, its centre on the second.
+  platform::SetWindowPosition(w->handle, 1500, 100);
+  EXPECT_EQ(MonitorOfWindow(w->handle), 0);
+  platform::SetWindowPosition(w->handle, 1700, 100);
+  EXPECT_EQ(MonitorOfWindow(w->handle), 1);
+
+  // Full screen goes to that monitor's origin in its smallest 5:4 mode of at least 640 x 480.
+  g_display.full_screen = 1;
+  ASSERT_EQ(SwitchToFullScreen(), 0);
+  const auto info = Info(w->handle);
+  EXPECT_TRUE(info.full_screen);
+  EXPECT_EQ(info.full_screen_monitor, 1);
+  EXPECT_EQ(info.x, 1920);
+  EXPECT_EQ(info.y, 0);
+  EXPECT_EQ(info.width, 1280);
+  EXPECT_EQ(info.height, 1024);
+  int32_t cx = 0, cy = 0;
+  platform::GetCursorPos(&cx, &cy);
+  EXPECT_EQ(cx, 1920 + 640);
+  EXPECT_EQ(cy, 512);
+}
+
+TEST_F(DisplayScreenTest, UpdateWindowMonitorAsksForADeviceResetOnAChange) {
+  Monitors("1920x1080+0+0;1920x1080+1920+0");
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  platform::WindowId id = g_windows[0]->handle;
+  UpdateWindowMonitor(id);
+  g_screen.reset_requested = 0;
+  UpdateWindowMonitor(id);
+  EXPECT_EQ(g_screen.reset_requested, 0);  // CPU drawing: never
+  platform::SetWindowPosition(id, 2500, 0);
+  UpdateWindowMonitor(id);
+  EXPECT_EQ(g_screen.monitor, 1);
+  EXPECT_EQ(g_screen.last_monitor, 1);
+  EXPECT_EQ(g_screen.reset_requested, 0);
+
+  g_drawing.gpu = 1;
+  UpdateWindowMonitor(id);
+  EXPECT_EQ(g_screen.reset_requested, 0);  // same monitor
+  platform::SetWindowPosition(id, 0, 0);
+  UpdateWindowMonitor(id);
+  EXPECT_EQ(g_screen.reset_requested, 1);
+  g_drawing = DrawingModeState{};
+}
+
+TEST(AspectFittingTest, LargestClientAndDraggedEdges) {
+  int32_t w = 0, h = 0;
+  LargestAspectClient(640, 480, 1920, 1040, &w, &h);
+  EXPECT_EQ(w, 1387);  // 1040 * 4 / 3 = 1386.67, rounded
+  EXPECT_EQ(h, 1040);
+  LargestAspectClient(640, 480, 1000, 1040, &w, &h);
+  EXPECT_EQ(w, 1000);
+  EXPECT_EQ(h, 750);
+  LargestAspectClient(0, 480, 100, 100, &w, &h);  // no aspect: the bound
+  EXPECT_EQ(w, 100);
+}
+
+TEST_F(DisplayScreenTest, DraggedEdgesKeepTheLogicalAspect) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  struct Case {
+    int32_t edge;
+    platform::Rect in, out;
+  };
+  const Case cases[] = {
+      {1, {10, 20, 810, 100}, {10, 20, 810, 620}},   // left: the bottom follows
+      {2, {10, 20, 330, 900}, {10, 20, 330, 260}},   // right
+      {6, {0, 0, 5, 300}, {0, 0, 400, 300}},         // bottom: the right edge follows
+      {3, {0, 0, 5, 3}, {0, 0, 4, 3}},               // top
+      {8, {0, 0, 401, 7}, {0, 0, 401, 301}},         // a corner moves the bottom edge
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edge);
+    platform::Rect r = c.in;
+    FitRectToAspect(c.edge, &r);
+    EXPECT_EQ(r.left, c.out.left);
+    EXPECT_EQ(r.top, c.out.top);
+    EXPECT_EQ(r.right, c.out.right);
+    EXPECT_EQ(r.bottom, c.out.bottom);
+  }
+}
+
+TEST_F(DisplayScreenTest, TrackLimitsAndResizingKeepTheAspectWithinTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  SetWindowTrackLimits();
+  EXPECT_EQ(g_screen.min_client_height, 120);  // the shorter side at a quarter
+  EXPECT_EQ(g_screen.min_client_width, 160);
+  EXPECT_EQ(g_screen.max_client_width, 1440);
+  EXPECT_EQ(g_screen.max_client_height, 1080);
+  EXPECT_EQ(g_scaled_frame.width, 1440);
+
+  platform::WindowId id = g_windows[0]->handle;
+  ResizeWindowToScreen(800, 500);  // the width leads
+  platform::HeadlessWindowInfo info = Info(id);
+  EXPECT_EQ(info.width, 800);
+  EXPECT_EQ(info.height, 600);
+  EXPECT_EQ(g_display.display_width, 800);
+  EXPECT_EQ(g_display.display_height, 600);
+  ResizeWindowToScreen(1900, 1000);  // beyond the screen: the largest that fits
+  info = Info(id);
+  EXPECT_EQ(info.width, 1440);
+  EXPECT_EQ(info.height, 1080);
+  // While the border countdown runs, nothing happens.
+  g_frame.countdown_border = kBorderCountdownFrames;
+  ResizeWindowToScreen(320, 100);
+  EXPECT_EQ(Info(id).width, 1440);
+  g_frame.countdown_border = 0;
+  // Nor in full screen.
+  g_display.full_screen = 1;
+  ResizeWindowToScreen(320, 100);
+  EXPECT_EQ(Info(id).width, 1440);
+}
+
+TEST_F(DisplayScreenTest, ResetRequestedFollowsGpuModeChanges) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  g_drawing.gpu = 1;
+  g_display.full_screen = 1;
+  ASSERT_EQ(SwitchToFullScreen(), 0);
+  EXPECT_EQ(g_screen.reset_requested, 1);
+  g_screen.reset_requested = 0;
+  ASSERT_EQ(SwitchToWindowed(), 0);
+  g_display.full_screen = 0;
+  EXPECT_EQ(g_screen.reset_requested, 1);
+  // A failed change clears it again and the window stays windowed.
+  Monitors("1920x1080+0+0:1920x1080@16");
+  std::string error;
+  ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
+  g_screen.reset_requested = 0;
+  g_display.full_screen = 1;
+  EXPECT_EQ(SwitchToFullScreen(), -1);
+  EXPECT_EQ(g_display.full_screen, 0);
+  EXPECT_EQ(g_screen.reset_requested, 1);  // set again by the way back to windowed
+  EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
+  g_drawing = DrawingModeState{};
+}
+
+TEST_F(DisplayScreenTest, MaximisedWindowComesBackCentredAndRestored) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  platform::WindowId id = g_windows[0]->handle;
+  platform::ShowWindow(id, platform::ShowCommand::kMaximize);
+  g_display.maximised = 1;
+  g_display.full_screen = 1;
+  ASSERT_EQ(SwitchToFullScreen(), 0);
+  ASSERT_EQ(SwitchToWindowed(), 0);
+  const auto info = Info(id);
+  EXPECT_FALSE(info.maximized);
+  EXPECT_EQ(info.width, 640);
+  EXPECT_EQ(info.x, 640);
+  EXPECT_EQ(info.y, 300);
+}
+
+}  // namespace
+}  // namespace korvel
