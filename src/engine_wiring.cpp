@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "commands/menu_commands.h"
 #include "commands/menu_item.h"
+#include "commands/menu_sets.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
@@ -116,6 +118,8 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterMenuCommandHandlers();
+  g_hooks.destroy_menus = DestroyAllMenuSets;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;
