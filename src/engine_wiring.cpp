@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "commands/menu_commands.h"
+#include "commands/menu_draw.h"
 #include "commands/menu_item.h"
 #include "commands/menu_sets.h"
+#include "commands/popup_menu.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
@@ -69,6 +71,12 @@ int InitStatics(uint32_t now) {
   return 0;
 }
 
+// The menu font goes with the others, before the platform lets go of the font files.
+void FreeAllFonts() {
+  CloseMenuFont();
+  FreeFonts();
+}
+
 void ShutdownResources() {
   UnmountPackArchives();
   ShutdownResourceLookup();
@@ -104,7 +112,7 @@ void WireSubsystems() {
   g_hooks.present_frame = PresentFrame;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
-  g_hooks.free_text_surfaces = FreeFonts;
+  g_hooks.free_text_surfaces = FreeAllFonts;
   // Each tree's payloads belong to the subsystem that defines them.
   RegisterLayerTree();
   RegisterTaskTree();
@@ -120,6 +128,7 @@ void WireSubsystems() {
   RegisterSaveCommandHandlers();
   RegisterMenuCommandHandlers();
   g_hooks.destroy_menus = DestroyAllMenuSets;
+  g_hooks.show_popup_menu = ShowPopupMenuSet;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

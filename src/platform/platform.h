@@ -67,6 +67,7 @@ struct WindowDesc {
   bool topmost = false;
   bool utility = false;     // no taskbar button (WS_EX_TOOLWINDOW)
   bool accept_drops = true;
+  bool popup_menu = false;  // a menu's own window: above every other, never takes the focus
   int32_t engine_index = 0;  // the engine's window number 0..3, echoed in events
 };
 

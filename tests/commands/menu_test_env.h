@@ -14,6 +14,7 @@
 #include "core/error_report.h"
 #include "core/frame_step.h"
 #include "core/system_objects.h"
+#include "core/window_record.h"
 #include "engine_fixture.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
@@ -41,6 +42,7 @@ class MenuEnv : public HeadlessEngine {
     ASSERT_EQ(CreateSystemObjects(640, 480, nullptr), 0);
     ASSERT_EQ(CreateVariableRecords(1100), 0);
     InitMenuState();
+    InitFrameState();
     saved_decoder_ = g_argument_decoder;
     g_argument_decoder = [](int32_t) { return 0; };
   }

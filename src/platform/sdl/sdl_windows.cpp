@@ -26,6 +26,7 @@ WindowId SdlBackend::CreateWindow(const WindowDesc& desc) {
     if (desc.borderless) flags |= SDL_WINDOW_BORDERLESS;
     if (desc.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     if (desc.utility) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+    if (desc.popup_menu) flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_POPUP_MENU;
     const int width = desc.client_width > 0 ? desc.client_width : 1;
     const int height = desc.client_height > 0 ? desc.client_height : 1;
     SDL_Window* handle =
