@@ -62,7 +62,13 @@ void DestroyMenuSet(int32_t set) {
   s.next_handle = 0;
 }
 
+MenuSet CopyMenuSet(int32_t set) {
+  std::lock_guard guard(g_menus.lock);
+  return ValidSet(set) ? g_menus.sets[set] : MenuSet{};
+}
+
 void DestroyAllMenuSets() {
+  std::lock_guard guard(g_menus.lock);
   for (int32_t set = 0; set < kMenuSetCount; ++set) DestroyMenuSet(set);
 }
 
@@ -105,6 +111,7 @@ int32_t BuildMenuRecursive(int32_t set, int32_t menu, const NamedTreeNode* node)
 }
 
 int32_t BuildPopupMenuSet(int32_t set, const NamedTreeNode* node) {
+  std::lock_guard guard(g_menus.lock);
   DestroyMenuSet(set);
   if (node == nullptr) return -1;
   const int32_t top = CreateMenuHandle(set);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ struct MenuSet {
 };
 
 struct MenuState {
+  // Held by whoever builds or destroys a set and while the main thread copies one to show it.
+  std::mutex lock;
   MenuSet sets[kMenuSetCount];
 };
 
@@ -49,9 +52,15 @@ extern MenuState g_menus;
 void InitMenuState();
 void ShutdownMenuState();
 
+// The functions below take no lock; the entry points that other threads may race with (command
+// 49, the bar's rebuild, DestroyAllMenuSets, CopyMenuSet) hold `g_menus.lock`.
+
+// A copy of the set, taken under the lock.
+MenuSet CopyMenuSet(int32_t set);
+
 // Frees every menu of the set and resets its handle counter (a second call does nothing more).
 void DestroyMenuSet(int32_t set);
-// Destroys the three sets (WM_DESTROY and shutdown may both call it).
+// Destroys the three sets under the lock (WM_DESTROY and shutdown may both call it).
 void DestroyAllMenuSets();
 
 // A new empty menu at the set's next handle: its index, or -1 when it would be the 128th.
@@ -63,7 +72,7 @@ int32_t CreateMenuHandle(int32_t set);
 int32_t BuildMenuRecursive(int32_t set, int32_t menu, const NamedTreeNode* node);
 
 // The popup of a node (commands 49 and 83): destroys `set`, creates its top menu with one item
-// "MENUSET" whose submenu is filled from the node's children. 0 or -1.
+// "MENUSET" whose submenu is filled from the node's children. 0 or -1. Takes the lock.
 int32_t BuildPopupMenuSet(int32_t set, const NamedTreeNode* node);
 
 // The menu shown by a popup request of `set`: the submenu of its top menu's first item, or -1.

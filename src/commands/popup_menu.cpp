@@ -33,14 +33,19 @@ struct Level {
 };
 
 struct Loop {
-  int32_t set = 0;
+  const MenuSet* set = nullptr;
   std::vector<Level> levels;
   std::vector<platform::Event> kept;  // events for the window procedure, posted again afterwards
   bool done = false;
   uint32_t chosen = 0;
 };
 
-const Menu* MenuOf(const Loop& loop, int32_t menu) { return MenuAt(loop.set, menu); }
+const Menu* MenuIn(const MenuSet& set, int32_t menu) {
+  if (menu < 0 || menu >= kMenuHandlesPerSet || set.menus[menu].used == 0) return nullptr;
+  return &set.menus[menu];
+}
+
+const Menu* MenuOf(const Loop& loop, int32_t menu) { return MenuIn(*loop.set, menu); }
 
 platform::Rect WorkArea() {
   platform::Rect area;
@@ -246,7 +251,8 @@ void OnEvent(Loop& loop, const platform::Event& e) {
 }
 
 struct LoopCall {
-  int32_t set, menu, x, y;
+  const MenuSet* set;
+  int32_t menu, x, y;
   uint32_t chosen;
 };
 
@@ -276,8 +282,8 @@ void RunLoopOnMainThread(void* context) {
 }
 
 // Whether `command` names an enabled string item of the menu or its submenus.
-bool Offers(int32_t set, int32_t menu, uint32_t command, int depth) {
-  const Menu* m = MenuAt(set, menu);
+bool Offers(const MenuSet& set, int32_t menu, uint32_t command, int depth) {
+  const Menu* m = MenuIn(set, menu);
   if (m == nullptr || depth > kMenuHandlesPerSet) return false;
   for (const MenuEntry& e : m->entries) {
     if (e.kind == MenuEntryKind::kSubmenu && !e.greyed && Offers(set, e.submenu, command, depth + 1)) {
@@ -288,9 +294,9 @@ bool Offers(int32_t set, int32_t menu, uint32_t command, int depth) {
   return false;
 }
 
-std::string DescribeMenu(int32_t set, int32_t menu, int32_t x, int32_t y) {
+std::string DescribeMenu(const MenuSet& set, int32_t menu, int32_t x, int32_t y) {
   std::string text = "at " + std::to_string(x) + "," + std::to_string(y) + ":";
-  const Menu* m = MenuAt(set, menu);
+  const Menu* m = MenuIn(set, menu);
   if (m == nullptr) return text;
   for (const MenuEntry& e : m->entries) {
     text += " [";
@@ -301,7 +307,7 @@ std::string DescribeMenu(int32_t set, int32_t menu, int32_t x, int32_t y) {
   return text;
 }
 
-uint32_t HeadlessChoice(int32_t set, int32_t menu, int32_t x, int32_t y) {
+uint32_t HeadlessChoice(const MenuSet& set, int32_t menu, int32_t x, int32_t y) {
   int32_t answer = 0;
   const std::string text = DescribeMenu(set, menu, x, y);
   if (!platform::TakeHeadlessMenuAnswer(&answer)) {
@@ -327,10 +333,16 @@ MenuBox PlacePopupMenu(int32_t x, int32_t y, int32_t width, int32_t height,
 }
 
 uint32_t TrackPopupMenu(int32_t set, int32_t menu, int32_t x, int32_t y) {
-  if (MenuAt(set, menu) == nullptr) return 0;
+  const MenuSet copy = CopyMenuSet(set);
+  return TrackMenuOf(copy, menu, x, y);
+}
+
+uint32_t TrackMenuOf(const MenuSet& set, int32_t menu, int32_t x, int32_t y) {
+  if (MenuIn(set, menu) == nullptr) return 0;
   if (platform::IsHeadless()) return HeadlessChoice(set, menu, x, y);
-  LoopCall call{set, menu, x, y, 0};
+  LoopCall call{&set, menu, x, y, 0};
   platform::RunOnMainThread(RunLoopOnMainThread, &call);
+  platform::LogDialog("menu", DescribeMenu(set, menu, x, y), "menu:" + std::to_string(call.chosen));
   return call.chosen;
 }
 
@@ -338,6 +350,10 @@ uint64_t ShowPopupMenuSet(int set, int32_t x, int32_t y) {
   const int32_t menu = PopupMenuOf(set);
   if (menu < 0) return 0;
   return TrackPopupMenu(set, menu, x, y);
+}
+
+bool MenuOffers(const MenuSet& set, int32_t menu, uint32_t command) {
+  return Offers(set, menu, command, 0);
 }
 
 }  // namespace korvel

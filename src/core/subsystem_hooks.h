@@ -9,6 +9,9 @@
 namespace korvel {
 
 struct WindowRecord;
+namespace platform {
+struct Event;
+}
 
 // The drag layer as the window drag test sees it.
 struct DragLayerView {
@@ -75,6 +78,15 @@ struct SubsystemHooks {
   // Finds the layer at `layer_path` (code page 932) for window `window_index`; false when there is
   // none. Called on the main thread, for each left-button press while window dragging is on.
   bool (*find_drag_layer)(int32_t window_index, const char* layer_path, DragLayerView* view);
+  // The menu bar's share of the events (presses on the bar, its own window, headless choices);
+  // true when the event was the bar's. Main thread.
+  bool (*menu_bar_event)(const platform::Event& event);
+
+  // ---- Menu bar ----
+  // Builds window `window`'s menu bar from the menu node `name` (empty: no bar); 0 or -1.
+  int (*rebuild_menu_bar)(const char* name, int32_t window);
+  // Shows or hides the full-screen menu-bar window; hiding marks the root layer wholly changed.
+  void (*show_full_screen_menu_bar)(bool show);
 };
 
 extern SubsystemHooks g_hooks;

@@ -54,6 +54,9 @@ class Backend {
   virtual DisplayMode GetDesktopMode() = 0;
   virtual void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                             int32_t pitch, uint64_t frame) = 0;
+  virtual void SetWindowMenuBar(WindowId /*window*/, int32_t /*height*/) {}
+  virtual void PresentMenuBar(WindowId /*window*/, const uint8_t* /*bgra*/, int32_t /*width*/,
+                              int32_t /*height*/, int32_t /*pitch*/) {}
 
   // Main thread: moves the native events into the event queue.
   virtual void PumpEvents() = 0;

@@ -99,6 +99,16 @@ DisplayMode GetDesktopMode();
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame);
 
+// ---- Menu bar -----------------------------------------------------------------------------------
+
+// Reserves `height` pixels above the window's client area for its menu bar (0 removes it), as
+// Windows' menu sits outside the client area: the client size, client coordinates and mouse events
+// exclude it (points over the bar have y < 0), and the frame is shown below it.
+void SetWindowMenuBar(WindowId window, int32_t height);
+// Shows the bar's pixels (rows top-down, bytes blue, green, red, alpha) in the reserved strip.
+void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                    int32_t pitch);
+
 // ---- Events -------------------------------------------------------------------------------------
 
 // Events carry the meaning of the Windows messages the engine handles.
@@ -131,6 +141,7 @@ enum class EventKind : uint8_t {
   kDragStart,     // a left-button press began a window move (WM_NCLBUTTONDOWN HTCAPTION); x, y
                   // client
   kMovieEnd,      // value: 1 when the playing movie reached its end or was stopped (MM_MCINOTIFY)
+  kMenuBarChoice,  // value: a command the player chose from the menu bar (headless input `menu`)
 };
 
 struct Event {

@@ -31,6 +31,7 @@ struct HeadlessWindowInfo {
   int32_t x = 0, y = 0, width = 0, height = 0;  // client origin in screen coordinates, client size
   bool visible = false, minimized = false, maximized = false, resizable = false;
   int32_t engine_index = 0;
+  int32_t menu_bar_height = 0;  // reserved above the client area, which keeps its size
 };
 // False when the window does not exist (never created or destroyed).
 bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info);

@@ -18,6 +18,7 @@ namespace korvel::platform::headless {
 enum class InputAction : uint8_t {
   kKeyDown, kKeyUp, kMouseMove, kMouseDown, kMouseUp, kWheel, kFocusLost, kFocusGained, kClose,
   kDrop, kJoyAxis, kJoyButton, kJoyAdded, kJoyRemoved, kMinimize, kMaximize, kRestore,
+  kMenuBar,
 };
 
 // One line of the input file: a, b, c are the numbers of the event (key code; x, y; button code;
@@ -45,6 +46,7 @@ struct Window {
   int32_t restore_x = 0, restore_y = 0, restore_width = 0, restore_height = 0;
   bool visible = false, minimized = false, maximized = false, resizable = false;
   int32_t engine_index = 0;
+  int32_t menu_bar_height = 0;  // reserved above the client area
 };
 
 struct State {
@@ -140,6 +142,7 @@ class HeadlessBackend final : public Backend {
   void RaiseWindow(WindowId window) override;
   bool GetWorkArea(Rect* area) override;
   DisplayMode GetDesktopMode() override;
+  void SetWindowMenuBar(WindowId window, int32_t height) override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
 
