@@ -26,6 +26,20 @@ constexpr char kPopupGame[] =
     "  WAIT 0=( 1 )\n"
     "end\n";
 
+constexpr char kBarGame[] =
+    ".config width 160\n"
+    ".config height 64\n"
+    ".config show 1\n"
+    "label SYSTEM_START\n"
+    "MENUITEM 0=( \"bar\" ) 1=( \"bar\" ) 2=( 1 )\n"
+    "MENUITEM 0=( \"bar/file\" ) 1=( \"File\" ) 2=( 1 )\n"
+    "MENUITEM 0=( \"bar/file/open\" ) 1=( \"Open\" ) 2=( 1 ) 6=( 201 )\n"
+    "MENUITEM 0=( \"bar/go\" ) 1=( \"Go\" ) 2=( 2 ) 6=( 204 )\n"
+    "WINDOW 0=( 0 ) 22=( \"bar\" )\n"
+    "loop -1\n"
+    "  WAIT 0=( 1 )\n"
+    "end\n";
+
 class MenuGameTest : public test::GameFolderTest {
  protected:
   void SetUp() override { BuildGame({{"main.kas", kPopupGame}}); }
@@ -52,6 +66,24 @@ TEST_F(MenuGameTest, PopupWithoutAnAnswerEndsTheRunWithStatusTwo) {
       test::RunProcess(Args(), HeadlessEnv({"KORVEL_FRAMES=20"}), 60000);
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.exit_status, 2) << r.stderr_text;
+}
+
+TEST_F(MenuGameTest, InputLinesChooseFromTheBar) {
+  BuildGame({{"main.kas", kBarGame}});
+  const std::string input = control_.Write("input", "5 menu 201\n6 menu 77\n7 menu 204\n");
+  const test::ProcessResult r = test::RunProcess(
+      Args(), HeadlessEnv({"KORVEL_FRAMES=12", "KORVEL_INPUT=" + input}), 60000);
+  ASSERT_FALSE(r.timed_out);
+  ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+  const std::string bar = "korvel: dialog: menu bar | [File] [Go] | menu:";
+  const size_t open = r.stderr_text.find(bar + "201");
+  const size_t refused = r.stderr_text.find(bar + "0");
+  const size_t go = r.stderr_text.find(bar + "204");
+  ASSERT_NE(open, std::string::npos) << r.stderr_text;
+  ASSERT_NE(refused, std::string::npos) << r.stderr_text;
+  ASSERT_NE(go, std::string::npos) << r.stderr_text;
+  EXPECT_LT(open, refused);
+  EXPECT_LT(refused, go);
 }
 
 }  // namespace
