@@ -9,6 +9,12 @@
 #include "commands/registry_command.h"
 #include "commands/save_commands.h"
 #include "commands/window_commands.h"
+#include "commands/menu_bar.h"
+#include "commands/menu_commands.h"
+#include "commands/menu_draw.h"
+#include "commands/menu_sets.h"
+#include "commands/popup_menu.h"
+#include "commands/window_menu_command.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
@@ -75,7 +81,26 @@ int InitStatics(uint32_t now) {
   g_probes.directx_version = DirectXVersionFigure(GpuDrawingAvailable());
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
+  InitMenuBar();
   return 0;
+}
+
+// The menu bar sits outside the frame: shown again after the window's frame where it changed.
+int PresentFrameAndMenuBar(int window) {
+  const int result = PresentFrame(window);
+  PresentWindowMenuBar(window);
+  return result;
+}
+
+void DestroyMenus() {
+  ShutdownMenuBar();
+  DestroyAllMenuSets();
+}
+
+// The menu font goes with the others, before the platform lets go of the font files.
+void FreeAllFonts() {
+  CloseMenuFont();
+  FreeFonts();
 }
 
 void ShutdownResources() {
@@ -110,12 +135,13 @@ void WireSubsystems() {
   g_hooks.init_statics = InitStatics;
   g_hooks.sweep_layer_changes = SweepLayerChanges;
   g_hooks.render_window = RenderWindowIfDirty;
-  g_hooks.present_frame = PresentFrame;
+  g_hooks.present_frame = PresentFrameAndMenuBar;
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
   WireDisplayHooks();
   g_hooks.free_text_surfaces = FreeFonts;
   InstallGpuPath();
+  g_hooks.free_text_surfaces = FreeAllFonts;
   // Each tree's payloads belong to the subsystem that defines them.
   RegisterLayerTree();
   RegisterTaskTree();
@@ -137,6 +163,13 @@ void WireSubsystems() {
   RegisterFileCommandHandlers();
   RegisterRegistryCommandHandler();
   RegisterWindowCommandHandlers();
+  RegisterMenuCommandHandlers();
+  g_hooks.destroy_menus = DestroyMenus;
+  g_hooks.menu_bar_event = HandleMenuBarEvent;
+  g_hooks.rebuild_menu_bar = RebuildMenuBar;
+  g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
+  RegisterWindowMenuCommand();  // until the full window command takes slot 88
+  g_hooks.show_popup_menu = ShowPopupMenuSet;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -5,6 +5,7 @@
 
 #include "core/error_report.h"
 #include "core/alloc_zeroed.h"
+#include "core/shift_jis.h"
 #include "core/system_objects.h"
 
 namespace korvel {
@@ -33,14 +34,31 @@ MenuItem* CreateMenuItemObject(NamedTreeNode* node, const char* text) {
     ReportErrorPlain(100010, true);
     return nullptr;
   }
-  if (text != nullptr) {
-    const size_t n = strnlen(text, kMenuTextCapacity - 1);
-    std::memcpy(item->text, text, n);
-  }
+  SetMenuItemText(item, text);
   item->present = 1;
   item->enabled = 256;
   node->payload = item;
   return item;
+}
+
+size_t MenuTextLength(const char* text) {
+  if (text == nullptr) return 0;
+  const size_t length = strnlen(text, kMenuTextCapacity);
+  size_t kept = 0;
+  for (size_t i = 0; i < length;) {
+    const size_t n = SjisCharLength(text, i, length);
+    if (i + n > kMenuTextCapacity - 1) break;
+    i += n;
+    kept = i;
+  }
+  return kept;
+}
+
+void SetMenuItemText(MenuItem* item, const char* text) {
+  if (item == nullptr || item->text == nullptr) return;
+  const size_t n = MenuTextLength(text);
+  if (n > 0) std::memmove(item->text, text, n);
+  item->text[n] = '\0';
 }
 
 void DestroyMenuItem(MenuItem* item) {

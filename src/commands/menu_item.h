@@ -2,6 +2,7 @@
 // (the group "M0" with its item). The menu commands build on these.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/named_tree.h"
@@ -19,9 +20,17 @@ struct MenuItem {
   int64_t value;  // low 32 bits: the menu command identifier
 };
 
-// Allocates a menu item with a copy of `text` (cut to 260 bytes), attaches it to the node and
+// Allocates a menu item with a copy of `text` (cut to 260 bytes on a character
+// boundary), attaches it to the node and
 // returns it. Null for a null node, or after reporting 100010 (fatal) when allocation fails.
 MenuItem* CreateMenuItemObject(NamedTreeNode* node, const char* text);
+
+// The byte length of `text` cut to 260 bytes on a character boundary (a double-byte character that
+// would straddle the limit is left out).
+size_t MenuTextLength(const char* text);
+
+// Replaces the item's text with `text` cut as MenuTextLength says (null gives the empty text).
+void SetMenuItemText(MenuItem* item, const char* text);
 
 // Frees a menu item and its text.
 void DestroyMenuItem(MenuItem* item);

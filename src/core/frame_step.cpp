@@ -199,6 +199,7 @@ void UpdateFullScreenMenuBar() {
   // The separate menu-bar window exists only in full-screen mode, which the display code adds;
   // outside it a shown bar is hidden.
   if (g_display.full_screen != 1) {
+    if (g_display.menu_bar_shown != 0) g_hooks.show_full_screen_menu_bar(false);
     g_display.menu_bar_shown = 0;
     return;
   }
@@ -207,9 +208,11 @@ void UpdateFullScreenMenuBar() {
   if (main->mouse_y < g_display.menu_bar_height) {
     if (g_display.menu_bar_shown == 0 && g_display.menu_bar_exists != 0) {
       g_display.menu_bar_shown = 1;
+      g_hooks.show_full_screen_menu_bar(true);
     }
   } else if (g_display.menu_bar_shown != 0) {
     g_display.menu_bar_shown = 0;
+    g_hooks.show_full_screen_menu_bar(false);
   }
 }
 

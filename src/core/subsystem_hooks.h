@@ -9,6 +9,9 @@
 namespace korvel {
 
 struct WindowRecord;
+namespace platform {
+struct Event;
+}
 
 // The drag layer as the window drag test sees it.
 struct DragLayerView {
@@ -79,6 +82,15 @@ struct SubsystemHooks {
   // The display code's share of a window event (size, move, paint, activation): `kind` is the
   // platform's EventKind, x and y the event's.
   void (*display_message)(int32_t window_index, int32_t kind, int32_t x, int32_t y);
+  // The menu bar's share of the events (presses on the bar, its own window, headless choices);
+  // true when the event was the bar's. Main thread.
+  bool (*menu_bar_event)(const platform::Event& event);
+
+  // ---- Menu bar ----
+  // Builds window `window`'s menu bar from the menu node `name` (empty: no bar); 0 or -1.
+  int (*rebuild_menu_bar)(const char* name, int32_t window);
+  // Shows or hides the full-screen menu-bar window; hiding marks the root layer wholly changed.
+  void (*show_full_screen_menu_bar)(bool show);
 };
 
 extern SubsystemHooks g_hooks;

@@ -334,6 +334,7 @@ void PumpMessages() {
         RaiseMainWindow();
         break;
       default:
+        if (g_hooks.menu_bar_event(event)) break;
         if (WindowRecord* record = FindWindowRecord(event.window)) {
           MainWindowProc(record, event);
         }

@@ -58,6 +58,9 @@ class Backend {
   virtual DisplayMode GetDesktopMode() = 0;
   virtual void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                             int32_t pitch, uint64_t frame) = 0;
+  virtual void SetWindowMenuBar(WindowId /*window*/, int32_t /*height*/) {}
+  virtual void PresentMenuBar(WindowId /*window*/, const uint8_t* /*bgra*/, int32_t /*width*/,
+                              int32_t /*height*/, int32_t /*pitch*/) {}
 
   // Monitors and window decoration; the defaults stand for one desktop-sized monitor and a window
   // system without these services.

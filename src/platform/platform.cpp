@@ -319,6 +319,19 @@ void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t h
   if (Backend* b = Active()) b->PresentFrame(window, bgra, width, height, pitch, frame);
 }
 
+void SetWindowMenuBar(WindowId window, int32_t height) {
+  if (Backend* b = Active()) b->SetWindowMenuBar(window, height < 0 ? 0 : height);
+}
+
+void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                    int32_t pitch) {
+  if (bgra == nullptr || width <= 0 || height <= 0 ||
+      static_cast<int64_t>(pitch) < static_cast<int64_t>(width) * 4) {
+    return;
+  }
+  if (Backend* b = Active()) b->PresentMenuBar(window, bgra, width, height, pitch);
+}
+
 // ---- Events and input ---------------------------------------------------------------------------
 
 bool PollEvent(Event* event) {

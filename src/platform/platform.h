@@ -71,6 +71,7 @@ struct WindowDesc {
   bool topmost = false;
   bool utility = false;     // no taskbar button (WS_EX_TOOLWINDOW)
   bool accept_drops = true;
+  bool popup_menu = false;  // a menu's own window: above every other, never takes the focus
   int32_t engine_index = 0;  // the engine's window number 0..3, echoed in events
   bool opengl = false;       // drawn through the GPU device (made without when it cannot be)
 };
@@ -135,6 +136,15 @@ void FlashWindow(WindowId window, uint32_t flags, uint32_t count);
 // The window's visible shape: the union of the rectangles, in client coordinates (right and bottom
 // exclusive); an empty list hides the whole window. False when the window system has no shapes.
 bool SetWindowShape(WindowId window, const std::vector<Rect>& rects);
+// ---- Menu bar -----------------------------------------------------------------------------------
+
+// Reserves `height` pixels above the window's client area for its menu bar (0 removes it), as
+// Windows' menu sits outside the client area: the client size, client coordinates and mouse events
+// exclude it (points over the bar have y < 0), and the frame is shown below it.
+void SetWindowMenuBar(WindowId window, int32_t height);
+// Shows the bar's pixels (rows top-down, bytes blue, green, red, alpha) in the reserved strip.
+void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                    int32_t pitch);
 
 // ---- Events -------------------------------------------------------------------------------------
 
@@ -168,6 +178,7 @@ enum class EventKind : uint8_t {
   kDragStart,     // a left-button press began a window move (WM_NCLBUTTONDOWN HTCAPTION); x, y
                   // client
   kMovieEnd,      // value: 1 when the playing movie reached its end or was stopped (MM_MCINOTIFY)
+  kMenuBarChoice,  // value: a command the player chose from the menu bar (headless input `menu`)
 };
 
 struct Event {

@@ -39,6 +39,7 @@ struct HeadlessWindowInfo {
   uint32_t flash_flags = 0, flash_count = 0, flash_calls = 0;
   bool shaped = false;  // a shape was set; `shape` empty then hides the window
   std::vector<Rect> shape;
+  int32_t menu_bar_height = 0;  // reserved above the client area, which keeps its size
 };
 // False when the window does not exist (never created or destroyed).
 bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info);

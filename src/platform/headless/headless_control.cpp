@@ -178,6 +178,11 @@ bool ParseInputLine(std::string_view line, InputLine* out, bool* empty, std::str
     }
     return Fail(error, "expected: focus lost|gained");
   }
+  if (event == "menu") {
+    out->action = InputAction::kMenuBar;
+    if (t.size() == 3 && Number(t[2], 0, 65535, &out->a)) return true;
+    return Fail(error, "expected: menu <command 0..65535>");
+  }
   if (event == "close") {
     out->action = InputAction::kClose;
     if (t.size() == 2) return true;

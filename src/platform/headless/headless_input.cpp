@@ -107,6 +107,9 @@ void ApplyLocked(const InputLine& line, bool drag) {
     case InputAction::kClose:
       PostToMain(EventKind::kCloseButton, 0, false);
       break;
+    case InputAction::kMenuBar:
+      PostToMain(EventKind::kMenuBarChoice, line.a, false);
+      break;
     case InputAction::kDrop:
       PostToMain(EventKind::kDropFiles, 0, true, line.paths);
       break;

@@ -18,6 +18,7 @@ namespace korvel::platform::headless {
 enum class InputAction : uint8_t {
   kKeyDown, kKeyUp, kMouseMove, kMouseDown, kMouseUp, kWheel, kFocusLost, kFocusGained, kClose,
   kDrop, kJoyAxis, kJoyButton, kJoyAdded, kJoyRemoved, kMinimize, kMaximize, kRestore,
+  kMenuBar,
 };
 
 // One line of the input file: a, b, c are the numbers of the event (key code; x, y; button code;
@@ -57,6 +58,7 @@ struct Window {
 struct Monitor {
   MonitorInfo info;
   std::vector<DisplayMode> modes;
+  int32_t menu_bar_height = 0;  // reserved above the client area
 };
 
 struct State {
@@ -162,6 +164,7 @@ class HeadlessBackend final : public Backend {
   void RaiseWindow(WindowId window) override;
   bool GetWorkArea(Rect* area) override;
   DisplayMode GetDesktopMode() override;
+  void SetWindowMenuBar(WindowId window, int32_t height) override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
 

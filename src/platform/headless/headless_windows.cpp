@@ -170,6 +170,11 @@ void HeadlessBackend::SetWindowClientSize(WindowId window, int32_t width, int32_
   if (Window* w = Find(window)) PlaceLocked(window, w, w->x, w->y, width, height);
 }
 
+void HeadlessBackend::SetWindowMenuBar(WindowId window, int32_t height) {
+  std::lock_guard lock(g_state.mutex);
+  if (Window* w = Find(window)) w->menu_bar_height = height;
+}
+
 // Headless windows have no frame: the outer rectangle is the client area.
 bool HeadlessBackend::GetWindowRect(WindowId window, Rect* rect) {
   std::lock_guard lock(g_state.mutex);
@@ -271,6 +276,7 @@ bool GetHeadlessWindowInfo(WindowId window, HeadlessWindowInfo* info) {
   info->flash_calls = w->flash_calls;
   info->shaped = w->shaped;
   info->shape = w->shape;
+  info->menu_bar_height = w->menu_bar_height;
   return true;
 }
 

@@ -122,7 +122,10 @@ SDL_HitTestResult HitTest(SDL_Window* handle, const SDL_Point* point, void* /*da
   for (size_t i = 0; i < g_sdl.windows.size(); ++i) {
     if (g_sdl.windows[i].handle == handle) window = static_cast<WindowId>(i);
   }
-  if (window == kNoWindow || !test(window, point->x, point->y)) return SDL_HITTEST_NORMAL;
+  const int32_t bar = window != kNoWindow ? g_sdl.windows[static_cast<size_t>(window)].bar_height : 0;
+  if (window == kNoWindow || point->y < bar || !test(window, point->x, point->y - bar)) {
+    return SDL_HITTEST_NORMAL;
+  }
   g_sdl.drag_x = point->x;
   g_sdl.drag_y = point->y;
   return SDL_HITTEST_DRAGGABLE;

@@ -19,6 +19,15 @@ void Post(EventKind kind, WindowId window, int32_t value = 0, int32_t x = 0, int
   event.x = x;
   event.y = y;
   AddressEvent(&event, window);
+  // The client area starts below the menu bar.
+  if (const Window* record = FindWindow(window); record != nullptr && record->bar_height > 0) {
+    if (kind == EventKind::kMoved) event.y += record->bar_height;
+    if (kind == EventKind::kMouseMove || kind == EventKind::kMouseDown ||
+        kind == EventKind::kMouseUp || kind == EventKind::kMouseWheel ||
+        kind == EventKind::kDragStart || kind == EventKind::kSized) {
+      event.y -= record->bar_height;
+    }
+  }
   PostEvent(std::move(event));
 }
 
@@ -110,7 +119,7 @@ void OnDrop(const SDL_DropEvent& e) {
       int x = 0, y = 0;
       SDL_GetMouseState(&x, &y);
       event.x = x;
-      event.y = y;
+      event.y = y - record->bar_height;
       event.paths = std::move(g_sdl.drop_paths);
       PostEvent(std::move(event));
     }

@@ -18,6 +18,7 @@ struct Window {
   SDL_Window* handle = nullptr;
   int32_t engine_index = 0;
   bool accept_drops = true;
+  int32_t bar_height = 0;  // menu bar strip above the client area
 };
 
 struct Joystick {
@@ -92,6 +93,9 @@ class SdlBackend final : public Backend {
   DisplayMode GetDesktopMode() override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
+  void SetWindowMenuBar(WindowId window, int32_t height) override;
+  void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                      int32_t pitch) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;

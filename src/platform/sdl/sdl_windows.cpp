@@ -26,6 +26,7 @@ WindowId SdlBackend::CreateWindow(const WindowDesc& desc) {
     if (desc.borderless) flags |= SDL_WINDOW_BORDERLESS;
     if (desc.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     if (desc.utility) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+    if (desc.popup_menu) flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_POPUP_MENU;
     const int width = desc.client_width > 0 ? desc.client_width : 1;
     const int height = desc.client_height > 0 ? desc.client_height : 1;
     SDL_Window* handle = nullptr;
@@ -140,7 +141,9 @@ void SdlBackend::SetWindowPosition(WindowId window, int32_t x, int32_t y) {
 void SdlBackend::SetWindowClientSize(WindowId window, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return;
   OnMainThread([&] {
-    if (Window* record = FindWindow(window)) SDL_SetWindowSize(record->handle, width, height);
+    if (Window* record = FindWindow(window)) {
+      SDL_SetWindowSize(record->handle, width, height + record->bar_height);
+    }
   });
 }
 
@@ -166,7 +169,7 @@ bool SdlBackend::GetClientRect(WindowId window, Rect* rect) {
     if (record == nullptr) return;
     int w = 0, h = 0;
     SDL_GetWindowSize(record->handle, &w, &h);
-    *rect = Rect{0, 0, w, h};
+    *rect = Rect{0, 0, w, h - record->bar_height};
     found = true;
   });
   return found;
@@ -180,7 +183,7 @@ bool SdlBackend::ScreenToClient(WindowId window, int32_t* x, int32_t* y) {
     int wx = 0, wy = 0;
     SDL_GetWindowPosition(record->handle, &wx, &wy);
     *x -= wx;
-    *y -= wy;
+    *y -= wy + record->bar_height;
     found = true;
   });
   return found;
@@ -233,7 +236,8 @@ void SdlBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t widt
         const_cast<uint8_t*>(bgra), width, height, 32, pitch, SDL_PIXELFORMAT_BGRA32);
     if (source == nullptr) return;
     SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_Rect below_bar{0, record->bar_height, width, height};
+    SDL_BlitSurface(source, nullptr, target, &below_bar);
     SDL_FreeSurface(source);
     SDL_UpdateWindowSurface(record->handle);
   });
