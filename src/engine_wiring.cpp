@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/dialog_commands.h"
 #include "commands/menu_item.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
@@ -116,6 +117,7 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterDialogCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

@@ -1,0 +1,25 @@
+// Registration of the dialog, clipboard, cursor and desktop commands.
+#include "commands/dialog_commands.h"
+
+#include "commands/layer_query_command.h"
+#include "commands/text_file_command.h"
+#include "script/command_table.h"
+
+namespace korvel {
+
+namespace {
+
+// Kept across every later table reset, and stored now.
+void Register(uint8_t number, CommandHandler handler) {
+  SetCommandHandlerOverride(number, handler);
+  g_command_handlers.slots[number] = handler;
+}
+
+}  // namespace
+
+void RegisterDialogCommandHandlers() {
+  Register(kCommandLayerQuery, RunLayerQueryCommand);
+  Register(kCommandTextFile, RunTextFileCommand);
+}
+
+}  // namespace korvel
