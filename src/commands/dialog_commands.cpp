@@ -1,6 +1,7 @@
 // Registration of the dialog, clipboard, cursor and desktop commands.
 #include "commands/dialog_commands.h"
 
+#include "commands/clipboard_commands.h"
 #include "commands/layer_query_command.h"
 #include "commands/text_file_command.h"
 #include "script/command_table.h"
@@ -19,6 +20,8 @@ void Register(uint8_t number, CommandHandler handler) {
 
 void RegisterDialogCommandHandlers() {
   Register(kCommandLayerQuery, RunLayerQueryCommand);
+  Register(kCommandClipboardSet, RunClipboardSetCommand);
+  Register(kCommandClipboardGet, RunClipboardGetCommand);
   Register(kCommandTextFile, RunTextFileCommand);
 }
 

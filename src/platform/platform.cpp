@@ -342,4 +342,6 @@ int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_vie
   return result;
 }
 
+Backend* ActiveBackendObject() { return Active(); }
+
 }  // namespace korvel::platform

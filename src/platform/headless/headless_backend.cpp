@@ -25,6 +25,10 @@ void ResetState() {
   g_state.frame_limit = 0;
   g_state.drag_test = nullptr;
   g_state.screen_saver_allowed = false;
+  g_state.clipboard.clear();
+  g_state.clipboard_has_text = false;
+  g_state.cursor_shape = HeadlessCursorShape{};
+  g_state.image_cursor_fails = false;
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ void SdlBackend::Shutdown() {
       if (window.handle != nullptr) SDL_DestroyWindow(window.handle);
     }
     CloseJoysticks();
+    FreeCursors();
     ResetJoystickTable();
     if (g_sdl.joysticks_ready) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
