@@ -2,8 +2,13 @@
 #include "commands/dialog_commands.h"
 
 #include "commands/clipboard_commands.h"
+#include "commands/cursor_command.h"
 #include "commands/layer_query_command.h"
+#include "commands/message_box_command.h"
+#include "commands/screen_settings_command.h"
 #include "commands/text_file_command.h"
+#include "commands/tray_command.h"
+#include "core/subsystem_hooks.h"
 #include "script/command_table.h"
 
 namespace korvel {
@@ -23,6 +28,13 @@ void RegisterDialogCommandHandlers() {
   Register(kCommandClipboardSet, RunClipboardSetCommand);
   Register(kCommandClipboardGet, RunClipboardGetCommand);
   Register(kCommandTextFile, RunTextFileCommand);
+  Register(kCommandMessageBox, RunMessageBoxCommand);
+  Register(kCommandCursor, RunCursorCommand);
+  Register(kCommandScreenSettings, RunScreenSettingsCommand);
+  Register(kCommandTray, RunTrayCommand);
+  InitTrayState();
+  InitTimerSwitches();
+  g_hooks.remove_tray_icon = RemoveTrayIcon;
 }
 
 }  // namespace korvel

@@ -42,6 +42,7 @@ class ClipboardCommandTest : public test::HeadlessEngine {
     ASSERT_EQ(FillVarStringInit(kStr, 1, two, "old"), 0);
   }
   void TearDown() override {
+    test::ResetCommandArgs();
     FreeVariableRecords();
     HeadlessEngine::TearDown();
   }

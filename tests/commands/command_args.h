@@ -3,18 +3,35 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "script/argument_decoder.h"
 #include "script/decoded_arguments.h"
 #include "script/format_constants.h"
 
 namespace korvel::test {
 
+// Text buffers of the arguments set here, one per position (other tests may leave their own
+// buffers in g_args, so none found there is reused).
+inline char* ArgTextBuffer(uint8_t position) {
+  static std::vector<std::vector<char>> buffers(kMaxArgumentPositions + 1,
+                                                std::vector<char>(kStringBufferSize));
+  return buffers[position].data();
+}
+
+// Forgets the buffers and puts the real decoder back (a fixture's TearDown).
+inline void ResetCommandArgs() {
+  for (auto& a : g_args.at) a.text = nullptr;
+  ClearDecodedArguments();
+  g_argument_decoder = DecodeCommandArguments;
+}
+
 class CommandArgs {
  public:
   CommandArgs() {
+    for (auto& a : g_args.at) a.text = nullptr;
     ClearDecodedArguments();
     g_argument_decoder = [](int32_t) { return int32_t{0}; };
   }
@@ -24,7 +41,7 @@ class CommandArgs {
   }
   CommandArgs& Text(uint8_t param, const std::string& text) {
     DecodedArgument& a = At(param);
-    if (a.text == nullptr) a.text = static_cast<char*>(std::malloc(kStringBufferSize));
+    a.text = ArgTextBuffer(g_args.presence[param]);
     const size_t n = text.size() < kStringBufferSize - 1 ? text.size() : kStringBufferSize - 1;
     std::memcpy(a.text, text.data(), n);
     a.text[n] = '\0';

@@ -24,6 +24,7 @@ class LayerQueryTest : public test::LayerEnv {
     ASSERT_EQ(FillVarStringInit(kStr, 1, one, "old"), 0);
   }
   void TearDown() override {
+    test::ResetCommandArgs();
     FreeVariableRecords();
     LayerEnv::TearDown();
   }

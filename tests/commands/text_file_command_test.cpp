@@ -93,6 +93,7 @@ class TextFileCommandTest : public test::HeadlessEngine {
     ASSERT_EQ(FillVarRealInit(kReal, 1, one, -5.0), 0);
   }
   void TearDown() override {
+    test::ResetCommandArgs();
     FreeVariableRecords();
     ShutdownResourceLookup();
     HeadlessEngine::TearDown();
