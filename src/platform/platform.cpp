@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/fonts.h"
 #include "platform/process.h"
 #include "platform/sound_device.h"
 #include "platform/text_encoding.h"
@@ -112,6 +113,8 @@ void ShutdownPlatform() {
   g_platform.kind = BackendKind::kHeadless;
   ClearEventQueue();
   ClearKeyboardSnapshot();
+  // Faces the engine's dialogs left idle go with the platform.
+  ShutdownPlatformFonts();
 }
 
 BackendKind ActiveBackend() { return g_platform.kind; }
