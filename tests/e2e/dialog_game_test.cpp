@@ -123,5 +123,29 @@ TEST_F(DialogGameTest, DrawnDialogsUnderXvfb) {
   wm.Wait(5000);
 }
 
+// SIGTERM while a drawn box waits for the player ends the box and then the run, normally.
+TEST_F(DialogGameTest, TerminationEndsAnOpenBox) {
+  test::XvfbServer server;
+  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
+  BuildGame({{"a.kas",
+              "label SYSTEM_START\n"
+              "MSGBOX 0=( \"Wait\" ) 1=( \"for ever\" ) 13=( 1 )\n"
+              "loop -1\n  WAIT 0=( 10 )\nend\n"}});
+  test::ChildProcess engine(Args(), SdlEnv(server.display()));
+  std::string found;
+  for (int i = 0; i < 500 && found.empty() && engine.Running(); ++i) {
+    found = test::CaptureCommand("DISPLAY=" + server.display() +
+                                 " xdotool search --onlyvisible --name '^Wait$' 2>/dev/null");
+    if (found.empty()) test::SleepRealMs(20);
+  }
+  ASSERT_FALSE(found.empty()) << "no box titled Wait";
+  engine.Signal(SIGTERM);
+  const test::ProcessResult r = engine.Wait(30000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("korvel: dialog: Wait | for ever | 2\n"), std::string::npos)
+      << r.stderr_text;
+}
+
 }  // namespace
 }  // namespace korvel

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/fonts.h"
+#include "platform/process.h"
 #include "platform/text_encoding.h"
 
 namespace korvel::platform::sdl {
@@ -468,6 +470,15 @@ int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog) {
         }
       }
       ServeMainThreadRequests();
+      if (ended == 0 && TakeTerminationRequest()) {
+        // SIGTERM ends the dialog as closing it would; the engine then quits as usual.
+        Event terminate;
+        terminate.kind = EventKind::kTerminate;
+        PostEvent(std::move(terminate));
+        ended = dialog->escape_result;
+        if (ended == 0 && !dialog->buttons.empty()) ended = dialog->buttons[s.focus].id;
+        if (ended == 0) ended = kIdCancel;
+      }
     }
     if (dialog->edit) SDL_StopTextInput();
     ClosePlatformFont(s.font);
