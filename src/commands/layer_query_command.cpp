@@ -75,8 +75,14 @@ VisibleBox FindVisibleBox(const LayerData* layer) {
   if (layer == nullptr || layer->pixels == nullptr) return box;
   const int64_t width = layer->width > 0 ? layer->width : 0;
   for (int32_t y = 0; y < layer->height; ++y) {
-    const uint8_t* alpha = layer->pixels + static_cast<size_t>(y * width) * 4 + 3;
+    const uint8_t* row = layer->pixels + static_cast<size_t>(y * width) * 4;
+    const uint8_t* alpha = row + 3;
+    // Two pixels at a time while their alpha bytes are 0 (little-endian words).
     int64_t first = 0;
+    for (uint64_t pair = 0; first + 2 <= width; first += 2) {
+      std::memcpy(&pair, row + first * 4, 8);
+      if ((pair & 0xFF000000FF000000ull) != 0) break;
+    }
     while (first < width && alpha[first * 4] == 0) ++first;
     if (first == width) continue;
     if (box.top < 0) box.top = y;

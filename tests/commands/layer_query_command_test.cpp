@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
+#include <vector>
 #include <string>
 
 #include "command_args.h"
@@ -116,6 +118,36 @@ TEST_F(LayerQueryTest, VisibleBox) {
   EXPECT_EQ(box.left, 0);
   EXPECT_EQ(box.right, 15);
   EXPECT_EQ(Ask("box", {{18, 0}}), 0);  // no selector
+}
+
+TEST(VisibleBoxTest, MatchesAPlainScanOnRandomLayers) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    const int32_t w = 1 + static_cast<int32_t>(rng() % 23), h = 1 + static_cast<int32_t>(rng() % 9);
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4 + 4, 0x55);
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0;
+    const int marks = static_cast<int>(rng() % 4);
+    for (int m = 0; m < marks; ++m) pixels[(rng() % (static_cast<size_t>(w) * h)) * 4 + 3] = 1;
+    LayerData layer{};
+    layer.width = w;
+    layer.height = h;
+    layer.pixels = pixels.data();
+    VisibleBox want;
+    for (int32_t y = 0; y < h; ++y) {
+      for (int32_t x = 0; x < w; ++x) {
+        if (pixels[(static_cast<size_t>(y) * w + x) * 4 + 3] == 0) continue;
+        if (want.top < 0) want.top = y;
+        want.bottom = y;
+        if (want.left < 0 || x < want.left) want.left = x;
+        if (x > want.right) want.right = x;
+      }
+    }
+    const VisibleBox got = FindVisibleBox(&layer);
+    EXPECT_EQ(got.top, want.top) << round;
+    EXPECT_EQ(got.bottom, want.bottom) << round;
+    EXPECT_EQ(got.left, want.left) << round;
+    EXPECT_EQ(got.right, want.right) << round;
+  }
 }
 
 TEST_F(LayerQueryTest, LayerWithoutPixelsAnswersMinusOne) {
