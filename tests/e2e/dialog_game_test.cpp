@@ -147,5 +147,38 @@ TEST_F(DialogGameTest, TerminationEndsAnOpenBox) {
       << r.stderr_text;
 }
 
+// A fatal error under Xvfb shows the drawn error dialog; its Exit key ends the run with status 1.
+TEST_F(DialogGameTest, ErrorDialogIsDrawnAndExits) {
+  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
+    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+  }
+  test::XvfbServer server;
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  const std::string display = server.display();
+  test::ChildProcess wm({"/usr/bin/openbox", "--sm-disable"},
+                        {"DISPLAY=" + display, "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                         "XDG_RUNTIME_DIR=" + runtime_.path()});
+  BuildGame({{"a.kas", "label SYSTEM_START\nWAIT 0=( 200 )\n24\nQUIT\n"}});
+  test::ChildProcess engine(Args(), SdlEnv(display));
+  std::string box;
+  for (int i = 0; i < 500 && box.empty() && engine.Running(); ++i) {
+    box = test::CaptureCommand("DISPLAY=" + display +
+                               " xdotool search --onlyvisible --name '^KORVEL Debug Info\\.$'"
+                               " 2>/dev/null");
+    if (box.empty()) test::SleepRealMs(20);
+  }
+  ASSERT_FALSE(box.empty()) << "no error dialog";
+  while (!box.empty() && (box.back() == '\n' || box.back() == ' ')) box.pop_back();
+  test::CaptureCommand("DISPLAY=" + display + " timeout 10 xdotool windowactivate --sync " + box +
+                       " key x 2>/dev/null");
+  const test::ProcessResult r = engine.Wait(30000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("korvel: error 900050"), std::string::npos) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("| 1034\n"), std::string::npos) << r.stderr_text;
+  wm.Signal(SIGTERM);
+  wm.Wait(5000);
+}
+
 }  // namespace
 }  // namespace korvel
