@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/file_commands.h"
+#include "commands/dialog_commands.h"
 #include "commands/menu_item.h"
 #include "commands/registry_command.h"
 #include "commands/save_commands.h"
@@ -170,6 +171,7 @@ void WireSubsystems() {
   g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
   RegisterWindowMenuCommand();  // until the full window command takes slot 88
   g_hooks.show_popup_menu = ShowPopupMenuSet;
+  RegisterDialogCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

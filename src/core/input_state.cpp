@@ -168,8 +168,10 @@ void RequestCursorHide() {
 
 void ApplyCursorRequest() {
   const uint8_t request = g_cursor.request.exchange(kCursorRequestNone);
-  if (request == kCursorRequestShow) platform::ShowCursor(true);
-  if (request == kCursorRequestHide) platform::ShowCursor(false);
+  if (request != kCursorRequestShow && request != kCursorRequestHide) return;
+  const int32_t step = request == kCursorRequestShow ? 1 : -1;
+  const int32_t count = g_cursor.display_count.fetch_add(step) + step;
+  platform::ShowCursor(count >= 0);
 }
 
 void InitInputState() {
@@ -184,6 +186,7 @@ void InitInputState() {
   g_cursor.mode.store(1);
   g_cursor.auto_hide.store(1);
   g_cursor.auto_hide_delay.store(2500);
+  g_cursor.display_count.store(0);
 }
 
 void SetupInput() {

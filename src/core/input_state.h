@@ -87,6 +87,8 @@ struct CursorState {
   std::atomic<uint8_t> mode{1};   // 0 hidden, 1 auto-hide, 2 always shown (the cursor command)
   std::atomic<uint8_t> auto_hide{1};
   std::atomic<uint32_t> auto_hide_delay{2500};  // ms a held key takes to hide the cursor
+  // Show requests add 1, hide requests take 1; the cursor is visible while it is 0 or more.
+  std::atomic<int32_t> display_count{0};
 };
 extern CursorState g_cursor;
 
@@ -95,7 +97,8 @@ extern CursorState g_cursor;
 void RequestCursorShow();
 // When shown by request: requests hiding and clears the mark.
 void RequestCursorHide();
-// Carries out a pending request (ShowCursor) and clears it.
+// Carries out a pending request on the display counter and clears it; the cursor is shown while
+// the counter is 0 or more.
 void ApplyCursorRequest();
 
 // Everything back to its start: table zeroed (all up, counters 0), handlers, switches, joysticks

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/platform.h"
 
 namespace korvel::platform {
@@ -97,12 +98,24 @@ class Backend {
   virtual int32_t ErrorDialog(WindowId owner, std::string_view title_sjis,
                               std::string_view text_sjis, int edit_button, EditCallback on_edit,
                               void* context) = 0;
+
+  // Clipboard, cursor shapes and the text-input dialog (platform/desktop.h).
+  virtual bool SetClipboardText(std::string_view text_sjis) = 0;
+  virtual bool GetClipboardText(std::string* text_sjis) = 0;
+  virtual bool SetSystemCursor(SystemCursor cursor) = 0;
+  virtual bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t hot_x,
+                              int32_t hot_y) = 0;
+  virtual int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
+                              std::string* answer_sjis) = 0;
 };
 
 std::unique_ptr<Backend> MakeHeadlessBackend();
 std::unique_ptr<Backend> MakeSdlBackend();
 
 // ---- Shared services for the backends ----------------------------------------------------------
+
+// The backend in use, or null before InitPlatform.
+Backend* ActiveBackendObject();
 
 // The event queue (PostEvent adds; PollEvent takes through PopEvent).
 bool PopEvent(Event* event);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <utility>
 
 #include "platform/text_encoding.h"
@@ -24,6 +25,9 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 namespace korvel::platform {
 
 namespace {
+
+// The faces and matches are shared by the game thread's text and the main thread's dialogs.
+std::recursive_mutex g_font_mutex;
 
 // One opened font file, shared by every font made from it; the size is set before each use.
 struct OpenFace {
@@ -170,6 +174,7 @@ struct PlatformFont {
 };
 
 bool ListFontFamilies(std::vector<FontFamilyInfo>* out) {
+  std::lock_guard lock(g_font_mutex);
   out->clear();
   if (FcInit() != FcTrue) return false;
   FcPattern* pattern = FcPatternCreate();
@@ -209,6 +214,7 @@ bool ListFontFamilies(std::vector<FontFamilyInfo>* out) {
 }
 
 PlatformFont* OpenPlatformFont(const char* family, int32_t cell_height, bool bold) {
+  std::lock_guard lock(g_font_mutex);
   if (cell_height < 1 || Library() == nullptr || FcInit() != FcTrue) return nullptr;
   const auto key = std::make_pair(std::string(family), bold);
   auto known = g_matches.find(key);
@@ -247,6 +253,7 @@ PlatformFont* OpenPlatformFont(const char* family, int32_t cell_height, bool bol
 }
 
 void ClosePlatformFont(PlatformFont* font) {
+  std::lock_guard lock(g_font_mutex);
   if (font == nullptr) return;
   if (font->face != nullptr) ReleaseFace(font->face);
   delete font;
@@ -255,6 +262,7 @@ void ClosePlatformFont(PlatformFont* font) {
 double PlatformFontEm(const PlatformFont* font) { return font != nullptr ? font->em : 0; }
 
 bool DrawPlatformGlyph(PlatformFont* font, uint32_t code, uint8_t* canvas, int32_t side) {
+  std::lock_guard lock(g_font_mutex);
   if (font == nullptr || canvas == nullptr || side <= 0) return false;
   if (!SetFaceSize(font->face, font->size)) return false;
   FT_Face face = font->face->face;
@@ -297,6 +305,7 @@ uint32_t Cp932CharToCodePoint(const uint8_t* glyph, int32_t length) {
 }
 
 void ShutdownPlatformFonts() {
+  std::lock_guard lock(g_font_mutex);
   // Fonts still open keep their faces; the engine closes every font before it gets here.
   for (size_t i = 0; i < g_faces.size();) {
     if (g_faces[i]->users == 0) {

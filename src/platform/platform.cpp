@@ -14,6 +14,7 @@
 
 #include "platform/backend.h"
 #include "platform/gpu_device.h"
+#include "platform/fonts.h"
 #include "platform/process.h"
 #include "platform/sound_device.h"
 #include "platform/text_encoding.h"
@@ -113,6 +114,8 @@ void ShutdownPlatform() {
   g_platform.kind = BackendKind::kHeadless;
   ClearEventQueue();
   ClearKeyboardSnapshot();
+  // Faces the engine's dialogs left idle go with the platform.
+  ShutdownPlatformFonts();
 }
 
 BackendKind ActiveBackend() { return g_platform.kind; }
@@ -425,5 +428,6 @@ std::unique_ptr<GpuDevice> CreateGpuDevice(WindowId window) {
   Backend* b = Active();
   return WrapGpuDevice(b != nullptr ? b->MakeGpuDevice(window) : nullptr);
 }
+Backend* ActiveBackendObject() { return Active(); }
 
 }  // namespace korvel::platform

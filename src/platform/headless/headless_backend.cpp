@@ -27,6 +27,10 @@ void ResetState() {
   g_state.screen_saver_allowed = false;
   g_state.monitors = DefaultMonitors();
   g_state.z_top = g_state.z_bottom = 0;
+  g_state.clipboard.clear();
+  g_state.clipboard_has_text = false;
+  g_state.cursor_shape = HeadlessCursorShape{};
+  g_state.image_cursor_fails = false;
 }
 
 }  // namespace

@@ -76,6 +76,10 @@ struct State {
   bool screen_saver_allowed = false;
   std::vector<Monitor> monitors;  // KORVEL_MONITORS, else one 1920 x 1080 monitor
   int64_t z_top = 0, z_bottom = 0;
+  std::string clipboard;  // code page 932
+  bool clipboard_has_text = false;
+  HeadlessCursorShape cursor_shape;
+  bool image_cursor_fails = false;
 };
 
 extern State g_state;
@@ -192,6 +196,13 @@ class HeadlessBackend final : public Backend {
                      uint32_t flags) override;
   int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
                       int edit_button, EditCallback on_edit, void* context) override;
+  bool SetClipboardText(std::string_view text_sjis) override;
+  bool GetClipboardText(std::string* text_sjis) override;
+  bool SetSystemCursor(SystemCursor cursor) override;
+  bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t hot_x,
+                      int32_t hot_y) override;
+  int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
+                      std::string* answer_sjis) override;
 };
 
 }  // namespace korvel::platform::headless

@@ -87,6 +87,7 @@ void SdlBackend::Shutdown() {
       }
     }
     CloseJoysticks();
+    FreeCursors();
     ResetJoystickTable();
     if (g_sdl.joysticks_ready) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -39,6 +39,9 @@ struct State {
   bool japanese_layout = false;  // the keyboard layout, checked at start and when it changes
   int32_t drag_x = 0, drag_y = 0;
   std::string init_error;
+  // Cursors made so far (standard ones by SystemCursor, the last one made from an image).
+  SDL_Cursor* system_cursors[kSystemCursorCount] = {};
+  SDL_Cursor* image_cursor = nullptr;
 };
 
 extern State g_sdl;
@@ -59,6 +62,8 @@ void InstallHitTest(SDL_Window* handle);
 // Releases the OpenGL context of a window's GPU device before the window goes (destroying a GL
 // window unloads the GL library); the device then draws nothing.
 void DetachGlDevice(SDL_Window* handle);
+// Frees the cursors made so far (main thread, before SDL quits).
+void FreeCursors();
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
 std::string SdlText(std::string_view sjis);
 
@@ -121,6 +126,13 @@ class SdlBackend final : public Backend {
                      uint32_t flags) override;
   int32_t ErrorDialog(WindowId owner, std::string_view title_sjis, std::string_view text_sjis,
                       int edit_button, EditCallback on_edit, void* context) override;
+  bool SetClipboardText(std::string_view text_sjis) override;
+  bool GetClipboardText(std::string* text_sjis) override;
+  bool SetSystemCursor(SystemCursor cursor) override;
+  bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t hot_x,
+                      int32_t hot_y) override;
+  int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
+                      std::string* answer_sjis) override;
 };
 
 }  // namespace korvel::platform::sdl

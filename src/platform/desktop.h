@@ -1,0 +1,69 @@
+// Desktop services beyond windows and input: the clipboard, cursor shapes and the engine's
+// text-input dialog. Texts are code page 932; the backends convert at the edge.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace korvel::platform {
+
+// ---- Clipboard ----------------------------------------------------------------------------------
+
+// Puts a text on the clipboard (up to its first NUL). Headless: kept in memory. False on failure.
+bool SetClipboardText(std::string_view text_sjis);
+// The clipboard's text; false when it holds none.
+bool GetClipboardText(std::string* text_sjis);
+
+// ---- Cursor shapes ------------------------------------------------------------------------------
+
+// The standard cursors a script can ask for (Windows' IDC_ names).
+enum class SystemCursor : uint8_t {
+  kArrow, kIBeam, kWait, kCross, kUpArrow, kSizeNwse, kSizeNesw, kSizeWe, kSizeNs, kSizeAll, kNo,
+  kHand, kAppStarting, kHelp,
+};
+inline constexpr int kSystemCursorCount = 14;
+
+// Makes a standard cursor the cursor of the engine's windows. False when it cannot be made (the
+// cursor stays as it was).
+bool SetSystemCursor(SystemCursor cursor);
+// Makes a cursor from a top-down BGRA image (alpha as stored) with its hot spot and sets it.
+// False when it cannot be made; the cursor then stays as it was.
+bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t hot_x,
+                    int32_t hot_y);
+
+// ---- Text-input dialog --------------------------------------------------------------------------
+
+struct InputDialogRequest {
+  std::string title;         // code page 932
+  std::string label;         // code page 932
+  std::string default_text;  // code page 932
+  int32_t limit = 0;         // at most this many bytes may be entered; 0 = no limit
+};
+// Longest answer the dialog returns (its answer buffer holds 4096 bytes with the NUL).
+inline constexpr size_t kInputDialogMaxAnswer = 4095;
+
+// Shows the modal text-input dialog (one OK button) and returns kIdOk with the entered text, or
+// -1 when the dialog could not be shown. Headless: the next `text:` answer, with the limit applied
+// as typing would. Logged like every dialog.
+int32_t InputDialog(WindowId owner, const InputDialogRequest& request, std::string* answer_sjis);
+
+// The longest prefix of a code page 932 text within `limit` bytes that splits no double-byte
+// character (the edit field's length limit).
+size_t Cp932PrefixWithin(std::string_view text, size_t limit);
+
+// ---- Headless, for tests ------------------------------------------------------------------------
+
+// The cursor shape last set: a SystemCursor as its number, or -2 after an image cursor (with its
+// size), -1 before any.
+struct HeadlessCursorShape {
+  int32_t system = -1;
+  int32_t width = 0, height = 0, hot_x = 0, hot_y = 0;
+};
+HeadlessCursorShape GetHeadlessCursorShape();
+// Makes the next image cursors fail (as a system that cannot make one would).
+void SetHeadlessImageCursorFails(bool fail);
+
+}  // namespace korvel::platform
