@@ -13,6 +13,8 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/frame_overlay.h"
+#include "platform/movie_player.h"
 #include "platform/process.h"
 #include "platform/sound_device.h"
 #include "platform/text_encoding.h"
@@ -105,6 +107,8 @@ bool InitPlatformWith(BackendKind kind) {
 void ShutdownPlatform() {
   if (Active() == nullptr) return;
   ServeMainThreadRequests();
+  StopMovie();
+  ResetFrameOverlays();
   CloseSoundDevice();
   g_platform.backend->Shutdown();
   UnbindMainThread();
@@ -252,7 +256,10 @@ DisplayMode GetDesktopMode() {
 
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame) {
-  if (Backend* b = Active()) b->PresentFrame(window, bgra, width, height, pitch, frame);
+  if (Backend* b = Active()) {
+    bgra = ApplyFrameOverlays(window, bgra, width, height, &pitch);
+    b->PresentFrame(window, bgra, width, height, pitch, frame);
+  }
 }
 
 // ---- Events and input ---------------------------------------------------------------------------
