@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/menu_item.h"
+#include "commands/movie_commands.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
@@ -116,6 +117,7 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterMovieCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;
