@@ -33,7 +33,9 @@ constexpr int32_t kErrorFileNotFound = 104060;
 constexpr int32_t kErrorGraphOpen = 101510;
 constexpr int32_t kErrorGraphDecode = 101520;
 
-bool GraphPlayer() { return g_settings.fields[0] == 1; }
+// Settings field 0 as the engine keeps it (1 when the settings file is missing or holds another
+// value): it also sets the draw condition, so both effects always agree.
+bool GraphPlayer() { return g_settings.draw_condition == 1; }
 
 WindowRecord* MainWindow() {
   WindowRecord* w = g_windows[0];

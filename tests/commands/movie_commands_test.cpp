@@ -139,7 +139,7 @@ class MovieCommands : public test::LayerEnv {
     return GetVarIntElement(1000, 0);
   }
   static int32_t Movie() { return RunMovieCommand(); }
-  void Player(int field0) { g_settings.fields[0] = static_cast<uint32_t>(field0); }
+  void Player(int field0) { g_settings.draw_condition = static_cast<uint8_t>(field0); }
 
   test::TempDir dir_;
   std::string saved_folder_;
