@@ -42,7 +42,9 @@ AVCodecContext* OpenStreamDecoder(AVFormatContext* fmt, int index) {
     avcodec_free_context(&ctx);
     return nullptr;
   }
-  ctx->thread_count = 0;  // as many as the machine has
+  // One thread: the decode thread is ours, and the library's own workers would hide their
+  // synchronisation from the thread checker.
+  ctx->thread_count = 1;
   if (avcodec_open2(ctx, codec, nullptr) < 0) {
     avcodec_free_context(&ctx);
     return nullptr;

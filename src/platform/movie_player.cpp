@@ -227,12 +227,14 @@ int64_t ClockLocked() {
   return static_cast<int64_t>(static_cast<uint32_t>(NowMs() - p.start_ms)) * 1000;
 }
 
-// Headless: the decoder has delivered everything up to `clock_us` and the audio lead.
+// Headless: the decoder has delivered every frame up to `clock_us` and the audio lead (or can
+// deliver nothing more now).
 bool CaughtUp(int64_t clock_us) {
   const Player& p = g_player;
   if (p.done || QueuesFull()) return true;
-  const bool video_ok = !p.info.has_video || !p.video.empty();
-  (void)clock_us;
+  // A frame past the clock is there, so every frame up to it is too.
+  const bool video_ok =
+      !p.info.has_video || (!p.video.empty() && p.video.back().time_us > clock_us);
   const bool audio_ok = p.voice == 0 ||
                         p.written_frames + QueuedAudioFrames() >= p.played_frames + kLeadFrames;
   return video_ok && audio_ok;
@@ -355,15 +357,18 @@ bool PumpMovie() {
     int64_t clock = ClockLocked();
     if (IsHeadless()) {
       // Wait for the decoder, writing audio as it comes, so the run does not depend on its pace.
-      while (!CaughtUp(clock)) {
-        p.wake.wait(lock);
+      // Taking and writing first leaves only what lies ahead in the queues, so stocked queues
+      // also mean caught up.
+      for (;;) {
         changed = TakeDueFrames(clock) || changed;
         FeedVoice();
+        if (CaughtUp(clock)) break;
+        p.wake.notify_all();  // what was taken may have made room for the decoder
+        p.wake.wait(lock);
       }
-      clock = ClockLocked();
     }
     changed = TakeDueFrames(clock) || changed;
-    if (changed) p.wake.notify_all();
+    p.wake.notify_all();
     const int64_t audio_end_us = static_cast<int64_t>(p.audio_data_frames * 1000000 / kMixRate);
     end = p.done && p.video.empty() && QueuedAudioFrames() == 0 &&
           clock >= std::max(p.video_end_us, p.voice != 0 ? audio_end_us : 0);
