@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "lib/compiled_game.h"
+#include "lib/pack_writer.h"
 #include "png_pixels.h"
 
 namespace korvel {
@@ -150,6 +152,34 @@ TEST_P(MovieGameTest, DumpsShowTheMovieInItsRectangleUntilItsEnd) {
   // 2.011 s at 60 frames a second: the end about 121 frames after the first picture.
   EXPECT_GE(end_frame - first_movie, 118) << first_movie << " " << end_frame;
   EXPECT_LE(end_frame - first_movie, 124) << first_movie << " " << end_frame;
+}
+
+// The same movie inside the game's pack is no loose file: 104060, fatal.
+class MoviePackTest : public test::GameFolderTest {};
+
+TEST_F(MoviePackTest, AMovieOnlyInAPackIsRefused) {
+  tools::CompiledGame game;
+  std::string error;
+  ASSERT_TRUE(tools::Assemble({{"main.kas", kGame}}, &game, &error)) << error;
+  std::vector<tools::PackFileInput> files;
+  for (const auto& [name, bytes] : tools::BuildKrbinFiles(game)) {
+    files.push_back({"krbin\\" + name, bytes});
+  }
+  std::vector<uint8_t> movie;
+  ASSERT_TRUE(tools::ReadWholeFileBytes(std::string(KORVEL_FIXTURES_DIR) + "/movie/movie.mpg",
+                                        &movie, &error));
+  files.push_back({"movie\\opening.mpg", movie});
+  files.push_back({"bg.bmp", std::vector<uint8_t>(0)});
+  const std::string bg = test::Bmp24(kW, kH, BgColour);
+  files.back().bytes.assign(bg.begin(), bg.end());
+  std::vector<uint8_t> pack;
+  ASSERT_TRUE(tools::BuildPack(files, {}, &pack, &error)) << error;
+  ASSERT_TRUE(tools::WriteWholeFileBytes(game_.File("game.kpf"), pack, 0644, &error)) << error;
+  const test::ProcessResult r = test::RunProcess(Args(), HeadlessEnv({"KORVEL_FRAMES=20"}), 120000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("korvel: error 104060"), std::string::npos) << r.stderr_text;
+  EXPECT_NE(r.stderr_text.find("Movie/Opening.mpg"), std::string::npos) << r.stderr_text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Players, MovieGameTest, ::testing::Values(0, 1),
