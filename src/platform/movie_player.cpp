@@ -124,33 +124,39 @@ void DecodeLoop() {
   }
 }
 
-// Copies the picture into the frame at the rectangle, clipped; stretched by nearest neighbour when
-// the picture was decoded smaller than the rectangle.
-void DrawMovieOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch) {
-  std::lock_guard lock(g_player.lock);
+// Copies the picture into a frame at `rect`, clipped; stretched by nearest neighbour when its size
+// differs. Called under the lock.
+void DrawPictureLocked(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                       const MovieRect& rect) {
   const Player& p = g_player;
-  if (!p.has_current || p.rect.width <= 0 || p.rect.height <= 0) return;
+  if (!p.has_current || rect.width <= 0 || rect.height <= 0) return;
   const MovieVideoFrame& f = p.current;
   if (f.width < 1 || f.height < 1) return;
-  const int64_t x0 = std::max<int64_t>(p.rect.left, 0);
-  const int64_t y0 = std::max<int64_t>(p.rect.top, 0);
-  const int64_t x1 = std::min<int64_t>(int64_t{p.rect.left} + p.rect.width, width);
-  const int64_t y1 = std::min<int64_t>(int64_t{p.rect.top} + p.rect.height, height);
+  const int64_t x0 = std::max<int64_t>(rect.left, 0);
+  const int64_t y0 = std::max<int64_t>(rect.top, 0);
+  const int64_t x1 = std::min<int64_t>(int64_t{rect.left} + rect.width, width);
+  const int64_t y1 = std::min<int64_t>(int64_t{rect.top} + rect.height, height);
   if (x0 >= x1 || y0 >= y1) return;
-  const bool same = f.width == p.rect.width && f.height == p.rect.height;
+  const bool same = f.width == rect.width && f.height == rect.height;
   for (int64_t y = y0; y < y1; ++y) {
-    const int64_t sy = same ? y - p.rect.top : (y - p.rect.top) * f.height / p.rect.height;
+    const int64_t sy = same ? y - rect.top : (y - rect.top) * f.height / rect.height;
     const uint8_t* src = f.bgra.data() + static_cast<size_t>(sy) * static_cast<size_t>(f.width) * 4;
     uint8_t* dst = bgra + static_cast<size_t>(y) * static_cast<size_t>(pitch);
     if (same) {
-      std::memcpy(dst + x0 * 4, src + (x0 - p.rect.left) * 4, static_cast<size_t>(x1 - x0) * 4);
+      std::memcpy(dst + x0 * 4, src + (x0 - rect.left) * 4, static_cast<size_t>(x1 - x0) * 4);
       continue;
     }
     for (int64_t x = x0; x < x1; ++x) {
-      const int64_t sx = (x - p.rect.left) * f.width / p.rect.width;
+      const int64_t sx = (x - rect.left) * f.width / rect.width;
       std::memcpy(dst + x * 4, src + sx * 4, 4);
     }
   }
+}
+
+// The overlay: the picture at the movie's rectangle of the client area.
+void DrawMovieOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch) {
+  std::lock_guard lock(g_player.lock);
+  DrawPictureLocked(bgra, width, height, pitch, g_player.rect);
 }
 
 void WriteRing(const int16_t* samples, uint64_t frames) {
@@ -387,6 +393,14 @@ bool PumpMovie() {
     return true;
   }
   return changed;
+}
+
+bool DrawMoviePicture(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                      const MovieRect& rect) {
+  std::lock_guard lock(g_player.lock);
+  if (!g_player.active || g_player.ended || !g_player.has_current) return false;
+  DrawPictureLocked(bgra, width, height, pitch, rect);
+  return true;
 }
 
 int64_t MovieClockUs() {

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands/movie_commands.h"
 #include "commands/movie_rules.h"
@@ -19,6 +21,8 @@
 #include "layer/layer_test_env.h"
 #include "platform/frame_overlay.h"
 #include "platform/movie_player.h"
+#include "render/drawing_mode.h"
+#include "render/frame_presentation.h"
 #include "script/decoded_arguments.h"
 #include "script/value_ops.h"
 #include "script/variables.h"
@@ -328,6 +332,54 @@ TEST_F(MovieCommands, TheEndClearsThePlayingByteOnEitherPathAndRepaints) {
     ClearDecodedArguments();
     EXPECT_EQ(RunMovieCloseCommand(), 0);
   }
+}
+
+// The GPU presenter scales the frame itself: it gets a copy of the last frame with the picture
+// at the movie's logical rectangle, and the frame itself is left as it was.
+std::vector<uint8_t> g_gpu_got;
+int32_t FakeGpuDraw(const uint8_t* pixels) {
+  g_gpu_got.assign(pixels, pixels + size_t(64) * 48 * 4);  // the fixture's 64 x 48 frame
+  return 0;
+}
+
+TEST_F(MovieCommands, TheGpuPresenterGetsThePictureInTheLogicalRectangle) {
+  const DrawingModeState saved = g_drawing;
+  InitFramePresentation();
+  g_drawing.gpu = 1;
+  g_presentation.gpu_draw = FakeGpuDraw;
+  g_gpu_got.clear();
+  Player(1);
+  LayerData* root = Root();
+  std::memset(root->pixels, 0x11, size_t(kWidth) * kHeight * 4);
+  ClearDecodedArguments();
+  Text(0, "movie/opening.mpg");
+  Value(2, 8);
+  Value(3, 4);
+  Value(4, 32);
+  Value(5, 24);
+  Value(1, 1);
+  ASSERT_EQ(Movie(), 0);
+  for (int i = 0; i < 10 && g_gpu_got.empty(); ++i) {
+    PresentMovieFrame();
+    platform::AdvanceClockForTest(10);
+  }
+  g_drawing = saved;
+  g_presentation.gpu_draw = nullptr;
+  ASSERT_FALSE(g_gpu_got.empty());
+  int inside = 0;
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const uint8_t* px = g_gpu_got.data() + (size_t(y) * kWidth + size_t(x)) * 4;
+      const bool in = x >= 8 && x < 40 && y >= 4 && y < 28;
+      if (in) {
+        inside += px[3] == 255 ? 1 : 0;
+      } else {
+        ASSERT_EQ(px[0] | px[1] << 8 | px[2] << 16 | px[3] << 24, 0x11111111) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(inside, 32 * 24);
+  EXPECT_EQ(root->pixels[(4 * kWidth + 8) * 4 + 3], 0x11) << "the frame itself is untouched";
 }
 
 }  // namespace
