@@ -8,6 +8,7 @@
 #include "commands/dialog_commands.h"
 #include "commands/menu_item.h"
 #include "commands/registry_command.h"
+#include "commands/movie_commands.h"
 #include "commands/save_commands.h"
 #include "commands/window_commands.h"
 #include "commands/menu_bar.h"
@@ -172,6 +173,7 @@ void WireSubsystems() {
   RegisterWindowMenuCommand();  // until the full window command takes slot 88
   g_hooks.show_popup_menu = ShowPopupMenuSet;
   RegisterDialogCommandHandlers();
+  RegisterMovieCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

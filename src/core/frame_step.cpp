@@ -177,6 +177,7 @@ int32_t RunFrame() {
     CountDrawnFrame();
     g_hooks.reset_dirty_rects();
   }
+  g_hooks.present_movie();
 
   if (g_frame.popup_menu_request != 0) {
     const int set = g_frame.popup_menu_request;

@@ -94,6 +94,7 @@ SubsystemHooks DefaultHooks() {
       .present_frame = PresentScreenBuffer,
       .reset_dirty_rects = DoNothing,
       .show_popup_menu = NoMenuCommand,
+      .present_movie = DoNothing,
       .stop_worker_threads = DoNothing,
       .release_gpu = DoNothing,
       .release_movies = DoNothing,

@@ -59,6 +59,8 @@ struct SubsystemHooks {
   void (*reset_dirty_rects)();
   // Shows menu set `set` at screen position (x, y); returns the chosen command, 0 for none.
   uint64_t (*show_popup_menu)(int set, int32_t x, int32_t y);
+  // Runs the movie player and shows its picture over window 0's last presented frame.
+  void (*present_movie)();
 
   // ---- Shutdown ----
   void (*stop_worker_threads)();

@@ -313,7 +313,8 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.x, event.y);
       return 1;
     case EventKind::kMovieEnd:
-      if (event.value == 1 && g_frame.movie_open.load() != 0) g_frame.movie_playing.store(0);
+      // Either player's end: the movie code has already asked for the whole frame again.
+      if (event.value == 1) g_frame.movie_playing.store(0);
       return 0;
     default:
       return 1;

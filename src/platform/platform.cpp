@@ -15,6 +15,8 @@
 #include "platform/backend.h"
 #include "platform/gpu_device.h"
 #include "platform/fonts.h"
+#include "platform/frame_overlay.h"
+#include "platform/movie_player.h"
 #include "platform/process.h"
 #include "platform/sound_device.h"
 #include "platform/text_encoding.h"
@@ -107,6 +109,8 @@ bool InitPlatformWith(BackendKind kind) {
 void ShutdownPlatform() {
   if (Active() == nullptr) return;
   ServeMainThreadRequests();
+  StopMovie();
+  ResetFrameOverlays();
   CloseSoundDevice();
   g_platform.backend->Shutdown();
   UnbindMainThread();
@@ -319,7 +323,10 @@ bool SetWindowShape(WindowId window, const std::vector<Rect>& rects) {
 
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame) {
-  if (Backend* b = Active()) b->PresentFrame(window, bgra, width, height, pitch, frame);
+  if (Backend* b = Active()) {
+    bgra = ApplyFrameOverlays(window, bgra, width, height, &pitch);
+    b->PresentFrame(window, bgra, width, height, pitch, frame);
+  }
 }
 
 void SetWindowMenuBar(WindowId window, int32_t height) {
