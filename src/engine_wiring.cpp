@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/menu_item.h"
+#include "commands/multi_frame_commands.h"
 #include "commands/save_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
@@ -68,6 +69,7 @@ int InitStatics(uint32_t now) {
 }
 
 void ShutdownResources() {
+  ShutdownMultiFrameState();
   UnmountPackArchives();
   ShutdownResourceLookup();
 }
@@ -116,6 +118,7 @@ void WireSubsystems() {
   RegisterMessageCommandHandlers();
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
+  RegisterMultiFrameCommandHandlers();
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;
