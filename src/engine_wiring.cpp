@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/flash_window.h"
 #include "commands/menu_item.h"
 #include "commands/multi_frame_commands.h"
 #include "commands/save_commands.h"
@@ -119,6 +120,8 @@ void WireSubsystems() {
   RegisterFontCommandHandlers();
   RegisterSaveCommandHandlers();
   RegisterMultiFrameCommandHandlers();
+  RegisterFlashCommandHandlers();
+  g_hooks.release_flash = ReleaseFlashWindow;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
   g_hooks.data_is_packed = DataIsPacked;

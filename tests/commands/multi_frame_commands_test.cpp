@@ -9,6 +9,7 @@
 
 #include "commands/multi_frame_commands.h"
 #include "image/multi_frame_decode.h"
+#include "commands/command_args.h"
 #include "layer/layer_test_env.h"
 #include "lib/multi_frame_writer.h"
 #include "resource/data_file_lookup.h"
@@ -56,16 +57,12 @@ class MultiFrameCommands : public test::LayerEnv {
     const uint32_t dims[1] = {2};
     ASSERT_EQ(FillVarIntInit(kIntVar, 1, dims, -7), 0);
     ASSERT_EQ(FillVarRealInit(kRealVar, 1, dims, -7.0), 0);
-    saved_decoder_ = g_argument_decoder;
-    g_argument_decoder = [](int32_t) { return 0; };  // the arguments are set by the test
     InitMultiFrameState();
     MakeImage("pic", 0, 0, 20, 10, 1, 0xFF102030);
     Frame();
   }
   void TearDown() override {
     ShutdownMultiFrameState();
-    g_argument_decoder = saved_decoder_;
-    ClearDecodedArguments();
     FreeVariableRecords();
     ShutdownResourceLookup();
     LayerEnv::TearDown();
@@ -82,30 +79,10 @@ class MultiFrameCommands : public test::LayerEnv {
     return WriteMultiFrameFile(frames, {alpha_flag, 11, 22, 33});
   }
 
-  // Arguments: texts, numbers and the destination of command 94.
-  void Args() {
-    ClearDecodedArguments();
-    texts_.clear();
-    texts_.reserve(4);
-  }
-  void Text(uint8_t param, const std::string& text) {
-    texts_.push_back(text);
-    DecodedArgument& a = Add(param);
-    a.text = texts_.back().data();
-    a.text_length = text.size();
-  }
-  void Num(uint8_t param, int64_t value) { Add(param).value = value; }
-  void Dest(uint32_t var, int64_t element = 0) {
-    DecodedArgument& a = Add(0);
-    a.var_number = var;
-    a.element_index = element;
-  }
-  DecodedArgument& Add(uint8_t param) {
-    const int32_t position = ++g_args.count;
-    g_args.presence[param] = static_cast<uint8_t>(position);
-    g_args.at[position].param = param;
-    return g_args.at[position];
-  }
+  void Args() { args_.Clear(); }
+  void Text(uint8_t param, const std::string& text) { args_.Text(param, text); }
+  void Num(uint8_t param, int64_t value) { args_.Num(param, value); }
+  void Dest(uint32_t var, int64_t element = 0) { args_.Dest(0, var, element); }
 
   int32_t Show(const std::string& layer, const std::string& file, int64_t frame) {
     Args();
@@ -123,8 +100,7 @@ class MultiFrameCommands : public test::LayerEnv {
   }
 
   test::TempDir files_;
-  std::vector<std::string> texts_;
-  ArgumentDecoder saved_decoder_ = nullptr;
+  test::CommandArgs args_;
 };
 
 TEST_F(MultiFrameCommands, FramesOutOfRangeClampAndTheLayerTakesTheFrameSize) {
