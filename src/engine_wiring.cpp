@@ -23,6 +23,7 @@
 #include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
+#include "resource/compiler_link.h"
 #include "resource/data_file_lookup.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
@@ -50,6 +51,8 @@ int InitResources() {
   SetScriptDataLoader(LoadCompiledFile);
   return 0;
 }
+
+int RunCompilerLinkHook() { return RunCompilerLinkAtStartup(g_paths.game_folder) == 0 ? 0 : -1; }
 
 void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse2_allowed); }
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
@@ -124,6 +127,7 @@ void WireSubsystems() {
   g_hooks.release_flash = ReleaseFlashWindow;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
+  g_hooks.run_compiler_link = RunCompilerLinkHook;
   g_hooks.data_is_packed = DataIsPacked;
   g_hooks.load_project_config = LoadProjectConfig;
   g_hooks.load_script_data = LoadScriptData;
