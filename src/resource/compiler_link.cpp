@@ -2,6 +2,7 @@
 // and the compiled files walked out of the second block with every length checked against it.
 #include "resource/compiler_link.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -162,7 +163,13 @@ int32_t RunCompilerLinkAtStartup(const std::string& game_folder) {
   const std::string program = FindCompilerProgram(game_folder);
   if (program.empty()) return 0;
   std::string folder;
-  if (RunCompilerLink(program, game_folder, &folder) != 0) return -1;
+  const int32_t result = RunCompilerLink(program, game_folder, &folder);
+  if (result != 0) {
+    // Start-up ends here; say why on stderr, since a compiler that ended early showed nothing.
+    std::fprintf(stderr, "korvel: the script compiler %s %s\n", program.c_str(),
+                 result == 1 ? "reported a failure" : "did not hand over its output");
+    return -1;
+  }
   SetLooseFileRoot(folder);
   platform::ChangeDirectory(folder);
   return 0;
