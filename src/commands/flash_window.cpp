@@ -185,6 +185,7 @@ int32_t RunFlashOpenCommand() {
   if (!ArgGiven(1) || ArgValue(1) != 1) return 0;
   // One window and one control at a time: an open window is closed first.
   CloseFlashWindow();
+  g_flash.open = 0;
   if (!CreateFlashWindow()) {
     ShowMessageF("", Sjis("ウィンドウを生成できませんでした。"));
     return 0;

@@ -264,13 +264,20 @@ TEST_F(FlashWindowTest, WithAControl) {
 
 TEST_F(FlashWindowTest, NoWindowZeroNoChildWindow) {
   g_flash_host = FakeHost();
+  ASSERT_EQ(Open("movie.swf", 1), 0);
+  ASSERT_EQ(g_flash.control_count, 1);
+  const platform::WindowId handle = g_windows[0]->handle;
   g_windows[0]->handle = platform::kNoWindow;
   Answer();  // "ウィンドウを生成できませんでした。"
-  ASSERT_EQ(Open("movie.swf", 1), 0);
+  EXPECT_EQ(Open("", 1), 0);
+  g_windows[0]->handle = handle;
   EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
+  EXPECT_EQ(g_fake.releases, 1) << "the open window was closed first";
+  EXPECT_EQ(g_flash.control_count, 0);
   EXPECT_EQ(g_flash.window, 0);
   EXPECT_EQ(g_flash.open, 0);
-  EXPECT_EQ(g_fake.loads, 0);
+  EXPECT_EQ(Query({8}), 0);
+  EXPECT_EQ(g_fake.loads, 1);
 }
 
 TEST_F(FlashWindowTest, OverlayRectangleFollowsThePresentation) {
