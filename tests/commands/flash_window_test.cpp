@@ -2,6 +2,7 @@
 // fake host serves one), the missing-library message once per run, and the overlay's rectangle.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,141 @@ TEST_F(FlashWindowTest, OverlayRectangleFollowsThePresentation) {
   }
   ASSERT_EQ(Close(), 0);
   EXPECT_FALSE(DrawFlashOverlay(0, nullptr, 0, 0, 0, 0));
+}
+
+// Every edge case as one row: the steps on the engine's host or the fake one, then one query.
+class FlashEdgeCases;
+struct EdgeCase {
+  const char* name;
+  bool fake_host;
+  std::function<void(FlashEdgeCases&)> steps;
+  std::vector<uint8_t> query;
+  double answer;
+  int messages;  // message boxes the steps and the query show
+  bool real = false;  // answer into the double variable
+};
+
+class FlashEdgeCases : public FlashWindowTest {
+ public:
+  using FlashWindowTest::Close;
+  using FlashWindowTest::Open;
+  void Run(const EdgeCase& c) {
+    if (c.fake_host) g_flash_host = FakeHost();
+    for (int i = 0; i < c.messages; ++i) Answer();
+    c.steps(*this);
+    if (c.real) {
+      Query(c.query, kRealVar);
+      EXPECT_EQ(GetVarRealElement(kRealVar, 0), c.answer) << c.name;
+    } else {
+      EXPECT_EQ(Query(c.query), static_cast<int64_t>(c.answer)) << c.name;
+    }
+    EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u) << c.name << ": fewer messages";
+    EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << c.name << ": more messages";
+  }
+};
+
+TEST_F(FlashEdgeCases, Table) {
+  using F = FlashEdgeCases;
+  const EdgeCase cases[] = {
+      {"frame count before any open", false, [](F&) {}, {8}, 0, 0},
+      {"frame count after hosting failed", false,
+       [](F& t) { ASSERT_EQ(t.Open("movie.swf", 1), 0); }, {8}, 0, 1},
+      {"playing before any open", true, [](F&) {}, {0}, 0, 0},
+      {"root variable before any open shows no message", true, [](F&) {}, {1}, 0, 0},
+      {"width and frame count given: the width", true,
+       [](F& t) { ASSERT_EQ(t.Open("movie.swf", 1, {0}, {0}, {100}, {40}), 0); }, {4, 8}, 100, 0},
+      {"x after close", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1, {12}), 0);
+         ASSERT_EQ(t.Close(), 0);
+       },
+       {2}, 12, 0},
+      {"user value after close", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1, {}, {}, {}, {}, 5), 0);
+         ASSERT_EQ(t.Close(), 0);
+       },
+       {7}, 0, 0},
+      {"a file resets x", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1, {10}, {20}, {100}, {100}), 0);
+         ASSERT_EQ(t.Open("movie.swf", -1), 0);
+       },
+       {2}, 0, 0},
+      {"a file resets the width to the logical width", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1, {10}, {20}, {100}, {100}), 0);
+         ASSERT_EQ(t.Open("movie.swf", -1), 0);
+       },
+       {4}, kWidth, 0},
+      {"add 16 without a file", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", -1, {10}), 0);
+         ASSERT_EQ(t.Open("", -1, {16, 1}), 0);
+       },
+       {2}, 26, 0},
+      {"multiply 2 with a file doubles the stored width", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", -1, {}, {}, {30}), 0);
+         ASSERT_EQ(t.Open("movie.swf", -1, {}, {}, {2, 3}), 0);
+       },
+       {4}, 60, 0},
+      {"open switch 2 opens nothing", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 2), 0);
+         EXPECT_EQ(g_flash.window, 0);
+       },
+       {8}, 0, 0},
+      {"no open switch opens nothing", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", -1), 0);
+         EXPECT_EQ(g_flash.window, 0);
+       },
+       {8}, 0, 0},
+      {"a movie only in the data sources is not found", true,
+       [](F& t) {
+         ASSERT_EQ(RegisterCompilerOutputFile("packed.swf",
+                                              reinterpret_cast<const uint8_t*>("FWS"), 3),
+                   0);
+         EXPECT_EQ(t.Open("packed.swf", 1), -1);
+         EXPECT_EQ(LastErrorReport().code, 104060);
+       },
+       {8}, 0, 0},  // the error dialog without an answer is taken as Exit
+      {"frame count into a double", true, [](F& t) { ASSERT_EQ(t.Open("movie.swf", 1), 0); },
+       {8}, 120.0, 0, true},
+      {"close twice leaves the state cleared", true,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1), 0);
+         ASSERT_EQ(t.Close(), 0);
+         ASSERT_EQ(t.Close(), 0);
+         EXPECT_EQ(g_flash.window, 0);
+         EXPECT_EQ(g_flash.control_count, 0);
+         EXPECT_EQ(g_fake.releases, 1);
+       },
+       {8}, 0, 0},
+      {"missing library: one message for two opens", false,
+       [](F& t) {
+         ASSERT_EQ(t.Open("movie.swf", 1), 0);
+         ASSERT_EQ(t.Close(), 0);
+         ASSERT_EQ(t.Open("movie.swf", 1), 0);
+         EXPECT_EQ(g_flash.window, 1);
+       },
+       {8}, 0, 1},
+  };
+  for (const EdgeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    InitFlashWindow();
+    g_fake = FakeControl{};
+    ShutdownCompilerOutput();
+    Run(c);
+  }
+  // The presentation at twice the logical size places (10, 20, 100, 50) at (10, 20), 200 x 100.
+  g_display.display_width = 2 * kWidth;
+  g_display.display_height = 2 * kHeight;
+  ASSERT_EQ(Open("movie.swf", 1, {10}, {20}, {100}, {50}), 0);
+  int64_t x = 0, y = 0, w = 0, h = 0;
+  ASSERT_TRUE(FlashWindowRect(0, 0, &x, &y, &w, &h));
+  EXPECT_EQ((std::vector<int64_t>{x, y, w, h}), (std::vector<int64_t>{10, 20, 200, 100}));
 }
 
 }  // namespace
