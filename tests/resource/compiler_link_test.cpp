@@ -164,6 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"exit before ready", "exit-before-ready\n", -1, false, 0, ""},
         LinkCase{"result 0", "result 0\nfile a.kbn x\n", 1, false, 1, "14"},
         LinkCase{"zero files", "", 0, false, 0, "16"},
+        LinkCase{"second block over 1 GiB", "size 2147483647\nfile a.kbn x\n", -1, true, 0, ""},
         LinkCase{"size 0 makes 16 bytes", "size 0\nraw " + Hex(Record(1, "z", 0, "")) + "\n", 0,
                  false, 1, "16"},
         LinkCase{"count 0 ignores the block", "count 0\nfile a.kbn x\n", 0, false, 0, "14"},
