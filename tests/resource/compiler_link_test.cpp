@@ -112,12 +112,15 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 // A record: u32 name length, name, u32 data size, data.
 std::vector<uint8_t> Record(uint32_t name_length, const std::string& name, uint32_t size,
                             const std::string& data) {
-  std::vector<uint8_t> r;
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(name_length >> (8 * i)));
-  r.insert(r.end(), name.begin(), name.end());
-  for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(size >> (8 * i)));
-  r.insert(r.end(), data.begin(), data.end());
-  return r;
+  std::string r;
+  const auto put = [&r](uint32_t v) {
+    for (int i = 0; i < 4; ++i) r += static_cast<char>(v >> (8 * i));
+  };
+  put(name_length);
+  r += name;
+  put(size);
+  r += data;
+  return std::vector<uint8_t>(r.begin(), r.end());
 }
 
 struct LinkCase {
