@@ -9,6 +9,8 @@
 #include "commands/menu_item.h"
 #include "commands/registry_command.h"
 #include "commands/movie_commands.h"
+#include "commands/flash_window.h"
+#include "commands/multi_frame_commands.h"
 #include "commands/save_commands.h"
 #include "commands/window_commands.h"
 #include "commands/menu_bar.h"
@@ -33,6 +35,7 @@
 #include "layer/layer_record.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
+#include "resource/compiler_link.h"
 #include "resource/data_file_lookup.h"
 #include "render/display_wiring.h"
 #include "render/drawing_mode.h"
@@ -65,6 +68,8 @@ int InitResources() {
   SetScriptDataLoader(LoadCompiledFile);
   return 0;
 }
+
+int RunCompilerLinkHook() { return RunCompilerLinkAtStartup(g_paths.game_folder) == 0 ? 0 : -1; }
 
 void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse2_allowed); }
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
@@ -106,6 +111,7 @@ void FreeAllFonts() {
 }
 
 void ShutdownResources() {
+  ShutdownMultiFrameState();
   UnmountPackArchives();
   ShutdownResourceLookup();
 }
@@ -174,8 +180,12 @@ void WireSubsystems() {
   g_hooks.show_popup_menu = ShowPopupMenuSet;
   RegisterDialogCommandHandlers();
   RegisterMovieCommandHandlers();
+  RegisterMultiFrameCommandHandlers();
+  RegisterFlashCommandHandlers();
+  g_hooks.release_flash = ReleaseFlashWindow;
   g_hooks.build_pack_tables = BuildPackTables;
   g_hooks.mount_packs = MountPackArchives;
+  g_hooks.run_compiler_link = RunCompilerLinkHook;
   g_hooks.data_is_packed = DataIsPacked;
   g_hooks.load_project_config = LoadProjectConfig;
   g_hooks.load_script_data = LoadScriptData;

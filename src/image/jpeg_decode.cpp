@@ -34,16 +34,14 @@ struct JpegDecodeState {
   JpegErrorManager error;
   jpeg_source_mgr source;
   jpeg_progress_mgr progress;
-  const uint8_t* data;
-  size_t size;
-  bool handed_over;
+  JpegMemoryInput input;
   const ImageLimits* limits;
   DecodedImage image;
   int32_t error_code;
 };
 
-JpegDecodeState* StateOf(jpeg_decompress_struct* cinfo) {
-  return static_cast<JpegDecodeState*>(cinfo->client_data);
+JpegMemoryInput* InputOf(jpeg_decompress_struct* cinfo) {
+  return static_cast<JpegMemoryInput*>(cinfo->client_data);
 }
 
 void IgnoreMessage(j_common_ptr /*cinfo*/) {}
@@ -111,14 +109,14 @@ int32_t RunJpegDecode(JpegDecodeState* state) {
 }  // namespace
 
 void JpegMemorySourceInit(jpeg_decompress_struct* cinfo) {
-  JpegDecodeState* state = StateOf(cinfo);
+  JpegMemoryInput* state = InputOf(cinfo);
   state->handed_over = false;
   cinfo->src->bytes_in_buffer = 0;
   cinfo->src->next_input_byte = state->data;
 }
 
 int JpegMemorySourceFill(jpeg_decompress_struct* cinfo) {
-  JpegDecodeState* state = StateOf(cinfo);
+  JpegMemoryInput* state = InputOf(cinfo);
   if (state->handed_over || state->size == 0) ERREXIT(cinfo, JERR_INPUT_EOF);
   state->handed_over = true;
   cinfo->src->next_input_byte = state->data;
@@ -150,10 +148,10 @@ void JpegErrorExit(jpeg_common_struct* cinfo) {
 DecodeStatus DecodeJpegBytes(std::span<const uint8_t> file, const ImageLimits& limits,
                              DecodedImage* out) {
   JpegDecodeState state{};
-  state.data = file.data();
-  state.size = file.size();
+  state.input.data = file.data();
+  state.input.size = file.size();
   state.limits = &limits;
-  state.cinfo.client_data = &state;
+  state.cinfo.client_data = &state.input;
   state.cinfo.err = jpeg_std_error(&state.error.standard);
   state.error.standard.error_exit = JpegErrorExit;
   state.error.standard.output_message = IgnoreMessage;

@@ -2,6 +2,7 @@
 // grey and colour images come out as blue, green, red with alpha 255.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -16,6 +17,13 @@ namespace korvel {
 // component count but 1 and 3 fail without a code of their own (the caller reports 100210).
 DecodeStatus DecodeJpegBytes(std::span<const uint8_t> file, const ImageLimits& limits,
                              DecodedImage* out);
+
+// The in-memory source's input; the decompressor's client_data points at it.
+struct JpegMemoryInput {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  bool handed_over = false;
+};
 
 // libjpeg callbacks of the in-memory source: init leaves the buffer empty, fill hands over the
 // whole file once (asking for more is an end-of-data error), skip never moves past the end.

@@ -18,6 +18,7 @@
 #include "lib/command_schema.h"
 #include "lib/expression_builder.h"
 #include "lib/krbin_writer.h"
+#include "lib/multi_frame_writer.h"
 #include "lib/pack_writer.h"
 #include "lib/save_file_writer.h"
 #include "script/position_code.h"
@@ -221,6 +222,18 @@ void AddHeadlessFiles(Seeds* seeds) {
   (*seeds)["headless_answers"]["seed_kinds.txt"] = Text("text:\nmenu:0\n-1\r\n");
 }
 
+void AddMultiFrameFiles(Seeds* seeds) {
+  // Small frames: a colour gradient and a grey ramp as its alpha.
+  Bytes pixels(12 * 8 * 4);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 5);
+  const Bytes colour = EncodeJpeg(pixels.data(), 12, 8, false, 75);
+  const Bytes alpha = EncodeJpeg(pixels.data(), 12, 8, true, 75);
+  auto& files = (*seeds)["multi_frame_file"];
+  files["seed_alpha.kmf"] = WriteMultiFrameFile({{colour, alpha}, {colour, {}}}, {1, 1, 2, 3});
+  files["seed_opaque.kmf"] = WriteMultiFrameFile({{colour, {}}}, {0, 0, 0, 0});
+  files["seed_empty.kmf"] = WriteMultiFrameFile({}, {0, 7, 8, 9});
+}
+
 }  // namespace
 
 void AddRegistryFiles(Seeds* seeds) {
@@ -251,6 +264,7 @@ int main(int argc, char** argv) {
   AddHeadlessFiles(&seeds);
   AddSaveFiles(&seeds);
   AddRegistryFiles(&seeds);
+  AddMultiFrameFiles(&seeds);
   int stale = 0;
   for (const auto& [target, files] : seeds) {
     for (const auto& [name, bytes] : files) {
