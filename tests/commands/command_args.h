@@ -26,17 +26,32 @@ inline void ResetCommandArgs() {
   for (auto& a : g_args.at) a.text = nullptr;
   ClearDecodedArguments();
   g_argument_decoder = DecodeCommandArguments;
+}
 
 class CommandArgs {
  public:
   CommandArgs() {
+    saved_ = g_argument_decoder;
+    Clear();
+    g_argument_decoder = [](int32_t) { return int32_t{0}; };
+  }
+  ~CommandArgs() {
+    g_argument_decoder = saved_;
+    ClearDecodedArguments();
+  }
+  CommandArgs(const CommandArgs&) = delete;
+  CommandArgs& operator=(const CommandArgs&) = delete;
+
+  // Forgets every argument set so far.
+  CommandArgs& Clear() {
     for (auto& a : g_args.at) a.text = nullptr;
     ClearDecodedArguments();
-    g_argument_decoder = [](int32_t) { return int32_t{0}; };
+    return *this;
   }
   CommandArgs& Value(uint8_t param, int64_t value) {
     At(param).value = value;
     return *this;
+  }
   CommandArgs& Text(uint8_t param, const std::string& text) {
     DecodedArgument& a = At(param);
     a.text = ArgTextBuffer(g_args.presence[param]);
@@ -44,33 +59,22 @@ class CommandArgs {
     std::memcpy(a.text, text.data(), n);
     a.text[n] = '\0';
     a.text_length = n;
-  CommandArgs& Ref(uint8_t param, uint32_t variable, int64_t element = 0) {
-    a.var_number = variable;
-// Decoded arguments set by hand for command handlers run without a script: texts, numbers with an
-// assignment operator, and variable elements as destinations.
-
-#include <deque>
-
-
-
-    saved_ = g_argument_decoder;
-    g_argument_decoder = [](int32_t) { return 0; };  // the arguments are set by the test
-  ~CommandArgs() {
-    g_argument_decoder = saved_;
-  CommandArgs(const CommandArgs&) = delete;
-  CommandArgs& operator=(const CommandArgs&) = delete;
-
-  CommandArgs& Clear() {
-    texts_.clear();
-    texts_.push_back(text);
-    DecodedArgument& a = Add(param);
-    a.text = texts_.back().data();
-    a.text_length = text.size();
+    return *this;
+  }
+  // A number with the assignment operator the script wrote (0 plain, else the operator's code).
   CommandArgs& Num(uint8_t param, int64_t value, uint32_t op = 0) {
+    DecodedArgument& a = At(param);
     a.value = value;
     a.op = op;
-  CommandArgs& Dest(uint8_t param, uint32_t var, int64_t element = 0) {
-    a.var_number = var;
+    return *this;
+  }
+  // A variable element the handler stores into.
+  CommandArgs& Dest(uint8_t param, uint32_t variable, int64_t element = 0) {
+    return Ref(param, variable, element);
+  }
+  CommandArgs& Ref(uint8_t param, uint32_t variable, int64_t element = 0) {
+    DecodedArgument& a = At(param);
+    a.var_number = variable;
     a.element_index = element;
     return *this;
   }
@@ -79,19 +83,13 @@ class CommandArgs {
   static DecodedArgument& At(uint8_t param) {
     if (g_args.presence[param] == 0) {
       g_args.presence[param] = static_cast<uint8_t>(++g_args.count);
+      g_args.at[g_args.presence[param]] = DecodedArgument{};
       g_args.at[g_args.presence[param]].param = param;
     }
     return g_args.at[g_args.presence[param]];
   }
-  static DecodedArgument& Add(uint8_t param) {
-    const int32_t position = ++g_args.count;
-    g_args.presence[param] = static_cast<uint8_t>(position);
-    g_args.at[position] = DecodedArgument{};
-    g_args.at[position].param = param;
-    return g_args.at[position];
 
   ArgumentDecoder saved_ = nullptr;
-  std::deque<std::string> texts_;  // stable addresses
 };
 
 }  // namespace korvel::test

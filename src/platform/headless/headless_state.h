@@ -53,12 +53,12 @@ struct Window {
   uint32_t flash_flags = 0, flash_count = 0, flash_calls = 0;
   bool shaped = false;
   std::vector<Rect> shape;
+  int32_t menu_bar_height = 0;  // reserved above the client area
 };
 
 struct Monitor {
   MonitorInfo info;
   std::vector<DisplayMode> modes;
-  int32_t menu_bar_height = 0;  // reserved above the client area
 };
 
 struct State {
