@@ -135,6 +135,29 @@ TEST_F(SoundRing, FocusLossPausesAndRegainResumes) {
   EXPECT_EQ(Ch(node).pause_tick, 0u);
 }
 
+// The thread is joined, never detached: one that ended by itself (quit, an error) is collected
+// by the next start, and a stop waits for it to be gone.
+TEST_F(SoundRing, TheThreadStartsAgainAfterEndingByItself) {
+  platform::SetClockThread(true);
+  ASSERT_EQ(StartSoundEngine(), 0);
+  SetQuitFlag();
+  for (;;) {
+    {
+      std::lock_guard lock(EngineLock());
+      if (g_engine.sound_thread_ended == 1) break;
+    }
+    platform::SleepMs(1);
+  }
+  g_engine.quit_flag.store(0);
+  ASSERT_EQ(StartSoundEngine(), 0);
+  NamedTreeNode* node = AddNode("bgm");
+  EXPECT_EQ(WaitSoundRequest(PostSoundRequest(node, kSoundOpSetVolume, 99)), 0);
+  EXPECT_EQ(Ch(node).volume, 99);
+  StopSoundEngine();
+  EXPECT_EQ(g_engine.sound_thread_ended, 1);
+  platform::SetClockThread(false);
+}
+
 TEST(SoundErrors, TextsByCode) {
   EXPECT_STREQ(SoundErrorText(-1045), "複数曲連結OGGには対応していません。");
   EXPECT_STREQ(SoundErrorText(-3020), "エラー番号：%d\n\noggファイルをシークできませんでした。");
