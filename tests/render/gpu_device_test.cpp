@@ -188,9 +188,7 @@ TEST_F(GpuDeviceTest, DrawingGoesOnAfterAReset) {
   const uint32_t before = g_gpu.device->Generation();
   RequestGpuReset();
   presented_.clear();
-  frame_.mutable_pixels() = test::RandomFrame(kW, kH, 99);
-  // The root layer's record points at the old buffer: give it the new one.
-  LayerOf(g_windows[0]->root_layer)->pixels = frame_.mutable_pixels().data();
+  frame_.Replace(test::RandomFrame(kW, kH, 99));
   frame_.Present(2);
   EXPECT_NE(g_gpu.device->Generation(), before);
   EXPECT_EQ(g_drawing.gpu, 1);
