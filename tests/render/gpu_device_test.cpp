@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -186,9 +188,7 @@ TEST_F(GpuDeviceTest, DrawingGoesOnAfterAReset) {
   const uint32_t before = g_gpu.device->Generation();
   RequestGpuReset();
   presented_.clear();
-  frame_.mutable_pixels() = test::RandomFrame(kW, kH, 99);
-  // The root layer's record points at the old buffer: give it the new one.
-  LayerOf(g_windows[0]->root_layer)->pixels = frame_.mutable_pixels().data();
+  frame_.Replace(test::RandomFrame(kW, kH, 99));
   frame_.Present(2);
   EXPECT_NE(g_gpu.device->Generation(), before);
   EXPECT_EQ(g_drawing.gpu, 1);
@@ -270,6 +270,53 @@ TEST_F(GpuDeviceTest, TilesFromBeforeAResetAreAbsent) {
   ASSERT_EQ(PasteSprite(&s.source_node, &s.dest_node), 0);
   EXPECT_EQ(CaptureScreenToLayer(&s.dest_node), 0);
   EXPECT_EQ(std::memcmp(s.dest.pixels, s.pattern.data(), 40 * 4), 0);
+}
+
+// Each blend mode's states and texture stages on a grey target, against the formula of its row.
+TEST_F(GpuDeviceTest, BlendModesFollowTheirRows) {
+  ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
+  if (IsSkipped()) return;
+  StartGpu(0);
+  if (IsSkipped()) return;
+  Sprite s(kW, kH, 0);
+  ASSERT_EQ(PasteSprite(&s.source_node, &s.dest_node), 0);
+  struct Case {
+    int8_t mode;
+    double (*expect)(double src, double dst);
+  };
+  const Case cases[] = {
+      {0, [](double a, double) { return a; }},
+      {1, [](double a, double b) { return std::min(a + b, 1.0); }},
+      {2, [](double a, double b) { return b * (1 - a); }},
+      {3, [](double a, double b) { return a * b; }},
+      {5, [](double a, double b) { return a * (1 - b) + b; }},
+      {6, [](double a, double b) { return std::max(a, b); }},
+      {7, [](double a, double b) { return std::min(a, b); }},
+      {9, [](double a, double b) { return a * (1 - b) + b * (1 - a); }},
+  };
+  std::vector<uint8_t> got(static_cast<size_t>(kW) * kH * 4);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    OnGpuThread([&] {
+      platform::GpuDevice& d = *g_gpu.device;
+      ASSERT_TRUE(d.CreateTarget(kW, kH));
+      ASSERT_TRUE(d.SetTarget());
+      ASSERT_TRUE(d.BeginScene());
+      ASSERT_TRUE(d.Clear(0xFF808080u));
+      EXPECT_EQ(DrawLayerQuad(&s.dest, 1, c.mode, nullptr, nullptr), 0);
+      ASSERT_TRUE(d.ReadBack(kW, kH, got.data(), kW * 4));
+      ASSERT_TRUE(d.RestoreTarget());
+    });
+    const double grey = 128.0 / 255.0;
+    int worst = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (i % 4 == 3) continue;
+      const double want = c.expect(s.pattern[i] / 255.0, grey) * 255.0;
+      worst = std::max(worst, static_cast<int>(std::abs(got[i] - want) + 0.5));
+    }
+    EXPECT_LE(worst, 2);
+  }
+  g_gpu.capture_target = 0;  // the test made the offscreen target its own size
 }
 
 // The frame step on a game thread: its device calls run on the main thread, which serves them.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/display_state.h"
@@ -78,7 +79,11 @@ class GpuFrame {
     EXPECT_EQ(PresentFrame(0), 0);
   }
   const std::vector<uint8_t>& pixels() const { return pixels_; }
-  std::vector<uint8_t>& mutable_pixels() { return pixels_; }
+  // Gives the root layer a new frame.
+  void Replace(std::vector<uint8_t> pixels) {
+    pixels_ = std::move(pixels);
+    frame_.pixels = pixels_.data();
+  }
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
 
