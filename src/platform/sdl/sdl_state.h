@@ -18,6 +18,9 @@ struct Window {
   SDL_Window* handle = nullptr;
   int32_t engine_index = 0;
   bool accept_drops = true;
+  // The window surface holds the last presented frame and the screen shows it: a frame that
+  // differs only in a rectangle may then hand over that part alone. Exposure and resizing end it.
+  bool surface_current = false;
 };
 
 struct Joystick {
@@ -88,6 +91,8 @@ class SdlBackend final : public Backend {
   DisplayMode GetDesktopMode() override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
+  void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                        int32_t pitch, uint64_t frame, const Rect& changed) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;
