@@ -229,16 +229,26 @@ bool SurfaceLikeFrame(const SDL_Surface* surface) {
 }
 
 // Whether a row segment of the frame differs from the surface in colour (the fourth byte is not
-// shown).
+// shown). Pairs of pixels are compared as 64-bit words with the fourth bytes masked off.
 bool SegmentDiffers(const uint8_t* frame, const uint8_t* shown, int32_t pixels) {
+  // The surface holds the frame's own bytes (rows are copied whole), so equal bytes are the rule.
   if (std::memcmp(frame, shown, static_cast<size_t>(pixels) * 4) == 0) return false;
-  for (int32_t i = 0; i < pixels; ++i) {
-    if (frame[i * 4] != shown[i * 4] || frame[i * 4 + 1] != shown[i * 4 + 1] ||
-        frame[i * 4 + 2] != shown[i * 4 + 2]) {
-      return true;
-    }
+  constexpr uint64_t kColour = 0x00FFFFFF00FFFFFFull;
+  int32_t i = 0;
+  uint64_t diff = 0;
+  for (; i + 2 <= pixels; i += 2) {
+    uint64_t a, b;
+    std::memcpy(&a, frame + i * 4, 8);
+    std::memcpy(&b, shown + i * 4, 8);
+    diff |= (a ^ b) & kColour;
   }
-  return false;
+  if (i < pixels) {
+    uint32_t a, b;
+    std::memcpy(&a, frame + i * 4, 4);
+    std::memcpy(&b, shown + i * 4, 4);
+    diff |= (a ^ b) & 0x00FFFFFFu;
+  }
+  return diff != 0;
 }
 
 // The whole frame to the window.
@@ -246,6 +256,17 @@ void PresentWhole(Window* record, const uint8_t* bgra, int32_t width, int32_t he
                   int32_t pitch) {
   SDL_Surface* target = SDL_GetWindowSurface(record->handle);
   if (target == nullptr) return;
+  if (target->w == width && target->h == height && SurfaceLikeFrame(target)) {
+    // The same layout: rows are copied as they are.
+    if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+    for (int32_t y = 0; y < height; ++y) {
+      std::memcpy(static_cast<uint8_t*>(target->pixels) + static_cast<size_t>(y) * target->pitch,
+                  bgra + static_cast<size_t>(y) * pitch, static_cast<size_t>(width) * 4);
+    }
+    if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+    record->surface_current = SDL_UpdateWindowSurface(record->handle) == 0;
+    return;
+  }
   // BGRA bytes in memory are SDL's BGRA32 on any byte order (ARGB8888 on little-endian).
   SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
       const_cast<uint8_t*>(bgra), width, height, 32, pitch, SDL_PIXELFORMAT_BGRA32);
@@ -253,8 +274,8 @@ void PresentWhole(Window* record, const uint8_t* bgra, int32_t width, int32_t he
   SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
   SDL_BlitSurface(source, nullptr, target, nullptr);
   SDL_FreeSurface(source);
-  record->surface_current = SDL_UpdateWindowSurface(record->handle) == 0 &&
-                            target->w == width && target->h == height && SurfaceLikeFrame(target);
+  SDL_UpdateWindowSurface(record->handle);
+  record->surface_current = false;  // converted or clipped: not the frame's own bytes
 }
 
 // Only the tiles of `r` whose colours differ from what the surface holds are copied and handed to
