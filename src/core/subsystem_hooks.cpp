@@ -5,7 +5,7 @@
 //   switch_display_mode, apply_window_settings, create_sound_device,
 //   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
 //   release_sound_device, destroy_menus, free_text_surfaces, release_flash,
-//   remove_tray_icon, find_drag_layer.
+//   remove_tray_icon.
 // run_compiler_link stays a stand-in on purpose: no script compiler runs on this platform, so the
 // compiled files are read from krbin.
 #include "core/subsystem_hooks.h"

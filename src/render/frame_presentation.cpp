@@ -11,6 +11,7 @@
 #include "layer/layer_data.h"
 #include "platform/platform.h"
 #include "render/display_wiring.h"
+#include "render/drag_snapshot.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"
 #include "render/scaled_frame_buffer.h"
@@ -125,6 +126,7 @@ void ShutdownFramePresentation() {
   ReleaseScaledFrameBuffer();
   g_presentation.canvas.clear();
   g_presentation.canvas.shrink_to_fit();
+  ClearDragSnapshot();
   g_presentation.initialised = 0;
 }
 
@@ -214,6 +216,8 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
 int PresentFrame(int window) {
   if (g_presentation.initialised == 0) InitFramePresentation();
   if (window < 0 || window >= kWindowCount) return QuitRequested() ? 1 : 0;
+  // Once a frame, on this thread: the drag layer as the main thread's hit test will see it.
+  if (window == 0) UpdateDragSnapshot();
   const WindowRecord* w = g_windows[window];
   const bool open = w != nullptr && w->handle != platform::kNoWindow;
   LayerData* root = open && w->root_layer != nullptr
