@@ -4,8 +4,7 @@
 // harmless stand-ins. Keep this list true; these are not wired by the program yet:
 //   switch_display_mode, apply_window_settings, create_sound_device,
 //   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
-//   release_sound_device, destroy_menus, free_text_surfaces, release_flash,
-//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces,
+//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces, release_flash,
 //   remove_tray_icon, find_drag_layer.
 // run_compiler_link's stand-in does nothing; the program runs the link only when the game folder
 // holds a compiler program, and otherwise reads the compiled files from krbin.

@@ -78,6 +78,12 @@ class Backend {
     return false;
   }
 
+  virtual void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width,
+                                int32_t height, int32_t pitch, uint64_t frame,
+                                const Rect& /*changed*/) {
+    PresentFrame(window, bgra, width, height, pitch, frame);
+  }
+
   // Main thread: moves the native events into the event queue.
   virtual void PumpEvents() = 0;
   virtual void GetCursorPos(int32_t* x, int32_t* y) = 0;

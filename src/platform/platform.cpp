@@ -266,6 +266,11 @@ DisplayMode GetDesktopMode() {
   return b != nullptr ? b->GetDesktopMode() : DisplayMode{};
 }
 
+void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                      int32_t pitch, uint64_t frame, const Rect& changed) {
+  if (Backend* b = Active()) b->PresentFrameRect(window, bgra, width, height, pitch, frame, changed);
+}
+
 std::vector<MonitorInfo> Backend::GetMonitors() {
   const DisplayMode mode = GetDesktopMode();
   Rect area;

@@ -103,6 +103,11 @@ DisplayMode GetDesktopMode();
 // Shows a composed frame: rows top-down, bytes blue, green, red, alpha. `frame` numbers the dump.
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame);
+// The same frame, of which only `changed` (right and bottom exclusive) differs from the frame
+// presented last at this size: the window system is handed that part only when the window still
+// shows the last frame; otherwise, or when the rectangle is empty or outside, the whole frame.
+void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                      int32_t pitch, uint64_t frame, const Rect& changed);
 
 // ---- Monitors, display modes and window decoration ---------------------------------------------
 

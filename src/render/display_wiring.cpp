@@ -7,6 +7,7 @@
 #include "core/window_record.h"
 #include "platform/platform.h"
 #include "render/display_screen.h"
+#include "render/drag_snapshot.h"
 
 namespace korvel {
 
@@ -16,6 +17,7 @@ namespace {
 
 void StartDisplay() {
   InitDisplayScreen();
+  ClearDragSnapshot();
   g_repaint_pending.store(0);
 }
 
@@ -46,6 +48,7 @@ void WireDisplayHooks() {
   g_hooks.enumerate_monitors = StartDisplay;
   g_hooks.leave_full_screen = LeaveFullScreenAtExit;
   g_hooks.display_message = HandleDisplayMessage;
+  g_hooks.find_drag_layer = FindDragLayerSnapshot;
 }
 
 }  // namespace korvel

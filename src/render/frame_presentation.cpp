@@ -10,6 +10,8 @@
 #include "core/frame_step.h"
 #include "layer/layer_data.h"
 #include "platform/platform.h"
+#include "render/display_wiring.h"
+#include "render/drag_snapshot.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"
 #include "render/scaled_frame_buffer.h"
@@ -71,6 +73,7 @@ void PaintBlack(const WindowRecord* w) {
   if (uint8_t* canvas = ZeroCanvas(width, height)) {
     platform::PresentFrame(w->handle, canvas, width, height, width * 4, g_frame.frame_counter);
   }
+  g_presentation.present_whole[w->index] = 1;
 }
 
 }  // namespace
@@ -124,6 +127,7 @@ void ShutdownFramePresentation() {
   ReleaseScaledFrameBuffer();
   g_presentation.canvas.clear();
   g_presentation.canvas.shrink_to_fit();
+  ClearDragSnapshot();
   g_presentation.initialised = 0;
 }
 
@@ -198,9 +202,20 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
       g_flash_overlay != nullptr && g_flash_overlay(window, nullptr, 0, 0, 0, 0);
   if (!overlay && plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
       plan.canvas_height == ih) {
+    if (plan.path == PresentPath::kUnscaled && g_presentation.present_whole[window] == 0) {
+      // Shown as it is: only what changed in this frame goes to the window system.
+      const platform::Rect changed{static_cast<int32_t>(std::clamp<int64_t>(r.x0, 0, iw)),
+                                   static_cast<int32_t>(std::clamp<int64_t>(r.y0, 0, ih)),
+                                   static_cast<int32_t>(std::clamp<int64_t>(r.x1 + 1, 0, iw)),
+                                   static_cast<int32_t>(std::clamp<int64_t>(r.y1 + 1, 0, ih))};
+      platform::PresentFrameRect(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter, changed);
+      return;
+    }
     platform::PresentFrame(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter);
+    g_presentation.present_whole[window] = plan.path == PresentPath::kUnscaled ? 0 : 1;
     return;
   }
+  g_presentation.present_whole[window] = 1;
   uint8_t* canvas = ZeroCanvas(plan.canvas_width, plan.canvas_height);
   if (canvas == nullptr) return;
   PlaceImage(canvas, plan.canvas_width, plan.canvas_height, image, iw, ih, plan.dest_x,
@@ -216,10 +231,18 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
 int PresentFrame(int window) {
   if (g_presentation.initialised == 0) InitFramePresentation();
   if (window < 0 || window >= kWindowCount) return QuitRequested() ? 1 : 0;
+  // Once a frame, on this thread: the drag layer as the main thread's hit test will see it.
+  if (window == 0) UpdateDragSnapshot();
   const WindowRecord* w = g_windows[window];
   const bool open = w != nullptr && w->handle != platform::kNoWindow;
-  LayerData* root =
-      open && w->root_layer != nullptr ? static_cast<LayerData*>(w->root_layer->payload) : nullptr;
+  LayerData* root = open && w->root_layer != nullptr
+                        ? static_cast<LayerData*>(w->root_layer->payload)
+                        : nullptr;
+  // A paint or activation of window 0 shows its whole frame again.
+  if (window == 0 && root != nullptr && g_repaint_pending.exchange(0) != 0) {
+    root->frame_rect = DirtyRect{0, 0, int64_t{root->width} - 1, int64_t{root->height} - 1};
+    root->needs_redraw = 1;
+  }
   if (root != nullptr && root->visible != 0) {
     if (window == 0 && g_presentation.gpu_redraw_pending != 0) {
       g_presentation.gpu_redraw_pending = 0;

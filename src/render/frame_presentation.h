@@ -52,6 +52,9 @@ struct PresentationState {
   uint8_t initialised = 0;
   uint8_t frame_shown[kWindowCount] = {};
   std::vector<uint8_t> canvas;  // client-sized buffer for offset frames and black paints
+  // The window shows something other than the window's last frame (nothing yet, black, a scaled
+  // or placed frame): the next unscaled frame goes whole, not just its changed part.
+  uint8_t present_whole[kWindowCount] = {1, 1, 1, 1};
   // The GPU path of window 0: 0 drawn (or nothing to do), non-zero ends GPU drawing. Null: none.
   int32_t (*gpu_draw)(const uint8_t* pixels) = nullptr;
   // Called once when the GPU path's result ends GPU drawing (it releases the device).

@@ -41,9 +41,15 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
     case SDL_WINDOWEVENT_MINIMIZED: Post(EventKind::kMinimize, window); break;
     case SDL_WINDOWEVENT_MAXIMIZED: Post(EventKind::kMaximize, window); break;
     case SDL_WINDOWEVENT_RESTORED: Post(EventKind::kRestore, window); break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED: Post(EventKind::kSized, window, 0, e.data1, e.data2); break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      if (Window* record = FindWindow(window)) record->surface_current = false;
+      Post(EventKind::kSized, window, 0, e.data1, e.data2);
+      break;
     case SDL_WINDOWEVENT_MOVED: Post(EventKind::kMoved, window, 0, e.data1, e.data2); break;
-    case SDL_WINDOWEVENT_EXPOSED: Post(EventKind::kExposed, window); break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      if (Window* record = FindWindow(window)) record->surface_current = false;
+      Post(EventKind::kExposed, window);
+      break;
     case SDL_WINDOWEVENT_HIT_TEST:
       Post(EventKind::kDragStart, window, 1, g_sdl.drag_x, g_sdl.drag_y);
       break;

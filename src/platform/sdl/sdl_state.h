@@ -19,6 +19,9 @@ struct Window {
   int32_t engine_index = 0;
   bool accept_drops = true;
   int32_t bar_height = 0;  // menu bar strip above the client area
+  // The window surface holds the last presented frame and the screen shows it: a frame that
+  // differs only in a rectangle may then hand over that part alone. Exposure and resizing end it.
+  bool surface_current = false;
 };
 
 struct Joystick {
@@ -101,6 +104,8 @@ class SdlBackend final : public Backend {
   void SetWindowMenuBar(WindowId window, int32_t height) override;
   void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                       int32_t pitch) override;
+  void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                        int32_t pitch, uint64_t frame, const Rect& changed) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;

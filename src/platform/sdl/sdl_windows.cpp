@@ -1,5 +1,9 @@
 // SDL windows: creation (hidden), show state, title, geometry with the window manager's frame,
 // the desktop's work area and mode, and frame presentation through the window surface.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "platform/sdl/sdl_state.h"
 
 namespace korvel::platform::sdl {
@@ -220,26 +224,141 @@ DisplayMode SdlBackend::GetDesktopMode() {
   return result;
 }
 
-void SdlBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                              int32_t pitch, uint64_t /*frame*/) {
-  if (bgra == nullptr || width <= 0 || height <= 0 ||
-      static_cast<int64_t>(pitch) < static_cast<int64_t>(width) * 4) {
+namespace {
+
+constexpr int kTile = 64;
+
+bool FrameArgumentsValid(const uint8_t* bgra, int32_t width, int32_t height, int32_t pitch) {
+  return bgra != nullptr && width > 0 && height > 0 &&
+         static_cast<int64_t>(pitch) >= static_cast<int64_t>(width) * 4;
+}
+
+// Whether the surface keeps pixels as blue, green, red and a fourth byte in memory, as frames do.
+bool SurfaceLikeFrame(const SDL_Surface* surface) {
+  const Uint32 f = surface->format->format;
+  return f == SDL_PIXELFORMAT_BGRA32 ||
+         (SDL_BYTEORDER == SDL_LIL_ENDIAN && f == SDL_PIXELFORMAT_RGB888);
+}
+
+// Whether a row segment of the frame differs from the surface in colour (the fourth byte is not
+// shown). Pairs of pixels are compared as 64-bit words with the fourth bytes masked off.
+bool SegmentDiffers(const uint8_t* frame, const uint8_t* shown, int32_t pixels) {
+  // The surface holds the frame's own bytes (rows are copied whole), so equal bytes are the rule.
+  if (std::memcmp(frame, shown, static_cast<size_t>(pixels) * 4) == 0) return false;
+  constexpr uint64_t kColour = 0x00FFFFFF00FFFFFFull;
+  int32_t i = 0;
+  uint64_t diff = 0;
+  for (; i + 2 <= pixels; i += 2) {
+    uint64_t a, b;
+    std::memcpy(&a, frame + i * 4, 8);
+    std::memcpy(&b, shown + i * 4, 8);
+    diff |= (a ^ b) & kColour;
+  }
+  if (i < pixels) {
+    uint32_t a, b;
+    std::memcpy(&a, frame + i * 4, 4);
+    std::memcpy(&b, shown + i * 4, 4);
+    diff |= (a ^ b) & 0x00FFFFFFu;
+  }
+  return diff != 0;
+}
+
+// The whole frame to the window.
+void PresentWhole(Window* record, const uint8_t* bgra, int32_t width, int32_t height,
+                  int32_t pitch) {
+  SDL_Surface* target = SDL_GetWindowSurface(record->handle);
+  if (target == nullptr) return;
+  if (target->w == width && target->h == height && SurfaceLikeFrame(target)) {
+    // The same layout: rows are copied as they are.
+    if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+    for (int32_t y = 0; y < height; ++y) {
+      std::memcpy(static_cast<uint8_t*>(target->pixels) + static_cast<size_t>(y) * target->pitch,
+                  bgra + static_cast<size_t>(y) * pitch, static_cast<size_t>(width) * 4);
+    }
+    if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+    record->surface_current = SDL_UpdateWindowSurface(record->handle) == 0;
     return;
   }
+  // BGRA bytes in memory are SDL's BGRA32 on any byte order (ARGB8888 on little-endian).
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint8_t*>(bgra), width, height, 32, pitch, SDL_PIXELFORMAT_BGRA32);
+  if (source == nullptr) return;
+  SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+  SDL_Rect below_bar{0, record->bar_height, width, height};
+  SDL_BlitSurface(source, nullptr, target, &below_bar);
+  SDL_FreeSurface(source);
+  SDL_UpdateWindowSurface(record->handle);
+  record->surface_current = false;  // converted or clipped: not the frame's own bytes
+}
+
+// Only the tiles of `r` whose colours differ from what the surface holds are copied and handed to
+// the window system, as rectangles merged along each band of tiles.
+void PresentChanged(SDL_Surface* target, Window* record, const uint8_t* bgra, int32_t pitch,
+                    const Rect& r) {
+  std::vector<SDL_Rect> rects;
+  if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+  auto* pixels = static_cast<uint8_t*>(target->pixels);
+  for (int32_t band = r.top; band < r.bottom; band += kTile) {
+    const int32_t band_h = std::min(kTile, r.bottom - band);
+    int32_t run_start = -1;
+    for (int32_t x = r.left; x < r.right; x += kTile) {
+      const int32_t tile_w = std::min(kTile, r.right - x);
+      bool differs = false;
+      for (int32_t y = band; y < band + band_h && !differs; ++y) {
+        differs = SegmentDiffers(bgra + static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * 4,
+                                 pixels + static_cast<size_t>(y) * target->pitch +
+                                     static_cast<size_t>(x) * 4,
+                                 tile_w);
+      }
+      if (differs) {
+        for (int32_t y = band; y < band + band_h; ++y) {
+          std::memcpy(pixels + static_cast<size_t>(y) * target->pitch + static_cast<size_t>(x) * 4,
+                      bgra + static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * 4,
+                      static_cast<size_t>(tile_w) * 4);
+        }
+        if (run_start < 0) run_start = x;
+      } else if (run_start >= 0) {
+        rects.push_back(SDL_Rect{run_start, band, x - run_start, band_h});
+        run_start = -1;
+      }
+    }
+    if (run_start >= 0) rects.push_back(SDL_Rect{run_start, band, r.right - run_start, band_h});
+  }
+  if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+  if (rects.empty()) return;
+  if (SDL_UpdateWindowSurfaceRects(record->handle, rects.data(), static_cast<int>(rects.size())) !=
+      0) {
+    record->surface_current = false;
+  }
+}
+
+}  // namespace
+
+void SdlBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                              int32_t pitch, uint64_t /*frame*/) {
+  if (!FrameArgumentsValid(bgra, width, height, pitch)) return;
+  OnMainThread([&] {
+    if (Window* record = FindWindow(window)) PresentWhole(record, bgra, width, height, pitch);
+  });
+}
+
+void SdlBackend::PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width,
+                                  int32_t height, int32_t pitch, uint64_t /*frame*/,
+                                  const Rect& changed) {
+  if (!FrameArgumentsValid(bgra, width, height, pitch)) return;
+  const Rect r{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, width),
+               std::min(changed.bottom, height)};
   OnMainThread([&] {
     Window* record = FindWindow(window);
     if (record == nullptr) return;
-    SDL_Surface* target = SDL_GetWindowSurface(record->handle);
-    if (target == nullptr) return;
-    // BGRA bytes in memory are SDL's BGRA32 on any byte order (ARGB8888 on little-endian).
-    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint8_t*>(bgra), width, height, 32, pitch, SDL_PIXELFORMAT_BGRA32);
-    if (source == nullptr) return;
-    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    SDL_Rect below_bar{0, record->bar_height, width, height};
-    SDL_BlitSurface(source, nullptr, target, &below_bar);
-    SDL_FreeSurface(source);
-    SDL_UpdateWindowSurface(record->handle);
+    SDL_Surface* target = record->surface_current ? SDL_GetWindowSurface(record->handle) : nullptr;
+    if (target == nullptr || target->w != width || target->h != height ||
+        !SurfaceLikeFrame(target)) {
+      PresentWhole(record, bgra, width, height, pitch);
+      return;
+    }
+    if (r.left >= r.right || r.top >= r.bottom) return;  // nothing changed
+    PresentChanged(target, record, bgra, pitch, r);
   });
 }
 
