@@ -3,8 +3,8 @@
 // Entries that start-up, the frame step and shutdown call before their subsystem exists keep
 // harmless stand-ins. Keep this list true; these are not wired by the program yet:
 //   enumerate_monitors, switch_display_mode, apply_window_settings, create_sound_device,
-//   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
-//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces, release_flash,
+//   start_sound_engine, enter_full_screen, init_gpu, release_gpu, release_movies,
+//   release_sound_device, leave_full_screen, free_text_surfaces, release_flash,
 //   remove_tray_icon, find_drag_layer.
 // run_compiler_link stays a stand-in on purpose: no script compiler runs on this platform, so the
 // compiled files are read from krbin.
