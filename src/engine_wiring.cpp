@@ -94,6 +94,7 @@ int InitStatics(uint32_t now) {
 
 // The menu bar sits outside the frame: shown again after the window's frame where it changed.
 int PresentFrameAndMenuBar(int window) {
+  RepaintFrameUnderMenus(window);
   const int result = PresentFrame(window);
   PresentWindowMenuBar(window);
   return result;

@@ -112,6 +112,7 @@ void TrackBarItem(int32_t item, int32_t left, int32_t bottom) {
     platform::LogDialog("menu bar", entry.text, "menu:" + std::to_string(chosen));
   }
   SetHot(-1);
+  if (entry.kind == MenuEntryKind::kSubmenu) g_menu_bar.repaint_requested.store(true);
   if (chosen != 0) PostCommand(chosen);
 }
 
@@ -143,11 +144,28 @@ void RemoveBar() {
 
 }  // namespace
 
+void MarkRootLayerWhollyChanged(int32_t window) {
+  if (window < 0 || window >= kWindowCount || g_windows[window] == nullptr) return;
+  if (LayerData* root = LayerOf(g_windows[window]->root_layer)) MarkLayerWhollyChanged(root);
+}
+
+void RepaintFrameUnderMenus(int32_t window) {
+  if (window != 0 || !g_menu_bar.repaint_requested.exchange(false) || g_windows[0] == nullptr) {
+    return;
+  }
+  // The root holds the last composed frame: show all of it again.
+  if (LayerData* root = LayerOf(g_windows[0]->root_layer)) {
+    root->frame_rect = WholeLayerRect(root);
+    root->needs_redraw = 1;
+  }
+}
+
 void InitMenuBar() {
   std::lock_guard guard(g_menu_bar.lock);
   platform::WindowId strip, bar;
   RemoveLocked(&strip, &bar);
   g_display.menu_bar_height = kMenuBarHeight;
+  g_menu_bar.repaint_requested.store(false);
 }
 
 void ShutdownMenuBar() { RemoveBar(); }
@@ -277,10 +295,7 @@ void ShowFullScreenMenuBar(bool show) {
       g_menu_bar.bar_window = platform::kNoWindow;
     }
     // The bar covered the top of the frame.
-    WindowRecord* main = g_windows[0];
-    if (main != nullptr) {
-      if (LayerData* root = LayerOf(main->root_layer)) MarkLayerWhollyChanged(root);
-    }
+    MarkRootLayerWhollyChanged(0);
     return;
   }
   if (bar != platform::kNoWindow || width <= 0) return;

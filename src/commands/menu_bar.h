@@ -3,6 +3,7 @@
 // mouse, and chosen from by headless input.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -24,6 +25,8 @@ struct MenuBarState {
   int32_t hot = -1;
   bool drawn = false;      // pixels show `menus` and `hot`
   bool presented = false;  // the window shows the current pixels
+  // A menu opened from the bar covered the frame: the frame step redraws the window's root layer.
+  std::atomic<bool> repaint_requested{false};
 };
 
 extern MenuBarState g_menu_bar;
@@ -40,8 +43,8 @@ int32_t RebuildMenuBar(const char* name, int32_t window);
 // Draws the bar's pixels when they changed (the benchmark calls it too). Returns the pixels' width.
 int32_t DrawInstalledMenuBar();
 
-// After window `window`'s frame was presented: shows the bar again where it changed or the window
-// asked for a repaint.
+// After window `window`'s frame was presented (frame-step thread): shows the bar again where it
+// changed or the window asked for a repaint.
 void PresentWindowMenuBar(int32_t window);
 
 // The bar's share of the events (main thread): presses on the bar open its menus; true when the
@@ -51,6 +54,14 @@ bool HandleMenuBarEvent(const platform::Event& event);
 // Shows or hides the full-screen menu-bar window; hiding marks window 0's root layer wholly
 // changed, since the bar covered part of it.
 void ShowFullScreenMenuBar(bool show);
+
+// Before window `window`'s frame is presented (frame-step thread): when a menu covered the frame,
+// the whole of it is shown again.
+void RepaintFrameUnderMenus(int32_t window);
+
+// Marks window `window`'s root layer wholly changed (frame-step thread): its frame is composed and
+// shown whole next time.
+void MarkRootLayerWhollyChanged(int32_t window);
 
 // The command chosen from the bar by a headless `menu` input line, when the bar offers it.
 uint32_t ChooseFromMenuBar(uint32_t command);

@@ -104,8 +104,9 @@ int32_t BuildMenuRecursive(int32_t set, int32_t menu, const NamedTreeNode* node)
       entry.greyed = item->enabled == 0 ? 1 : 0;
       entry.checked = item->checked == 1 ? 1 : 0;
     }
-    // The submenu's own build may have grown the set; look the menu up again.
-    MutableMenu(set, menu)->entries.push_back(std::move(entry));
+    Menu* target = MutableMenu(set, menu);
+    if (target == nullptr) return -1;
+    target->entries.push_back(std::move(entry));
   }
   return 0;
 }

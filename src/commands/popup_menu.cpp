@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/menu_bar.h"
 #include "platform/headless/headless_api.h"
 
 namespace korvel {
@@ -236,7 +237,10 @@ void OnEvent(Loop& loop, const platform::Event& e) {
     case EventKind::kKeyDown: OnKey(loop, e.value); return;
     case EventKind::kKeyUp:
     case EventKind::kMouseWheel:
-    case EventKind::kDragStart: return;
+    case EventKind::kDragStart:
+    // A menu never takes the activation from its owner; where the window system moves the focus
+    // to a menu window (the pointer's focus without a window manager) it is not a deactivation.
+    case EventKind::kActivate: return;
     case EventKind::kQuit:
     case EventKind::kTerminate:
     case EventKind::kClose:
@@ -349,7 +353,10 @@ uint32_t TrackMenuOf(const MenuSet& set, int32_t menu, int32_t x, int32_t y) {
 uint64_t ShowPopupMenuSet(int set, int32_t x, int32_t y) {
   const int32_t menu = PopupMenuOf(set);
   if (menu < 0) return 0;
-  return TrackPopupMenu(set, menu, x, y);
+  const uint32_t chosen = TrackPopupMenu(set, menu, x, y);
+  // The menu's windows covered part of the frame.
+  if (!platform::IsHeadless()) g_menu_bar.repaint_requested.store(true);
+  return chosen;
 }
 
 bool MenuOffers(const MenuSet& set, int32_t menu, uint32_t command) {

@@ -132,11 +132,19 @@ TEST_F(MenuBar, PressesOverTheStripBelongToTheBarAndOthersPassThrough) {
   EXPECT_EQ(g_menu_bar.hot, -1);
 }
 
-TEST_F(MenuBar, WindowCommandStoresTheNameAndRefusesWindowsOutsideZeroToThree) {
+TEST_F(MenuBar, WindowCommandStoresTheNameCutAndRefusesWindowsOutsideZeroToThree) {
   SetArgs({{0, 0}, {22, 0, "bar"}});
   ASSERT_EQ(RunWindowMenuCommand(), 0);
   EXPECT_STREQ(g_windows[0]->menu_name, "bar");
   EXPECT_EQ(BarHeightOfWindowZero(), kMenuBarHeight);
+  // A name is kept to 260 bytes without splitting a double-byte character.
+  std::string name(259, 'n');
+  name += "\x83\x74";
+  SetArgs({{0, 0}, {22, 0, name.c_str()}});
+  EXPECT_EQ(RunWindowMenuCommand(), -1);  // no such menu node
+  EXPECT_EQ(LastCode(), 101250);
+  EXPECT_EQ(std::string(g_windows[0]->menu_name), std::string(259, 'n'));
+  InitErrorReporting();
   SetArgs({{0, 4}, {22, 0, "bar"}});
   EXPECT_EQ(RunWindowMenuCommand(), -1);
   EXPECT_EQ(LastCode(), 101000);

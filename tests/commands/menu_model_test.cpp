@@ -143,6 +143,12 @@ TEST_F(MenuModel, InfoAnswersTheFirstKeywordInItsOrder) {
   ASSERT_EQ(Info(1002, "none/deeper", {2}), 0);
   EXPECT_STREQ(GetVarStringElement(1002, 0), "");
   EXPECT_EQ(LastCode(), 0);
+  // An element outside the variable is left alone.
+  SetArgs({{0}, {1, 0, "i"}, {8}});
+  g_args.at[1].var_number = 1000;
+  g_args.at[1].element_index = 2;
+  ASSERT_EQ(RunMenuInfoCommand(), 0);
+  EXPECT_EQ(GetVarIntElement(1000, 1), -5);
   // A number into a string variable is 101140.
   EXPECT_EQ(Info(1002, "i", {8}), -1);
   EXPECT_EQ(LastCode(), 101140);

@@ -51,6 +51,7 @@ TEST_F(HeadlessInput, EachLineGivesItsEvent) {
       {"1 focus lost", {EventKind::kActivate, 0, 0, 0}},
       {"1 focus gained", {EventKind::kActivate, 1, 0, 0}},
       {"1 close", {EventKind::kCloseButton, 0, 0, 0}},
+      {"1 menu 201", {EventKind::kMenuBarChoice, 201, 0, 0}},
       {"1 joy 3 axis 1 -32768", {EventKind::kJoystickAxis, 3, 1, -32768}},
       {"1 joy 15 button 31 down", {EventKind::kJoystickButton, 15, 31, 1}},
       {"1 joy 0 button 0 up   # trailing comment", {EventKind::kJoystickButton, 0, 0, 0}},
@@ -188,7 +189,8 @@ TEST(HeadlessInputFile, MalformedLinesStopTheStart) {
       "1 wheel 40000",        "1 focus maybe",     "1 close now",
       "1 drop",               "1 drop \"open",     "1 joy 16 axis 0 0",
       "1 joy 0 axis 6 0",     "1 joy 0 axis 0 32768", "1 joy 0 button 32 down",
-      "1 joy 0 button 1 held", "1 jump",
+      "1 joy 0 button 1 held", "1 jump",            "1 menu",
+      "1 menu 65536",          "1 menu -1",
   };
   for (const char* line : bad_lines) {
     dir.Write("input.txt", std::string("0 close\n") + line + "\n");
