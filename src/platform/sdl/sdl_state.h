@@ -58,6 +58,9 @@ void CloseJoysticks();
 void CheckKeyboardLayout();
 // Installs (or removes, without a drag test) SDL's hit test on a window.
 void InstallHitTest(SDL_Window* handle);
+// Keeps the X connection alive through an error no client can avoid: a window that asked for the
+// clipboard and went away before the answer reached it.
+void FilterX11Errors();
 // Frees the cursors made so far (main thread, before SDL quits).
 void FreeCursors();
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
