@@ -1,6 +1,8 @@
 // The desktop services of platform/desktop.h, forwarded to the active backend.
 #include "platform/desktop.h"
 
+#include <utility>
+
 #include "platform/backend.h"
 #include "platform/text_encoding.h"
 
@@ -46,6 +48,36 @@ size_t Cp932PrefixWithin(std::string_view text, size_t limit) {
     end += n;
   }
   return end;
+}
+
+void AppendTypedText(std::string* text_utf8, std::string_view typed_utf8, size_t limit) {
+  for (size_t i = 0; i < typed_utf8.size();) {
+    const auto b = static_cast<uint8_t>(typed_utf8[i]);
+    size_t n = 1;
+    if (b >= 0xF0) {
+      n = 4;
+    } else if (b >= 0xE0) {
+      n = 3;
+    } else if (b >= 0xC0) {
+      n = 2;
+    }
+    if (i + n > typed_utf8.size()) break;
+    if (b >= 0x20 && b != 0x7F) {
+      std::string candidate = *text_utf8;
+      candidate.append(typed_utf8.substr(i, n));
+      if (Utf8ToCp932(candidate).size() > limit) break;
+      *text_utf8 = std::move(candidate);
+    }
+    i += n;
+  }
+}
+
+void RemoveLastTypedChar(std::string* text_utf8) {
+  while (!text_utf8->empty()) {
+    const auto b = static_cast<uint8_t>(text_utf8->back());
+    text_utf8->pop_back();
+    if ((b & 0xC0) != 0x80) break;
+  }
 }
 
 int32_t InputDialog(WindowId owner, const InputDialogRequest& request, std::string* answer_sjis) {

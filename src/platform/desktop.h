@@ -54,6 +54,12 @@ int32_t InputDialog(WindowId owner, const InputDialogRequest& request, std::stri
 // character (the edit field's length limit).
 size_t Cp932PrefixWithin(std::string_view text, size_t limit);
 
+// The edit field's typing: adds typed or pasted UTF-8 text character by character while the text,
+// as code page 932, stays within `limit` bytes (control characters are skipped; the first one that
+// does not fit ends the addition). Backspace takes off the last character.
+void AppendTypedText(std::string* text_utf8, std::string_view typed_utf8, size_t limit);
+void RemoveLastTypedChar(std::string* text_utf8);
+
 // ---- Headless, for tests ------------------------------------------------------------------------
 
 // The cursor shape last set: a SystemCursor as its number, or -2 after an image cursor (with its

@@ -51,6 +51,7 @@ bool SdlBackend::Init() {
   // The window surface is plain memory blitted by the video driver: no hidden OpenGL renderer
   // behind it that the GPU path's context would have to share the window with.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  FilterX11Errors();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     g_sdl.init_error = SDL_GetError();
     return false;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/desktop.h"
 #include "platform/fonts.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"
@@ -287,31 +288,6 @@ void MoveFocus(Session* s, int step) {
   }
 }
 
-// Adds typed or pasted text, character by character, as long as it fits the limit.
-void AddText(Session* s, const char* utf8) {
-  std::string& text = s->dialog->edit_text_utf8;
-  for (const char* p = utf8; *p != '\0';) {
-    size_t n = 1;
-    const auto b = static_cast<uint8_t>(*p);
-    if (b >= 0xF0) n = 4; else if (b >= 0xE0) n = 3; else if (b >= 0xC0) n = 2;
-    if (std::strlen(p) < n) break;
-    if (b >= 0x20 && b != 0x7F) {
-      const std::string candidate = text + std::string(p, n);
-      if (Utf8ToCp932(candidate).size() > s->dialog->edit_limit) break;
-      text = candidate;
-    }
-    p += n;
-  }
-}
-
-void RemoveLastChar(std::string* utf8) {
-  while (!utf8->empty()) {
-    const auto b = static_cast<uint8_t>(utf8->back());
-    utf8->pop_back();
-    if ((b & 0xC0) != 0x80) break;
-  }
-}
-
 // Handles one event of the dialog's window; returns a result when the dialog ends, else 0.
 int32_t HandleEvent(Session* s, const SDL_Event& e, bool* redraw) {
   DrawnDialog& d = *s->dialog;
@@ -325,7 +301,7 @@ int32_t HandleEvent(Session* s, const SDL_Event& e, bool* redraw) {
       return 0;
     case SDL_TEXTINPUT:
       if (d.edit) {
-        AddText(s, e.text.text);
+        AppendTypedText(&d.edit_text_utf8, e.text.text, d.edit_limit);
         s->preedit.clear();
         *redraw = true;
       }
@@ -346,10 +322,10 @@ int32_t HandleEvent(Session* s, const SDL_Event& e, bool* redraw) {
       if (key == SDLK_RETURN || key == SDLK_KP_ENTER) return press(d.edit ? 0 : s->focus);
       if (key == SDLK_TAB) MoveFocus(s, shift ? -1 : 1);
       if (d.edit) {
-        if (key == SDLK_BACKSPACE) RemoveLastChar(&d.edit_text_utf8);
+        if (key == SDLK_BACKSPACE) RemoveLastTypedChar(&d.edit_text_utf8);
         if (ctrl && key == SDLK_v) {
           if (char* clip = SDL_GetClipboardText()) {
-            AddText(s, clip);
+            AppendTypedText(&d.edit_text_utf8, clip, d.edit_limit);
             SDL_free(clip);
           }
         }

@@ -65,6 +65,9 @@ void InstallHitTest(SDL_Window* handle);
 // Releases the OpenGL context of a window's GPU device before the window goes (destroying a GL
 // window unloads the GL library); the device then draws nothing.
 void DetachGlDevice(SDL_Window* handle);
+// Keeps the X connection alive through an error no client can avoid: a window that asked for the
+// clipboard and went away before the answer reached it.
+void FilterX11Errors();
 // Frees the cursors made so far (main thread, before SDL quits).
 void FreeCursors();
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
