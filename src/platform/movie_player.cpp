@@ -288,6 +288,7 @@ MovieStartStatus StartMovie(const MovieStartRequest& request) {
                                std::clamp(request.rect.height, 1, kMaxPictureSide));
   p.window = request.window;
   p.rect = request.rect;
+  p.volume_mb = std::clamp(request.volume_mb, kVolumeSilent, 0);
   p.active = true;
   p.start_ms = NowMs();
   if (p.info.has_audio && SoundDeviceOpen()) {
