@@ -120,4 +120,58 @@ void PlayerLag720p(benchmark::State& state) {
 }
 BENCHMARK(PlayerLag720p)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
+// The same in real time on the SDL backend (dummy video and audio drivers, whose audio callback
+// runs at the device's own pace), pumped every 16 ms: the shown frames' lag behind the audio clock,
+// and how far the audio clock drifted from the millisecond clock over the clip.
+void PlayerRealTime720p(benchmark::State& state) {
+  const std::string path = Clip("mpeg1video");
+  if (path.empty()) {
+    state.SkipWithError("the ffmpeg program could not make the clip");
+    return;
+  }
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  MovieStats stats;
+  double drift_ms = 0;
+  for (auto _ : state) {
+    if (!InitPlatformWith(BackendKind::kSdl) || ActiveBackend() != BackendKind::kSdl ||
+        !OpenSoundDevice()) {
+      state.SkipWithError("no SDL audio device");
+      ShutdownPlatform();
+      return;
+    }
+    MovieStartRequest request;
+    request.path = path;
+    request.rect = {0, 0, 1280, 720};
+    if (StartMovie(request) != MovieStartStatus::kStarted) {
+      state.SkipWithError("the clip does not start");
+      return;
+    }
+    uint32_t first_ms = 0;
+    int64_t first_clock = -1;
+    while (!MovieEnded()) {
+      PumpMovie();
+      const int64_t clock = MovieClockUs();
+      if (first_clock < 0 && clock > 0) {
+        first_clock = clock;
+        first_ms = NowMs();
+      }
+      if (!MovieEnded()) {
+        stats = GetMovieStats();
+        if (first_clock >= 0) {
+          drift_ms = double(clock - first_clock) / 1000.0 - double(NowMs() - first_ms);
+        }
+      }
+      SleepMs(16);
+    }
+    StopMovie();
+    ShutdownPlatform();
+  }
+  state.counters["max_lag_ms"] = double(stats.max_lag_us) / 1000.0;
+  state.counters["shown"] = double(stats.frames_shown);
+  state.counters["skipped"] = double(stats.frames_skipped);
+  state.counters["audio_minus_wall_ms"] = drift_ms;
+}
+BENCHMARK(PlayerRealTime720p)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 
 constexpr uint32_t kFrameBytes = 4;                        // 16-bit stereo
 constexpr uint64_t kLeadFrames = kMixRate / 4;             // audio kept ahead of the play cursor
-constexpr uint64_t kSilenceAfterFrames = kMixRate / 10;    // zeros past the data, for underruns
+constexpr uint64_t kSilenceAfterFrames = kMixRate / 2;     // zeros past the data, for underruns
 constexpr uint64_t kMaxLeadSilence = 5ull * kMixRate;      // silence before late-starting audio
 constexpr size_t kSoftVideoFrames = 6;
 constexpr uint64_t kSoftAudioFrames = kMixRate / 2;
@@ -57,7 +57,9 @@ struct Player {
   int32_t volume_mb = 0;
   uint64_t written_frames = 0;  // frames written to the ring (data, then silence at the end)
   uint64_t played_frames = 0;
+  uint64_t audio_debt = 0;  // frames the voice played as silence that the queue still holds
   uint32_t last_play = 0;
+  uint32_t last_play_ms = 0;  // when the play cursor was last read
   uint32_t ring_bytes = 0;
   uint32_t start_ms = 0;
   MovieStats stats;
@@ -192,9 +194,21 @@ void UpdatePlayed() {
   if (!p.voice_started) return;
   uint32_t play = 0, write = 0;
   if (!GetVoicePosition(p.voice, &play, &write)) return;
-  p.played_frames += ((play + p.ring_bytes - p.last_play) % p.ring_bytes) / kFrameBytes;
+  uint64_t delta = ((play + p.ring_bytes - p.last_play) % p.ring_bytes) / kFrameBytes;
+  // The cursor wraps once a second: after a longer stall the time passed tells how many whole
+  // rings went by.
+  const uint32_t now = NowMs();
+  const uint64_t ring_frames = p.ring_bytes / kFrameBytes;
+  const uint64_t by_time = uint64_t{now - p.last_play_ms} * kMixRate / 1000;
+  if (by_time > delta + ring_frames / 2) delta += (by_time - delta + ring_frames / 2) / ring_frames * ring_frames;
+  p.played_frames += delta;
   p.last_play = play;
-  if (p.played_frames > p.written_frames) p.written_frames = p.played_frames;
+  p.last_play_ms = now;
+  if (p.played_frames > p.written_frames) {
+    // An underrun: the sound for that time is dropped, so sound and pictures keep time.
+    p.audio_debt += p.played_frames - p.written_frames;
+    p.written_frames = p.played_frames;
+  }
 }
 
 // Writes queued audio up to the lead (silence once the decoder is done); starts the voice once
@@ -203,6 +217,9 @@ void FeedVoice() {
   Player& p = g_player;
   if (p.voice == 0) return;
   UpdatePlayed();
+  const uint64_t dropped = std::min(p.audio_debt, QueuedAudioFrames());
+  p.audio_read += static_cast<size_t>(dropped) * 2;
+  p.audio_debt -= dropped;
   const uint64_t target = p.played_frames + kLeadFrames;
   bool wrote = false;
   if (p.written_frames < target) {
@@ -221,6 +238,7 @@ void FeedVoice() {
   if (!p.voice_started && (wrote || p.done)) {
     SetVoicePosition(p.voice, 0);
     p.last_play = 0;
+    p.last_play_ms = NowMs();
     p.voice_started = PlayVoice(p.voice, true);
   }
 }
@@ -288,6 +306,7 @@ MovieStartStatus StartMovie(const MovieStartRequest& request) {
                                std::clamp(request.rect.height, 1, kMaxPictureSide));
   p.window = request.window;
   p.rect = request.rect;
+  p.volume_mb = std::clamp(request.volume_mb, kVolumeSilent, 0);
   p.active = true;
   p.start_ms = NowMs();
   if (p.info.has_audio && SoundDeviceOpen()) {
@@ -334,8 +353,8 @@ void StopMovie() {
   p.rect = MovieRect{};
   p.voice = 0;
   p.voice_started = false;
-  p.written_frames = p.played_frames = 0;
-  p.last_play = p.ring_bytes = p.start_ms = 0;
+  p.written_frames = p.played_frames = p.audio_debt = 0;
+  p.last_play = p.last_play_ms = p.ring_bytes = p.start_ms = 0;
   p.stats = MovieStats{};
   p.current = MovieVideoFrame{};
   p.has_current = false;
