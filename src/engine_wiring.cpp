@@ -67,6 +67,8 @@ int InitStatics(uint32_t now) {
   InitCompositor();
   InitDrawingMode();
   InitFramePresentation();
+  InitFlashWindow();
+  InitMultiFrameState();
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
   return 0;
