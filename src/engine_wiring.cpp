@@ -86,6 +86,8 @@ int InitStatics(uint32_t now) {
   InitFramePresentation();
   InstallGpuFrameHooks();
   g_probes.directx_version = DirectXVersionFigure(GpuDrawingAvailable());
+  InitFlashWindow();
+  InitMultiFrameState();
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
   InitMenuBar();

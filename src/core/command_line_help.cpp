@@ -43,6 +43,7 @@ std::string UsageText() {
          "  KORVEL_EDITOR=\"PROGRAM {path} {line}\"\n"
          "                                    the editor the error dialog's Edit button opens\n"
          "  KORVEL_PIXEL_ISA=scalar|sse2|avx2 use this pixel kernel set (when the processor has it)\n"
+         "  KORVEL_COMPILER_BLOCK=NAME        the shared memory name of the script compiler's link\n"
          "Headless runs only:\n"
          "  KORVEL_FRAMES=N                   quit after frame N\n"
          "  KORVEL_DUMP=DIR                   write every presented frame as\n"

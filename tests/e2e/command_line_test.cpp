@@ -43,7 +43,7 @@ std::vector<CommandLineCase> Cases() {
   const std::vector<std::string> usage = {
       "usage: korvel", "--game DIR", "script arguments", "--version", "KORVEL_PLATFORM",
       "KORVEL_EDITOR", "KORVEL_PIXEL_ISA", "KORVEL_FRAMES", "KORVEL_DUMP", "KORVEL_AUDIO_DUMP",
-      "KORVEL_INPUT", "KORVEL_ANSWERS", "KORVEL_CLOCK_START"};
+      "KORVEL_INPUT", "KORVEL_ANSWERS", "KORVEL_CLOCK_START", "KORVEL_COMPILER_BLOCK"};
   return {
       {"HelpPrintsTheUsage", {"--help"}, true, 0, usage, {}, {}, false},
       {"ShortHelp", {"-h"}, true, 0, {"usage: korvel"}, {}, {}, false},
