@@ -15,10 +15,10 @@
 #include "commands/window_commands.h"
 #include "commands/menu_bar.h"
 #include "commands/menu_commands.h"
+#include "commands/tray_command.h"
 #include "commands/menu_draw.h"
 #include "commands/menu_sets.h"
 #include "commands/popup_menu.h"
-#include "commands/window_menu_command.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
@@ -179,7 +179,8 @@ void WireSubsystems() {
   g_hooks.menu_bar_event = HandleMenuBarEvent;
   g_hooks.rebuild_menu_bar = RebuildMenuBar;
   g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
-  RegisterWindowMenuCommand();  // until the full window command takes slot 88
+  g_rebuild_menu_bar = RebuildMenuBar;
+  g_tray_menu_builder = BuildTrayMenuSet;
   g_hooks.show_popup_menu = ShowPopupMenuSet;
   RegisterDialogCommandHandlers();
   RegisterMovieCommandHandlers();

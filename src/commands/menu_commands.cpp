@@ -150,6 +150,11 @@ int32_t RunMenuItemCommand() {
   return 0;
 }
 
+void BuildTrayMenuSet(const char* node_path) {
+  if (node_path == nullptr) return;
+  if (const NamedTreeNode* node = FindMenuNode(node_path)) BuildPopupMenuSet(kMenuSetTray, node);
+}
+
 int32_t RunPopupMenuCommand() {
   if (g_argument_decoder(kCommandPopupMenu) != 0) return -1;
   if (ArgValue(1) != 1) return 0;

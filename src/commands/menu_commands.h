@@ -25,4 +25,8 @@ NamedTreeNode* FindMenuNode(std::string_view path);
 // Stores the handlers of commands 48 to 51.
 void RegisterMenuCommandHandlers();
 
+// Builds menu set 2, the tray icon's popup, from the menu node at `node_path` (nothing when the
+// node does not exist).
+void BuildTrayMenuSet(const char* node_path);
+
 }  // namespace korvel

@@ -4,7 +4,7 @@
 
 #include "commands/menu_bar.h"
 #include "commands/menu_test_env.h"
-#include "commands/window_menu_command.h"
+#include "commands/window_commands.h"
 #include "core/display_state.h"
 #include "core/frame_step.h"
 #include "core/subsystem_hooks.h"
@@ -21,6 +21,7 @@ class MenuBar : public MenuEnv {
     MenuEnv::SetUp();
     InitDisplayState();
     InitMenuBar();
+    g_rebuild_menu_bar = RebuildMenuBar;
     ASSERT_EQ(Item("bar", "bar", 1), 0);
     ASSERT_EQ(Item("bar/file", "File", 1), 0);
     ASSERT_EQ(Item("bar/file/open", "Open", 1, {{6, 201}}), 0);
@@ -28,11 +29,13 @@ class MenuBar : public MenuEnv {
     ASSERT_EQ(Item("bar/go", "Go", 2, {{6, 0x100CC}}), 0);
   }
   void TearDown() override {
+    g_rebuild_menu_bar = saved_rebuild_;
     ShutdownMenuBar();
     CloseMenuFont();
     platform::ShutdownPlatformFonts();
     MenuEnv::TearDown();
   }
+  RebuildMenuBarFn saved_rebuild_ = g_rebuild_menu_bar;
   static int32_t BarHeightOfWindowZero() {
     platform::HeadlessWindowInfo info;
     EXPECT_TRUE(platform::GetHeadlessWindowInfo(g_windows[0]->handle, &info));
@@ -134,19 +137,19 @@ TEST_F(MenuBar, PressesOverTheStripBelongToTheBarAndOthersPassThrough) {
 
 TEST_F(MenuBar, WindowCommandStoresTheNameCutAndRefusesWindowsOutsideZeroToThree) {
   SetArgs({{0, 0}, {22, 0, "bar"}});
-  ASSERT_EQ(RunWindowMenuCommand(), 0);
+  ASSERT_EQ(ApplyWindowCommand(), 0);
   EXPECT_STREQ(g_windows[0]->menu_name, "bar");
   EXPECT_EQ(BarHeightOfWindowZero(), kMenuBarHeight);
   // A name is kept to 260 bytes without splitting a double-byte character.
   std::string name(259, 'n');
   name += "\x83\x74";
   SetArgs({{0, 0}, {22, 0, name.c_str()}});
-  EXPECT_EQ(RunWindowMenuCommand(), -1);  // no such menu node
+  EXPECT_EQ(ApplyWindowCommand(), -1);  // no such menu node
   EXPECT_EQ(LastCode(), 101250);
   EXPECT_EQ(std::string(g_windows[0]->menu_name), std::string(259, 'n'));
   InitErrorReporting();
   SetArgs({{0, 4}, {22, 0, "bar"}});
-  EXPECT_EQ(RunWindowMenuCommand(), -1);
+  EXPECT_EQ(ApplyWindowCommand(), -1);
   EXPECT_EQ(LastCode(), 101000);
 }
 
