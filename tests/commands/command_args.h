@@ -30,14 +30,11 @@ inline void ResetCommandArgs() {
 
 class CommandArgs {
  public:
+  // The arguments outlive the object (tests set them in one expression and run the handler in
+  // the next); the fixture's TearDown calls ResetCommandArgs.
   CommandArgs() {
-    saved_ = g_argument_decoder;
     Clear();
     g_argument_decoder = [](int32_t) { return int32_t{0}; };
-  }
-  ~CommandArgs() {
-    g_argument_decoder = saved_;
-    ClearDecodedArguments();
   }
   CommandArgs(const CommandArgs&) = delete;
   CommandArgs& operator=(const CommandArgs&) = delete;
@@ -88,8 +85,6 @@ class CommandArgs {
     }
     return g_args.at[g_args.presence[param]];
   }
-
-  ArgumentDecoder saved_ = nullptr;
 };
 
 }  // namespace korvel::test

@@ -82,6 +82,7 @@ class FlashWindowTest : public test::LayerEnv {
     g_fake = FakeControl{};
   }
   void TearDown() override {
+    test::ResetCommandArgs();
     InitFlashWindow();
     FreeVariableRecords();
     ShutdownResourceLookup();

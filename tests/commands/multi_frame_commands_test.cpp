@@ -62,6 +62,7 @@ class MultiFrameCommands : public test::LayerEnv {
     Frame();
   }
   void TearDown() override {
+    test::ResetCommandArgs();
     ShutdownMultiFrameState();
     FreeVariableRecords();
     ShutdownResourceLookup();
