@@ -72,6 +72,9 @@ DialogButton DrawnButton(int32_t id) {
 int32_t ShowBox(WindowId owner, const std::string& title, const std::string& text, Uint32 icon,
                 const ButtonSet& set, int default_index) {
   int32_t result = set.closed;
+  // Without a screen there is nobody to answer; SDL would also try its X11 box, which forks, and a
+  // child forked from a threaded process can hang in the allocator.
+  if (!VideoDriverHasScreen()) return result;
   OnMainThread([&] {
     SDL_MessageBoxButtonData buttons[3] = {};
     for (int i = 0; i < set.count; ++i) {

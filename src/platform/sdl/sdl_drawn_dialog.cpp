@@ -391,14 +391,16 @@ bool IsInputEvent(const SDL_Event& e) {
 
 }  // namespace
 
-int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog) {
-  // A video driver without a screen (dummy, offscreen) shows nothing a player could answer: the
-  // caller's fall-back decides at once instead of waiting for input that never comes.
+bool VideoDriverHasScreen() {
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver == nullptr || std::strcmp(driver, "dummy") == 0 ||
-      std::strcmp(driver, "offscreen") == 0) {
-    return -1;
-  }
+  return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
+         std::strcmp(driver, "offscreen") != 0;
+}
+
+int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog) {
+  // A video driver without a screen shows nothing a player could answer: the caller's fall-back
+  // decides at once instead of waiting for input that never comes.
+  if (!VideoDriverHasScreen()) return -1;
   int32_t result = -1;
   OnMainThread([&] {
     Session s;

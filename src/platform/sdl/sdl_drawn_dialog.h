@@ -34,6 +34,9 @@ struct DrawnDialog {
   size_t edit_limit = 0;  // code page 932 bytes the text may hold
 };
 
+// False for SDL's dummy and offscreen video drivers, where no window is seen.
+bool VideoDriverHasScreen();
+
 // Runs the dialog to its end on the main thread. Returns the id of the pressed button (or the
 // escape result), with the edit field's text in `edit_text_utf8`; -1 when no window could be made.
 int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog);
