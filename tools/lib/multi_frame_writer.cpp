@@ -2,6 +2,7 @@
 #include "lib/multi_frame_writer.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
