@@ -4,21 +4,22 @@
 #include <string>
 #include <vector>
 
-#include "commands/file_commands.h"
 #include "commands/dialog_commands.h"
-#include "commands/menu_item.h"
-#include "commands/registry_command.h"
-#include "commands/movie_commands.h"
+#include "commands/file_commands.h"
 #include "commands/flash_window.h"
-#include "commands/multi_frame_commands.h"
-#include "commands/save_commands.h"
-#include "commands/window_commands.h"
 #include "commands/menu_bar.h"
 #include "commands/menu_commands.h"
-#include "commands/tray_command.h"
 #include "commands/menu_draw.h"
+#include "commands/menu_item.h"
 #include "commands/menu_sets.h"
+#include "commands/movie_commands.h"
+#include "commands/multi_frame_commands.h"
 #include "commands/popup_menu.h"
+#include "commands/registry_command.h"
+#include "commands/save_commands.h"
+#include "commands/screen_settings_command.h"
+#include "commands/tray_command.h"
+#include "commands/window_commands.h"
 #include "core/appended_data.h"
 #include "core/engine_settings.h"
 #include "core/program_paths.h"
@@ -88,6 +89,10 @@ int InitStatics(uint32_t now) {
   g_probes.directx_version = DirectXVersionFigure(GpuDrawingAvailable());
   InitFlashWindow();
   InitMultiFrameState();
+  InitMovieCommands();
+  InitTrayState();
+  InitTimerSwitches();
+  ResetRegistry("");
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;
   InitMenuBar();
@@ -150,7 +155,6 @@ void WireSubsystems() {
   g_hooks.reset_dirty_rects = ResetAllLayerDirtyRects;
   g_hooks.release_display_objects = ShutdownFramePresentation;
   WireDisplayHooks();
-  g_hooks.free_text_surfaces = FreeFonts;
   InstallGpuPath();
   g_hooks.free_text_surfaces = FreeAllFonts;
   // Each tree's payloads belong to the subsystem that defines them.
@@ -177,7 +181,6 @@ void WireSubsystems() {
   RegisterMenuCommandHandlers();
   g_hooks.destroy_menus = DestroyMenus;
   g_hooks.menu_bar_event = HandleMenuBarEvent;
-  g_hooks.rebuild_menu_bar = RebuildMenuBar;
   g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
   g_rebuild_menu_bar = RebuildMenuBar;
   g_tray_menu_builder = BuildTrayMenuSet;

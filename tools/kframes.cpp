@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
     frames.push_back(std::move(frame));
   }
   const std::vector<uint8_t> file = korvel::tools::WriteMultiFrameFile(frames, header);
+  if (file.empty()) {
+    std::fprintf(stderr, "kframes: the frames come to more than 4 GiB, which the format cannot hold\n");
+    return 1;
+  }
   if (!korvel::tools::SaveMultiFrameFile(output, file)) {
     std::fprintf(stderr, "kframes: cannot write %s\n", output.c_str());
     return 1;

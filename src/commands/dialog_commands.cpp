@@ -32,8 +32,6 @@ void RegisterDialogCommandHandlers() {
   Register(kCommandCursor, RunCursorCommand);
   Register(kCommandScreenSettings, RunScreenSettingsCommand);
   Register(kCommandTray, RunTrayCommand);
-  InitTrayState();
-  InitTimerSwitches();
   g_hooks.remove_tray_icon = RemoveTrayIcon;
 }
 

@@ -5,6 +5,7 @@
 
 #include "commands/menu_commands.h"
 #include "commands/popup_menu.h"
+#include "commands/window_commands.h"
 #include "core/display_state.h"
 #include "core/error_report.h"
 #include "core/window_record.h"
@@ -18,7 +19,6 @@ MenuBarState g_menu_bar;
 namespace {
 
 constexpr int32_t kErrorNoSuchMenu = 101250;
-constexpr uint8_t kCommandWindow = 88;
 
 platform::WindowId HandleOf(int32_t window) {
   if (window < 0 || window >= kWindowCount || g_windows[window] == nullptr) {

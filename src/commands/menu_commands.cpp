@@ -152,7 +152,9 @@ int32_t RunMenuItemCommand() {
 
 void BuildTrayMenuSet(const char* node_path) {
   if (node_path == nullptr) return;
-  if (const NamedTreeNode* node = FindMenuNode(node_path)) BuildPopupMenuSet(kMenuSetTray, node);
+  char path[kObjectPathCapacity];
+  if (NormalizeObjectPath(path, sizeof path, node_path, g_menu_tree.base_path, true) < 0) return;
+  if (const NamedTreeNode* node = FindMenuNode(path)) BuildPopupMenuSet(kMenuSetTray, node);
 }
 
 int32_t RunPopupMenuCommand() {

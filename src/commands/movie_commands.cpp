@@ -34,8 +34,6 @@ constexpr int32_t kErrorFileNotFound = 104060;
 constexpr int32_t kErrorGraphOpen = 101510;
 constexpr int32_t kErrorGraphDecode = 101520;
 
-// Settings field 0 as the engine keeps it (1 when the settings file is missing or holds another
-// value): it also sets the draw condition, so both effects always agree.
 // The playing movie's rectangle in window 0's logical pixels, and the frame copy the GPU
 // presenter gets while it plays.
 platform::MovieRect g_logical_rect;
@@ -278,7 +276,6 @@ void PresentMovieFrame() {
 }
 
 void RegisterMovieCommandHandlers() {
-  InitMovieCommands();
   SetCommandHandlerOverride(kCommandMovie, RunMovieCommand);
   SetCommandHandlerOverride(kCommandMovieClose, RunMovieCloseCommand);
   SetCommandHandlerOverride(kCommandMovieInfo, RunMovieInfoCommand);

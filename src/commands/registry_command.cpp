@@ -88,7 +88,6 @@ int32_t RunRegistryCommand() {
 }
 
 void RegisterRegistryCommandHandler() {
-  ResetRegistry("");
   SetCommandHandlerOverride(kCommandRegistry, RunRegistryCommand);
   g_command_handlers.slots[kCommandRegistry] = RunRegistryCommand;
 }

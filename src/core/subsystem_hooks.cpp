@@ -56,7 +56,6 @@ void FreeSaveCache() { FreeIdBuffers(-1); }
 uint64_t NoMenuCommand(int, int32_t, int32_t) { return 0; }
 bool NoDragLayer(int32_t, const char*, DragLayerView*) { return false; }
 bool NotMenuBarEvent(const platform::Event&) { return false; }
-int NoMenuBar(const char*, int32_t) { return 0; }
 void NoMenuBarWindow(bool) {}
 
 SubsystemHooks DefaultHooks() {
@@ -111,7 +110,6 @@ SubsystemHooks DefaultHooks() {
       .find_drag_layer = NoDragLayer,
       .display_message = IgnoreDisplayMessage,
       .menu_bar_event = NotMenuBarEvent,
-      .rebuild_menu_bar = NoMenuBar,
       .show_full_screen_menu_bar = NoMenuBarWindow,
   };
 }

@@ -89,8 +89,6 @@ struct SubsystemHooks {
   bool (*menu_bar_event)(const platform::Event& event);
 
   // ---- Menu bar ----
-  // Builds window `window`'s menu bar from the menu node `name` (empty: no bar); 0 or -1.
-  int (*rebuild_menu_bar)(const char* name, int32_t window);
   // Shows or hides the full-screen menu-bar window; hiding marks the root layer wholly changed.
   void (*show_full_screen_menu_bar)(bool show);
 };

@@ -11,6 +11,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "image/jpeg_error.h"
+
 #ifndef JCS_EXTENSIONS
 #error "the JPEG decoder needs libjpeg-turbo's extended colour spaces (JCS_EXT_BGRA)"
 #endif
@@ -23,11 +25,6 @@ namespace {
 // of them, each a pass over the whole image).
 constexpr int kMaxScans = 1000;
 constexpr int kRowBatch = 16;
-
-struct JpegErrorManager {
-  jpeg_error_mgr standard;
-  jmp_buf recovery;
-};
 
 struct JpegDecodeState {
   jpeg_decompress_struct cinfo;

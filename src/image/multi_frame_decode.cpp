@@ -12,6 +12,7 @@
 #include <jerror.h>
 
 #include "image/jpeg_decode.h"
+#include "image/jpeg_error.h"
 
 namespace korvel {
 
@@ -19,15 +20,10 @@ namespace {
 
 constexpr int kMaxScans = 1000;
 
-struct ErrorManager {
-  jpeg_error_mgr standard;
-  jmp_buf recovery;
-};
-
 struct MultiFrameDecoder {
   bool created = false;
   jpeg_decompress_struct cinfo;
-  ErrorManager error;
+  JpegErrorManager error;
   jpeg_source_mgr source;
   jpeg_progress_mgr progress;
   JpegMemoryInput input;

@@ -104,7 +104,7 @@ void SetMixVoiceFrequency(MixVoice* voice, uint32_t hz) {
 }
 
 bool VoiceFormatAccepted(const PcmFormat& f) {
-  if (f.tag != 1 || f.rate == 0) return false;
+  if (f.tag != 1 || f.rate < kMinVoiceFrequency || f.rate > kMaxVoiceFrequency) return false;
   if (f.channels != 1 && f.channels != 2) return false;
   if (f.bits != 8 && f.bits != 16 && f.bits != 24 && f.bits != 32) return false;
   return f.block_align == f.channels * (f.bits / 8);

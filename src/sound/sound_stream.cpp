@@ -1,6 +1,8 @@
 // Channel streams over the device's voices: loading, seeking, half refills, pause and resume.
 #include "sound/sound_stream.h"
 
+#include "platform/sound_mixer.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -261,8 +263,12 @@ platform::VoiceId ChannelVoice(const SoundChannel* channel) {
 int32_t CreateStreamBuffer(SoundChannel* channel, const platform::PcmFormat& format) {
   SoundStream* s = StreamOf(channel);
   if (s == nullptr) return -1060;
-  s->format = format;
-  s->format.tag = 1;
+  // The file's header decides the format: refuse what no voice can play before the buffers are
+  // sized from it (a rate of 2^31 Hz would ask for gigabytes).
+  platform::PcmFormat pcm = format;
+  pcm.tag = 1;
+  if (!platform::VoiceFormatAccepted(pcm)) return -1120;
+  s->format = pcm;
   channel->bytes_per_second = static_cast<int64_t>(format.block_align) * format.rate;
   channel->buffer_size = static_cast<uint32_t>(channel->bytes_per_second);
   channel->sample_rate = format.rate;

@@ -17,7 +17,7 @@ namespace korvel::test {
 namespace {
 
 // 16-bit mono at 1000 Hz: one frame per millisecond, 500 frames per half.
-std::string RampWav(int32_t frames) {
+std::string RampWav(int32_t frames, uint32_t rate = 1000) {
   std::string data;
   for (int32_t i = 0; i < frames; ++i) {
     const auto v = static_cast<int16_t>(i);
@@ -29,7 +29,7 @@ std::string RampWav(int32_t frames) {
     return s;
   };
   return "RIFF" + le(36 + static_cast<uint32_t>(data.size()), 4) + "WAVEfmt " + le(16, 4) +
-         le(1, 2) + le(1, 2) + le(1000, 4) + le(2000, 4) + le(2, 2) + le(16, 2) + "data" +
+         le(1, 2) + le(1, 2) + le(rate, 4) + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" +
          le(static_cast<uint32_t>(data.size()), 4) + data;
 }
 
@@ -239,6 +239,20 @@ INSTANTIATE_TEST_SUITE_P(
                       OggCase{"Stereo44100TwoPassesOfARange", "stereo44100", 100, 50, 2},
                       OggCase{"OneSampleIsSilenceWithoutSpinning", "one_sample", 0, 0, 0}),
     [](const ::testing::TestParamInfo<OggCase>& param_info) { return param_info.param.name; });
+
+// A header's rate decides the channel's buffers: rates no voice plays are refused before any is
+// sized from them (the sound thread ends with the voice's code).
+class SoundOddRate : public RampVoiceTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(SoundOddRate, IsRefusedBeforeTheBuffersAreMade) {
+  folder_.Write("odd.wav", RampWav(10, GetParam()));
+  NamedTreeNode* node = AddNode("odd");
+  Post(node, kSoundOpLoad, 0, "odd.wav");
+  EXPECT_EQ(Pass(), -1120);
+  EXPECT_EQ(Ch(node).buffer_size, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, SoundOddRate, ::testing::Values(200001u, 99u, 0x3FFFFFFFu));
 
 TEST_F(RampVoiceTest, ChainedOggEndsTheThreadWithItsCode) {
   folder_.Write("chained.ogg",

@@ -2,6 +2,7 @@
 #include "lib/multi_frame_writer.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -79,6 +80,12 @@ std::vector<uint8_t> EncodeJpeg(const uint8_t* bgra, int32_t width, int32_t heig
 
 std::vector<uint8_t> WriteMultiFrameFile(const std::vector<MultiFrameSource>& frames,
                                          const MultiFrameHeader& header) {
+  // Offsets and sizes are 32-bit fields: a file that would pass 4 GiB cannot be written.
+  uint64_t total = kMultiFrameTablesOffset + 12 * uint64_t{frames.size()};
+  for (const MultiFrameSource& frame : frames) {
+    total += frame.colour.size() + (header.alpha_flag == 1 ? frame.alpha.size() : 0);
+  }
+  if (total > UINT32_MAX) return {};
   ByteWriter w;
   w.Bytes(kMultiFrameMagic, sizeof kMultiFrameMagic);
   w.U32(static_cast<uint32_t>(frames.size()));

@@ -18,7 +18,8 @@ struct MultiFrameHeader {
   uint32_t value_a = 0, value_b = 0, value_c = 0;
 };
 
-// The whole file: header, tables, then the parts of each frame in order.
+// The whole file: header, tables, then the parts of each frame in order; empty when it would
+// pass the format's 4 GiB.
 std::vector<uint8_t> WriteMultiFrameFile(const std::vector<MultiFrameSource>& frames,
                                          const MultiFrameHeader& header);
 
