@@ -141,6 +141,7 @@ int32_t RunFrame() {
     }
   }
 
+  g_hooks.apply_display_changes();
   g_hooks.poll_input();
 
   do {

@@ -87,6 +87,7 @@ SubsystemHooks DefaultHooks() {
       .enter_full_screen = ReturnZero,
       .init_gpu = ReturnZero,
       .gpu_drawing = GpuDrawing,
+      .apply_display_changes = DoNothing,
       .poll_input = PollInputState,
       .run_script_tasks = ReturnZero,
       .sweep_layer_changes = DoNothing,

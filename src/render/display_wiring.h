@@ -13,7 +13,11 @@ extern std::atomic<uint8_t> g_repaint_pending;
 
 void WireDisplayHooks();
 
-// The window procedure's display share (the hook's function).
+// The window procedure's display share (the hook's function), on the main thread: a size or move
+// of window 0 is only recorded; paint and activation ask for a whole repaint.
 void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t y);
+// On the frame step's thread at the start of a frame: the monitor look and the resize that size
+// and move messages left.
+void ApplyDisplayChanges();
 
 }  // namespace korvel

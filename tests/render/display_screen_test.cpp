@@ -12,10 +12,14 @@
 #include "core/engine_settings.h"
 #include "core/error_report.h"
 #include "core/frame_step.h"
+#include "core/project_config.h"
+#include "core/subsystem_hooks.h"
+#include "core/window_proc.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
+#include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"
 #include "render/scaled_frame_buffer.h"
@@ -212,6 +216,61 @@ TEST_F(DisplayScreenTest, UpdateWindowMonitorAsksForADeviceResetOnAChange) {
   UpdateWindowMonitor(id);
   EXPECT_EQ(g_screen.reset_requested, 1);
   g_drawing = DrawingModeState{};
+}
+
+// The main thread only records size and move messages; the frame step's thread, which scales into
+// the buffer and reads the monitor table, does the work.
+TEST_F(DisplayScreenTest, SizeAndMoveMessagesWaitForTheFrameStepThread) {
+  Monitors("1920x1080+0+0;1920x1080+1920+0");
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  ResetWindowMessages();
+  g_project.resizable_main_window = 1;
+  platform::WindowId id = g_windows[0]->handle;
+  UpdateWindowMonitor(id);
+
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 800, 500);
+  platform::SetWindowPosition(id, 2500, 0);
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kMoved), 2500, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_TRUE(g_scaled_frame.pixels.empty());
+  EXPECT_EQ(g_screen.monitor, 0);
+
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.display_width, 800);
+  EXPECT_EQ(g_display.display_height, 600);
+  EXPECT_EQ(g_scaled_frame.width, 800);
+  EXPECT_EQ(g_screen.monitor, 1);
+  g_project = ProjectConfig{};
+}
+
+// A size message that comes with a restore keeps the display size the restore put back.
+TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  ResetWindowMessages();
+  g_project.resizable_main_window = 1;
+  g_hooks.display_message = HandleDisplayMessage;
+  g_display.maximised = 1;
+  g_display.display_width = 1440;
+  g_display.display_height = 1080;
+  g_window_sizing.restore_pending = 1;
+  g_window_sizing.saved_display_width = 640;
+  g_window_sizing.saved_display_height = 480;
+  // A size left from before the maximise must not come back either.
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 900, 700);
+
+  platform::Event e;
+  e.kind = platform::EventKind::kSized;
+  e.window = g_windows[0]->handle;
+  e.x = 1000;
+  e.y = 750;
+  MainWindowProc(g_windows[0], e);
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.maximised, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_EQ(g_display.display_height, 480);
+  ResetSubsystemHooks();
+  g_project = ProjectConfig{};
 }
 
 TEST(AspectFittingTest, LargestClientAndDraggedEdges) {
