@@ -133,8 +133,7 @@ bool FullOrMaximised() { return g_display.full_screen != 0 || g_display.maximise
 void ResizeClient(WindowRecord* w, int32_t width, int32_t height) {
   platform::Rect before;
   const bool known = platform::GetWindowRect(w->handle, &before);
-  platform::SetWindowClientSize(w->handle, width, height + (w->index == 0 ? g_display.client_top
-                                                                          : 0));
+  platform::SetWindowClientSize(w->handle, width, height);
   if (known) platform::SetWindowPosition(w->handle, before.left, before.top);
 }
 
@@ -441,7 +440,6 @@ int32_t ApplyWindowInfoCommand() {
   if (ArgGiven(11)) return answer(w->logical_height);
   if (ArgGiven(12) || ArgGiven(13)) {
     if (!platform::GetClientRect(w->handle, &r)) r = platform::Rect{};
-    if (number == 0) r.bottom -= g_display.client_top;
     return answer(ArgGiven(12) ? r.right - r.left : r.bottom - r.top);
   }
   if (ArgGiven(14)) {

@@ -60,7 +60,7 @@ bool IsSystemKey(int32_t vk) {
 void ClientToLogical(const WindowRecord* record, int32_t* x, int32_t* y) {
   if (record->index != 0) return;
   int64_t lx = static_cast<int64_t>(*x) - g_display.offset_x;
-  int64_t ly = static_cast<int64_t>(*y) - g_display.client_top - g_display.offset_y;
+  int64_t ly = static_cast<int64_t>(*y) - g_display.offset_y;
   if (g_display.display_width > 0 && g_display.display_height > 0) {
     lx = lx * record->logical_width / g_display.display_width;
     ly = ly * record->logical_height / g_display.display_height;
