@@ -10,6 +10,7 @@
 #include "core/display_state.h"
 #include "core/engine_window.h"
 #include "core/error_report.h"
+#include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/shift_jis.h"
 #include "core/window_proc.h"
@@ -226,7 +227,7 @@ void SetResizableFrame(WindowRecord* w, int64_t value) {
     }
     platform::SetWindowResizable(w->handle, resizable != 0);
   }
-  if (g_drawing.gpu != 0) g_screen.reset_requested = 1;
+  if (g_drawing.gpu != 0) RequestGpuReset();
 }
 
 }  // namespace
@@ -366,7 +367,7 @@ int32_t ApplyWindowCommand() {
     } else if (v == 0) {
       platform::ShowWindow(w->handle, platform::ShowCommand::kRestore);
       g_display.maximised = 0;
-      if (g_drawing.gpu != 0) g_screen.reset_requested = 1;
+      if (g_drawing.gpu != 0) RequestGpuReset();
       UpdateWindowMonitor(w->handle);
     }
   }

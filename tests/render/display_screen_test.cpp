@@ -12,6 +12,7 @@
 #include "core/engine_settings.h"
 #include "core/error_report.h"
 #include "core/frame_step.h"
+#include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_proc.h"
@@ -34,6 +35,8 @@ class DisplayScreenTest : public test::HeadlessEngine {
     InitDisplayState();
     g_settings = EngineSettings{};
     InitDisplayScreen();
+    g_gpu_requests.reset_requested.store(0);
+    g_gpu_requests.frame_placement.store(0);
   }
   void TearDown() override {
     ReleaseScaledFrameBuffer();
@@ -84,7 +87,7 @@ TEST_F(DisplayScreenTest, AllocateScreenBuffersTable) {
     g_display.maximised = c.maximised;
     g_display.full_screen = 1;
     ASSERT_EQ(AllocateScreenBuffers(c.fw, c.fh, c.aw, c.ah), 0);
-    EXPECT_EQ(g_screen.placement, c.placement);
+    EXPECT_EQ(static_cast<int>(g_gpu_requests.frame_placement.load()), c.placement);
     EXPECT_EQ(g_display.display_width, c.w);
     EXPECT_EQ(g_display.display_height, c.h);
     EXPECT_EQ(g_display.offset_x, (c.aw - c.w) / 2);
@@ -200,21 +203,21 @@ TEST_F(DisplayScreenTest, UpdateWindowMonitorAsksForADeviceResetOnAChange) {
   ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
   platform::WindowId id = g_windows[0]->handle;
   UpdateWindowMonitor(id);
-  g_screen.reset_requested = 0;
+  g_gpu_requests.reset_requested.store(0);
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 0);  // CPU drawing: never
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);  // CPU drawing: never
   platform::SetWindowPosition(id, 2500, 0);
   UpdateWindowMonitor(id);
   EXPECT_EQ(g_screen.monitor, 1);
   EXPECT_EQ(g_screen.last_monitor, 1);
-  EXPECT_EQ(g_screen.reset_requested, 0);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);
 
   g_drawing.gpu = 1;
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 0);  // same monitor
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);  // same monitor
   platform::SetWindowPosition(id, 0, 0);
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 1);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
   g_drawing = DrawingModeState{};
 }
 
@@ -346,20 +349,20 @@ TEST_F(DisplayScreenTest, ResetRequestedFollowsGpuModeChanges) {
   g_drawing.gpu = 1;
   g_display.full_screen = 1;
   ASSERT_EQ(SwitchToFullScreen(), 0);
-  EXPECT_EQ(g_screen.reset_requested, 1);
-  g_screen.reset_requested = 0;
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
+  g_gpu_requests.reset_requested.store(0);
   ASSERT_EQ(SwitchToWindowed(), 0);
   g_display.full_screen = 0;
-  EXPECT_EQ(g_screen.reset_requested, 1);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
   // A failed change clears it again and the window stays windowed.
   Monitors("1920x1080+0+0:1920x1080@16");
   std::string error;
   ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
-  g_screen.reset_requested = 0;
+  g_gpu_requests.reset_requested.store(0);
   g_display.full_screen = 1;
   EXPECT_EQ(SwitchToFullScreen(), -1);
   EXPECT_EQ(g_display.full_screen, 0);
-  EXPECT_EQ(g_screen.reset_requested, 1);  // set again by the way back to windowed
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);  // set again by the way back to windowed
   EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
   g_drawing = DrawingModeState{};
 }
