@@ -23,6 +23,26 @@ void StartDisplay() {
 
 int LeaveFullScreenAtExit() { return SwitchToWindowed(); }
 
+// The first display-mode switch, before the frame step's thread runs: the window's monitor, and
+// full screen when the flag asks for it. Non-zero: the switch failed and full screen is off.
+int SwitchDisplayModeAtStart() {
+  WindowRecord* main = g_windows[0];
+  if (main == nullptr || main->handle == platform::kNoWindow) return -1;
+  RefreshScreenSize(main->handle);
+  g_screen.last_monitor = g_screen.monitor;
+  if (g_display.full_screen == 0) return 0;
+  return SwitchToFullScreen() == 0 ? 0 : -1;
+}
+
+// A player-sizable main window gets its sizing limits for the screen it starts on.
+void ApplyWindowSettings() {
+  if (g_project.resizable_main_window != 0) SetWindowTrackLimits();
+}
+
+// Full screen was entered by the first switch: 1 tells start-up to show the window and let the
+// monitor settle.
+int EnterFullScreenAtStart() { return g_display.full_screen != 0 ? 1 : 0; }
+
 }  // namespace
 
 void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t y) {
@@ -61,6 +81,9 @@ void ApplyDisplayChanges() {
 void WireDisplayHooks() {
   g_hooks.apply_display_changes = ApplyDisplayChanges;
   g_hooks.enumerate_monitors = StartDisplay;
+  g_hooks.switch_display_mode = SwitchDisplayModeAtStart;
+  g_hooks.apply_window_settings = ApplyWindowSettings;
+  g_hooks.enter_full_screen = EnterFullScreenAtStart;
   g_hooks.leave_full_screen = LeaveFullScreenAtExit;
   g_hooks.display_message = HandleDisplayMessage;
   g_hooks.find_drag_layer = FindDragLayerSnapshot;

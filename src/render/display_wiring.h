@@ -1,5 +1,6 @@
-// Connects the display code to the shell: monitors at start-up, full screen at shutdown, and the
-// size, move, paint and activation messages of window 0.
+// Connects the display code to the shell: monitors, the first display-mode switch (full screen when
+// asked) and the window settings at start-up, full screen left at shutdown, and the size, move,
+// paint and activation messages of window 0.
 #pragma once
 
 #include <atomic>

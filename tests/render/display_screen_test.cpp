@@ -37,6 +37,7 @@ class DisplayScreenTest : public test::HeadlessEngine {
     InitDisplayScreen();
     g_gpu_requests.reset_requested.store(0);
     g_gpu_requests.frame_placement.store(0);
+    g_frame.countdown_border = 0;  // a way back to windowed starts it
   }
   void TearDown() override {
     ReleaseScaledFrameBuffer();
@@ -272,6 +273,47 @@ TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
   EXPECT_EQ(g_display.maximised, 0);
   EXPECT_EQ(g_display.display_width, 640);
   EXPECT_EQ(g_display.display_height, 480);
+  ResetSubsystemHooks();
+  g_project = ProjectConfig{};
+}
+
+// Start-up's display hooks, in start-up's order: a game asking for full screen starts in it; a
+// monitor without the mode leaves it windowed with the flag off.
+TEST_F(DisplayScreenTest, StartUpHooksEnterFullScreenWhenAsked) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  WireDisplayHooks();
+  platform::WindowId id = g_windows[0]->handle;
+  g_display.full_screen = 1;
+  if (g_hooks.switch_display_mode() != 0) g_display.full_screen = 0;
+  g_hooks.apply_window_settings();
+  EXPECT_EQ(g_hooks.enter_full_screen(), 1);
+  EXPECT_TRUE(Info(id).full_screen);
+  EXPECT_EQ(g_display.full_screen, 1);
+  ASSERT_EQ(g_hooks.leave_full_screen(), 0);
+  EXPECT_FALSE(Info(id).full_screen);
+
+  Monitors("1920x1080+0+0:1920x1080@16");
+  std::string error;
+  ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
+  g_display.full_screen = 1;
+  if (g_hooks.switch_display_mode() != 0) g_display.full_screen = 0;
+  EXPECT_EQ(g_hooks.enter_full_screen(), 0);
+  EXPECT_FALSE(Info(id).full_screen);
+  ResetSubsystemHooks();
+}
+
+// A windowed game keeps its window; a sizable one gets its sizing limits.
+TEST_F(DisplayScreenTest, StartUpHooksKeepAWindowedGameWindowed) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  WireDisplayHooks();
+  g_project.resizable_main_window = 1;
+  EXPECT_EQ(g_hooks.switch_display_mode(), 0);
+  g_hooks.apply_window_settings();
+  EXPECT_EQ(g_hooks.enter_full_screen(), 0);
+  EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
+  EXPECT_EQ(g_screen.max_client_width, 1440);
+  EXPECT_EQ(g_screen.min_client_width, 160);
   ResetSubsystemHooks();
   g_project = ProjectConfig{};
 }
