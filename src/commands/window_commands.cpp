@@ -10,6 +10,7 @@
 #include "core/display_state.h"
 #include "core/engine_window.h"
 #include "core/error_report.h"
+#include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/shift_jis.h"
 #include "core/window_proc.h"
@@ -133,8 +134,7 @@ bool FullOrMaximised() { return g_display.full_screen != 0 || g_display.maximise
 void ResizeClient(WindowRecord* w, int32_t width, int32_t height) {
   platform::Rect before;
   const bool known = platform::GetWindowRect(w->handle, &before);
-  platform::SetWindowClientSize(w->handle, width, height + (w->index == 0 ? g_display.client_top
-                                                                          : 0));
+  platform::SetWindowClientSize(w->handle, width, height);
   if (known) platform::SetWindowPosition(w->handle, before.left, before.top);
 }
 
@@ -227,7 +227,7 @@ void SetResizableFrame(WindowRecord* w, int64_t value) {
     }
     platform::SetWindowResizable(w->handle, resizable != 0);
   }
-  if (g_drawing.gpu != 0) g_screen.reset_requested = 1;
+  if (g_drawing.gpu != 0) RequestGpuReset();
 }
 
 }  // namespace
@@ -367,7 +367,7 @@ int32_t ApplyWindowCommand() {
     } else if (v == 0) {
       platform::ShowWindow(w->handle, platform::ShowCommand::kRestore);
       g_display.maximised = 0;
-      if (g_drawing.gpu != 0) g_screen.reset_requested = 1;
+      if (g_drawing.gpu != 0) RequestGpuReset();
       UpdateWindowMonitor(w->handle);
     }
   }
@@ -441,7 +441,6 @@ int32_t ApplyWindowInfoCommand() {
   if (ArgGiven(11)) return answer(w->logical_height);
   if (ArgGiven(12) || ArgGiven(13)) {
     if (!platform::GetClientRect(w->handle, &r)) r = platform::Rect{};
-    if (number == 0) r.bottom -= g_display.client_top;
     return answer(ArgGiven(12) ? r.right - r.left : r.bottom - r.top);
   }
   if (ArgGiven(14)) {

@@ -13,9 +13,6 @@ struct DisplayState {
   uint8_t full_screen = 0;
   uint8_t maximised = 0;
   int32_t menu_bar_height = 0;
-  // Window 0's client-area top offset: the height of a menu bar drawn at the top of the client
-  // area (0: none). Mouse positions and hit tests leave it out, as Windows' client area does.
-  int32_t client_top = 0;
   uint8_t menu_bar_exists = 0;
   uint8_t menu_bar_shown = 0;
   int32_t desktop_width = 0, desktop_height = 0, desktop_bits = 32, desktop_refresh = 60;

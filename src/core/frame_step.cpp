@@ -37,7 +37,7 @@ void PollWindowMouse(WindowRecord* w, int32_t screen_x, int32_t screen_y) {
   int32_t wide_x = 0, wide_y = 0;
   if (w->index == 0) {
     x -= g_display.offset_x;
-    y -= g_display.client_top + g_display.offset_y;
+    y -= g_display.offset_y;
     wide_x = g_display.offset_x;
     wide_y = g_display.offset_y;
     if (g_display.display_width != 0 && g_display.display_height != 0) {
@@ -141,6 +141,7 @@ int32_t RunFrame() {
     }
   }
 
+  g_hooks.apply_display_changes();
   g_hooks.poll_input();
 
   do {

@@ -1,11 +1,9 @@
 // Defaults of the subsystem hooks.
 //
-// Entries that start-up, the frame step and shutdown call before their subsystem exists keep
-// harmless stand-ins. Keep this list true; these are not wired by the program yet:
-//   switch_display_mode, apply_window_settings, create_sound_device,
-//   start_sound_engine, enter_full_screen, init_gpu, show_popup_menu, release_gpu, release_movies,
-//   release_sound_device, destroy_menus, leave_full_screen, free_text_surfaces, release_flash,
-//   remove_tray_icon, find_drag_layer.
+// Entries served by the shell default to the real functions; the others default to harmless
+// stand-ins, for tests and for the time before the program's wiring (src/engine_wiring.cpp and the
+// subsystems' wiring functions it calls) has replaced them. Keep this true: every stand-in entry is
+// replaced by the program; none is left unwired.
 // run_compiler_link's stand-in does nothing; the program runs the link only when the game folder
 // holds a compiler program, and otherwise reads the compiled files from krbin.
 #include "core/subsystem_hooks.h"
@@ -86,6 +84,7 @@ SubsystemHooks DefaultHooks() {
       .enter_full_screen = ReturnZero,
       .init_gpu = ReturnZero,
       .gpu_drawing = GpuDrawing,
+      .apply_display_changes = DoNothing,
       .poll_input = PollInputState,
       .run_script_tasks = ReturnZero,
       .sweep_layer_changes = DoNothing,

@@ -51,6 +51,8 @@ struct SubsystemHooks {
   uint8_t (*gpu_drawing)();          // GPU drawing is selected
 
   // ---- Frame step ----
+  // The display work that window messages left for the frame step's thread (size, monitor).
+  void (*apply_display_changes)();
   void (*poll_input)();
   int (*run_script_tasks)();         // non-zero asks for quitting
   void (*sweep_layer_changes)();

@@ -60,7 +60,7 @@ bool IsSystemKey(int32_t vk) {
 void ClientToLogical(const WindowRecord* record, int32_t* x, int32_t* y) {
   if (record->index != 0) return;
   int64_t lx = static_cast<int64_t>(*x) - g_display.offset_x;
-  int64_t ly = static_cast<int64_t>(*y) - g_display.client_top - g_display.offset_y;
+  int64_t ly = static_cast<int64_t>(*y) - g_display.offset_y;
   if (g_display.display_width > 0 && g_display.display_height > 0) {
     lx = lx * record->logical_width / g_display.display_width;
     ly = ly * record->logical_height / g_display.display_height;
@@ -166,8 +166,8 @@ void HandleRestore(WindowRecord* record) {
   HandleWindowPosChanged(record);
 }
 
-void HandleWindowPosChanged(WindowRecord* record) {
-  if (record->index != 0 || g_display.full_screen != 0) return;
+bool HandleWindowPosChanged(WindowRecord* record) {
+  if (record->index != 0 || g_display.full_screen != 0) return false;
   WindowSizingState& s = g_window_sizing;
   if (s.restore_pending != 0) {
     s.restore_pending = 0;
@@ -184,9 +184,12 @@ void HandleWindowPosChanged(WindowRecord* record) {
     // The logical size may have changed while maximised: the buffer is made again before the next
     // frame draws.
     g_window_messages.screen_realloc_pending.store(1);
-    return;
+    // The saved presentation size stands: a size change still waiting would overwrite it.
+    g_window_messages.display_client_size.store(0);
+    return true;
   }
   if (g_display.maximised != 0) StoreMaximisedClientSize(record);
+  return false;
 }
 
 void ReallocateScreenAfterRestore() {
@@ -309,7 +312,8 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       return 1;
     case EventKind::kSized:
     case EventKind::kMoved:
-      HandleWindowPosChanged(record);
+      // A restore has put the saved display size back; the size message must not resize again.
+      if (HandleWindowPosChanged(record) && event.kind == EventKind::kSized) return 1;
       g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.x, event.y);
       return 1;
     case EventKind::kMovieEnd:

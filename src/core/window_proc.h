@@ -31,8 +31,9 @@ int32_t HandleMinimize(WindowRecord* record);
 int32_t HandleMaximize(WindowRecord* record);
 void HandleRestore(WindowRecord* record);
 // Size or position changed: a pending restore takes back the saved display and asks for the
-// screen buffer to be made again; while maximised the client size is kept.
-void HandleWindowPosChanged(WindowRecord* record);
+// screen buffer to be made again; while maximised the client size is kept. True when the restore
+// was taken.
+bool HandleWindowPosChanged(WindowRecord* record);
 // On the frame step's thread: makes the screen buffer again for the main window's logical size
 // when a restore asked for it. On failure the old buffer stays, with its size, and the failure is
 // reported (100010 for a side above 8192, 104030 without memory).

@@ -82,6 +82,8 @@ void ResetWindowMessages() {
   g_window_messages.drag_x.store(0);
   g_window_messages.drag_y.store(0);
   g_window_messages.screen_realloc_pending.store(0);
+  g_window_messages.display_client_size.store(0);
+  g_window_messages.monitor_check_pending.store(0);
   g_window_sizing = WindowSizingState{};
   g_window_drag.enabled.store(0);
   {

@@ -72,6 +72,11 @@ struct WindowMessageState {
   // A restore asks for the screen buffer to be made again; the frame step's thread does it, as it
   // is the one drawing into the buffer.
   std::atomic<uint8_t> screen_realloc_pending{0};
+  // What a size or move message of window 0 left for the frame step's thread, which owns the
+  // scaling buffer and the monitor table: the new client size (width << 32 | height, 0: none) and
+  // a due look at the window's monitor.
+  std::atomic<uint64_t> display_client_size{0};
+  std::atomic<uint8_t> monitor_check_pending{0};
   std::mutex dropped_lock;          // the game thread reads the list
   std::vector<std::string> dropped_files;  // code page 932, at most 65536 names of 1..260 bytes
 };

@@ -10,6 +10,7 @@
 #include "core/engine_state.h"
 #include "core/error_report.h"
 #include "core/frame_step.h"
+#include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/show_message.h"
 #include "core/sjis_text.h"
@@ -139,7 +140,7 @@ int32_t AllocateScreenBuffers(int32_t frame_width, int32_t frame_height, int32_t
     width = g_screen.screen_width / 2;
     height = g_screen.screen_height / 2;
   }
-  g_screen.placement = placement;
+  g_gpu_requests.frame_placement.store(static_cast<int8_t>(placement));
   g_display.display_width = width;
   g_display.display_height = height;
   CentreFrame(area_width, area_height);
@@ -159,9 +160,7 @@ void UpdateWindowMonitor(platform::WindowId window) {
   RefreshScreenSize(window);
   if (g_screen.monitor != g_screen.last_monitor) {
     g_screen.last_monitor = g_screen.monitor;
-    if (Gpu() && g_display.full_screen == 0 && g_display.maximised == 0) {
-      g_screen.reset_requested = 1;
-    }
+    if (Gpu() && g_display.full_screen == 0 && g_display.maximised == 0) RequestGpuReset();
   }
 }
 
@@ -195,7 +194,7 @@ int32_t SwitchToFullScreen() {
   platform::SetWindowResizable(main->handle, false);
 
   // The mode change: the monitor must offer the size at the desktop's depth.
-  if (Gpu()) g_screen.reset_requested = 1;
+  if (Gpu()) RequestGpuReset();
   const std::vector<platform::DisplayMode> modes = platform::GetDisplayModes(monitor);
   const bool offered =
       std::any_of(modes.begin(), modes.end(), [&mode](const platform::DisplayMode& m) {
@@ -203,7 +202,6 @@ int32_t SwitchToFullScreen() {
                m.bits_per_pixel == mode.bits_per_pixel;
       });
   if (!offered || !platform::EnterFullScreen(main->handle, monitor, mode)) {
-    if (Gpu()) g_screen.reset_requested = 0;
     g_display.full_screen = 0;
     SwitchToWindowedGdi(main);
     SwitchToWindowed();
@@ -225,9 +223,9 @@ int32_t SwitchToWindowed() {
   g_display.display_width = g_screen.full_screen_width = main->logical_width;
   g_display.display_height = g_screen.full_screen_height = main->logical_height;
   g_display.offset_x = g_display.offset_y = 0;
-  g_screen.placement = kPlacementNone;
+  g_gpu_requests.frame_placement.store(kPlacementNone);
   SwitchToWindowedGdi(main);
-  if (Gpu()) g_screen.reset_requested = 1;
+  if (Gpu()) RequestGpuReset();
   if (ReallocateScaled(g_display.display_width, g_display.display_height) != 0) return -1;
   RefreshScreenSize(main->handle);
   CursorToMonitorCentre(g_screen.monitor);

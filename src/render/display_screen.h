@@ -1,6 +1,6 @@
 // Window 0's display: the screen size of its monitor, full screen and back, the presentation size
-// and frame placement with the CPU scaling buffer, the sizing limits and aspect fitting of a
-// resizable window, and the flag that asks the GPU device to be made again.
+// and frame placement with the CPU scaling buffer, and the sizing limits and aspect fitting of a
+// resizable window. The placement and device resets go to the GPU path's requests.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 namespace korvel {
 
-// Where the presented frame sits: 0 unscaled, 1 the area's width (bands above and below), 2 the
+// Where the presented frame sits (the GPU frame's placement numbers): 0 unscaled, 1 the area's width (bands above and below), 2 the
 // area's height (bands left and right), 3 stretched to the area.
 enum : uint8_t {
   kPlacementNone = 0, kPlacementFitWidth = 1, kPlacementFitHeight = 2, kPlacementStretch = 3,
@@ -22,8 +22,6 @@ struct ScreenState {
   int32_t saved_present_width = 0, saved_present_height = 0;
   int32_t monitor = 0;       // the monitor of the last look
   int32_t last_monitor = -1; // the monitor UpdateWindowMonitor saw last
-  uint8_t placement = kPlacementNone;
-  uint8_t reset_requested = 0;  // the GPU device is to be made again
   // The window frame's extra width and height around the client area (resizable frame).
   int32_t frame_extra_width = 0, frame_extra_height = 0;
   // Sizing limits of the resizable main window, client sizes.

@@ -23,17 +23,41 @@ void StartDisplay() {
 
 int LeaveFullScreenAtExit() { return SwitchToWindowed(); }
 
+// The first display-mode switch, before the frame step's thread runs: the window's monitor, and
+// full screen when the flag asks for it. Non-zero: the switch failed and full screen is off.
+int SwitchDisplayModeAtStart() {
+  WindowRecord* main = g_windows[0];
+  if (main == nullptr || main->handle == platform::kNoWindow) return -1;
+  RefreshScreenSize(main->handle);
+  g_screen.last_monitor = g_screen.monitor;
+  if (g_display.full_screen == 0) return 0;
+  return SwitchToFullScreen() == 0 ? 0 : -1;
+}
+
+// A player-sizable main window gets its sizing limits for the screen it starts on.
+void ApplyWindowSettings() {
+  if (g_project.resizable_main_window != 0) SetWindowTrackLimits();
+}
+
+// Full screen was entered by the first switch: 1 tells start-up to show the window and let the
+// monitor settle.
+int EnterFullScreenAtStart() { return g_display.full_screen != 0 ? 1 : 0; }
+
 }  // namespace
 
 void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t y) {
   if (window_index != 0 || g_windows[0] == nullptr) return;
   switch (static_cast<platform::EventKind>(kind)) {
     case platform::EventKind::kMoved:
-      UpdateWindowMonitor(g_windows[0]->handle);
+      g_window_messages.monitor_check_pending.store(1);
       break;
     case platform::EventKind::kSized:
-      // Only a frame the player can size keeps the logical aspect ratio.
-      if (g_project.resizable_main_window != 0) ResizeWindowToScreen(x, y - g_display.client_top);
+      // Only a frame the player can size keeps the logical aspect ratio. The frame step's thread
+      // resizes, as it scales into the buffer that a resize makes again.
+      if (g_project.resizable_main_window != 0 && x > 0 && y > 0) {
+        g_window_messages.display_client_size.store(static_cast<uint64_t>(x) << 32 |
+                                                    static_cast<uint32_t>(y));
+      }
       break;
     case platform::EventKind::kExposed:
     case platform::EventKind::kActivate:
@@ -44,8 +68,22 @@ void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t
   }
 }
 
+void ApplyDisplayChanges() {
+  WindowRecord* main = g_windows[0];
+  if (main == nullptr || main->handle == platform::kNoWindow) return;
+  if (g_window_messages.monitor_check_pending.exchange(0) != 0) UpdateWindowMonitor(main->handle);
+  const uint64_t size = g_window_messages.display_client_size.exchange(0);
+  if (size != 0) {
+    ResizeWindowToScreen(static_cast<int32_t>(size >> 32), static_cast<int32_t>(size & 0xffffffffu));
+  }
+}
+
 void WireDisplayHooks() {
+  g_hooks.apply_display_changes = ApplyDisplayChanges;
   g_hooks.enumerate_monitors = StartDisplay;
+  g_hooks.switch_display_mode = SwitchDisplayModeAtStart;
+  g_hooks.apply_window_settings = ApplyWindowSettings;
+  g_hooks.enter_full_screen = EnterFullScreenAtStart;
   g_hooks.leave_full_screen = LeaveFullScreenAtExit;
   g_hooks.display_message = HandleDisplayMessage;
   g_hooks.find_drag_layer = FindDragLayerSnapshot;

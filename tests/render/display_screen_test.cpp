@@ -12,10 +12,15 @@
 #include "core/engine_settings.h"
 #include "core/error_report.h"
 #include "core/frame_step.h"
+#include "core/gpu_requests.h"
+#include "core/project_config.h"
+#include "core/subsystem_hooks.h"
+#include "core/window_proc.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
+#include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"
 #include "render/scaled_frame_buffer.h"
@@ -30,6 +35,9 @@ class DisplayScreenTest : public test::HeadlessEngine {
     InitDisplayState();
     g_settings = EngineSettings{};
     InitDisplayScreen();
+    g_gpu_requests.reset_requested.store(0);
+    g_gpu_requests.frame_placement.store(0);
+    g_frame.countdown_border = 0;  // a way back to windowed starts it
   }
   void TearDown() override {
     ReleaseScaledFrameBuffer();
@@ -80,7 +88,7 @@ TEST_F(DisplayScreenTest, AllocateScreenBuffersTable) {
     g_display.maximised = c.maximised;
     g_display.full_screen = 1;
     ASSERT_EQ(AllocateScreenBuffers(c.fw, c.fh, c.aw, c.ah), 0);
-    EXPECT_EQ(g_screen.placement, c.placement);
+    EXPECT_EQ(static_cast<int>(g_gpu_requests.frame_placement.load()), c.placement);
     EXPECT_EQ(g_display.display_width, c.w);
     EXPECT_EQ(g_display.display_height, c.h);
     EXPECT_EQ(g_display.offset_x, (c.aw - c.w) / 2);
@@ -196,22 +204,118 @@ TEST_F(DisplayScreenTest, UpdateWindowMonitorAsksForADeviceResetOnAChange) {
   ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
   platform::WindowId id = g_windows[0]->handle;
   UpdateWindowMonitor(id);
-  g_screen.reset_requested = 0;
+  g_gpu_requests.reset_requested.store(0);
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 0);  // CPU drawing: never
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);  // CPU drawing: never
   platform::SetWindowPosition(id, 2500, 0);
   UpdateWindowMonitor(id);
   EXPECT_EQ(g_screen.monitor, 1);
   EXPECT_EQ(g_screen.last_monitor, 1);
-  EXPECT_EQ(g_screen.reset_requested, 0);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);
 
   g_drawing.gpu = 1;
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 0);  // same monitor
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 0);  // same monitor
   platform::SetWindowPosition(id, 0, 0);
   UpdateWindowMonitor(id);
-  EXPECT_EQ(g_screen.reset_requested, 1);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
   g_drawing = DrawingModeState{};
+}
+
+// The main thread only records size and move messages; the frame step's thread, which scales into
+// the buffer and reads the monitor table, does the work.
+TEST_F(DisplayScreenTest, SizeAndMoveMessagesWaitForTheFrameStepThread) {
+  Monitors("1920x1080+0+0;1920x1080+1920+0");
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  ResetWindowMessages();
+  g_project.resizable_main_window = 1;
+  platform::WindowId id = g_windows[0]->handle;
+  UpdateWindowMonitor(id);
+
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 800, 500);
+  platform::SetWindowPosition(id, 2500, 0);
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kMoved), 2500, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_TRUE(g_scaled_frame.pixels.empty());
+  EXPECT_EQ(g_screen.monitor, 0);
+
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.display_width, 800);
+  EXPECT_EQ(g_display.display_height, 600);
+  EXPECT_EQ(g_scaled_frame.width, 800);
+  EXPECT_EQ(g_screen.monitor, 1);
+  g_project = ProjectConfig{};
+}
+
+// A size message that comes with a restore keeps the display size the restore put back.
+TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  ResetWindowMessages();
+  g_project.resizable_main_window = 1;
+  g_hooks.display_message = HandleDisplayMessage;
+  g_display.maximised = 1;
+  g_display.display_width = 1440;
+  g_display.display_height = 1080;
+  g_window_sizing.restore_pending = 1;
+  g_window_sizing.saved_display_width = 640;
+  g_window_sizing.saved_display_height = 480;
+  // A size left from before the maximise must not come back either.
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 900, 700);
+
+  platform::Event e;
+  e.kind = platform::EventKind::kSized;
+  e.window = g_windows[0]->handle;
+  e.x = 1000;
+  e.y = 750;
+  MainWindowProc(g_windows[0], e);
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.maximised, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_EQ(g_display.display_height, 480);
+  ResetSubsystemHooks();
+  g_project = ProjectConfig{};
+}
+
+// Start-up's display hooks, in start-up's order: a game asking for full screen starts in it; a
+// monitor without the mode leaves it windowed with the flag off.
+TEST_F(DisplayScreenTest, StartUpHooksEnterFullScreenWhenAsked) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  WireDisplayHooks();
+  platform::WindowId id = g_windows[0]->handle;
+  g_display.full_screen = 1;
+  if (g_hooks.switch_display_mode() != 0) g_display.full_screen = 0;
+  g_hooks.apply_window_settings();
+  EXPECT_EQ(g_hooks.enter_full_screen(), 1);
+  EXPECT_TRUE(Info(id).full_screen);
+  EXPECT_EQ(g_display.full_screen, 1);
+  ASSERT_EQ(g_hooks.leave_full_screen(), 0);
+  EXPECT_FALSE(Info(id).full_screen);
+
+  Monitors("1920x1080+0+0:1920x1080@16");
+  std::string error;
+  ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
+  g_display.full_screen = 1;
+  if (g_hooks.switch_display_mode() != 0) g_display.full_screen = 0;
+  EXPECT_EQ(g_hooks.enter_full_screen(), 0);
+  EXPECT_FALSE(Info(id).full_screen);
+  ResetSubsystemHooks();
+}
+
+// A windowed game keeps its window; a sizable one gets its sizing limits.
+TEST_F(DisplayScreenTest, StartUpHooksKeepAWindowedGameWindowed) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  WireDisplayHooks();
+  g_project.resizable_main_window = 1;
+  EXPECT_EQ(g_hooks.switch_display_mode(), 0);
+  g_hooks.apply_window_settings();
+  EXPECT_EQ(g_hooks.enter_full_screen(), 0);
+  EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
+  EXPECT_EQ(g_screen.max_client_width, 1440);
+  EXPECT_EQ(g_screen.min_client_width, 160);
+  ResetSubsystemHooks();
+  g_project = ProjectConfig{};
 }
 
 TEST(AspectFittingTest, LargestClientAndDraggedEdges) {
@@ -287,20 +391,20 @@ TEST_F(DisplayScreenTest, ResetRequestedFollowsGpuModeChanges) {
   g_drawing.gpu = 1;
   g_display.full_screen = 1;
   ASSERT_EQ(SwitchToFullScreen(), 0);
-  EXPECT_EQ(g_screen.reset_requested, 1);
-  g_screen.reset_requested = 0;
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
+  g_gpu_requests.reset_requested.store(0);
   ASSERT_EQ(SwitchToWindowed(), 0);
   g_display.full_screen = 0;
-  EXPECT_EQ(g_screen.reset_requested, 1);
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);
   // A failed change clears it again and the window stays windowed.
   Monitors("1920x1080+0+0:1920x1080@16");
   std::string error;
   ASSERT_TRUE(platform::QueueHeadlessAnswer("1", &error)) << error;
-  g_screen.reset_requested = 0;
+  g_gpu_requests.reset_requested.store(0);
   g_display.full_screen = 1;
   EXPECT_EQ(SwitchToFullScreen(), -1);
   EXPECT_EQ(g_display.full_screen, 0);
-  EXPECT_EQ(g_screen.reset_requested, 1);  // set again by the way back to windowed
+  EXPECT_EQ(g_gpu_requests.reset_requested.load(), 1);  // set again by the way back to windowed
   EXPECT_FALSE(Info(g_windows[0]->handle).full_screen);
   g_drawing = DrawingModeState{};
 }

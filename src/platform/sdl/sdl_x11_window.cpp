@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
+#include "platform/sdl/sdl_shape_boxes.h"
 #include "platform/sdl/sdl_state.h"
 
 namespace korvel::platform::sdl {
@@ -93,13 +94,12 @@ bool SdlBackend::SetWindowShape(WindowId window, const std::vector<Rect>& rects)
     if (record == nullptr || !X11Of(record->handle, &x)) return;
     int event_base = 0, error_base = 0;
     if (!XShapeQueryExtension(x.display, &event_base, &error_base)) return;
+    // The rectangles are the client area's; the menu bar strip above it stays whole.
+    int window_width = 0, window_height = 0;
+    SDL_GetWindowSize(record->handle, &window_width, &window_height);
     std::vector<XRectangle> boxes;
-    boxes.reserve(rects.size());
-    for (const Rect& r : rects) {
-      if (r.right <= r.left || r.bottom <= r.top) continue;
-      boxes.push_back(XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
-                                 static_cast<unsigned short>(r.right - r.left),
-                                 static_cast<unsigned short>(r.bottom - r.top)});
+    for (const ShapeBox& b : ShapeBoxes(rects, record->bar_height, window_width)) {
+      boxes.push_back(XRectangle{b.x, b.y, b.width, b.height});
     }
     XErrorTrap trap(x.display);
     XShapeCombineRectangles(x.display, x.window, ShapeBounding, 0, 0, boxes.data(),
