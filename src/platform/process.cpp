@@ -81,6 +81,12 @@ int WaitProcess(int64_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void EndProcess(int64_t pid) {
+  if (pid <= 0) return;
+  kill(static_cast<pid_t>(pid), SIGKILL);
+  WaitProcess(pid);
+}
+
 void InstallTerminationHandlers() {
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;

@@ -19,6 +19,8 @@ bool IsExecutableFile(const std::string& path);
 int64_t StartProcess(const std::string& program, const std::vector<std::string>& args);
 // Waits for a started process; returns its exit status, or -1.
 int WaitProcess(int64_t pid);
+// Ends a started process at once and reaps it.
+void EndProcess(int64_t pid);
 
 // The program associated with a file: the Exec of the desktop entry that `xdg-mime` names for the
 // file's type, as an argv vector (field codes removed). Empty when there is none.

@@ -122,7 +122,8 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
   if (size == 0) size = 16;
   if (size > kCompilerMaxFilesBlock ||
       !platform::CreateSharedBlock(name + "2", static_cast<size_t>(size), &blocks.second)) {
-    // The compiler never gets its go; start-up ends without waiting for it.
+    // The compiler never gets its go: it is ended, and start-up goes on without it.
+    platform::EndProcess(pid);
     ShowNoConnection();
     return -1;
   }
