@@ -35,7 +35,8 @@ bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t 
 size_t Cp932PrefixWithin(std::string_view text, size_t limit) {
   size_t end = 0;
   while (end < text.size()) {
-    const size_t n = IsCp932LeadByte(static_cast<uint8_t>(text[end])) && end + 1 < text.size() ? 2 : 1;
+    const bool lead = IsCp932LeadByte(static_cast<uint8_t>(text[end]));
+    const size_t n = lead && end + 1 < text.size() ? 2 : 1;
     if (end + n > limit) break;
     end += n;
   }

@@ -1,4 +1,4 @@
-// Processes: the running executable, starting, polling and ending programs with posix_spawn, and the
+// Processes: the running executable, starting, polling and ending programs (posix_spawn), and the
 // SIGTERM/SIGINT handlers that turn a termination request into an event.
 #include "platform/process.h"
 
@@ -53,7 +53,9 @@ int64_t StartProcess(const std::string& program, const std::vector<std::string>&
   posix_spawnattr_init(&attr);
   // Our descriptors are close-on-exec; closing everything above stderr also covers libraries'.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  if (!options.folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
+  if (!options.folder.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
+  }
   // The child starts with default dispositions and an empty mask, whatever the engine set.
   sigset_t defaults;
   sigemptyset(&defaults);
