@@ -8,6 +8,7 @@
 
 #include "core/editor_launch.h"
 #include "core/error_report.h"
+#include "core/input_state.h"
 #include "core/shift_jis.h"
 
 namespace korvel {
@@ -76,7 +77,9 @@ void ShowErrorDialogAt(std::string_view message, std::string_view file, int line
     owner = g_dialog.owner;
     text = g_dialog.message;
   }
-  platform::ShowCursor(true);
+  // The dialog needs the mouse: the cursor is shown now, through the display counter.
+  RequestCursorShow();
+  ApplyCursorRequest();
   platform::ErrorDialog(owner, title, text, ErrorDialogEditButton(debug, !file.empty()),
                         EditButtonPressed, nullptr);
 }

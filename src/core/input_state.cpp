@@ -78,7 +78,7 @@ void UpdateCursorAutoHide() {
     // Signed difference: a stamp ahead of the pacer's last stamp is no time at all.
     const uint32_t elapsed = g_pacer.last_stamp - main->cursor_activity_stamp;
     if (static_cast<int32_t>(elapsed) > 0 && elapsed > g_cursor.auto_hide_delay.load()) {
-      g_cursor.request.store(kCursorRequestHide);
+      g_cursor.pending.fetch_sub(1);
       g_cursor.shown.store(0);
     }
   }
@@ -156,20 +156,19 @@ void PollJoysticks() {
 void RequestCursorShow() {
   if (g_cursor.shown.load() != 0) return;
   if (g_windows[0] != nullptr) g_windows[0]->cursor_activity.store(0);
-  g_cursor.request.store(kCursorRequestShow);
+  g_cursor.pending.fetch_add(1);
   g_cursor.shown.store(1);
 }
 
 void RequestCursorHide() {
   if (g_cursor.shown.load() == 0) return;
-  g_cursor.request.store(kCursorRequestHide);
+  g_cursor.pending.fetch_sub(1);
   g_cursor.shown.store(0);
 }
 
 void ApplyCursorRequest() {
-  const uint8_t request = g_cursor.request.exchange(kCursorRequestNone);
-  if (request != kCursorRequestShow && request != kCursorRequestHide) return;
-  const int32_t step = request == kCursorRequestShow ? 1 : -1;
+  const int32_t step = g_cursor.pending.exchange(0);
+  if (step == 0) return;
   const int32_t count = g_cursor.display_count.fetch_add(step) + step;
   platform::ShowCursor(count >= 0);
 }
@@ -181,7 +180,7 @@ void InitInputState() {
   g_input_switches.joystick.store(0);
   g_input_switches.mouse.store(1);
   g_joysticks = JoystickRecords{};
-  g_cursor.request.store(kCursorRequestNone);
+  g_cursor.pending.store(0);
   g_cursor.shown.store(1);
   g_cursor.mode.store(1);
   g_cursor.auto_hide.store(1);

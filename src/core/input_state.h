@@ -79,10 +79,11 @@ int32_t InitJoysticks();
 // plugged, unplugged) has all its codes up.
 void PollJoysticks();
 
-// The cursor's requests, applied by the input poll, the window procedure and the error dialog.
-enum : uint8_t { kCursorRequestNone = 0, kCursorRequestShow = 1, kCursorRequestHide = 2 };
+// The cursor's requests, applied by the input poll, the window procedure and the dialogs.
 struct CursorState {
-  std::atomic<uint8_t> request{kCursorRequestNone};
+  // Show requests not yet applied add 1, hide requests take 1: every request between two polls
+  // reaches the display counter.
+  std::atomic<int32_t> pending{0};
   std::atomic<uint8_t> shown{1};  // shown by request (cleared when hidden)
   std::atomic<uint8_t> mode{1};   // 0 hidden, 1 auto-hide, 2 always shown (the cursor command)
   std::atomic<uint8_t> auto_hide{1};
@@ -97,8 +98,8 @@ extern CursorState g_cursor;
 void RequestCursorShow();
 // When shown by request: requests hiding and clears the mark.
 void RequestCursorHide();
-// Carries out a pending request on the display counter and clears it; the cursor is shown while
-// the counter is 0 or more.
+// Carries out the pending requests on the display counter and clears them; the cursor is shown
+// while the counter is 0 or more.
 void ApplyCursorRequest();
 
 // Everything back to its start: table zeroed (all up, counters 0), handlers, switches, joysticks

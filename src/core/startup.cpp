@@ -212,6 +212,7 @@ int InitSequence() {
   SetErrorDialogOwner(main->handle);
   SetErrorDialogDebug(g_project.debug);
 
+  // Visible to start with, as the display counter that setting up input puts at 0 says.
   platform::ShowCursor(true);
   g_hooks.setup_input();
   if (g_hooks.switch_display_mode() != 0) g_display.full_screen = 0;
@@ -326,6 +327,7 @@ void ShutdownSequence() {
   if (g_display.full_screen != 0 && g_hooks.leave_full_screen() == 0) {
     g_display.full_screen = 0;
   }
+  // The cursor goes back to the desktop visible, whatever the display counter holds.
   platform::ShowCursor(true);
   g_hooks.release_display_objects();
   g_hooks.free_text_surfaces();

@@ -7,14 +7,6 @@
 #include "platform/text_encoding.h"
 
 namespace korvel::platform {
-namespace {
-
-bool IsLeadByte(uint8_t byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-}  // namespace
-
 bool SetClipboardText(std::string_view text_sjis) {
   const size_t nul = text_sjis.find('\0');
   if (nul != std::string_view::npos) text_sjis = text_sjis.substr(0, nul);
@@ -43,7 +35,8 @@ bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t 
 size_t Cp932PrefixWithin(std::string_view text, size_t limit) {
   size_t end = 0;
   while (end < text.size()) {
-    const size_t n = IsLeadByte(static_cast<uint8_t>(text[end])) && end + 1 < text.size() ? 2 : 1;
+    const bool lead = IsCp932LeadByte(static_cast<uint8_t>(text[end]));
+    const size_t n = lead && end + 1 < text.size() ? 2 : 1;
     if (end + n > limit) break;
     end += n;
   }

@@ -20,8 +20,6 @@ namespace korvel::platform {
 
 namespace {
 
-bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (auto& c : out) {
@@ -84,7 +82,7 @@ std::string SjisPathToUtf8(std::string_view sjis_path) {
   std::string text(sjis_path);
   for (size_t i = 0; i < text.size();) {
     const auto b = static_cast<uint8_t>(text[i]);
-    if (IsLeadByte(b) && i + 1 < text.size() && text[i + 1] != '\0') {
+    if (IsCp932LeadByte(b) && i + 1 < text.size() && text[i + 1] != '\0') {
       i += 2;
       continue;
     }

@@ -191,7 +191,9 @@ MovieDecoder::Item MovieDecoder::Next(MovieVideoFrame* video, std::vector<int16_
         if (scaled) return Item::kVideo;
         continue;
       }
-      if (r != AVERROR(EAGAIN)) s.video_done = true;
+      // Once the input is done a drained decoder says end of file; wanting more input then means
+      // the flush did not take, and nothing more will come.
+      if (r != AVERROR(EAGAIN) || s.input_done) s.video_done = true;
     }
     if (!s.audio_done) {
       const int r = avcodec_receive_frame(s.audio, s.frame);
@@ -219,7 +221,7 @@ MovieDecoder::Item MovieDecoder::Next(MovieVideoFrame* video, std::vector<int16_
         if (got > 0) return Item::kAudio;
         continue;
       }
-      if (r != AVERROR(EAGAIN)) s.audio_done = true;
+      if (r != AVERROR(EAGAIN) || s.input_done) s.audio_done = true;
     }
     if (s.audio_done && s.swr != nullptr && !s.swr_flushed) {
       s.swr_flushed = true;
@@ -242,8 +244,9 @@ MovieDecoder::Item MovieDecoder::Next(MovieVideoFrame* video, std::vector<int16_
     }
     if (av_read_frame(s.fmt, s.packet) < 0) {
       s.input_done = true;
-      if (s.video != nullptr) avcodec_send_packet(s.video, nullptr);
-      if (s.audio != nullptr) avcodec_send_packet(s.audio, nullptr);
+      // A decoder that refuses the flush has nothing more to give.
+      if (!s.video_done && avcodec_send_packet(s.video, nullptr) < 0) s.video_done = true;
+      if (!s.audio_done && avcodec_send_packet(s.audio, nullptr) < 0) s.audio_done = true;
       continue;
     }
     if (s.packet->stream_index == s.video_index && !s.video_done) {

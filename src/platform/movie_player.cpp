@@ -325,8 +325,14 @@ MovieStartStatus StartMovie(const MovieStartRequest& request) {
   }
   // Without a voice the audio is not decoded for anything: the millisecond clock leads.
   if (p.voice == 0) p.info.has_audio = false;
-  p.running = true;
-  p.thread = std::thread(DecodeLoop);
+  if (!p.info.has_video && !p.info.has_audio) {
+    // Sound alone with nowhere to play it: nothing to decode, so the next step ends the movie.
+    p.decoder.Close();
+    p.done = true;
+  } else {
+    p.running = true;
+    p.thread = std::thread(DecodeLoop);
+  }
   SetFrameOverlay(OverlaySlot::kMovie, p.window, DrawMovieOverlay);
   return MovieStartStatus::kStarted;
 }

@@ -20,10 +20,19 @@ namespace korvel::platform {
 
 namespace {
 
-// Children not waited for: each has a thread of its own that reaps it the moment it ends.
-std::mutex g_children_mutex;
-std::condition_variable g_children_ended;
-std::vector<int64_t> g_children;
+// Children not waited for: each has a thread of its own that reaps it the moment it ends. Those
+// threads outlive the player when a started program stays open after it quits, so the list they
+// edit is never destroyed.
+struct Children {
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::vector<int64_t> pids;
+};
+
+Children& TheChildren() {
+  static Children* const children = new Children;
+  return *children;
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -40,15 +49,17 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 }
 
 void Track(int64_t pid) {
+  Children& children = TheChildren();
   {
-    std::lock_guard<std::mutex> lock(g_children_mutex);
-    g_children.push_back(pid);
+    std::lock_guard<std::mutex> lock(children.mutex);
+    children.pids.push_back(pid);
   }
-  std::thread([pid] {
+  std::thread([pid, &children] {
     WaitProcess(pid);
-    std::lock_guard<std::mutex> lock(g_children_mutex);
-    g_children.erase(std::remove(g_children.begin(), g_children.end(), pid), g_children.end());
-    g_children_ended.notify_all();
+    std::lock_guard<std::mutex> lock(children.mutex);
+    children.pids.erase(std::remove(children.pids.begin(), children.pids.end(), pid),
+                        children.pids.end());
+    children.ended.notify_all();
   }).detach();
 }
 
@@ -128,14 +139,16 @@ OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_
 }
 
 size_t RunningStartedPrograms() {
-  std::lock_guard<std::mutex> lock(g_children_mutex);
-  return g_children.size();
+  Children& children = TheChildren();
+  std::lock_guard<std::mutex> lock(children.mutex);
+  return children.pids.size();
 }
 
 size_t WaitStartedPrograms() {
-  std::unique_lock<std::mutex> lock(g_children_mutex);
-  const size_t count = g_children.size();
-  g_children_ended.wait(lock, [] { return g_children.empty(); });
+  Children& children = TheChildren();
+  std::unique_lock<std::mutex> lock(children.mutex);
+  const size_t count = children.pids.size();
+  children.ended.wait(lock, [&children] { return children.pids.empty(); });
   return count;
 }
 

@@ -1,4 +1,4 @@
-// Processes: the running executable, starting and waiting for programs with posix_spawn, and the
+// Processes: the running executable, starting, polling and ending programs (posix_spawn), and the
 // SIGTERM/SIGINT handlers that turn a termination request into an event.
 #include "platform/process.h"
 
@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <thread>
 
 extern char** environ;
 
@@ -36,7 +38,8 @@ bool IsExecutableFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-int64_t StartProcess(const std::string& program, const std::vector<std::string>& args) {
+int64_t StartProcess(const std::string& program, const std::vector<std::string>& args,
+                     const ProcessOptions& options) {
   if (program.empty()) return -1;
   std::vector<char*> argv;
   argv.reserve(args.size() + 2);
@@ -50,6 +53,9 @@ int64_t StartProcess(const std::string& program, const std::vector<std::string>&
   posix_spawnattr_init(&attr);
   // Our descriptors are close-on-exec; closing everything above stderr also covers libraries'.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!options.folder.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
+  }
   // The child starts with default dispositions and an empty mask, whatever the engine set.
   sigset_t defaults;
   sigemptyset(&defaults);
@@ -63,7 +69,9 @@ int64_t StartProcess(const std::string& program, const std::vector<std::string>&
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
   pid_t pid = -1;
-  const int error = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+  const int error = options.search_path
+                        ? posix_spawnp(&pid, program.c_str(), &actions, &attr, argv.data(), environ)
+                        : posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? static_cast<int64_t>(pid) : -1;
@@ -80,6 +88,25 @@ int WaitProcess(int64_t pid) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+bool ProcessHasEnded(int64_t pid) {
+  if (pid <= 0) return true;
+  int status = 0;
+  for (;;) {
+    const pid_t got = waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
+    if (got == 0) return false;
+    if (got < 0 && errno == EINTR) continue;
+    return true;  // reaped now, or not a child of ours any more
+  }
+}
+
+void EndProcess(int64_t pid) {
+  if (pid <= 0) return;
+  kill(static_cast<pid_t>(pid), SIGKILL);
+  WaitProcess(pid);
+}
+
+void SleepRealTimeMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void InstallTerminationHandlers() {
   struct sigaction action {};

@@ -32,7 +32,6 @@ Converters& ThreadConverters() {
   return converters;
 }
 
-bool IsLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 bool IsTrailByte(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
 // Length of the UTF-8 sequence at `p` (1..4) when it is well-formed within `left` bytes, else 1.
@@ -55,7 +54,7 @@ size_t Utf8SequenceLength(const uint8_t* p, size_t left) {
 // Skip for an input unit iconv refused: a whole double-byte character when the pair is well
 // formed but unassigned, else the single byte (so a following ASCII byte survives).
 size_t Cp932RejectedLength(const uint8_t* p, size_t left) {
-  if (IsLeadByte(p[0]) && left >= 2 && IsTrailByte(p[1])) return 2;
+  if (IsCp932LeadByte(p[0]) && left >= 2 && IsTrailByte(p[1])) return 2;
   return 1;
 }
 

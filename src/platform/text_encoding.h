@@ -2,10 +2,16 @@
 // only the platform layer converts, at the edge (file names, window titles, dialogs, stderr).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace korvel::platform {
+
+// Lead bytes of a double-byte character: 0x81..0x9F and 0xE0..0xFC.
+constexpr bool IsCp932LeadByte(uint8_t b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // What cannot be converted becomes "?". A lead byte followed by NUL or by the end is one byte.
 // Conversion stops at the first NUL, so a fixed-size buffer can be passed whole.

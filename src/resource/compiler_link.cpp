@@ -106,7 +106,7 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
   platform::StoreSharedU32(first + kCompilerFormatOffset, kCompilerFormat);
   std::memcpy(first + kCompilerFolderOffset, game_folder.data(), game_folder.size());
 
-  const int64_t pid = platform::StartProcessIn(program, {"kr"}, game_folder);
+  const int64_t pid = platform::StartProcess(program, {"kr"}, {game_folder, false});
   if (pid < 0) {
     ShowMessageF("", Sjis("KORVELコンパイラを起動できませんでした。"));
     return -1;
@@ -122,7 +122,8 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
   if (size == 0) size = 16;
   if (size > kCompilerMaxFilesBlock ||
       !platform::CreateSharedBlock(name + "2", static_cast<size_t>(size), &blocks.second)) {
-    // The compiler never gets its go; start-up ends without waiting for it.
+    // The compiler never gets its go: it is ended, and start-up goes on without it.
+    platform::EndProcess(pid);
     ShowNoConnection();
     return -1;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "command_args.h"
 #include "commands/cursor_command.h"
@@ -50,6 +51,33 @@ class DesktopCommandTest : public test::LayerEnv {
   }
 };
 
+// Requests made between two polls all reach the counter: a hide and a show in between leave it
+// where it was, and the next request still works.
+TEST_F(DesktopCommandTest, EveryRequestBetweenTwoPollsCounts) {
+  struct Case {
+    const char* what;
+    std::vector<bool> shows;  // true: show request, false: hide request
+    bool shown;
+    int32_t count;
+  };
+  const Case cases[] = {
+      {"hide, show", {false, true}, true, 0},
+      {"hide, show, hide", {false, true, false}, false, -1},
+  };
+  for (const Case& c : cases) {
+    InitInputState();
+    platform::ShowCursor(true);
+    for (const bool show : c.shows) show ? RequestCursorShow() : RequestCursorHide();
+    ApplyCursorRequest();
+    EXPECT_EQ(platform::HeadlessCursorShown(), c.shown) << c.what;
+    EXPECT_EQ(g_cursor.display_count.load(), c.count) << c.what;
+    c.shown ? RequestCursorHide() : RequestCursorShow();
+    ApplyCursorRequest();
+    EXPECT_EQ(platform::HeadlessCursorShown(), !c.shown) << c.what << ", then the other way";
+    EXPECT_EQ(g_cursor.display_count.load(), c.shown ? -1 : 0) << c.what;
+  }
+}
+
 TEST_F(DesktopCommandTest, CursorRequestSequences) {
   struct Step {
     const char* what;
@@ -85,14 +113,14 @@ TEST_F(DesktopCommandTest, CursorRequestSequences) {
   }
   EXPECT_EQ(g_windows[0]->cursor_activity.load(), 0);
   // The counter: two hides need two shows.
-  g_cursor.request = kCursorRequestHide;
+  g_cursor.pending = -1;
   ApplyCursorRequest();
-  g_cursor.request = kCursorRequestHide;
+  g_cursor.pending = -1;
   ApplyCursorRequest();
-  g_cursor.request = kCursorRequestShow;
+  g_cursor.pending = 1;
   ApplyCursorRequest();
   EXPECT_FALSE(platform::HeadlessCursorShown());
-  g_cursor.request = kCursorRequestShow;
+  g_cursor.pending = 1;
   ApplyCursorRequest();
   EXPECT_TRUE(platform::HeadlessCursorShown());
 

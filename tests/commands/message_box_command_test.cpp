@@ -109,7 +109,7 @@ TEST_F(MessageBoxCommandTest, AnswersByButtons) {
 }
 
 TEST_F(MessageBoxCommandTest, TheBoxShowsTheCursorAndIsLogged) {
-  g_cursor.request = kCursorRequestHide;
+  g_cursor.pending = -1;
   g_cursor.shown = 0;
   ApplyCursorRequest();
   ASSERT_FALSE(HeadlessCursorShown());

@@ -31,6 +31,7 @@ using test::CleanHeadlessEnv;
 using test::ScopedEnv;
 
 const std::string kMovie = std::string(KORVEL_FIXTURES_DIR) + "/movie/movie.mpg";
+const std::string kTone = std::string(KORVEL_FIXTURES_DIR) + "/movie/tone.mpg";
 const std::string kFrameSums = std::string(KORVEL_FIXTURES_DIR) + "/movie/movie.framemd5";
 
 std::string Md5Hex(const uint8_t* data, size_t size) {
@@ -146,19 +147,20 @@ class MoviePlayer : public ::testing::Test {
   struct Run {
     std::vector<Shown> shown;
     uint32_t end_ms = 0;
+    bool ended = false;
   };
   // Plays the fixture into (20, 30, 160, 120) of a 320 x 240 frame, 10 ms per step, recording the
   // picture whenever it changed and when the end event came.
   Run Play(uint32_t stall_at = 0, uint32_t stall_ms = 0) {
     Run run;
     MovieStartRequest request;
-    request.path = kMovie;
+    request.path = movie_;
     request.window = window_;
     request.rect = {20, 30, 160, 120};
     const uint32_t start = NowMs();
     EXPECT_EQ(StartMovie(request), MovieStartStatus::kStarted);
     std::vector<uint8_t> frame(320 * 240 * 4, 0);
-    for (int step = 0; step < 400 && run.end_ms == 0; ++step) {
+    for (int step = 0; step < 400 && !run.ended; ++step) {
       if (PumpMovie()) {
         int32_t pitch = 320 * 4;
         const uint8_t* out = ApplyFrameOverlays(window_, frame.data(), 320, 240, &pitch);
@@ -167,6 +169,7 @@ class MoviePlayer : public ::testing::Test {
       for (const Event& e : test::DrainEvents()) {
         if (e.kind == EventKind::kMovieEnd && e.value == 1 && e.window == window_) {
           run.end_ms = NowMs() - start;
+          run.ended = true;
         }
       }
       AdvanceClockForTest(stall_ms != 0 && NowMs() - start == stall_at ? stall_ms : 10);
@@ -174,6 +177,7 @@ class MoviePlayer : public ::testing::Test {
     return run;
   }
   CleanHeadlessEnv env_;
+  std::string movie_ = kMovie;
   std::filesystem::path dir_;
   WindowId window_ = kNoWindow;
 };
@@ -228,6 +232,28 @@ TEST_F(MoviePlayer, WithoutSoundTheMillisecondClockLeads) {
   EXPECT_GE(run.end_ms, 2011u);
   EXPECT_LT(run.end_ms, 2030u);
   EXPECT_EQ(run.shown.size(), 21u);
+}
+
+// Half a second of sound with no pictures (twenty 1152-sample frames, 522 ms): it plays on the
+// audio clock, and with no sound device it ends at the first step instead of leaving the decoder
+// waiting and the end event unsent.
+TEST_F(MoviePlayer, SoundAloneEndsWithOrWithoutASoundDevice) {
+  struct Case {
+    bool sound;
+    uint32_t end_from, end_before;
+  };
+  for (const Case c : {Case{true, 520, 540}, Case{false, 0, 11}}) {
+    Start(c.sound);
+    movie_ = kTone;
+    const Run run = Play();
+    EXPECT_TRUE(run.ended) << c.sound;
+    EXPECT_GE(run.end_ms, c.end_from) << c.sound;
+    EXPECT_LT(run.end_ms, c.end_before) << c.sound;
+    EXPECT_TRUE(MovieEnded()) << c.sound;
+    EXPECT_FALSE(HasFrameOverlay(window_)) << c.sound;
+    StopMovie();
+    ShutdownPlatform();
+  }
 }
 
 TEST_F(MoviePlayer, ThePictureSitsInItsRectangle) {

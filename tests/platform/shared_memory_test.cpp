@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/process.h"
 #include "platform/shared_memory.h"
 #include "test_support.h"
 
@@ -44,12 +45,17 @@ TEST(SharedMemory, BadNamesAndSizesAreRefused) {
 
 TEST(ChildProcess, StartsInItsFolderAndEnds) {
   test::TempDir dir;
-  const int64_t pid = StartProcessIn("/bin/sh", {"-c", "pwd > where.txt"}, dir.path());
+  const int64_t pid = StartProcess("/bin/sh", {"-c", "pwd > where.txt"}, {dir.path(), false});
   ASSERT_GT(pid, 0);
   while (!ProcessHasEnded(pid)) SleepRealTimeMs(5);
   EXPECT_EQ(test::ReadFile(dir.File("where.txt")), dir.path() + "\n");
   EXPECT_TRUE(ProcessHasEnded(pid)) << "asking again after it was reaped";
-  EXPECT_EQ(StartProcessIn("/nonexistent/program", {}, dir.path()), -1);
+  EXPECT_EQ(StartProcess("/nonexistent/program", {}, {dir.path(), false}), -1);
+  // A bare name is searched on PATH only when asked to.
+  EXPECT_EQ(StartProcess("sh", {"-c", "true"}, {dir.path(), false}), -1);
+  const int64_t searched = StartProcess("sh", {"-c", "true"}, {dir.path(), true});
+  ASSERT_GT(searched, 0);
+  EXPECT_EQ(WaitProcess(searched), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace korvel::platform {
 namespace {
@@ -107,6 +108,14 @@ TEST(TextEncoding, LongTextCrossesTheWorkBuffer) {
   sjis += "\x80";  // an invalid byte at the very end of a long text
   utf8 += "?";
   EXPECT_EQ(Cp932ToUtf8(sjis), utf8);
+}
+
+// The lead-byte ranges' edges (half-width katakana 0xA1..0xDF are single bytes).
+TEST(TextEncoding, LeadBytes) {
+  const std::pair<uint8_t, bool> cases[] = {{0x40, false}, {0x80, false}, {0x81, true},
+                                            {0x9F, true},  {0xA0, false}, {0xDF, false},
+                                            {0xE0, true},  {0xFC, true},  {0xFD, false}};
+  for (const auto& [byte, lead] : cases) EXPECT_EQ(IsCp932LeadByte(byte), lead) << int{byte};
 }
 
 }  // namespace

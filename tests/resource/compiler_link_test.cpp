@@ -3,8 +3,10 @@
 // blocks are gone afterwards on every path.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -146,6 +148,10 @@ TEST_P(CompilerLinkCases, EndAsExpected) {
   EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
   EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << "no other dialog";
   EXPECT_EQ(g_compiler_output.files.size(), c.files);
+  // However the link ends, the compiler has ended and been reaped.
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
   const std::string report = Report();
   const size_t at = report.find("second ");
   EXPECT_EQ(at == std::string::npos ? "" : report.substr(at + 7, report.size() - at - 8), c.second)

@@ -126,13 +126,13 @@ TEST_F(CommandGameTest, InputSwitchesAndCursor) {
   RunTicks(1);
   EXPECT_EQ(g_input_switches.keyboard.load(), 0);
   EXPECT_EQ(g_input_switches.joystick.load(), 1);
-  EXPECT_EQ(g_cursor.request.load(), kCursorRequestHide);
+  EXPECT_EQ(g_cursor.pending.load(), -1);
   EXPECT_EQ(g_cursor.shown.load(), 0);
-  g_cursor.request.store(kCursorRequestNone);
+  g_cursor.pending.store(0);
   ASSERT_TRUE(RunToQuit()) << LastErrorReport().message;
   EXPECT_EQ(g_input_switches.keyboard.load(), 1);
   EXPECT_EQ(g_input_switches.joystick.load(), 1);  // not given: unchanged
-  EXPECT_EQ(g_cursor.request.load(), kCursorRequestShow);
+  EXPECT_EQ(g_cursor.pending.load(), 1);
   EXPECT_EQ(g_cursor.shown.load(), 1);
   InitInputState();
 }

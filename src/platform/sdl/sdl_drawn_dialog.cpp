@@ -29,11 +29,9 @@ constexpr uint32_t kBackground = 0xFFF0F0F0u, kInk = 0xFF000000u, kFace = 0xFFE1
 constexpr uint32_t kBorder = 0xFFADADADu, kFocus = 0xFF0078D7u, kDisabled = 0xFFA0A0A0u;
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
-bool IsLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
 // Character length at `i` of a code page 932 text.
 size_t CharLength(const std::string& text, size_t i) {
-  return IsLead(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  return IsCp932LeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
 // The fonts are fixed-pitch: a single-byte character takes half a cell, a double-byte one a cell.

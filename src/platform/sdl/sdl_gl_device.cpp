@@ -110,12 +110,12 @@ class GlDevice final : public GpuDevice {
   explicit GlDevice(SDL_Window* window) : window_(window) { g_devices[window] = this; }
   ~GlDevice() override {
     Release();
-    if (window_ != nullptr) g_devices.erase(window_);
+    Forget();
   }
   // The window goes: everything is released and nothing can be made again.
   void Detach() {
     Release();
-    g_devices.erase(window_);
+    Forget();
     window_ = nullptr;
   }
 
@@ -433,6 +433,13 @@ class GlDevice final : public GpuDevice {
   }
 
  private:
+  // Drops the window's entry when it is this device's (a newer device may have taken the window).
+  void Forget() {
+    if (window_ == nullptr) return;
+    const auto it = g_devices.find(window_);
+    if (it != g_devices.end() && it->second == this) g_devices.erase(it);
+  }
+
   uint64_t Handle(uint32_t number) const {
     return (static_cast<uint64_t>(generation_) << 32) | number;
   }
