@@ -27,6 +27,7 @@ struct Children {
   std::mutex mutex;
   std::condition_variable ended;
   std::vector<int64_t> pids;
+  size_t started = 0;  // children tracked since the last WaitStartedPrograms
 };
 
 Children& TheChildren() {
@@ -53,6 +54,7 @@ void Track(int64_t pid) {
   {
     std::lock_guard<std::mutex> lock(children.mutex);
     children.pids.push_back(pid);
+    ++children.started;
   }
   std::thread([pid, &children] {
     WaitProcess(pid);
@@ -147,8 +149,10 @@ size_t RunningStartedPrograms() {
 size_t WaitStartedPrograms() {
   Children& children = TheChildren();
   std::unique_lock<std::mutex> lock(children.mutex);
-  const size_t count = children.pids.size();
   children.ended.wait(lock, [&children] { return children.pids.empty(); });
+  // Counted when started, not when found running: a quick child may be reaped before this call.
+  const size_t count = children.started;
+  children.started = 0;
   return count;
 }
 
