@@ -14,6 +14,7 @@
 #include "image/kcg_decode.h"
 #include "image/png_decode.h"
 #include "lib/kcg_writer.h"
+#include "lib/pack_writer.h"
 
 namespace {
 
@@ -23,19 +24,6 @@ int Usage() {
                "  INPUT is a BMP, PNG, JPEG, GIF (first frame) or KCG file.\n"
                "  --split: bytes of pixel data in the first zlib stream (default: half).\n");
   return 2;
-}
-
-bool ReadWhole(const char* path, std::vector<uint8_t>* out) {
-  std::FILE* in = std::fopen(path, "rb");
-  if (in == nullptr) return false;
-  uint8_t buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-    out->insert(out->end(), buffer, buffer + got);
-  }
-  const bool ok = std::ferror(in) == 0;
-  std::fclose(in);
-  return ok;
 }
 
 korvel::DecodeStatus DecodeAny(std::span<const uint8_t> file, korvel::DecodedImage* image) {
@@ -70,8 +58,9 @@ int main(int argc, char** argv) {
   }
   if (argc - arg != 2) return Usage();
   std::vector<uint8_t> input;
-  if (!ReadWhole(argv[arg], &input)) {
-    std::fprintf(stderr, "kcgpack: cannot read %s\n", argv[arg]);
+  std::string error;
+  if (!korvel::tools::ReadWholeFileBytes(argv[arg], &input, &error)) {
+    std::fprintf(stderr, "kcgpack: %s\n", error.c_str());
     return 1;
   }
   korvel::DecodedImage image;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/multi_frame_writer.h"
+#include "lib/pack_writer.h"
 
 namespace {
 
@@ -15,19 +16,6 @@ int Usage() {
                "usage: kframes [--alpha] [--values A B C] OUTPUT FRAME...\n"
                "  FRAME is COLOUR.jpg or COLOUR.jpg+ALPHA.jpg (alpha: a greyscale JPEG).\n");
   return 2;
-}
-
-bool ReadWhole(const std::string& path, std::vector<uint8_t>* out) {
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return false;
-  uint8_t buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-    out->insert(out->end(), buffer, buffer + got);
-  }
-  const bool ok = std::ferror(in) == 0;
-  std::fclose(in);
-  return ok;
 }
 
 }  // namespace
@@ -50,6 +38,7 @@ int main(int argc, char** argv) {
   if (argc - arg < 1) return Usage();
   const std::string output = argv[arg++];
   std::vector<korvel::tools::MultiFrameSource> frames;
+  std::string error;
   for (; arg < argc; ++arg) {
     std::string colour = argv[arg], alpha;
     if (const size_t plus = colour.find('+'); plus != std::string::npos) {
@@ -57,8 +46,9 @@ int main(int argc, char** argv) {
       colour.resize(plus);
     }
     korvel::tools::MultiFrameSource frame;
-    if (!ReadWhole(colour, &frame.colour) || (!alpha.empty() && !ReadWhole(alpha, &frame.alpha))) {
-      std::fprintf(stderr, "kframes: cannot read %s\n", argv[arg]);
+    if (!korvel::tools::ReadWholeFileBytes(colour, &frame.colour, &error) ||
+        (!alpha.empty() && !korvel::tools::ReadWholeFileBytes(alpha, &frame.alpha, &error))) {
+      std::fprintf(stderr, "kframes: %s\n", error.c_str());
       return 1;
     }
     frames.push_back(std::move(frame));
@@ -68,8 +58,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kframes: the frames come to more than 4 GiB, which the format cannot hold\n");
     return 1;
   }
-  if (!korvel::tools::SaveMultiFrameFile(output, file)) {
-    std::fprintf(stderr, "kframes: cannot write %s\n", output.c_str());
+  if (!korvel::tools::WriteWholeFileBytes(output, file, 0644, &error)) {
+    std::fprintf(stderr, "kframes: %s\n", error.c_str());
     return 1;
   }
   return 0;

@@ -115,17 +115,5 @@ std::vector<uint8_t> WriteMultiFrameFile(const std::vector<MultiFrameSource>& fr
   return w.bytes;
 }
 
-bool SaveMultiFrameFile(const std::string& path, const std::vector<uint8_t>& file) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (out == nullptr) return false;
-  const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-  const bool closed = std::fclose(out) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
 
 }  // namespace korvel::tools

@@ -28,7 +28,4 @@ std::vector<uint8_t> WriteMultiFrameFile(const std::vector<MultiFrameSource>& fr
 std::vector<uint8_t> EncodeJpeg(const uint8_t* bgra, int32_t width, int32_t height, bool grey,
                                 int quality = 90);
 
-// Writes bytes atomically (a temporary file renamed into place). False on failure.
-bool SaveMultiFrameFile(const std::string& path, const std::vector<uint8_t>& file);
-
 }  // namespace korvel::tools
