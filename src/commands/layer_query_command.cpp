@@ -29,14 +29,6 @@ uint32_t PixelAt(const LayerData* layer, int32_t x, int32_t y) {
 
 int64_t Colour(uint32_t pixel) { return pixel & 0xFFFFFF; }
 
-// The missing-layer answer: 0, 0.0 or the empty text by the variable's type.
-void StoreEmpty(uint32_t variable, int64_t element) {
-  const VariableRecord* v = FindVariable(variable);
-  if (v == nullptr) return;
-  if (v->type == kVarInt || v->type == kVarReal) SetVarNumberElement(variable, element, 0);
-  if (v->type == kVarString) SetVarStringElement(variable, element, "");
-}
-
 // Queries 14 to 16: the layer's pixel under a point of a window, or -1.
 int64_t PixelUnderWindowPoint(const NamedTreeNode* node, const LayerData* layer, uint8_t query) {
   int64_t index = static_cast<int32_t>(ArgValue(query));
@@ -116,7 +108,7 @@ int32_t RunLayerQueryCommand() {
       FindObjectByPath(g_layer_tree.root, path, normalised == 1 ? kFindGroup : kFindLeaf);
   const LayerData* layer = LayerOf(node);
   if (layer == nullptr) {
-    StoreEmpty(variable, element);
+    SetVarElementEmpty(variable, element);
     return 0;
   }
 

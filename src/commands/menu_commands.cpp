@@ -80,17 +80,6 @@ int32_t StoreNumber(uint32_t number, int64_t index, int64_t value) {
   return 0;
 }
 
-void StoreNothing(uint32_t number, int64_t index) {
-  const VariableRecord* v = FindVariable(number);
-  if (v == nullptr) return;
-  switch (v->type) {
-    case kVarInt: SetVarNumberElement(number, index, 0); break;
-    case kVarReal: SetVarRealElement(number, index, 0.0); break;
-    case kVarString: SetVarStringElement(number, index, ""); break;
-    default: break;
-  }
-}
-
 void DeleteMenuNode(NamedTreeNode* node) {
   // The node and whatever hangs below it: a node left with children would lose them for good.
   DestroyTreeNode(node, FreeMenuPayload);
@@ -196,7 +185,7 @@ int32_t RunMenuInfoCommand() {
   const NamedTreeNode* node = FindMenuNode(path);
   const auto* item = node != nullptr ? static_cast<const MenuItem*>(node->payload) : nullptr;
   if (item == nullptr) {
-    StoreNothing(number, index);
+    SetVarElementEmpty(number, index);
     return 0;
   }
   // The first keyword in this order answers.

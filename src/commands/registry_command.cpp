@@ -81,9 +81,7 @@ int32_t RunRegistryCommand() {
     }
     return 0;
   }
-  if (var->type == kVarInt) SetVarNumberElement(target->var_number, target->element_index, 0);
-  if (var->type == kVarReal) SetVarRealElement(target->var_number, target->element_index, 0.0);
-  if (var->type == kVarString) SetVarStringElement(target->var_number, target->element_index, "");
+  SetVarElementEmpty(target->var_number, target->element_index);
   return 0;
 }
 

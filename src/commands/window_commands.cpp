@@ -409,11 +409,7 @@ int32_t ApplyWindowInfoCommand() {
   WindowRecord* w = g_windows[number];
   // A closed window answers 0 or the empty text, whatever was asked.
   if (!IsOpen(w)) {
-    if (type == kVarString) {
-      SetVarStringElement(var, element, "");
-    } else if (type == kVarInt || type == kVarReal) {
-      SetVarNumberElement(var, element, 0);
-    }
+    SetVarElementEmpty(var, element);
     return 0;
   }
   const auto answer = [&](int64_t value) {

@@ -218,18 +218,6 @@ uint32_t SourceLine(const ScriptTask* task, uint32_t index) {
   return task->lines[index];
 }
 
-// The answer for a task that does not exist: 0, 0.0 or the empty text by the variable's type.
-void StoreNothingFound(uint32_t number, int64_t index) {
-  const VariableRecord* v = FindVariable(number);
-  if (v == nullptr) return;
-  switch (v->type) {
-    case kVarInt: SetVarNumberElement(number, index, 0); break;
-    case kVarReal: SetVarRealElement(number, index, 0.0); break;
-    case kVarString: SetVarStringElement(number, index, ""); break;
-    default: break;
-  }
-}
-
 bool IsStringVariable(uint32_t number) {
   const VariableRecord* v = FindVariable(number);
   return v != nullptr && v->type == kVarString;
@@ -260,7 +248,7 @@ int32_t RunTaskInfoCommand() {
     task = node != nullptr ? static_cast<const ScriptTask*>(node->payload) : nullptr;
   }
   if (task == nullptr || node == nullptr) {
-    StoreNothingFound(number, index);
+    SetVarElementEmpty(number, index);
     return 0;
   }
 

@@ -194,18 +194,6 @@ void CopyElement(uint32_t number, int64_t to, int64_t from) {
   }
 }
 
-void ClearElement(uint32_t number, int64_t index) {
-  const VariableRecord* v = FindVariable(number);
-  if (v == nullptr) return;
-  if (v->type == kVarInt) {
-    SetVarNumberElement(number, index, 0);
-  } else if (v->type == kVarReal) {
-    SetVarRealElement(number, index, 0.0);
-  } else if (v->type == kVarString) {
-    SetVarStringElement(number, index, "");
-  }
-}
-
 bool OneDimensional(ElementRef src, const char* refusal_utf8) {
   const VariableRecord* v = FindVariable(src.number);
   if (v != nullptr && v->dim_count == 1 && v->type != kVarUndeclared) return true;
@@ -260,9 +248,9 @@ int32_t RunEdits(ElementRef src, ElementRef dst) {
     if (p >= 0) {  // a negative position does nothing
       if (p < n - 1) {
         for (int64_t i = n - 1; i > p; --i) CopyElement(src.number, i, i - 1);
-        ClearElement(src.number, p);
+        SetVarElementEmpty(src.number, p);
       } else {
-        ClearElement(src.number, n - 1);
+        SetVarElementEmpty(src.number, n - 1);
       }
     }
   }
@@ -275,7 +263,7 @@ int32_t RunEdits(ElementRef src, ElementRef dst) {
     const int64_t p = static_cast<int32_t>(ArgValue(15));
     if (p >= 0 && p <= n - 1) {  // a negative position does nothing
       for (int64_t i = p; i < n - 1; ++i) CopyElement(src.number, i, i + 1);
-      ClearElement(src.number, n - 1);
+      SetVarElementEmpty(src.number, n - 1);
     }
   }
   return 0;

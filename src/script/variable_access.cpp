@@ -91,6 +91,17 @@ int32_t SetVarStringElement(uint32_t number, int64_t index, const char* text) {
   return SetVarStringElementBytes(number, index, text, text != nullptr ? std::strlen(text) : 0);
 }
 
+int32_t SetVarElementEmpty(uint32_t number, int64_t index) {
+  const VariableRecord* v = FindVariable(number);
+  if (v == nullptr) return -1;
+  switch (v->type) {
+    case kVarInt: return SetVarNumberElement(number, index, 0);
+    case kVarReal: return SetVarRealElement(number, index, 0.0);
+    case kVarString: return SetVarStringElement(number, index, "");
+    default: return -1;
+  }
+}
+
 int64_t GetVarIntElement(uint32_t number, int64_t index) {
   VariableRecord* v = ElementOf(number, index);
   if (v == nullptr) return 0;

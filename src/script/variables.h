@@ -71,6 +71,9 @@ int32_t SetVarRealElement(uint32_t number, int64_t index, double value);
 int32_t SetVarStringElement(uint32_t number, int64_t index, const char* text);
 // A byte string with an explicit length (it may hold NULs); a NUL is appended.
 int32_t SetVarStringElementBytes(uint32_t number, int64_t index, const char* bytes, size_t length);
+// The "nothing found" answer: 0, 0.0 or the empty text by the variable's type. A missing or
+// undeclared variable is left alone (no report) and gives -1, like an index out of range.
+int32_t SetVarElementEmpty(uint32_t number, int64_t index);
 
 // Element readers. Out of range, a missing variable or the wrong type give 0, 0.0 or null. System
 // variables (numbers below 1000) are computed by the system-variable readers; a string one is

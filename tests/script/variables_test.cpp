@@ -1,6 +1,7 @@
 // Variables: sizing, element access, the operator table, resize, and commands 85 and 86.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -114,6 +115,50 @@ TEST_F(VariablesTest, ElementAccessAndStringCapacity) {
   EXPECT_EQ(ReportCount(), 0u);
   EXPECT_EQ(SetVarStringElement(kW, 0, "x"), -1);
   EXPECT_EQ(LastCode(), 101140);
+}
+
+// The "nothing found" answer every query command stores: by the variable's type, and only inside
+// the variable; an undeclared or missing one is left alone without a report.
+TEST_F(VariablesTest, SetVarElementEmptyByType) {
+  const uint32_t two[] = {2};
+  const struct {
+    uint8_t type;  // kVar*, or kVarUndeclared
+    uint32_t number;
+    int64_t index;
+    int32_t result;
+    const char* after;  // both elements as text after the call
+  } cases[] = {
+      {kVarInt, kV, 1, 0, "7,0"},
+      {kVarInt, kV, 0, 0, "0,7"},
+      {kVarReal, kV, 1, 0, "7.5,0"},
+      {kVarString, kV, 0, 0, ",seven"},
+      {kVarInt, kV, 2, -1, "7,7"},
+      {kVarString, kV, -1, -1, "seven,seven"},
+      {kVarUndeclared, kV, 0, -1, ""},
+      {kVarInt, 5000, 0, -1, "7,7"},  // a number past the table
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(CreateVariableRecords(1101), 0);
+    int32_t filled = 0;
+    if (c.type == kVarInt) filled = FillVarIntInit(kV, 1, two, 7);
+    if (c.type == kVarReal) filled = FillVarRealInit(kV, 1, two, 7.5);
+    if (c.type == kVarString) filled = FillVarStringInit(kV, 1, two, "seven");
+    ASSERT_EQ(filled, 0);
+    EXPECT_EQ(SetVarElementEmpty(c.number, c.index), c.result) << c.after;
+    std::string after;
+    for (int64_t i = 0; i < Count(kV); ++i) {
+      if (i > 0) after += ",";
+      if (c.type == kVarInt) after += std::to_string(GetVarIntElement(kV, i));
+      if (c.type == kVarString) after += Str(kV, i);
+      if (c.type == kVarReal) {
+        char real[32];
+        std::snprintf(real, sizeof real, "%g", GetVarRealElement(kV, i));
+        after += real;
+      }
+    }
+    EXPECT_EQ(after, c.after) << int(c.type) << " " << c.index;
+    EXPECT_EQ(ReportCount(), 0u) << int(c.type) << " " << c.index;
+  }
 }
 
 TEST_F(VariablesTest, OperatorTable) {
