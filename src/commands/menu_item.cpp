@@ -2,11 +2,12 @@
 #include "commands/menu_item.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "core/error_report.h"
 #include "core/alloc_zeroed.h"
-#include "core/shift_jis.h"
 #include "core/system_objects.h"
+#include "platform/text_encoding.h"
 
 namespace korvel {
 
@@ -43,15 +44,8 @@ MenuItem* CreateMenuItemObject(NamedTreeNode* node, const char* text) {
 
 size_t MenuTextLength(const char* text) {
   if (text == nullptr) return 0;
-  const size_t length = strnlen(text, kMenuTextCapacity);
-  size_t kept = 0;
-  for (size_t i = 0; i < length;) {
-    const size_t n = SjisCharLength(text, i, length);
-    if (i + n > kMenuTextCapacity - 1) break;
-    i += n;
-    kept = i;
-  }
-  return kept;
+  const std::string_view within(text, strnlen(text, kMenuTextCapacity));
+  return platform::Cp932PrefixWithin(within, kMenuTextCapacity - 1);
 }
 
 void SetMenuItemText(MenuItem* item, const char* text) {

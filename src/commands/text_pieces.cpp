@@ -2,6 +2,7 @@
 #include "commands/text_pieces.h"
 
 #include "core/shift_jis.h"
+#include "platform/text_encoding.h"
 
 namespace korvel {
 
@@ -48,14 +49,7 @@ size_t ScanTextPieces(const uint8_t* text, size_t size, TextPieceSink sink, void
 }
 
 size_t PieceLengthWithin(const uint8_t* piece, size_t length, size_t limit) {
-  if (length <= limit) return length;
-  size_t end = 0;
-  while (end < limit) {
-    const size_t n = IsSjisLeadByte(piece[end]) && end + 1 < length ? 2 : 1;
-    if (end + n > limit) break;
-    end += n;
-  }
-  return end;
+  return platform::Cp932PrefixWithin({reinterpret_cast<const char*>(piece), length}, limit);
 }
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
 #include "platform/desktop.h"
+#include "platform/text_encoding.h"
 #include "script/decoded_arguments.h"
 
 namespace korvel {

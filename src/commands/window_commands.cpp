@@ -12,7 +12,6 @@
 #include "core/error_report.h"
 #include "core/gpu_requests.h"
 #include "core/project_config.h"
-#include "core/shift_jis.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "layer/dirty_rects.h"
@@ -20,6 +19,7 @@
 #include "layer/layer_payload.h"
 #include "layer/layer_record.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "render/display_screen.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"
@@ -74,14 +74,7 @@ bool IsOpen(const WindowRecord* w) {
 
 // A text cut to `limit` bytes without splitting a double-byte character.
 std::string CutText(const char* text, size_t limit) {
-  const size_t length = std::strlen(text);
-  size_t end = 0;
-  while (end < length) {
-    const size_t step = SjisCharLength(text, end, length);
-    if (end + step > limit) break;
-    end += step;
-  }
-  return std::string(text, end);
+  return std::string(text, platform::Cp932PrefixWithin(text, limit));
 }
 
 void CopyText(char (&out)[261], const std::string& text) {

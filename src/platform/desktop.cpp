@@ -32,17 +32,6 @@ bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t 
   return b != nullptr && b->SetImageCursor(bgra, width, height, hot_x, hot_y);
 }
 
-size_t Cp932PrefixWithin(std::string_view text, size_t limit) {
-  size_t end = 0;
-  while (end < text.size()) {
-    const bool lead = IsCp932LeadByte(static_cast<uint8_t>(text[end]));
-    const size_t n = lead && end + 1 < text.size() ? 2 : 1;
-    if (end + n > limit) break;
-    end += n;
-  }
-  return end;
-}
-
 void AppendTypedText(std::string* text_utf8, std::string_view typed_utf8, size_t limit) {
   for (size_t i = 0; i < typed_utf8.size();) {
     const auto b = static_cast<uint8_t>(typed_utf8[i]);

@@ -50,10 +50,6 @@ inline constexpr size_t kInputDialogMaxAnswer = 4095;
 // as typing would. Logged like every dialog.
 int32_t InputDialog(WindowId owner, const InputDialogRequest& request, std::string* answer_sjis);
 
-// The longest prefix of a code page 932 text within `limit` bytes that splits no double-byte
-// character (the edit field's length limit).
-size_t Cp932PrefixWithin(std::string_view text, size_t limit);
-
 // The edit field's typing: adds typed or pasted UTF-8 text character by character while the text,
 // as code page 932, stays within `limit` bytes (control characters are skipped; the first one that
 // does not fit ends the addition). Backspace takes off the last character.

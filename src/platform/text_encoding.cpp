@@ -1,5 +1,6 @@
 // Code page 932 <-> UTF-8 through iconv ("CP932", which keeps Windows' mappings such as 0x8160 <->
-// U+FF5E). Unconvertible input becomes "?"; nothing reads past the given text.
+// U+FF5E). Unconvertible input becomes "?"; nothing reads past the given text. Also the cut at a
+// byte limit on a character boundary.
 #include "platform/text_encoding.h"
 
 #include <errno.h>
@@ -93,6 +94,18 @@ std::string Convert(iconv_t cd, std::string_view in, SkipFn skip) {
 }
 
 }  // namespace
+
+size_t Cp932PrefixWithin(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t end = 0;
+  while (end < text.size()) {
+    const bool lead = IsCp932LeadByte(static_cast<uint8_t>(text[end]));
+    const size_t n = lead && end + 1 < text.size() ? 2 : 1;
+    if (end + n > limit) break;
+    end += n;
+  }
+  return end;
+}
 
 std::string Cp932ToUtf8(std::string_view sjis) {
   return Convert(ThreadConverters().to_utf8, sjis, Cp932RejectedLength);

@@ -11,6 +11,7 @@
 #include "platform/desktop.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "platform_test_util.h"
 
 namespace korvel::platform {

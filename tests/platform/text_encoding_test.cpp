@@ -110,6 +110,40 @@ TEST(TextEncoding, LongTextCrossesTheWorkBuffer) {
   EXPECT_EQ(Cp932ToUtf8(sjis), utf8);
 }
 
+// The cut at a byte limit that every buffer and field size uses: never half a double-byte
+// character, and never a read past the text (it sits at the end of an exactly sized block).
+TEST(TextEncoding, PrefixWithinCutsOnCharacterBoundaries) {
+  struct Case {
+    const char* name;
+    std::string text;
+    size_t limit;
+    size_t kept;
+  };
+  const Case cases[] = {
+      {"shorter than the limit", "abc", 10, 3},
+      {"exactly the limit", "abc", 3, 3},
+      {"single bytes cut anywhere", "abcdef", 4, 4},
+      {"limit 0", "\x82\xA0", 0, 0},
+      {"whole character at the limit", "a\x82\xA0" "b", 3, 3},
+      {"half a character is left out", "a\x82\xA0" "b", 2, 1},
+      {"trail byte that looks like a lead byte", "\x81\x81\x81\x81" "x", 3, 2},
+      {"half-width katakana are single bytes", "\xB1\xB2\xB3", 2, 2},
+      {"0xFD is no lead byte", "\xFD\xFD\xFD", 2, 2},
+      {"0xFC is a lead byte", "\xFC\x40\xFC\x40", 3, 2},
+      {"lead byte at the end is one byte", "ab\x82", 5, 3},
+      {"lead byte at the end, cut before it", "abcd\x82", 4, 4},
+      {"lead byte last inside the limit", "ab\x82", 3, 3},
+      {"lead byte takes a NUL with it", std::string("a\x82\0b", 4), 2, 1},
+      {"empty", "", 5, 0},
+  };
+  for (const Case& c : cases) {
+    auto block = std::make_unique<char[]>(c.text.size());
+    std::memcpy(block.get(), c.text.data(), c.text.size());
+    EXPECT_EQ(Cp932PrefixWithin(std::string_view(block.get(), c.text.size()), c.limit), c.kept)
+        << c.name;
+  }
+}
+
 // The lead-byte ranges' edges (half-width katakana 0xA1..0xDF are single bytes).
 TEST(TextEncoding, LeadBytes) {
   const std::pair<uint8_t, bool> cases[] = {{0x40, false}, {0x80, false}, {0x81, true},
