@@ -13,25 +13,15 @@
 
 namespace korvel {
 
-namespace {
-
-// Kept across every later table reset, and stored now.
-void Register(uint8_t number, CommandHandler handler) {
-  SetCommandHandlerOverride(number, handler);
-  g_command_handlers.slots[number] = handler;
-}
-
-}  // namespace
-
 void RegisterDialogCommandHandlers() {
-  Register(kCommandLayerQuery, RunLayerQueryCommand);
-  Register(kCommandClipboardSet, RunClipboardSetCommand);
-  Register(kCommandClipboardGet, RunClipboardGetCommand);
-  Register(kCommandTextFile, RunTextFileCommand);
-  Register(kCommandMessageBox, RunMessageBoxCommand);
-  Register(kCommandCursor, RunCursorCommand);
-  Register(kCommandScreenSettings, RunScreenSettingsCommand);
-  Register(kCommandTray, RunTrayCommand);
+  RegisterCommandHandler(kCommandLayerQuery, RunLayerQueryCommand);
+  RegisterCommandHandler(kCommandClipboardSet, RunClipboardSetCommand);
+  RegisterCommandHandler(kCommandClipboardGet, RunClipboardGetCommand);
+  RegisterCommandHandler(kCommandTextFile, RunTextFileCommand);
+  RegisterCommandHandler(kCommandMessageBox, RunMessageBoxCommand);
+  RegisterCommandHandler(kCommandCursor, RunCursorCommand);
+  RegisterCommandHandler(kCommandScreenSettings, RunScreenSettingsCommand);
+  RegisterCommandHandler(kCommandTray, RunTrayCommand);
   g_hooks.remove_tray_icon = RemoveTrayIcon;
 }
 

@@ -230,10 +230,8 @@ int32_t RunFileExistsCommand() {
 }
 
 void RegisterFileCommandHandlers() {
-  SetCommandHandlerOverride(kCommandFile, RunFileCommand);
-  SetCommandHandlerOverride(kCommandFileExists, RunFileExistsCommand);
-  g_command_handlers.slots[kCommandFile] = RunFileCommand;
-  g_command_handlers.slots[kCommandFileExists] = RunFileExistsCommand;
+  RegisterCommandHandler(kCommandFile, RunFileCommand);
+  RegisterCommandHandler(kCommandFileExists, RunFileExistsCommand);
 }
 
 }  // namespace korvel

@@ -272,12 +272,9 @@ void InitFlashWindow() {
 }
 
 void RegisterFlashCommandHandlers() {
-  SetCommandHandlerOverride(kCommandFlashOpen, RunFlashOpenCommand);
-  SetCommandHandlerOverride(kCommandFlashClose, RunFlashCloseCommand);
-  SetCommandHandlerOverride(kCommandFlashQuery, RunFlashQueryCommand);
-  g_command_handlers.slots[kCommandFlashOpen] = RunFlashOpenCommand;
-  g_command_handlers.slots[kCommandFlashClose] = RunFlashCloseCommand;
-  g_command_handlers.slots[kCommandFlashQuery] = RunFlashQueryCommand;
+  RegisterCommandHandler(kCommandFlashOpen, RunFlashOpenCommand);
+  RegisterCommandHandler(kCommandFlashClose, RunFlashCloseCommand);
+  RegisterCommandHandler(kCommandFlashQuery, RunFlashQueryCommand);
   g_flash_overlay = DrawFlashOverlay;
 }
 

@@ -208,14 +208,10 @@ int32_t RunMenuInfoCommand() {
 }
 
 void RegisterMenuCommandHandlers() {
-  SetCommandHandlerOverride(kCommandMenuItem, RunMenuItemCommand);
-  SetCommandHandlerOverride(kCommandPopupMenu, RunPopupMenuCommand);
-  SetCommandHandlerOverride(kCommandMenuDelete, RunMenuDeleteCommand);
-  SetCommandHandlerOverride(kCommandMenuInfo, RunMenuInfoCommand);
-  g_command_handlers.slots[kCommandMenuItem] = RunMenuItemCommand;
-  g_command_handlers.slots[kCommandPopupMenu] = RunPopupMenuCommand;
-  g_command_handlers.slots[kCommandMenuDelete] = RunMenuDeleteCommand;
-  g_command_handlers.slots[kCommandMenuInfo] = RunMenuInfoCommand;
+  RegisterCommandHandler(kCommandMenuItem, RunMenuItemCommand);
+  RegisterCommandHandler(kCommandPopupMenu, RunPopupMenuCommand);
+  RegisterCommandHandler(kCommandMenuDelete, RunMenuDeleteCommand);
+  RegisterCommandHandler(kCommandMenuInfo, RunMenuInfoCommand);
 }
 
 }  // namespace korvel

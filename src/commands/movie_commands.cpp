@@ -276,12 +276,9 @@ void PresentMovieFrame() {
 }
 
 void RegisterMovieCommandHandlers() {
-  SetCommandHandlerOverride(kCommandMovie, RunMovieCommand);
-  SetCommandHandlerOverride(kCommandMovieClose, RunMovieCloseCommand);
-  SetCommandHandlerOverride(kCommandMovieInfo, RunMovieInfoCommand);
-  g_command_handlers.slots[kCommandMovie] = RunMovieCommand;
-  g_command_handlers.slots[kCommandMovieClose] = RunMovieCloseCommand;
-  g_command_handlers.slots[kCommandMovieInfo] = RunMovieInfoCommand;
+  RegisterCommandHandler(kCommandMovie, RunMovieCommand);
+  RegisterCommandHandler(kCommandMovieClose, RunMovieCloseCommand);
+  RegisterCommandHandler(kCommandMovieInfo, RunMovieInfoCommand);
   g_hooks.present_movie = PresentMovieFrame;
   g_hooks.release_movies = ReleaseMovies;
 }

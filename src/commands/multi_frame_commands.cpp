@@ -143,12 +143,9 @@ int32_t RunMultiFrameInfoCommand() {
 }
 
 void RegisterMultiFrameCommandHandlers() {
-  SetCommandHandlerOverride(kCommandMultiFrameShow, RunMultiFrameShowCommand);
-  SetCommandHandlerOverride(kCommandMultiFrameRelease, RunMultiFrameReleaseCommand);
-  SetCommandHandlerOverride(kCommandMultiFrameInfo, RunMultiFrameInfoCommand);
-  g_command_handlers.slots[kCommandMultiFrameShow] = RunMultiFrameShowCommand;
-  g_command_handlers.slots[kCommandMultiFrameRelease] = RunMultiFrameReleaseCommand;
-  g_command_handlers.slots[kCommandMultiFrameInfo] = RunMultiFrameInfoCommand;
+  RegisterCommandHandler(kCommandMultiFrameShow, RunMultiFrameShowCommand);
+  RegisterCommandHandler(kCommandMultiFrameRelease, RunMultiFrameReleaseCommand);
+  RegisterCommandHandler(kCommandMultiFrameInfo, RunMultiFrameInfoCommand);
 }
 
 void InitMultiFrameState() { ShutdownMultiFrameState(); }

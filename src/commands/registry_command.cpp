@@ -86,8 +86,7 @@ int32_t RunRegistryCommand() {
 }
 
 void RegisterRegistryCommandHandler() {
-  SetCommandHandlerOverride(kCommandRegistry, RunRegistryCommand);
-  g_command_handlers.slots[kCommandRegistry] = RunRegistryCommand;
+  RegisterCommandHandler(kCommandRegistry, RunRegistryCommand);
 }
 
 }  // namespace korvel

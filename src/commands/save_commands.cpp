@@ -191,12 +191,9 @@ int32_t RunSaveClearCommand() {
 }
 
 void RegisterSaveCommandHandlers() {
-  SetCommandHandlerOverride(kCommandLoad, RunLoadCommand);
-  SetCommandHandlerOverride(kCommandSave, RunSaveCommand);
-  SetCommandHandlerOverride(kCommandSaveClear, RunSaveClearCommand);
-  g_command_handlers.slots[kCommandLoad] = RunLoadCommand;
-  g_command_handlers.slots[kCommandSave] = RunSaveCommand;
-  g_command_handlers.slots[kCommandSaveClear] = RunSaveClearCommand;
+  RegisterCommandHandler(kCommandLoad, RunLoadCommand);
+  RegisterCommandHandler(kCommandSave, RunSaveCommand);
+  RegisterCommandHandler(kCommandSaveClear, RunSaveClearCommand);
   LoadLayerHooks hooks;
   hooks.find_layer = FindLoadLayer;
   hooks.restore_layer = RestoreLoadLayer;

@@ -463,12 +463,9 @@ int32_t RunWindowInfoCommand() {
 }  // namespace
 
 void RegisterWindowCommandHandlers() {
-  SetCommandHandlerOverride(kCommandWindow, RunWindowCommand);
-  SetCommandHandlerOverride(kCommandHideWindow, RunHideWindowCommand);
-  SetCommandHandlerOverride(kCommandWindowInfo, RunWindowInfoCommand);
-  g_command_handlers.slots[kCommandWindow] = RunWindowCommand;
-  g_command_handlers.slots[kCommandHideWindow] = RunHideWindowCommand;
-  g_command_handlers.slots[kCommandWindowInfo] = RunWindowInfoCommand;
+  RegisterCommandHandler(kCommandWindow, RunWindowCommand);
+  RegisterCommandHandler(kCommandHideWindow, RunHideWindowCommand);
+  RegisterCommandHandler(kCommandWindowInfo, RunWindowInfoCommand);
 }
 
 }  // namespace korvel

@@ -381,8 +381,7 @@ int32_t RunDrawCommand() {
 }
 
 void RegisterDrawCommandHandler() {
-  SetCommandHandlerOverride(kCommandDraw, RunDrawCommand);
-  g_command_handlers.slots[kCommandDraw] = RunDrawCommand;
+  RegisterCommandHandler(kCommandDraw, RunDrawCommand);
 }
 
 }  // namespace korvel

@@ -394,10 +394,8 @@ int32_t RunLayerCommand() {
 }
 
 void RegisterLayerCommandHandlers() {
-  SetCommandHandlerOverride(kCommandLayer, RunLayerCommand);
-  SetCommandHandlerOverride(kCommandReleaseLayer, RunReleaseLayerCommand);
-  g_command_handlers.slots[kCommandLayer] = RunLayerCommand;
-  g_command_handlers.slots[kCommandReleaseLayer] = RunReleaseLayerCommand;
+  RegisterCommandHandler(kCommandLayer, RunLayerCommand);
+  RegisterCommandHandler(kCommandReleaseLayer, RunReleaseLayerCommand);
 }
 
 }  // namespace korvel

@@ -105,6 +105,12 @@ void SetCommandHandlerOverride(uint8_t number, CommandHandler handler) {
   if (number < kCommandSlotCount) g_overrides[number] = handler;
 }
 
+void RegisterCommandHandler(uint8_t number, CommandHandler handler) {
+  if (number >= kCommandSlotCount) return;
+  g_overrides[number] = handler;
+  g_command_handlers.slots[number] = handler;
+}
+
 void ClearCommandHandlerOverrides() {
   for (auto& h : g_overrides) h = nullptr;
 }

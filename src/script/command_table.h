@@ -51,6 +51,9 @@ void InitCommandHandlerTable();
 // removes the override). Overrides stay until cleared.
 void SetCommandHandlerOverride(uint8_t number, CommandHandler handler);
 void ClearCommandHandlerOverrides();
+// A subsystem's own handler: stored over slot `number` now and kept as an override across every
+// later table reset. Numbers past the table are ignored.
+void RegisterCommandHandler(uint8_t number, CommandHandler handler);
 
 // The handler that a command number binds to: numbers past the table bind to the unknown-command
 // handler.

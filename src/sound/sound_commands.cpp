@@ -277,9 +277,9 @@ int32_t RunSoundInfoCommand() {
 }
 
 void RegisterSoundCommandHandlers() {
-  SetCommandHandlerOverride(kCommandSound, RunSoundCreateCommand);
-  SetCommandHandlerOverride(kCommandSoundDelete, RunSoundDeleteCommand);
-  SetCommandHandlerOverride(kCommandSoundInfo, RunSoundInfoCommand);
+  RegisterCommandHandler(kCommandSound, RunSoundCreateCommand);
+  RegisterCommandHandler(kCommandSoundDelete, RunSoundDeleteCommand);
+  RegisterCommandHandler(kCommandSoundInfo, RunSoundInfoCommand);
 }
 
 }  // namespace korvel

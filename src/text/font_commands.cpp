@@ -206,10 +206,8 @@ int32_t RunGlyphMetricsCommand() {
 }
 
 void RegisterFontCommandHandlers() {
-  SetCommandHandlerOverride(kCommandFont, RunFontCommand);
-  SetCommandHandlerOverride(kCommandFontInfo, RunGlyphMetricsCommand);
-  g_command_handlers.slots[kCommandFont] = RunFontCommand;
-  g_command_handlers.slots[kCommandFontInfo] = RunGlyphMetricsCommand;
+  RegisterCommandHandler(kCommandFont, RunFontCommand);
+  RegisterCommandHandler(kCommandFontInfo, RunGlyphMetricsCommand);
 }
 
 }  // namespace korvel

@@ -212,10 +212,7 @@ void RegisterMessageCommandHandlers() {
                    {kCommandMessageGet, RunMessageGetCommand},
                    {kCommandMessageText, RunMessageTextCommand},
                    {kCommandMessageValue, RunMessageValueCommand}};
-  for (const auto& h : kHandlers) {
-    SetCommandHandlerOverride(h.number, h.handler);
-    g_command_handlers.slots[h.number] = h.handler;
-  }
+  for (const auto& h : kHandlers) RegisterCommandHandler(h.number, h.handler);
 }
 
 }  // namespace korvel
