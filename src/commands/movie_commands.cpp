@@ -12,6 +12,7 @@
 #include "core/program_paths.h"
 #include "core/shift_jis.h"
 #include "core/subsystem_hooks.h"
+#include "core/volume_millibels.h"
 #include "core/window_record.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_data.h"
@@ -89,7 +90,7 @@ bool FindLooseFile(const std::string& name, std::string* real_path) {
 
 // The movie's volume on the player that settings field 0 names.
 int32_t PlayerVolumeMillibels() {
-  return GraphPlayer() ? GraphVolumeMillibels(g_movie.volume)
+  return GraphPlayer() ? VolumeToMillibels(g_movie.volume)
                        : LinearLevelMillibels(MciVolumeLevel(g_movie.volume));
 }
 

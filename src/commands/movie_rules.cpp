@@ -22,12 +22,6 @@ int64_t Scale(int64_t a, int64_t num, int64_t den) { return den > 0 ? a * num / 
 
 }  // namespace
 
-int32_t GraphVolumeMillibels(int32_t volume) {
-  if (volume <= 0) return platform::kVolumeSilent;
-  const double mb = std::trunc(4000.0 * std::log10(static_cast<double>(volume) / 256.0));
-  return static_cast<int32_t>(std::clamp(mb, -10000.0, 0.0));
-}
-
 int32_t MciVolumeLevel(int32_t volume) { return static_cast<int32_t>(int64_t{volume} * 1000 / 256); }
 
 int32_t LinearLevelMillibels(int32_t level) {

@@ -1,5 +1,6 @@
-// The movie commands' arithmetic: the two players' volume laws, the rectangle values combined by
-// their operators, and the target rectangle in the window's client area, all in 64 bits.
+// The movie commands' arithmetic: the MCI player's volume law (the graph player's is the sound
+// channels' VolumeToMillibels), the rectangle values combined by their operators, and the target
+// rectangle in the window's client area, all in 64 bits.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,6 @@ namespace korvel {
 
 inline constexpr int32_t kMovieVolumeMax = 256;
 
-// The graph player: 0 gives -10000, else trunc(4000 × log10(volume / 256)) limited to -10000..0
-// (hundredths of a decibel).
-int32_t GraphVolumeMillibels(int32_t volume);
 // The MCI player's level: volume × 1000 / 256 (of 1000).
 int32_t MciVolumeLevel(int32_t volume);
 // A linear gain of level / 1000 in hundredths of a decibel: round(2000 × log10(level / 1000)),

@@ -1,21 +1,12 @@
 // Millibel conversion of volume and pan, the speed's frequency and the volume walk up the tree.
 #include "sound/sound_levels.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "core/named_tree.h"
 #include "sound/sound_channel.h"
 
 namespace korvel {
 
 namespace {
-
-int32_t RatioToMillibels(int32_t part) {
-  if (part <= 0) return kSilentMillibels;
-  const double mb = std::trunc(4000.0 * std::log10(static_cast<double>(part) / 256.0));
-  return static_cast<int32_t>(std::clamp(mb, -10000.0, 0.0));
-}
 
 bool HasName(const NamedTreeNode* node) { return node != nullptr && node->name_length != 0; }
 
@@ -27,12 +18,10 @@ int32_t OwnVolume(const NamedTreeNode* node) {
 
 }  // namespace
 
-int32_t VolumeToMillibels(int32_t volume) { return RatioToMillibels(volume); }
-
 int32_t PanToMillibels(int32_t pan) {
   if (pan < 0 || pan > 512) pan = 256;
   const int32_t side = pan <= 256 ? pan : 512 - pan;
-  const int32_t mb = RatioToMillibels(side);
+  const int32_t mb = VolumeToMillibels(side);
   return pan > 256 ? -mb : mb;
 }
 

@@ -3,16 +3,17 @@
 
 #include <cstdint>
 
+#include "core/volume_millibels.h"  // VolumeToMillibels, the channels' volume law
+
 namespace korvel {
 
 struct NamedTreeNode;
 
 inline constexpr int32_t kSilentMillibels = -10000;
 
-// 0..256 volume to millibels: 0 and below are silent, 256 is 0; trunc(4000 × log10(v / 256)).
-int32_t VolumeToMillibels(int32_t volume);
-// 0..512 pan (256 centre; outside the range counts as centre) to the device's pan in millibels:
-// negative turns the right side down, positive the left; -10000 at 0, 10000 at 512.
+// 0..512 pan (256 centre; outside the range counts as centre) to the device's pan in millibels, the
+// lowered side by the volume law: negative turns the right side down, positive the left; -10000 at
+// 0, 10000 at 512.
 int32_t PanToMillibels(int32_t pan);
 // 0..512 speed (256 normal; outside the range counts as normal) to a playback rate: 0 plays at half,
 // 512 at one and a half times `rate`.

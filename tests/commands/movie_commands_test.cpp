@@ -17,6 +17,7 @@
 #include "core/engine_settings.h"
 #include "core/frame_step.h"
 #include "core/program_paths.h"
+#include "core/volume_millibels.h"
 #include "core/window_proc.h"
 #include "layer/layer_test_env.h"
 #include "platform/frame_overlay.h"
@@ -38,7 +39,7 @@ TEST(MovieRules, VolumeLaws) {
       {255, -6, 996},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(GraphVolumeMillibels(c.volume), c.graph_mb) << c.volume;
+    EXPECT_EQ(VolumeToMillibels(c.volume), c.graph_mb) << c.volume;
     EXPECT_EQ(MciVolumeLevel(c.volume), c.mci_level) << c.volume;
   }
   EXPECT_EQ(LinearLevelMillibels(500), -602);
