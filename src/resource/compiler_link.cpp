@@ -14,16 +14,13 @@
 #include "platform/shared_memory.h"
 #include "resource/compiler_output.h"
 #include "resource/loose_files.h"
+#include "resource/pack_format.h"
 
 namespace korvel {
 
 namespace {
 
 constexpr uint32_t kPollMs = 10;
-
-uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 void ShowNoConnection() { ShowMessageF("", Sjis("KORVELコンパイラとデータ通信が出来ませんでした。")); }
 
@@ -48,7 +45,7 @@ bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
   uint64_t at = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (size - at < 4) return false;
-    const uint64_t name_length = ReadU32(block.data() + at);
+    const uint64_t name_length = PackReadU32(block.data() + at);
     at += 4;
     if (name_length < 1 || name_length > kCompilerMaxNameLength || size - at < name_length) {
       return false;
@@ -57,7 +54,7 @@ bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
     const uint64_t name_at = at;
     at += name_length;
     if (size - at < 4) return false;
-    const uint64_t data_size = ReadU32(block.data() + at);
+    const uint64_t data_size = PackReadU32(block.data() + at);
     at += 4;
     if (size - at < data_size) return false;
     records.push_back({name_at, name_length, at, data_size});

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/volume_millibels.h"  // VolumeToMillibels, the channels' volume law
+#include "core/volume_millibels.h"
 
 namespace korvel {
 
