@@ -78,7 +78,7 @@ ImageFormat ChosenFormat() {
 // Step 5: the layer of parameter 10 into file 0. 0, or -1.
 int32_t ExportLayer(std::string* file0) {
   LayerPath path{};
-  if (NormalizeLayerPath(ArgText(10), &path) != 0) return -1;
+  if (NormalizeLayerPath(ArgText(10), &path, false) != 0) return -1;
   NamedTreeNode* node = FindLayerQuiet(path.text, path.group);
   if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
   LayerData* layer = node != nullptr ? LayerOf(node) : nullptr;

@@ -5,9 +5,9 @@
 
 namespace korvel {
 
-int32_t NormalizeLayerPath(std::string_view name, LayerPath* out) {
-  const int32_t r =
-      NormalizeObjectPath(out->text, sizeof out->text, name, g_layer_tree.base_path, true);
+int32_t NormalizeLayerPath(std::string_view name, LayerPath* out, bool allow_spaces) {
+  const int32_t r = NormalizeObjectPath(out->text, sizeof out->text, name, g_layer_tree.base_path,
+                                        allow_spaces);
   if (r < 0) return -1;
   out->group = r == 1;
   return 0;

@@ -15,9 +15,9 @@ struct LayerPath {
   bool group;
 };
 
-// Normalises `name` against the layer tree's base path (spaces allowed). 0, or -1 after the
-// normaliser's report.
-int32_t NormalizeLayerPath(std::string_view name, LayerPath* out);
+// Normalises `name` against the layer tree's base path (spaces allowed unless `allow_spaces` is
+// false: a space then reports 100242). 0, or -1 after the normaliser's report.
+int32_t NormalizeLayerPath(std::string_view name, LayerPath* out, bool allow_spaces = true);
 
 // The node of a normalised path below the layer tree's root: a group or a leaf by `group`. Null
 // when any segment is missing; nothing is reported.

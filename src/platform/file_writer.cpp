@@ -1,8 +1,10 @@
 // Checked writes through a temporary file renamed into place.
 #include "platform/file_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +21,57 @@ namespace {
 
 FileWriteHook g_write_hook = nullptr;
 uint64_t g_write_index = 0;
+
+constexpr char kTempPrefix[] = ".korvel-write-";
+constexpr size_t kTempPrefixLength = sizeof kTempPrefix - 1;
+constexpr size_t kTempSuffixLength = 6;  // what mkostemp puts in place of "XXXXXX"
+
+// When this process started, on the coarse clock that file times are taken from: every temporary
+// file this run makes was last changed at or after it.
+const timespec g_run_start = [] {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return now;
+}();
+
+bool IsTempName(const char* name) {
+  if (std::strncmp(name, kTempPrefix, kTempPrefixLength) != 0) return false;
+  const char* suffix = name + kTempPrefixLength;
+  size_t n = 0;
+  for (; suffix[n] != '\0'; ++n) {
+    const char c = suffix[n];
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+      return false;
+    }
+  }
+  return n == kTempSuffixLength;
+}
+
+bool BeforeRunStart(const timespec& t) {
+  return t.tv_sec < g_run_start.tv_sec ||
+         (t.tv_sec == g_run_start.tv_sec && t.tv_nsec < g_run_start.tv_nsec);
+}
+
+// Removes the temporary files that an earlier run left in `folder` when it was killed mid-write:
+// regular files named exactly as ours and last changed before this run started. Newer ones may
+// belong to a write of this run still going on; nothing else is touched.
+void RemoveStaleTemps(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  const int dir_fd = ::dirfd(dir);
+  bool removed = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTempName(entry->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(st.st_mode) && BeforeRunStart(st.st_mtim) &&
+        ::unlinkat(dir_fd, entry->d_name, 0) == 0) {
+      removed = true;
+    }
+  }
+  ::closedir(dir);
+  if (removed) ForgetFolderListings();
+}
 
 void Fail(FileWriter* writer, int error) {
   if (writer->error == 0) writer->error = error != 0 ? error : EIO;
@@ -56,7 +109,8 @@ bool BeginFileWrite(const std::string& folder, const std::string& name, FileWrit
   } else {
     writer->target = writer->folder + "/" + name;
   }
-  std::string pattern = writer->folder + "/.korvel-write-XXXXXX";
+  RemoveStaleTemps(writer->folder);
+  std::string pattern = writer->folder + "/" + kTempPrefix + "XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);

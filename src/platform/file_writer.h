@@ -27,7 +27,8 @@ struct FileWriter {
 
 // Starts writing `name` (UTF-8, one path component) in `folder`. The target is the folder's entry
 // that matches `name` without regard to ASCII case when there is one (its real name is kept), else
-// `name` itself. False (error set) when the temporary file cannot be made.
+// `name` itself. False (error set) when the temporary file cannot be made. Temporary files that an
+// earlier run left in the folder (killed mid-write) are removed first.
 bool BeginFileWrite(const std::string& folder, const std::string& name, FileWriter* writer);
 
 // Appends `count` bytes. False (error set) on any failure; later writes then fail too.

@@ -11,6 +11,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/script_paths.h"
 #include "platform/shared_memory.h"
 #include "resource/compiler_output.h"
 #include "resource/loose_files.h"
@@ -23,6 +24,26 @@ namespace {
 constexpr uint32_t kPollMs = 10;
 
 void ShowNoConnection() { ShowMessageF("", Sjis("KORVELコンパイラとデータ通信が出来ませんでした。")); }
+
+// Counts the 10 ms polls of both waits against the limit; sleeps overshoot, so the link never
+// gives up before the limit has passed.
+struct PollBudget {
+  uint64_t left;
+  bool Spend() {
+    if (left == 0) return false;
+    --left;
+    platform::SleepRealTimeMs(kPollMs);
+    return true;
+  }
+};
+
+// A compiler that neither finishes nor ends within the limit is ended.
+int32_t GiveUpWaiting(int64_t pid, uint32_t wait_limit_ms) {
+  platform::EndProcess(pid);
+  ShowMessageF("", Sjis("KORVELコンパイラが %d 秒以内に終了しませんでした。"),
+               static_cast<int32_t>((uint64_t{wait_limit_ms} + 999) / 1000));
+  return -1;
+}
 
 // Both blocks, closed (and their names removed) on every way out.
 struct LinkBlocks {
@@ -90,7 +111,7 @@ std::string FindCompilerProgram(const std::string& game_folder) {
 }
 
 int32_t RunCompilerLink(const std::string& program, const std::string& game_folder,
-                        std::string* working_folder) {
+                        std::string* working_folder, uint32_t wait_limit_ms) {
   LinkBlocks blocks;
   const std::string name = CompilerBlockName();
   // The folder text and its NUL must fit behind offset 132.
@@ -108,10 +129,11 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
     ShowMessageF("", Sjis("KORVELコンパイラを起動できませんでした。"));
     return -1;
   }
+  PollBudget budget{wait_limit_ms / kPollMs};
   platform::SleepRealTimeMs(kPollMs);
   while (platform::LoadSharedU32(first + kCompilerReadyOffset) != 1) {
     if (platform::ProcessHasEnded(pid)) return -1;  // ended without its output
-    platform::SleepRealTimeMs(kPollMs);
+    if (!budget.Spend()) return GiveUpWaiting(pid, wait_limit_ms);
   }
 
   const uint32_t count = platform::LoadSharedU32(first + kCompilerCountOffset);
@@ -125,7 +147,9 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
     return -1;
   }
   platform::StoreSharedU32(first + kCompilerGoOffset, 1);
-  while (!platform::ProcessHasEnded(pid)) platform::SleepRealTimeMs(kPollMs);
+  while (!platform::ProcessHasEnded(pid)) {
+    if (!budget.Spend()) return GiveUpWaiting(pid, wait_limit_ms);
+  }
 
   if (count >= 1) {
     const std::vector<uint8_t> copy(blocks.second.data, blocks.second.data + size);
@@ -150,6 +174,12 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
           platform::FileStatus::kOk ||
       !is_folder) {
     ShowNoConnection();
+    return -1;
+  }
+  // The engine only ever runs inside its game folder.
+  if (!platform::StaysInsideRoot(game_folder, folder)) {
+    ShowMessageF("", Sjis("KORVELコンパイラが返したフォルダ[%s]はゲームフォルダの外にあります。"),
+                 Sjis(folder));
     return -1;
   }
   if (folder.empty() || folder.back() != '/') folder += '/';

@@ -21,6 +21,11 @@ inline constexpr uint32_t kCompilerMaxNameLength = 260;
 // The largest second block the engine creates (the compiler asks for it).
 inline constexpr uint64_t kCompilerMaxFilesBlock = uint64_t{1} << 30;
 
+// How long the link waits for the compiler in all: it may be showing its own dialogs to the
+// developer, so the limit is generous; it only keeps a compiler that hangs from holding start-up
+// for good.
+inline constexpr uint32_t kCompilerWaitLimitMs = 10 * 60 * 1000;
+
 // The first block's name; the second adds "2". KORVEL_COMPILER_BLOCK replaces the default (tests
 // run links side by side).
 std::string CompilerBlockName();
@@ -31,11 +36,13 @@ std::string FindCompilerProgram(const std::string& game_folder);
 
 // Runs the link with `program` for the game folder: the compiler's files are registered as
 // compiler output, and on success *working_folder receives the folder the compiler returned (a real
-// folder, ending in '/'). 0 on success; 1 when the compiler reported a failure; -1 when the link
-// failed (a message box has said so where the failure is the engine's). Both blocks are gone
-// afterwards, whatever happened.
+// folder inside the game folder, ending in '/'). 0 on success; 1 when the compiler reported a
+// failure; -1 when the link failed (a message box has said so where the failure is the engine's:
+// also a compiler still running after `wait_limit_ms`, which is then ended, and a returned folder
+// outside the game folder). Both blocks are gone afterwards, whatever happened.
 int32_t RunCompilerLink(const std::string& program, const std::string& game_folder,
-                        std::string* working_folder);
+                        std::string* working_folder,
+                        uint32_t wait_limit_ms = kCompilerWaitLimitMs);
 
 // Start-up's step: without a compiler program nothing happens (0); else the link runs and the
 // loose files are read from the folder it returned. 0 or -1.

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <string>
 
+#include "core/engine_state.h"
+#include "core/error_report.h"
 #include "layer/layer_test_env.h"
 #include "param_names.h"
 #include "platform/open_target.h"
@@ -185,6 +187,26 @@ TEST_F(FileCommandTest, MissingLayerIsReportedAndOtherStepsDoNotRun) {
   EXPECT_EQ(LastErrorReport().code, 101250);
   EXPECT_FALSE(fs::exists(File("made")));
   EXPECT_FALSE(fs::exists(File("shot.png")));
+}
+
+// The export's layer path may not hold a space, with or without a '/' in it.
+TEST_F(FileCommandTest, LayerPathWithASpaceIsRefused) {
+  ASSERT_NE(MakeImage("my pic", 0, 0, 2, 2, 1, 0xFF102030u, true), nullptr);
+  for (const char* path : {"my pic", "./my pic"}) {
+    SCOPED_TRACE(path);
+    Reset();
+    Text(0, "shot");
+    Text(10, path);
+    Text(2, "made");
+    Flag(3);
+    const uint32_t reports = LastErrorReport().count;
+    EXPECT_EQ(RunFileCommand(), -1);
+    EXPECT_EQ(LastErrorReport().count, reports + 1);
+    EXPECT_EQ(LastErrorReport().code, 100242);
+    EXPECT_FALSE(fs::exists(File("made")));
+    EXPECT_FALSE(fs::exists(File("shot.png")));
+    InitEngineState();
+  }
 }
 
 TEST_F(FileCommandTest, FolderChainCopyAndDelete) {

@@ -160,5 +160,32 @@ TEST_F(HeadlessClock, MainThreadServesRequestsWhileWaiting) {
   EXPECT_EQ(NowMs(), 10u);
 }
 
+// A clock thread holding the turn while blocked elsewhere (here on a future the waiting thread
+// fulfils) stalls the other: after the turn limit the waiter goes on and says so on stderr. A
+// proper hand-over through sleeps says nothing.
+TEST_F(HeadlessClock, StalledTurnIsReported) {
+  Start(nullptr);
+  SetHeadlessTurnLimitForTest(50);
+  SetClockThread(true);
+  testing::internal::CaptureStderr();
+  std::promise<void> joined, slept;
+  std::thread waiter([&] {
+    JoinClockThread([](void* p) { static_cast<std::promise<void>*>(p)->set_value(); }, &joined);
+    SleepMs(3);  // the starter runs at 1 ms, then blocks on `slept`: this waits out the limit
+    slept.set_value();
+    SetClockThread(false);
+  });
+  joined.get_future().wait();
+  SleepMs(1);  // a proper hand-over: the waiter runs at 0 ms and sleeps until 3
+  EXPECT_EQ(NowMs(), 1u);
+  slept.get_future().wait();  // holds the turn without sleeping
+  waiter.join();
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(NowMs(), 3u);
+  SetClockThread(false);
+  EXPECT_NE(err.find("korvel: headless clock stalled at 1 ms"), std::string::npos) << err;
+  EXPECT_EQ(err.find("stalled", err.find("stalled") + 1), std::string::npos) << "once: " << err;
+}
+
 }  // namespace
 }  // namespace korvel::platform

@@ -206,6 +206,66 @@ TEST_F(CompilerLinkTest, FolderTooLongForTheBlock) {
   EXPECT_FALSE(std::filesystem::exists(game_.File("fake_compiler.out"))) << "never started";
 }
 
+// A compiler that hangs before its output or after its go is ended once the wait limit has passed;
+// the link fails with its own message.
+TEST_F(CompilerLinkTest, HangingCompilerIsEndedAtTheLimit) {
+  const std::string program = InstallCompiler();
+  for (const char* control : {"hang-before-ready\n", "hang-after-go\nfile a.kbn x\n"}) {
+    SCOPED_TRACE(control);
+    Control(control);
+    Answer();
+    std::string folder = "unchanged";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunCompilerLink(program, folder_, &folder, 200), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("KORVELコンパイラが 1 秒以内に終了しませんでした。"), std::string::npos) << err;
+    EXPECT_EQ(folder, "unchanged");
+    EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
+    EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << "no other dialog";
+    EXPECT_NE(Report().find("hanging\n"), std::string::npos) << Report();
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the compiler was ended and reaped";
+    EXPECT_EQ(errno, ECHILD);
+  }
+}
+
+// The folder the compiler returns must lie in the game folder: outside (directly, through "..", or
+// through a symbolic link) the link fails with its own message.
+TEST_F(CompilerLinkTest, ReturnedFolderOutsideTheGameFolderIsRefused) {
+  const std::string program = InstallCompiler();
+  test::TempDir outside;
+  game_.Write("inside/krbin/x.kbn", "x");
+  std::filesystem::create_directory_symlink(outside.path(), game_.path() + "/link");
+  const struct {
+    std::string returned;
+    int32_t result;
+  } cases[] = {
+      {outside.path(), -1},
+      {game_.path() + "/..", -1},
+      {game_.path() + "/inside/../..", -1},
+      {game_.path() + "/link", -1},
+      {"/", -1},
+      {game_.path() + "/inside", 0},
+      {game_.path() + "/inside/..", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.returned);
+    Control("folder " + c.returned + "\n");
+    if (c.result != 0) Answer();
+    std::string folder = "unchanged";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunCompilerLink(program, folder_, &folder), c.result);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("はゲームフォルダの外にあります。") != std::string::npos, c.result != 0)
+        << err;
+    EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
+    EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << "no other dialog";
+    if (c.result != 0) {
+      EXPECT_EQ(folder, "unchanged");
+    }
+  }
+}
+
 TEST_F(CompilerLinkTest, ReturnedFolderBecomesTheLooseFileRoot) {
   game_.Write("other/krbin/x.kbn", "in other");
   InstallCompiler();

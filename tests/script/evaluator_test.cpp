@@ -155,6 +155,8 @@ TEST_F(EvaluatorTest, StringsAndConversions) {
 TEST_F(EvaluatorTest, EscapesAndDoubleByteLiterals) {
   EXPECT_EQ(Text(R"("a\\b")"), "a\\b");
   EXPECT_EQ(Text(R"("a\nb\tc")"), "a\nb\tc");
+  EXPECT_EQ(Text(R"("a\rb\r\n")"), "a\rb\r\n");     // the assembler writes the carriage return
+  EXPECT_EQ(Text(R"("a\\rb\\\rc")"), "a\\rb\\\rc");  // an escaped backslash stays one
   EXPECT_EQ(Text(R"("a\qb")"), "aqb");  // the backslash is dropped
   // "表" is 0x95 0x5C in code page 932: its trail byte is a backslash and must stay.
   EXPECT_EQ(Text("\"表n\""), "\x95\x5Cn");

@@ -51,6 +51,27 @@ bool ParseReal(std::string_view s, double* v) {
   return r.ec == std::errc{} && r.ptr == s.data() + s.size();
 }
 
+// The engine reads "\\", "\n" and "\t" in a text literal itself but has no escape for a carriage
+// return: "\r" is written as the byte. Other escapes are left for the engine, pair by pair, so
+// "\\r" stays a backslash and an r.
+std::string CarriageReturns(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      if (text[i + 1] == 'r') {
+        out += '\r';
+      } else {
+        out += text.substr(i, 2);
+      }
+      ++i;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 struct OperatorToken {
   const char* token;
   char opcode;
@@ -118,7 +139,7 @@ bool ParseExpressionTokens(std::string_view text, const VariableResolver& resolv
       const char quote = text[i];
       const size_t end = text.find(quote, i + 1);
       if (end == std::string_view::npos) return fail("unterminated text literal");
-      b.Text(platform::Utf8ToCp932(text.substr(i + 1, end - i - 1)), quote);
+      b.Text(platform::Utf8ToCp932(CarriageReturns(text.substr(i + 1, end - i - 1))), quote);
       i = end + 1;
       continue;
     }

@@ -40,7 +40,8 @@ using VariableResolver = std::function<bool(std::string_view name, uint16_t* num
 // Parses whitespace-separated tokens into bytecode (see the assembler's documentation): literals
 // ("text", 'text', 12, -3, 1.5, B:n W:n I:n L:n F:x), variables ($name, $name[ ... ], $name[]),
 // operators (+ - * / % == != > < >= <= && || & | ^ , neg str num) and raw instructions
-// (op:XX[:HEX operand], bytes:HEX). Text between quotes is UTF-8 and becomes code page 932.
+// (op:XX[:HEX operand], bytes:HEX). Text between quotes is UTF-8 and becomes code page 932; "\r"
+// in it becomes a carriage return, and the escapes the engine reads ("\\", "\n", "\t") stay.
 // Returns false with a message in `error`.
 bool ParseExpressionTokens(std::string_view text, const VariableResolver& resolve,
                            std::vector<uint8_t>* code, std::string* error);

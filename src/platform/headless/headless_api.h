@@ -58,4 +58,8 @@ bool SetHeadlessMonitors(std::string_view spec, std::string* error);
 // down), so a test can advance the clock knowing they are waiting.
 void WaitForHeadlessSleepers(int count);
 
+// How long a clock thread waits for its turn while the running one neither sleeps nor leaves,
+// before it reports the stall and goes on (5000 ms; InitPlatform resets it).
+void SetHeadlessTurnLimitForTest(uint32_t ms);
+
 }  // namespace korvel::platform

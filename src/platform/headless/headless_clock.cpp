@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -41,9 +42,12 @@ struct Clock {
 
 Clock g_clock;
 
-// A participant that neither sleeps nor leaves (blocked elsewhere) must not stop the others for
-// good: a waiting participant goes on after this much real time without a change of turn.
-constexpr auto kTurnLimit = std::chrono::seconds(5);
+// A participant that neither sleeps nor leaves (blocked elsewhere, say on a lock that a sleeping
+// participant holds) must not stop the others for good: a waiting participant goes on after this
+// much real time without a change of turn. That is a fault of the threads' hand-over (the run is no
+// longer repeatable), so it is reported on stderr.
+constexpr std::chrono::milliseconds kDefaultTurnLimit{5000};
+std::chrono::milliseconds g_turn_limit = kDefaultTurnLimit;
 
 Participant* FindParticipant(std::thread::id thread) {
   for (auto& p : g_clock.participants) {
@@ -91,10 +95,20 @@ void SleepAsParticipant(std::unique_lock<std::mutex>& lock, Participant* self, u
       lock.lock();
       continue;
     }
-    if (g_clock.changed.wait_for(lock, kTurnLimit) == std::cv_status::timeout &&
+    if (g_clock.changed.wait_for(lock, g_turn_limit) == std::cv_status::timeout &&
         g_clock.elapsed == last_elapsed &&
-        std::chrono::steady_clock::now() - last_change >= kTurnLimit) {
-      // The running participant is stuck elsewhere: go on without the turn.
+        std::chrono::steady_clock::now() - last_change >= g_turn_limit) {
+      // The running participant is stuck elsewhere: say so, and go on without the turn.
+      const Participant* me = FindParticipant(id);
+      const Participant* running = g_clock.has_turn ? FindParticipant(g_clock.turn) : nullptr;
+      std::fprintf(stderr,
+                   "korvel: headless clock stalled at %llu ms: clock thread %lld waited %lld ms "
+                   "for its turn while clock thread %lld neither slept nor left; it goes on "
+                   "without the turn, so this run is not repeatable\n",
+                   static_cast<unsigned long long>(g_clock.elapsed),
+                   me != nullptr ? static_cast<long long>(me->order) : -1LL,
+                   static_cast<long long>(g_turn_limit.count()),
+                   running != nullptr ? static_cast<long long>(running->order) : -1LL);
       if (g_clock.elapsed < target) g_clock.elapsed = target;
       break;
     }
@@ -111,6 +125,7 @@ void SleepAsParticipant(std::unique_lock<std::mutex>& lock, Participant* self, u
 
 void InitClock(uint32_t start) {
   std::lock_guard lock(g_clock.mutex);
+  g_turn_limit = kDefaultTurnLimit;
   g_clock.start = start;
   g_clock.elapsed = 0;
   g_clock.closed = false;
@@ -225,6 +240,11 @@ void ClockWakeMain() {
 }  // namespace korvel::platform::headless
 
 namespace korvel::platform {
+
+void SetHeadlessTurnLimitForTest(uint32_t ms) {
+  std::lock_guard lock(headless::g_clock.mutex);
+  headless::g_turn_limit = std::chrono::milliseconds(ms);
+}
 
 void WaitForHeadlessSleepers(int count) {
   using headless::g_clock;

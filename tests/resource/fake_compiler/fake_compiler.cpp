@@ -2,6 +2,8 @@
 // reads what to do from fake_compiler.txt in its current folder (the game folder), one directive a
 // line, and writes what it saw into fake_compiler.out there:
 //   exit-before-ready      end without setting the ready word
+//   hang-before-ready      sleep (up to a minute) instead of setting the ready word
+//   hang-after-go          sleep (up to a minute) after the go word instead of ending
 //   result N               the result byte (default 1)
 //   count N / size N       the file count and block size it announces (default: from the files)
 //   folder PATH            the folder it returns at offset 132 (default: the one it was given)
@@ -58,7 +60,7 @@ int main(int argc, char** argv) {
   report << "format " << *Word(first, 128) << "\n";
   report << "folder " << reinterpret_cast<const char*>(first + 132) << "\n";
 
-  bool exit_early = false;
+  bool exit_early = false, hang_before = false, hang_after = false;
   int result = 1;
   long count = -1, size = -1;
   std::string folder;
@@ -72,6 +74,8 @@ int main(int argc, char** argv) {
     std::string what;
     in >> what;
     if (what == "exit-before-ready") exit_early = true;
+    if (what == "hang-before-ready") hang_before = true;
+    if (what == "hang-after-go") hang_after = true;
     if (what == "result") in >> result;
     if (what == "count") in >> count;
     if (what == "size") in >> size;
@@ -100,6 +104,11 @@ int main(int argc, char** argv) {
     }
   }
   if (exit_early) return 0;
+  if (hang_before) {
+    report << "hanging" << std::endl;
+    sleep(60);
+    return 6;
+  }
   if (count < 0) count = has_raw ? 1 : files;
   if (size < 0) size = static_cast<long>(records.size());
 
@@ -129,5 +138,10 @@ int main(int argc, char** argv) {
   }
   report << "second " << second_size << std::endl;
   if (!records.empty()) std::memcpy(second, records.data(), std::min(records.size(), second_size));
+  if (hang_after) {
+    report << "hanging" << std::endl;
+    sleep(60);
+    return 6;
+  }
   return 0;
 }
