@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/display_state.h"
@@ -279,6 +281,50 @@ TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
   EXPECT_EQ(g_display.display_height, 480);
   ResetSubsystemHooks();
   g_project = ProjectConfig{};
+}
+
+// Maximise and restore messages on the main thread while the frame step's thread applies what
+// they leave and reads the placement, and the main thread reads it for the mouse: under the
+// thread sanitizer no access may race. The restores always bring back the windowed display.
+TEST_F(DisplayScreenTest, MaximiseAndRestoreMessagesShareThePlacementWithoutARace) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  ResetWindowMessages();
+  g_hooks.display_message = HandleDisplayMessage;
+  WindowRecord* main = g_windows[0];
+  main->focus = 1;  // the mouse poll reads the placement for the focused window
+  constexpr int kRounds = 200;
+  std::atomic<bool> done{false};
+  std::thread frame_thread([&done] {
+    while (!done.load()) {
+      ApplyMaximiseAndRestore();
+      ApplyDisplayChanges();
+      // What the presentation reads.
+      EXPECT_GE(g_display.display_width + g_display.display_height, 0);
+    }
+  });
+  for (int round = 0; round < kRounds; ++round) {
+    for (const auto kind : {platform::EventKind::kMaximize, platform::EventKind::kSized,
+                            platform::EventKind::kRestore, platform::EventKind::kSized}) {
+      platform::Event e;
+      e.kind = kind;
+      e.window = main->handle;
+      e.x = kind == platform::EventKind::kSized && g_display.maximised != 0 ? 1920 : 640;
+      e.y = e.x == 1920 ? 1080 : 480;
+      MainWindowProc(main, e);
+      PollMouseAndKeyboardFocus();
+    }
+  }
+  done.store(true);
+  frame_thread.join();
+  ApplyMaximiseAndRestore();
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.maximised, 0);
+  EXPECT_EQ(g_display.offset_x, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_EQ(g_display.display_height, 480);
+  EXPECT_EQ(g_window_sizing.client_width, 640);
+  ResetSubsystemHooks();
 }
 
 // Whether the player may size the frame is the frame step's thread's to know (a script command
