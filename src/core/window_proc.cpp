@@ -160,7 +160,7 @@ bool HandleWindowPosChanged(WindowRecord* record) {
   if (g_window_sizing.restore_pending.exchange(0) != 0) {
     // Recorded before the flag drops, so the frame step's thread never sees the window windowed
     // without the restore that goes with it.
-    g_window_messages.screen_realloc_pending.store(1);
+    g_window_messages.restore_recorded.store(1);
     g_display.maximised = 0;
     // The saved presentation size stands: a size change still waiting would overwrite it.
     g_window_messages.display_client_size.store(0);
@@ -174,7 +174,7 @@ void ApplyMaximiseAndRestore() {
   WindowSizingState& s = g_window_sizing;
   // The flag is read before the restore record: see HandleWindowPosChanged.
   const bool maximised = g_display.maximised.load() != 0;
-  if (g_window_messages.screen_realloc_pending.exchange(0) != 0) {
+  if (g_window_messages.restore_recorded.exchange(0) != 0) {
     if (s.display_saved != 0) {
       g_display.offset_x = s.saved_offset_x;
       g_display.offset_y = s.saved_offset_y;

@@ -81,7 +81,7 @@ void ResetWindowMessages() {
   g_window_messages.drag_request.store(0);
   g_window_messages.drag_x.store(0);
   g_window_messages.drag_y.store(0);
-  g_window_messages.screen_realloc_pending.store(0);
+  g_window_messages.restore_recorded.store(0);
   g_window_messages.display_client_size.store(0);
   g_window_messages.monitor_check_pending.store(0);
   g_window_messages.sizing_frame_end_pending.store(0);

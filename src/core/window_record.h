@@ -72,7 +72,7 @@ struct WindowMessageState {
   // A restore of the maximised main window was taken on the main thread: the frame step's thread
   // puts the saved display back and makes the screen buffer again, as it is the one drawing into
   // it. Raised before the maximised flag is cleared.
-  std::atomic<uint8_t> screen_realloc_pending{0};
+  std::atomic<uint8_t> restore_recorded{0};
   // A maximise that added the sizing frame has ended: the frame step's thread takes the frame off
   // again unless the project lets the player size the window (a flag that thread owns).
   std::atomic<uint8_t> sizing_frame_end_pending{0};
