@@ -232,8 +232,9 @@ bool FlashWindowRect(int32_t left, int32_t top, int64_t* rx, int64_t* ry, int64_
                      int64_t* rh) {
   if (g_flash.window == 0) return false;
   const int64_t logical_w = LogicalWidth(), logical_h = LogicalHeight();
-  const int64_t present_w = g_display.display_width > 0 ? g_display.display_width : logical_w;
-  const int64_t present_h = g_display.display_height > 0 ? g_display.display_height : logical_h;
+  const int64_t display_w = g_display.display_width, display_h = g_display.display_height;
+  const int64_t present_w = display_w > 0 ? display_w : logical_w;
+  const int64_t present_h = display_h > 0 ? display_h : logical_h;
   *rx = int64_t{left} + g_flash.x;
   *ry = int64_t{top} + g_flash.y;
   *rw = logical_w != 0 ? int64_t{g_flash.width} * present_w / logical_w : g_flash.width;

@@ -14,6 +14,15 @@ void SetWindowedDisplay(int32_t width, int32_t height) {
   g_display.maximised = 0;
 }
 
-void InitDisplayState() { g_display = DisplayState{}; }
+void InitDisplayState() {
+  SetWindowedDisplay(0, 0);
+  g_display.menu_bar_height = 0;
+  g_display.menu_bar_exists = 0;
+  g_display.menu_bar_shown = 0;
+  g_display.desktop_width = 0;
+  g_display.desktop_height = 0;
+  g_display.desktop_bits = 32;
+  g_display.desktop_refresh = 60;
+}
 
 }  // namespace korvel

@@ -11,7 +11,9 @@ inline constexpr int32_t kEngineTimerCount = 4;
 
 struct EngineTimers {
   uint8_t enabled[kEngineTimerCount];  // 1: the timer's stamp moves forward by paused time
-  uint8_t paused;                      // a pause is running
+  // A pause is running: the engine's pause byte. The frame step's thread sets it; the sound thread
+  // reads it to hold every sound while the engine is paused.
+  std::atomic<uint8_t> paused;
   uint32_t pause_start;                // clock time when it began
 };
 

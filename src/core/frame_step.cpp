@@ -12,6 +12,7 @@
 #include "core/show_message.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_proc.h"
 #include "core/window_record.h"
 #include "platform/platform.h"
 
@@ -141,6 +142,9 @@ int32_t RunFrame() {
     }
   }
 
+  // What window messages left for this thread: a maximise or restore first, then the size and
+  // monitor changes that may follow it.
+  ApplyMaximiseAndRestore();
   g_hooks.apply_display_changes();
   g_hooks.poll_input();
 

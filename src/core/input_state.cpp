@@ -197,7 +197,6 @@ void SetupInput() {
 void OpenJoysticks() { InitJoysticks(); }
 
 void PollInputState() {
-  ReallocateScreenAfterRestore();
   KeyStateTable& t = g_keys;
   {
     std::lock_guard lock(g_frame.key_snapshot_lock);

@@ -235,7 +235,6 @@ int InitSequence() {
 
   if (g_hooks.start_worker_threads(g_shell.worker_count) != 0) return -1;
   if (g_hooks.start_sound_engine() != 0) return -1;
-  if (g_engine.threaded_flag != 0) StartMainLoopThread();
 
   if (g_hooks.enter_full_screen() == 1) {
     platform::ShowWindow(main->handle, platform::ShowCommand::kShow);
@@ -253,6 +252,9 @@ int InitSequence() {
                          Sjis("GPU描画が出来ませんでした。CPU描画に移行します。"),
                          platform::kMbOk);
   }
+  // The game thread starts last: the drawing mode, the GPU hooks, the timer stamps and the pacer's
+  // reference are settled by then, and it is the only thread to touch them from here on.
+  if (g_engine.threaded_flag != 0) StartMainLoopThread();
   return 0;
 }
 

@@ -131,18 +131,9 @@ int32_t HandleMaximize(WindowRecord* record) {
     return 0;
   }
   if (g_display.full_screen != 0) return 1;
-  WindowSizingState& s = g_window_sizing;
-  if (g_display.maximised == 0) {
-    s.saved_offset_x = g_display.offset_x;
-    s.saved_offset_y = g_display.offset_y;
-    s.saved_display_width = g_display.display_width;
-    s.saved_display_height = g_display.display_height;
-    // Windowed, the client area is the display size; the window system may already have resized
-    // the window when it reports the maximise.
-    s.saved_client_width = g_display.display_width;
-    s.saved_client_height = g_display.display_height;
-  }
-  s.maximise_in_progress = 1;
+  // The windowed display is saved by the frame step's thread, which owns it, when it first sees
+  // the flag.
+  g_window_sizing.maximise_in_progress = 1;
   RequestGpuReset();
   if (record->handle != platform::kNoWindow) platform::SetWindowResizable(record->handle, true);
   g_display.maximised = 1;
@@ -157,9 +148,7 @@ void HandleRestore(WindowRecord* record) {
   if (g_window_sizing.maximise_in_progress != 0) {
     g_window_sizing.maximise_in_progress = 0;
     RequestGpuReset();
-    if (g_project.resizable_main_window == 0 && record->handle != platform::kNoWindow) {
-      platform::SetWindowResizable(record->handle, false);
-    }
+    g_window_messages.sizing_frame_end_pending.store(1);
   }
   if (!was_minimised && g_display.maximised != 0) g_window_sizing.restore_pending = 1;
   // The window system may report the new size before the restore: take the restore now.
@@ -168,22 +157,11 @@ void HandleRestore(WindowRecord* record) {
 
 bool HandleWindowPosChanged(WindowRecord* record) {
   if (record->index != 0 || g_display.full_screen != 0) return false;
-  WindowSizingState& s = g_window_sizing;
-  if (s.restore_pending != 0) {
-    s.restore_pending = 0;
+  if (g_window_sizing.restore_pending.exchange(0) != 0) {
+    // Recorded before the flag drops, so the frame step's thread never sees the window windowed
+    // without the restore that goes with it.
+    g_window_messages.restore_recorded.store(1);
     g_display.maximised = 0;
-    g_display.offset_x = s.saved_offset_x;
-    g_display.offset_y = s.saved_offset_y;
-    g_display.display_width = s.saved_display_width;
-    g_display.display_height = s.saved_display_height;
-    s.client_width = s.saved_client_width;
-    s.client_height = s.saved_client_height;
-    s.saved_offset_x = s.saved_offset_y = 0;
-    s.saved_display_width = s.saved_display_height = 0;
-    s.saved_client_width = s.saved_client_height = 0;
-    // The logical size may have changed while maximised: the buffer is made again before the next
-    // frame draws.
-    g_window_messages.screen_realloc_pending.store(1);
     // The saved presentation size stands: a size change still waiting would overwrite it.
     g_window_messages.display_client_size.store(0);
     return true;
@@ -192,12 +170,48 @@ bool HandleWindowPosChanged(WindowRecord* record) {
   return false;
 }
 
-void ReallocateScreenAfterRestore() {
-  if (g_window_messages.screen_realloc_pending.exchange(0) == 0) return;
-  const WindowRecord* main = g_windows[0];
-  if (main == nullptr) return;
-  // On failure the old buffer stays with the size it was made for; the failure is reported.
-  AllocateScreenBuffer(main->logical_width, main->logical_height);
+void ApplyMaximiseAndRestore() {
+  WindowSizingState& s = g_window_sizing;
+  // The flag is read before the restore record: see HandleWindowPosChanged.
+  const bool maximised = g_display.maximised.load() != 0;
+  if (g_window_messages.restore_recorded.exchange(0) != 0) {
+    if (s.display_saved != 0) {
+      g_display.offset_x = s.saved_offset_x;
+      g_display.offset_y = s.saved_offset_y;
+      g_display.display_width = s.saved_display_width;
+      g_display.display_height = s.saved_display_height;
+      // Windowed, the client area is the display size.
+      s.client_width = s.saved_display_width;
+      s.client_height = s.saved_display_height;
+    }
+    s.display_saved = 0;
+    s.saved_offset_x = s.saved_offset_y = 0;
+    s.saved_display_width = s.saved_display_height = 0;
+    // The logical size may have changed while maximised: the buffer is made again before this
+    // frame draws. On failure the old buffer stays with the size it was made for; the failure is
+    // reported.
+    if (const WindowRecord* main = g_windows[0]; main != nullptr) {
+      AllocateScreenBuffer(main->logical_width, main->logical_height);
+    }
+  } else if (!maximised && s.display_saved != 0) {
+    // The maximise ended without a restore (full screen, a script command): what was saved is out
+    // of date.
+    s.display_saved = 0;
+  }
+  if (maximised && s.display_saved == 0) {
+    s.display_saved = 1;
+    s.saved_offset_x = g_display.offset_x;
+    s.saved_offset_y = g_display.offset_y;
+    s.saved_display_width = g_display.display_width;
+    s.saved_display_height = g_display.display_height;
+  }
+  if (g_window_messages.sizing_frame_end_pending.exchange(0) != 0 &&
+      g_project.resizable_main_window == 0 && g_display.maximised == 0) {
+    const WindowRecord* main = g_windows[0];
+    if (main != nullptr && main->handle != platform::kNoWindow) {
+      platform::SetWindowResizable(main->handle, false);
+    }
+  }
 }
 
 void StoreDroppedFiles(const std::vector<std::string>& paths_utf8) {

@@ -30,14 +30,16 @@ void CloseEngineWindow(WindowRecord* record);
 int32_t HandleMinimize(WindowRecord* record);
 int32_t HandleMaximize(WindowRecord* record);
 void HandleRestore(WindowRecord* record);
-// Size or position changed: a pending restore takes back the saved display and asks for the
-// screen buffer to be made again; while maximised the client size is kept. True when the restore
-// was taken.
+// Size or position changed: a pending restore clears the maximised flag and records the restore
+// for the frame step's thread; while maximised the client size is kept. True when the restore was
+// taken. The main thread never changes the display placement itself.
 bool HandleWindowPosChanged(WindowRecord* record);
-// On the frame step's thread: makes the screen buffer again for the main window's logical size
-// when a restore asked for it. On failure the old buffer stays, with its size, and the failure is
-// reported (100010 for a side above 8192, 104030 without memory).
-void ReallocateScreenAfterRestore();
+// On the frame step's thread, at the start of a frame: saves the windowed display the first time
+// the maximised flag is seen; a recorded restore puts it back and makes the screen buffer again
+// for the main window's logical size (on failure the old buffer stays, with its size, and the
+// failure is reported: 100010 for a side above 8192, 104030 without memory); an ended maximise
+// takes the sizing frame off unless the project lets the player size the window.
+void ApplyMaximiseAndRestore();
 
 // Keeps the dropped files, converted to code page 932: at most 65536, names that do not convert
 // back to the same path or are longer than 260 bytes are skipped.

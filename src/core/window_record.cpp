@@ -81,10 +81,18 @@ void ResetWindowMessages() {
   g_window_messages.drag_request.store(0);
   g_window_messages.drag_x.store(0);
   g_window_messages.drag_y.store(0);
-  g_window_messages.screen_realloc_pending.store(0);
+  g_window_messages.restore_recorded.store(0);
   g_window_messages.display_client_size.store(0);
   g_window_messages.monitor_check_pending.store(0);
-  g_window_sizing = WindowSizingState{};
+  g_window_messages.sizing_frame_end_pending.store(0);
+  WindowSizingState& sizing = g_window_sizing;
+  sizing.maximise_in_progress = 0;
+  sizing.restore_pending.store(0);
+  sizing.client_width.store(0);
+  sizing.client_height.store(0);
+  sizing.display_saved = 0;
+  sizing.saved_offset_x = sizing.saved_offset_y = 0;
+  sizing.saved_display_width = sizing.saved_display_height = 0;
   g_window_drag.enabled.store(0);
   {
     std::lock_guard drag_lock(g_window_drag.lock);

@@ -69,9 +69,13 @@ struct WindowMessageState {
   // window itself; the input poll clears the request.
   std::atomic<uint8_t> drag_request{0};
   std::atomic<int32_t> drag_x{0}, drag_y{0};
-  // A restore asks for the screen buffer to be made again; the frame step's thread does it, as it
-  // is the one drawing into the buffer.
-  std::atomic<uint8_t> screen_realloc_pending{0};
+  // A restore of the maximised main window was taken on the main thread: the frame step's thread
+  // puts the saved display back and makes the screen buffer again, as it is the one drawing into
+  // it. Raised before the maximised flag is cleared.
+  std::atomic<uint8_t> restore_recorded{0};
+  // A maximise that added the sizing frame has ended: the frame step's thread takes the frame off
+  // again unless the project lets the player size the window (a flag that thread owns).
+  std::atomic<uint8_t> sizing_frame_end_pending{0};
   // What a size or move message of window 0 left for the frame step's thread, which owns the
   // scaling buffer and the monitor table: the new client size (width << 32 | height, 0: none) and
   // a due look at the window's monitor.
@@ -89,14 +93,19 @@ struct WindowDragSettings {
   std::string layer_path;  // code page 932
 };
 
-// Main window maximise and restore (main thread): what a restore takes back.
+// Main window maximise and restore: what a restore takes back.
 struct WindowSizingState {
-  uint8_t maximise_in_progress = 0;
-  uint8_t restore_pending = 0;
+  uint8_t maximise_in_progress = 0;  // main thread
+  // The next size or move message takes the restore (the main thread, or a script command).
+  std::atomic<uint8_t> restore_pending{0};
+  // The client size while maximised (the main thread), set back to the saved display size by the
+  // restore (the frame step's thread).
+  std::atomic<int32_t> client_width{0}, client_height{0};
+  // The frame step's thread alone: the windowed display, saved at the first frame that sees the
+  // maximised flag.
+  uint8_t display_saved = 0;
   int32_t saved_offset_x = 0, saved_offset_y = 0;
   int32_t saved_display_width = 0, saved_display_height = 0;
-  int32_t saved_client_width = 0, saved_client_height = 0;
-  int32_t client_width = 0, client_height = 0;  // the client size while maximised
 };
 
 inline constexpr size_t kMaxDroppedFiles = 65536;

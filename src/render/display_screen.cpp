@@ -281,7 +281,7 @@ void FitRectToAspect(int32_t edge, platform::Rect* client) {
   const int32_t height = client->bottom - client->top;
   switch (edge) {
     case 3:  // top
-    case 6:  // bottom
+    case kSizingEdgeBottom:
       client->right = client->left + static_cast<int32_t>(height * aspect + 0.5);
       break;
     default:  // left, right and the corners move the bottom edge
@@ -297,10 +297,15 @@ void ResizeWindowToScreen(int32_t client_width, int32_t client_height) {
   if (client_width < 1 || client_height < 1) return;
   const int32_t lw = main->logical_width, lh = main->logical_height;
   if (lw < 1 || lh < 1) return;
-  // The width leads; the height follows the logical aspect ratio, all within the screen.
-  const double aspect = static_cast<double>(lw) / lh;
-  int32_t width = client_width;
-  int32_t height = static_cast<int32_t>(width / aspect + 0.5);
+  // The window system reports only the size a drag ended with: a drag that changed the height
+  // alone was on the top or bottom edge, and the width follows it; otherwise the width leads. All
+  // within the screen.
+  const bool height_alone =
+      client_width == g_display.display_width && client_height != g_display.display_height;
+  platform::Rect fitted{0, 0, client_width, client_height};
+  FitRectToAspect(height_alone ? kSizingEdgeBottom : kSizingEdgeRight, &fitted);
+  int32_t width = fitted.right;
+  int32_t height = fitted.bottom;
   const int32_t bound_w = std::max(g_screen.screen_width - g_screen.frame_extra_width, 1);
   const int32_t bound_h = std::max(g_screen.screen_height - g_screen.frame_extra_height, 1);
   if (width > bound_w || height > bound_h) {

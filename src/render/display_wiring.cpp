@@ -52,9 +52,9 @@ void HandleDisplayMessage(int32_t window_index, int32_t kind, int32_t x, int32_t
       g_window_messages.monitor_check_pending.store(1);
       break;
     case platform::EventKind::kSized:
-      // Only a frame the player can size keeps the logical aspect ratio. The frame step's thread
-      // resizes, as it scales into the buffer that a resize makes again.
-      if (g_project.resizable_main_window != 0 && x > 0 && y > 0) {
+      // The frame step's thread resizes, as it scales into the buffer that a resize makes again;
+      // it also holds the switch that lets the player size the frame.
+      if (x > 0 && y > 0) {
         g_window_messages.display_client_size.store(static_cast<uint64_t>(x) << 32 |
                                                     static_cast<uint32_t>(y));
       }
@@ -73,7 +73,8 @@ void ApplyDisplayChanges() {
   if (main == nullptr || main->handle == platform::kNoWindow) return;
   if (g_window_messages.monitor_check_pending.exchange(0) != 0) UpdateWindowMonitor(main->handle);
   const uint64_t size = g_window_messages.display_client_size.exchange(0);
-  if (size != 0) {
+  // Only a frame the player can size keeps the logical aspect ratio.
+  if (size != 0 && g_project.resizable_main_window != 0) {
     ResizeWindowToScreen(static_cast<int32_t>(size >> 32), static_cast<int32_t>(size & 0xffffffffu));
   }
 }

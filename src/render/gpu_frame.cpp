@@ -133,8 +133,9 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   }
   in.window_w = logical_w;
   in.window_h = logical_h;
-  in.present_w = g_display.display_width > 0 ? g_display.display_width : logical_w;
-  in.present_h = g_display.display_height > 0 ? g_display.display_height : logical_h;
+  const int32_t display_w = g_display.display_width, display_h = g_display.display_height;
+  in.present_w = display_w > 0 ? display_w : logical_w;
+  in.present_h = display_h > 0 ? display_h : logical_h;
   in.tex_w = g_gpu.tex_width;
   in.tex_h = g_gpu.tex_height;
   platform::QuadVertex quad[4];

@@ -17,7 +17,6 @@ struct SoundEngineState {
   uint8_t started;        // the ring and the thread are up
   uint8_t sound_on;       // the settings' sound-on byte was set and the device opened
   uint8_t focus_paused;   // the tree is paused because the main window lost the focus
-  uint8_t engine_paused;  // the engine's pause byte (the runner sets it)
 };
 
 extern SoundEngineState g_sound_engine;

@@ -70,7 +70,9 @@ void UpdateFocusPause() {
   const bool keep = g_keep_running_inactive.load() != 0;
   const bool focused = MainWindowFocused() != 0;
   SoundEngineState& engine = g_sound_engine;
-  if (engine.engine_paused != 0) {
+  // The engine's pause byte: the engine timers' pause, which the frame step keeps.
+  const bool engine_paused = g_engine_timers.paused.load() != 0;
+  if (engine_paused) {
     if (engine.focus_paused == 0 || !keep) {
       engine.focus_paused = 1;
       SetTreePaused(root, 1);
@@ -79,7 +81,7 @@ void UpdateFocusPause() {
     engine.focus_paused = 1;
     SetTreePaused(root, 1);
   }
-  if (engine.focus_paused != 0 && engine.engine_paused == 0 && (keep || focused)) {
+  if (engine.focus_paused != 0 && !engine_paused && (keep || focused)) {
     engine.focus_paused = 0;
     SetTreePaused(root, 0);
   }

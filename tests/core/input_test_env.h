@@ -1,6 +1,6 @@
 // A headless engine shell for the input and window tests: window 0 open, shown and focused, and a
 // step that runs one loop pass as the main loop does (this frame's scripted input, the messages,
-// the focus and mouse poll, the input poll).
+// the focus and mouse poll, the maximise and restore the messages left, the input poll).
 #pragma once
 
 #include <cstdlib>
@@ -66,6 +66,7 @@ class InputShell : public HeadlessEngine {
     platform::BeginFrame(frame_);
     PumpMessages();
     PollMouseAndKeyboardFocus();
+    ApplyMaximiseAndRestore();
     PollInputState();
   }
 

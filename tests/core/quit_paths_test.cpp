@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 #include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,30 @@ TEST_F(QuitPathTest, FatalReportDuringEventHandlingStillQuits) {
   };
   const RunOutcome r = Run();
   EXPECT_EQ(r.status, 1);
+}
+
+// The game thread starts when start-up is over: the GPU set-up, which settles the drawing mode it
+// reads every frame, has run by then, and no frame runs before it.
+TEST_F(QuitPathTest, GameThreadStartsAfterTheGpuSetUp) {
+  static uint8_t thread_state_at_gpu_set_up;
+  static int ticks_at_gpu_set_up;
+  thread_state_at_gpu_set_up = 0;
+  ticks_at_gpu_set_up = -1;
+  g_threaded = true;
+  g_hooks.gpu_drawing = []() -> uint8_t { return 1; };
+  g_hooks.write_system_report = [] {};
+  g_hooks.init_gpu = [] {
+    std::lock_guard lock(EngineLock());
+    thread_state_at_gpu_set_up = g_engine.game_thread_ended;
+    ticks_at_gpu_set_up = g_ticks;
+    return 0;
+  };
+  ::setenv("KORVEL_FRAMES", "5", 1);
+  const RunOutcome r = Run();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(thread_state_at_gpu_set_up, 255) << "the game thread was already running";
+  EXPECT_EQ(ticks_at_gpu_set_up, 0);
+  EXPECT_EQ(g_ticks, 5);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/display_state.h"
@@ -248,18 +250,20 @@ TEST_F(DisplayScreenTest, SizeAndMoveMessagesWaitForTheFrameStepThread) {
   g_project = ProjectConfig{};
 }
 
-// A size message that comes with a restore keeps the display size the restore put back.
+// A size message that comes with a restore keeps the display size the restore put back. The main
+// thread only records the restore: the display stays as it is until the frame step's thread takes
+// it, first thing in the frame (before the recorded size changes).
 TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
   ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
   ResetWindowMessages();
   g_project.resizable_main_window = 1;
   g_hooks.display_message = HandleDisplayMessage;
   g_display.maximised = 1;
+  ApplyMaximiseAndRestore();  // the first frame that sees the flag saves the windowed display
   g_display.display_width = 1440;
   g_display.display_height = 1080;
   g_window_sizing.restore_pending = 1;
-  g_window_sizing.saved_display_width = 640;
-  g_window_sizing.saved_display_height = 480;
   // A size left from before the maximise must not come back either.
   HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 900, 700);
 
@@ -269,11 +273,109 @@ TEST_F(DisplayScreenTest, RestoreKeepsItsSavedDisplaySize) {
   e.x = 1000;
   e.y = 750;
   MainWindowProc(g_windows[0], e);
-  ApplyDisplayChanges();
   EXPECT_EQ(g_display.maximised, 0);
+  EXPECT_EQ(g_display.display_width, 1440) << "the main thread changed the display";
+  ApplyMaximiseAndRestore();
+  ApplyDisplayChanges();
   EXPECT_EQ(g_display.display_width, 640);
   EXPECT_EQ(g_display.display_height, 480);
   ResetSubsystemHooks();
+  g_project = ProjectConfig{};
+}
+
+// Maximise and restore messages on the main thread while the frame step's thread applies what
+// they leave and reads the placement, and the main thread reads it for the mouse: under the
+// thread sanitizer no access may race. The restores always bring back the windowed display.
+TEST_F(DisplayScreenTest, MaximiseAndRestoreMessagesShareThePlacementWithoutARace) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  ResetWindowMessages();
+  g_hooks.display_message = HandleDisplayMessage;
+  WindowRecord* main = g_windows[0];
+  main->focus = 1;  // the mouse poll reads the placement for the focused window
+  constexpr int kRounds = 200;
+  std::atomic<bool> done{false};
+  std::thread frame_thread([&done] {
+    while (!done.load()) {
+      ApplyMaximiseAndRestore();
+      ApplyDisplayChanges();
+      // What the presentation reads.
+      EXPECT_GE(g_display.display_width + g_display.display_height, 0);
+    }
+  });
+  for (int round = 0; round < kRounds; ++round) {
+    for (const auto kind : {platform::EventKind::kMaximize, platform::EventKind::kSized,
+                            platform::EventKind::kRestore, platform::EventKind::kSized}) {
+      platform::Event e;
+      e.kind = kind;
+      e.window = main->handle;
+      e.x = kind == platform::EventKind::kSized && g_display.maximised != 0 ? 1920 : 640;
+      e.y = e.x == 1920 ? 1080 : 480;
+      MainWindowProc(main, e);
+      PollMouseAndKeyboardFocus();
+    }
+  }
+  done.store(true);
+  frame_thread.join();
+  ApplyMaximiseAndRestore();
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.maximised, 0);
+  EXPECT_EQ(g_display.offset_x, 0);
+  EXPECT_EQ(g_display.display_width, 640);
+  EXPECT_EQ(g_display.display_height, 480);
+  EXPECT_EQ(g_window_sizing.client_width, 640);
+  ResetSubsystemHooks();
+}
+
+// Whether the player may size the frame is the frame step's thread's to know (a script command
+// changes it there): the main thread records every size, and the switch as it stands when the
+// frame starts decides.
+TEST_F(DisplayScreenTest, SizableSwitchIsReadByTheFrameStepThread) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  SetWindowedDisplay(640, 480);
+  ResetWindowMessages();
+  g_project.resizable_main_window = 0;
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 800, 600);
+  g_project.resizable_main_window = 1;  // the command ran before the frame took the size
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.display_width, 800);
+  EXPECT_EQ(g_display.display_height, 600);
+
+  g_project.resizable_main_window = 0;
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 1000, 750);
+  ApplyDisplayChanges();
+  EXPECT_EQ(g_display.display_width, 800) << "a frame the player may not size keeps its size";
+  g_project = ProjectConfig{};
+}
+
+// The window system reports where a drag ended, not which edge moved: a drag that changed the
+// height alone was on the top or bottom edge, and the width follows; otherwise the height does.
+TEST_F(DisplayScreenTest, DraggedSizeKeepsTheAspectWhicheverEdgeMoved) {
+  struct Case {
+    const char* what;
+    int32_t width, height;  // the size the drag ended with, from 640 x 480
+    int32_t fitted_width, fitted_height;
+  } cases[] = {
+      {"bottom edge", 640, 600, 800, 600},
+      {"right edge", 800, 480, 800, 600},
+      {"corner", 800, 700, 800, 600},
+      {"top edge, smaller", 640, 240, 320, 240},
+  };
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  g_project.resizable_main_window = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetWindowedDisplay(640, 480);
+    ResetWindowMessages();
+    HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), c.width, c.height);
+    ApplyDisplayChanges();
+    EXPECT_EQ(g_display.display_width, c.fitted_width);
+    EXPECT_EQ(g_display.display_height, c.fitted_height);
+    platform::Rect client;
+    ASSERT_TRUE(platform::GetClientRect(g_windows[0]->handle, &client));
+    EXPECT_EQ(client.right - client.left, c.fitted_width);
+    EXPECT_EQ(client.bottom - client.top, c.fitted_height);
+  }
   g_project = ProjectConfig{};
 }
 
