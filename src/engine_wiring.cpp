@@ -75,6 +75,7 @@ int RunCompilerLinkHook() { return RunCompilerLinkAtStartup(g_paths.game_folder)
 void SelectKernels() { SelectPixelKernels(g_settings.sse_allowed, g_settings.sse2_allowed); }
 int StartWorkers(int32_t count) { return StartWorkerThreads(g_worker_pool, count) ? 0 : -1; }
 void StopWorkers() { StopWorkerThreads(g_worker_pool); }
+void ParkWorkerThreads() { ParkWorkers(g_worker_pool); }
 
 // One-time tables and the per-run state of the layer, presentation and text code; the font
 // registry. 0, or -1 when start-up cannot go on (already reported).
@@ -148,6 +149,7 @@ void WireSubsystems() {
   g_hooks.select_pixel_kernels = SelectKernels;
   g_hooks.start_worker_threads = StartWorkers;
   g_hooks.stop_worker_threads = StopWorkers;
+  g_hooks.park_worker_threads = ParkWorkerThreads;
   g_hooks.init_statics = InitStatics;
   g_hooks.sweep_layer_changes = SweepLayerChanges;
   g_hooks.render_window = RenderWindowIfDirty;

@@ -155,7 +155,7 @@ void RepaintFrameUnderMenus(int32_t window) {
   }
   // The root holds the last composed frame: show all of it again.
   if (LayerData* root = LayerOf(g_windows[0]->root_layer)) {
-    root->frame_rect = WholeLayerRect(root);
+    SetWholeFrameRect(root);
     root->needs_redraw = 1;
   }
 }

@@ -16,6 +16,7 @@
 #include "core/window_record.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_data.h"
+#include "layer/layer_record.h"
 #include "platform/file_system.h"
 #include "platform/movie_player.h"
 #include "platform/platform.h"
@@ -132,7 +133,7 @@ void ShowLastFrame() {
       frame->height < 1) {
     return;
   }
-  frame->frame_rect = DirtyRect{0, 0, int64_t{frame->width} - 1, int64_t{frame->height} - 1};
+  SetWholeFrameRect(frame);
   if (g_drawing.gpu != 0 && g_presentation.gpu_draw != nullptr && !platform::MovieEnded()) {
     // The GPU presenter scales the frame itself: the picture goes into a copy of the frame at
     // its logical rectangle.

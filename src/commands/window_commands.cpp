@@ -105,7 +105,7 @@ void MarkWhole(NamedTreeNode* node) {
   if (l == nullptr) return;
   l->resized = 1;
   l->needs_redraw = 1;
-  l->frame_rect = DirtyRect{0, 0, int64_t{l->width} - 1, int64_t{l->height} - 1};
+  SetWholeFrameRect(l);
   MarkSubtreeWhollyChanged(node);
   MarkDirtyUpward(node);
 }

@@ -172,6 +172,7 @@ int32_t RunFrame() {
     }
   }
 
+  g_hooks.park_worker_threads();
   const uint8_t next_skip = static_cast<uint8_t>(WaitForNextFrame());
   UpdateFullScreenMenuBar();
 
@@ -181,6 +182,7 @@ int32_t RunFrame() {
     }
     CountDrawnFrame();
     g_hooks.reset_dirty_rects();
+    g_hooks.park_worker_threads();
   }
   g_hooks.present_movie();
 

@@ -91,6 +91,7 @@ SubsystemHooks DefaultHooks() {
       .render_window = ReturnZeroFor,
       .present_frame = PresentScreenBuffer,
       .reset_dirty_rects = DoNothing,
+      .park_worker_threads = DoNothing,
       .show_popup_menu = NoMenuCommand,
       .present_movie = DoNothing,
       .stop_worker_threads = DoNothing,

@@ -59,6 +59,8 @@ struct SubsystemHooks {
   int (*render_window)(int window);  // compose a dirty window; non-zero asks for quitting
   int (*present_frame)(int window);  // non-zero asks for quitting
   void (*reset_dirty_rects)();
+  // The frame's drawing is done for now: idle image workers may sleep instead of spinning.
+  void (*park_worker_threads)();
   // Shows menu set `set` at screen position (x, y); returns the chosen command, 0 for none.
   uint64_t (*show_popup_menu)(int set, int32_t x, int32_t y);
   // Runs the movie player and shows its picture over window 0's last presented frame.

@@ -152,17 +152,12 @@ bool IsOccludingChild(const LayerData* child, const DirtyRect& r) {
   return box.x0 <= r.x0 && box.y0 <= r.y0 && box.x1 >= r.x1 && box.y1 >= r.y1;
 }
 
-int32_t ComposeLayerTree(NamedTreeNode* node, int32_t nested, int32_t depth) {
-  LayerData* layer = LayerOf(node);
-  if (layer == nullptr) return 0;
-  layer->has_alpha = nested != 0 ? 0 : 1;
-  if (!LayerHasPixels(layer) || layer->compose_valid == 0 || depth > kMaxComposeDepth) return 0;
+namespace {
 
-  const DirtyRect r = ClampIntoLayer(layer->compose_rect, layer);
-  layer->compose_rect = r;
-  if (DirtyRectEmpty(r)) return 0;
-  MergeIntoFrameRect(layer);
-
+// Redraws one rectangle of the layer from its children. With `compose_groups` the child groups are
+// brought up to date on the way (the caller did it already otherwise).
+int32_t ComposeRect(NamedTreeNode* node, LayerData* layer, const DirtyRect& r, int32_t depth,
+                    bool compose_groups) {
   // The topmost child that hides everything below it inside the rectangle starts the drawing.
   NamedTreeNode* start = nullptr;
   for (NamedTreeNode* c = node->last_child; c != nullptr; c = c->prev_sibling) {
@@ -177,16 +172,50 @@ int32_t ComposeLayerTree(NamedTreeNode* node, int32_t nested, int32_t depth) {
   }
   // Groups below the starting child are not drawn now, but their own buffers are brought up to
   // date: their dirty state ends with this frame, and a later frame may show them again.
-  for (NamedTreeNode* c = node->first_child; c != start; c = c->next_sibling) {
+  for (NamedTreeNode* c = node->first_child; c != start && compose_groups; c = c->next_sibling) {
     if (c->kind == kNodeGroup) ComposeLayerTree(c, 1, depth + 1);
   }
   for (NamedTreeNode* c = start; c != nullptr; c = c->next_sibling) {
-    if (c->kind == kNodeGroup) ComposeLayerTree(c, 1, depth + 1);
+    if (c->kind == kNodeGroup && compose_groups) ComposeLayerTree(c, 1, depth + 1);
     LayerData* child = LayerOf(c);
     if (child == nullptr || !ChildIsDrawn(child)) continue;
     DirtyRect box;
     if (!LayerBox(child, &box) || OutsideRect(box, r)) continue;
     if (BlendChild(layer, c, child, r) != 0) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int32_t ComposeLayerTree(NamedTreeNode* node, int32_t nested, int32_t depth) {
+  LayerData* layer = LayerOf(node);
+  if (layer == nullptr) return 0;
+  layer->has_alpha = nested != 0 ? 0 : 1;
+  if (!LayerHasPixels(layer) || layer->compose_valid == 0 || depth > kMaxComposeDepth) return 0;
+
+  // Parts are checked against the rectangle before clamping: whatever widened the rectangle
+  // without them left them stale.
+  DirtyParts& parts = layer->compose_parts;
+  const bool split = DirtyPartsSplit(parts, layer->compose_rect);
+  const DirtyRect r = ClampIntoLayer(layer->compose_rect, layer);
+  layer->compose_rect = r;
+  if (DirtyRectEmpty(r)) return 0;
+  if (split) {
+    for (int i = 0; i < parts.count; ++i) parts.rects[i] = ClampIntoLayer(parts.rects[i], layer);
+  } else {
+    ForgetDirtyParts(parts);
+  }
+  MergeIntoFrameRect(layer);
+  if (!split) return ComposeRect(node, layer, r, depth, true);
+
+  // Far-apart changes are redrawn one part at a time, so the untouched pixels between them are
+  // neither redrawn nor shown again. Every child group is brought up to date once, first.
+  for (NamedTreeNode* c = node->first_child; c != nullptr; c = c->next_sibling) {
+    if (c->kind == kNodeGroup) ComposeLayerTree(c, 1, depth + 1);
+  }
+  for (int i = 0; i < parts.count; ++i) {
+    if (ComposeRect(node, layer, parts.rects[i], depth, false) != 0) return -1;
   }
   return 0;
 }

@@ -21,7 +21,7 @@ inline constexpr int32_t kMaxComposeDepth = 256;
 
 // Clips of at most this many pixels are blended on the posting thread: waking the workers costs
 // more than blending them.
-inline constexpr int64_t kInlineBlendPixels = 16384;
+inline constexpr int64_t kInlineBlendPixels = 131072;
 
 // The compositor's globals: one compose runs at a time, and the posting thread waits for every
 // worker before it touches them again.

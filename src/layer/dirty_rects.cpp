@@ -7,6 +7,75 @@
 
 namespace korvel {
 
+namespace {
+
+DirtyRect Union(const DirtyRect& a, const DirtyRect& b) {
+  return DirtyRect{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1),
+                   std::max(a.y1, b.y1)};
+}
+
+// Overlapping or side by side (no gap between them).
+bool Touch(const DirtyRect& a, const DirtyRect& b) {
+  return a.x0 <= SaturatingAdd(b.x1, 1) && b.x0 <= SaturatingAdd(a.x1, 1) &&
+         a.y0 <= SaturatingAdd(b.y1, 1) && b.y0 <= SaturatingAdd(a.y1, 1);
+}
+
+// Area as a double: boxes are script values and can span the whole 64-bit range.
+double Area(const DirtyRect& r) {
+  return (static_cast<double>(r.x1) - static_cast<double>(r.x0) + 1) *
+         (static_cast<double>(r.y1) - static_cast<double>(r.y0) + 1);
+}
+
+void RemovePart(DirtyParts& parts, int i) {
+  parts.rects[i] = parts.rects[parts.count - 1];
+  --parts.count;
+}
+
+}  // namespace
+
+void StartDirtyParts(DirtyParts& parts, const DirtyRect& box) {
+  parts.count = 1;
+  parts.rects[0] = box;
+}
+
+void AddDirtyPart(DirtyParts& parts, const DirtyRect& box) {
+  if (parts.count == 0 || DirtyRectEmpty(box)) return;
+  DirtyRect grown = box;
+  for (;;) {
+    int merge = -1;
+    for (int i = 0; i < parts.count; ++i) {
+      if (Touch(parts.rects[i], grown)) {
+        merge = i;
+        break;
+      }
+    }
+    if (merge < 0 && parts.count == kDirtyPartCapacity) {
+      double least = 0;
+      for (int i = 0; i < parts.count; ++i) {
+        const DirtyRect& p = parts.rects[i];
+        const double growth = Area(Union(p, grown)) - Area(p);
+        if (merge < 0 || growth < least) {
+          merge = i;
+          least = growth;
+        }
+      }
+    }
+    if (merge < 0) break;
+    // The merged box may now touch parts it did not touch before: look again.
+    grown = Union(grown, parts.rects[merge]);
+    RemovePart(parts, merge);
+  }
+  parts.rects[parts.count++] = grown;
+}
+
+bool DirtyPartsSplit(const DirtyParts& parts, const DirtyRect& bounds) {
+  if (parts.count < 2) return false;
+  DirtyRect span = parts.rects[0];
+  for (int i = 1; i < parts.count; ++i) span = Union(span, parts.rects[i]);
+  return span.x0 == bounds.x0 && span.y0 == bounds.y0 && span.x1 == bounds.x1 &&
+         span.y1 == bounds.y1;
+}
+
 int32_t MarkDirtyUpward(NamedTreeNode* node) {
   for (NamedTreeNode* child = node; child != nullptr && child->parent != nullptr;
        child = child->parent) {
@@ -22,12 +91,10 @@ int32_t MarkDirtyUpward(NamedTreeNode* node) {
       parent->compose_rect = box;
       parent->compose_valid = 1;
       ++parent->dirty_merge_count;
+      StartDirtyParts(parent->compose_parts, box);
     } else {
-      DirtyRect& r = parent->compose_rect;
-      r.x0 = std::min(r.x0, box.x0);
-      r.y0 = std::min(r.y0, box.y0);
-      r.x1 = std::max(r.x1, box.x1);
-      r.y1 = std::max(r.y1, box.y1);
+      parent->compose_rect = Union(parent->compose_rect, box);
+      AddDirtyPart(parent->compose_parts, box);
     }
   }
   return 0;
@@ -43,13 +110,24 @@ void MarkSubtreeWhollyChanged(NamedTreeNode* node) {
 void MergeIntoFrameRect(LayerData* layer) {
   DirtyRect& f = layer->frame_rect;
   const DirtyRect& c = layer->compose_rect;
-  f.x0 = std::min(f.x0, c.x0);
-  f.y0 = std::min(f.y0, c.y0);
-  f.x1 = std::max(f.x1, c.x1);
-  f.y1 = std::max(f.y1, c.y1);
+  const DirtyParts& cp = layer->compose_parts;
+  const bool split = DirtyPartsSplit(cp, c);
+  if (DirtyRectEmpty(f)) {
+    if (split) {
+      layer->frame_parts = cp;
+    } else {
+      StartDirtyParts(layer->frame_parts, c);
+    }
+  } else if (split) {
+    for (int i = 0; i < cp.count; ++i) AddDirtyPart(layer->frame_parts, cp.rects[i]);
+  } else {
+    AddDirtyPart(layer->frame_parts, c);
+  }
+  f = Union(f, c);
   if (layer->resized != 0) {
     layer->resized = 0;
     f = WholeLayerRect(layer);
+    ForgetDirtyParts(layer->frame_parts);
   }
 }
 
@@ -60,6 +138,8 @@ void ResetLayerDirtyRects(NamedTreeNode* first) {
       layer->needs_redraw = 0;
       layer->compose_valid = 0;
       layer->frame_rect = EmptyDirtyRect();
+      ForgetDirtyParts(layer->frame_parts);
+      ForgetDirtyParts(layer->compose_parts);
     }
     if (node->kind == kNodeGroup && node->first_child != nullptr) {
       ResetLayerDirtyRects(node->first_child);

@@ -9,9 +9,20 @@
 
 namespace korvel {
 
+// Starts the parts with one rectangle.
+void StartDirtyParts(DirtyParts& parts, const DirtyRect& box);
+// The bounding rectangle alone stands (a change too wide or too scattered to split).
+inline void ForgetDirtyParts(DirtyParts& parts) { parts.count = 0; }
+// Adds a rectangle to known parts, merging it with every part it overlaps or touches; when the
+// parts are full it joins the part whose bounding box grows least. Parts left unknown stay so.
+void AddDirtyPart(DirtyParts& parts, const DirtyRect& box);
+// Whether the parts are known, at least two, and exactly span `bounds` (anything else that wrote
+// the bounding rectangle without them makes them stale, and the rectangle then stands).
+bool DirtyPartsSplit(const DirtyParts& parts, const DirtyRect& bounds);
+
 // For each ancestor in turn: the child's box in the parent's pixels, when it overlaps the parent,
 // sets the parent's needs-redraw byte and starts (first merge of the frame, or a stale rectangle)
-// or widens the parent's compose rectangle. The walk goes on with the parent's own box whether or
+// or widens the parent's compose rectangle, keeping the boxes apart in its compose parts. The walk goes on with the parent's own box whether or
 // not the child's box overlapped; it ends at a node without a record or a box. Returns 0.
 int32_t MarkDirtyUpward(NamedTreeNode* node);
 
@@ -19,7 +30,8 @@ int32_t MarkDirtyUpward(NamedTreeNode* node);
 // frames).
 void MarkSubtreeWhollyChanged(NamedTreeNode* node);
 
-// Widens the frame rectangle by the compose rectangle; a pending resize makes it the whole layer.
+// Widens the frame rectangle (and its parts) by the compose rectangle and parts; a pending resize
+// makes it the whole layer.
 void MergeIntoFrameRect(LayerData* layer);
 
 // For the node and its siblings, and the children of group layers below them: dirty-merge count,

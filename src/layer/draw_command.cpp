@@ -89,6 +89,7 @@ bool FindLayer0(DrawRun& run, int32_t* result) {
   if (l == nullptr) return false;
   if (path.group) {
     l->compose_rect = WholeLayerRect(l);
+    l->compose_parts.count = 0;
     l->resized = 1;
     l->compose_valid = 1;
     SweepLayerChanges();

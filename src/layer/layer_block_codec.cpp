@@ -133,6 +133,8 @@ LayerBlockStatus DecodeLayerBlock(std::span<const uint8_t> block, uint64_t pixel
   l->dirty_merge_count = 0;
   l->frame_rect = EmptyDirtyRect();
   l->compose_rect = EmptyDirtyRect();
+  l->frame_parts.count = 0;
+  l->compose_parts.count = 0;
   l->compose_valid = 0;
   l->resized = 0;
   l->needs_redraw = 0;

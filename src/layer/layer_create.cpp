@@ -88,6 +88,7 @@ NamedTreeNode* CreateGroupLayerNode(NamedTreeNode* root, const char* path, int64
   layer->resized = 1;
   layer->compose_valid = 1;
   layer->compose_rect = WholeLayerRect(layer);
+  layer->compose_parts.count = 0;
   return node;
 }
 

@@ -20,6 +20,15 @@ struct DirtyRect {
   int64_t x0, y0, x1, y1;
 };
 
+// Disjoint rectangles that together cover what changed inside a layer's bounding dirty rectangle,
+// so that far-apart changes are redrawn and shown apart. Count 0: the bounding rectangle stands for
+// itself (a whole-layer change, or nothing known finer).
+inline constexpr int32_t kDirtyPartCapacity = 8;
+struct DirtyParts {
+  uint8_t count;
+  DirtyRect rects[kDirtyPartCapacity];
+};
+
 struct LayerData {
   uint8_t is_window_root;      // root layer of one of the four windows
   uint8_t is_message_target;   // target layer of the message text
@@ -27,6 +36,8 @@ struct LayerData {
   DirtyRect frame_rect;        // what changed in this frame
   DirtyRect compose_rect;      // what the compositor must redraw (valid while compose_valid)
   uint8_t compose_valid;
+  DirtyParts frame_parts;    // pieces of frame_rect
+  DirtyParts compose_parts;  // pieces of compose_rect
   uint8_t resized;       // the next merge takes the whole layer
   uint8_t needs_redraw;  // this layer or a descendant changed since the last frame
   uint8_t composed;      // set each time the layer is blended into its parent

@@ -36,6 +36,7 @@ bool LayerBox(const LayerData* layer, DirtyRect* box) {
 
 void MarkLayerWhollyChanged(LayerData* layer) {
   layer->compose_rect = WholeLayerRect(layer);
+  layer->compose_parts.count = 0;
   layer->compose_valid = 1;
   layer->resized = 1;
   layer->needs_redraw = 1;

@@ -57,6 +57,12 @@ inline DirtyRect WholeLayerRect(const LayerData* layer) {
   return DirtyRect{0, 0, int64_t{layer->width} - 1, int64_t{layer->height} - 1};
 }
 
+// The whole layer is shown again with this frame: frame rectangle the whole layer, no parts.
+inline void SetWholeFrameRect(LayerData* layer) {
+  layer->frame_rect = WholeLayerRect(layer);
+  layer->frame_parts.count = 0;
+}
+
 // The layer's box in its parent's pixels: x, y, x + width - 1, y + height - 1 (saturating). False
 // when a side is below 1 (the layer covers nothing).
 bool LayerBox(const LayerData* layer, DirtyRect* box);

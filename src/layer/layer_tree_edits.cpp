@@ -18,8 +18,10 @@ void GrowRect(LayerData* l, const DirtyRect& box) {
     r.y0 = std::min(r.y0, box.y0);
     r.x1 = std::max(r.x1, box.x1);
     r.y1 = std::max(r.y1, box.y1);
+    AddDirtyPart(l->compose_parts, box);
   } else {
     l->compose_rect = box;
+    StartDirtyParts(l->compose_parts, box);
   }
   l->needs_redraw = 1;
   l->compose_valid = 1;

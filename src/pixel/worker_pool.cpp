@@ -35,7 +35,7 @@ void WorkerEvent::Set() {
 
 void WorkerEvent::Reset() { signalled.store(false, std::memory_order_release); }
 
-void WorkerEvent::Wait() {
+void WorkerEvent::Wait(const std::atomic<bool>* park) {
   // Spin a little, then give the processor away a few times (the thread being waited for may
   // need it), then sleep.
   for (int spin = 0; spin < 300; ++spin) {
@@ -43,6 +43,7 @@ void WorkerEvent::Wait() {
         signalled.exchange(false, std::memory_order_acq_rel)) {
       return;
     }
+    if (park != nullptr && park->load(std::memory_order_relaxed)) break;
     if (spin < 200) {
       CpuRelax();
     } else {
@@ -59,7 +60,7 @@ namespace {
 // otherwise run the job, signal idle and wait again.
 void WorkerThreadMain(WorkerPool* pool, WorkerSlot* slot) {
   for (;;) {
-    slot->start.Wait();
+    slot->start.Wait(&pool->parked);
     slot->idle.Reset();
     slot->acknowledge.Set();
     if (pool->quit.load()) {
@@ -158,6 +159,7 @@ WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count) {
     return result;
   }
   const int n = std::min<int>(job_count, pool.count);
+  pool.parked.store(false, std::memory_order_relaxed);
   for (int i = 0; i < n; ++i) {
     WorkerSlot& slot = pool.slots[static_cast<size_t>(i)];
     slot.job.routine = jobs[i].routine;
@@ -195,6 +197,8 @@ WorkerStatus PostWorkerBands(WorkerPool& pool, WorkerRoutine routine, void* cont
   }
   return PostWorkerJobs(pool, jobs, n);
 }
+
+void ParkWorkers(WorkerPool& pool) { pool.parked.store(true, std::memory_order_relaxed); }
 
 namespace {
 

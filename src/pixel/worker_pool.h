@@ -18,7 +18,8 @@ namespace korvel {
 inline constexpr int kMaxWorkers = 2;
 
 // An auto-reset event: Wait returns once the event is signalled and clears it. A waiter spins
-// briefly before it sleeps, since posts come in bursts (one per child layer of a frame).
+// briefly before it sleeps, since posts come in bursts (one per child layer of a frame); a raised
+// `park` flag ends the spin at once.
 struct WorkerEvent {
   std::mutex mutex;
   std::condition_variable cv;
@@ -26,7 +27,7 @@ struct WorkerEvent {
 
   void Set();
   void Reset();
-  void Wait();
+  void Wait(const std::atomic<bool>* park = nullptr);
 };
 
 struct WorkerSlot {
@@ -41,6 +42,9 @@ struct WorkerPool {
   int8_t count = 0;              // running workers; 0 before start, when posts run on the caller
   int32_t processor_count = 0;
   std::atomic<uint8_t> quit{0};
+  // Raised when the posting thread has no more work for a while (the frame is drawn): idle workers
+  // then sleep at once instead of spinning for a next post. The next post lowers it.
+  std::atomic<bool> parked{false};
   std::mutex post_lock;          // posts from two threads never interleave
   std::array<WorkerSlot, kMaxWorkers> slots;
 
@@ -82,6 +86,9 @@ WorkerStatus PostWorkerJobs(WorkerPool& pool, WorkerJob* jobs, int job_count);
 // with `context` to every worker and waits; returns as PostWorkerJobs does.
 WorkerStatus PostWorkerBands(WorkerPool& pool, WorkerRoutine routine, void* context,
                              int32_t count);
+// Tells idle workers that no post follows soon, so they sleep instead of spinning.
+void ParkWorkers(WorkerPool& pool);
+
 // A job that does nothing (measures one post-and-wait).
 WorkerStatus PostEmptyJob(WorkerPool& pool);
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -78,9 +79,9 @@ class Backend {
     return false;
   }
 
-  virtual void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width,
-                                int32_t height, int32_t pitch, uint64_t frame,
-                                const Rect& /*changed*/) {
+  virtual void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width,
+                                 int32_t height, int32_t pitch, uint64_t frame,
+                                 std::span<const Rect> /*changed*/) {
     PresentFrame(window, bgra, width, height, pitch, frame);
   }
 

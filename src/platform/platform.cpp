@@ -266,14 +266,16 @@ DisplayMode GetDesktopMode() {
   return b != nullptr ? b->GetDesktopMode() : DisplayMode{};
 }
 
-void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                      int32_t pitch, uint64_t frame, const Rect& changed) {
+void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                       int32_t pitch, uint64_t frame, std::span<const Rect> changed) {
   // An overlay (a playing movie) changes pixels the engine's rectangle does not know of.
   if (HasFrameOverlay(window)) {
     PresentFrame(window, bgra, width, height, pitch, frame);
     return;
   }
-  if (Backend* b = Active()) b->PresentFrameRect(window, bgra, width, height, pitch, frame, changed);
+  if (Backend* b = Active()) {
+    b->PresentFrameRects(window, bgra, width, height, pitch, frame, changed);
+  }
 }
 
 std::vector<MonitorInfo> Backend::GetMonitors() {

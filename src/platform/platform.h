@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,11 +104,16 @@ DisplayMode GetDesktopMode();
 // Shows a composed frame: rows top-down, bytes blue, green, red, alpha. `frame` numbers the dump.
 void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                   int32_t pitch, uint64_t frame);
-// The same frame, of which only `changed` (right and bottom exclusive) differs from the frame
-// presented last at this size: the window system is handed that part only when the window still
-// shows the last frame; otherwise, or when the rectangle is empty or outside, the whole frame.
-void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                      int32_t pitch, uint64_t frame, const Rect& changed);
+// The same frame, of which only the `changed` rectangles (right and bottom exclusive) differ from
+// the frame presented last at this size: the window system is handed those parts only when the
+// window still shows the last frame; otherwise the whole frame. Empty rectangles and the parts
+// outside the frame are skipped.
+void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                       int32_t pitch, uint64_t frame, std::span<const Rect> changed);
+inline void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                             int32_t pitch, uint64_t frame, const Rect& changed) {
+  PresentFrameRects(window, bgra, width, height, pitch, frame, std::span<const Rect>(&changed, 1));
+}
 
 // ---- Monitors, display modes and window decoration ---------------------------------------------
 

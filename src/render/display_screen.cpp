@@ -16,6 +16,7 @@
 #include "core/sjis_text.h"
 #include "core/window_record.h"
 #include "layer/layer_data.h"
+#include "layer/layer_record.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
 #include "render/monitor_table.h"
@@ -324,7 +325,7 @@ void RepaintWholeFrame() {
   if (main == nullptr || main->root_layer == nullptr) return;
   auto* root = static_cast<LayerData*>(main->root_layer->payload);
   if (root == nullptr || root->width < 1 || root->height < 1) return;
-  root->frame_rect = DirtyRect{0, 0, root->width - 1, root->height - 1};
+  SetWholeFrameRect(root);
   PresentFrameToWindow(0, main->root_layer);
   root->needs_redraw = 1;
 }

@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "core/display_state.h"
 #include "core/engine_settings.h"
 #include "core/engine_state.h"
 #include "core/frame_step.h"
+#include "layer/dirty_rects.h"
 #include "layer/layer_data.h"
+#include "layer/layer_record.h"
 #include "platform/platform.h"
 #include "render/display_wiring.h"
 #include "render/drag_snapshot.h"
@@ -203,12 +206,24 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
   if (!overlay && plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
       plan.canvas_height == ih) {
     if (plan.path == PresentPath::kUnscaled && g_presentation.present_whole[window] == 0) {
-      // Shown as it is: only what changed in this frame goes to the window system.
-      const platform::Rect changed{static_cast<int32_t>(std::clamp<int64_t>(r.x0, 0, iw)),
-                                   static_cast<int32_t>(std::clamp<int64_t>(r.y0, 0, ih)),
-                                   static_cast<int32_t>(std::clamp<int64_t>(r.x1 + 1, 0, iw)),
-                                   static_cast<int32_t>(std::clamp<int64_t>(r.y1 + 1, 0, ih))};
-      platform::PresentFrameRect(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter, changed);
+      // Shown as it is: only what changed in this frame goes to the window system, part by part
+      // when the changes lie apart.
+      const auto to_window = [iw, ih](const DirtyRect& d) {
+        return platform::Rect{static_cast<int32_t>(std::clamp<int64_t>(d.x0, 0, iw)),
+                              static_cast<int32_t>(std::clamp<int64_t>(d.y0, 0, ih)),
+                              static_cast<int32_t>(std::clamp<int64_t>(d.x1 + 1, 0, iw)),
+                              static_cast<int32_t>(std::clamp<int64_t>(d.y1 + 1, 0, ih))};
+      };
+      platform::Rect changed[kDirtyPartCapacity];
+      int32_t count = 1;
+      if (DirtyPartsSplit(frame->frame_parts, r)) {
+        count = frame->frame_parts.count;
+        for (int32_t i = 0; i < count; ++i) changed[i] = to_window(frame->frame_parts.rects[i]);
+      } else {
+        changed[0] = to_window(r);
+      }
+      platform::PresentFrameRects(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter,
+                                  std::span<const platform::Rect>(changed, count));
       return;
     }
     platform::PresentFrame(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter);
@@ -240,14 +255,14 @@ int PresentFrame(int window) {
                         : nullptr;
   // A paint or activation of window 0 shows its whole frame again.
   if (window == 0 && root != nullptr && g_repaint_pending.exchange(0) != 0) {
-    root->frame_rect = DirtyRect{0, 0, int64_t{root->width} - 1, int64_t{root->height} - 1};
+    SetWholeFrameRect(root);
     root->needs_redraw = 1;
   }
   if (root != nullptr && root->visible != 0) {
     if (window == 0 && g_presentation.gpu_redraw_pending != 0) {
       g_presentation.gpu_redraw_pending = 0;
       root->needs_redraw = 1;
-      root->frame_rect = DirtyRect{0, 0, root->width - 1, root->height - 1};
+      SetWholeFrameRect(root);
     }
     if (root->needs_redraw != 0) {
       g_presentation.frame_shown[window] = 1;

@@ -2,6 +2,7 @@
 // frame; the sweep of pending values; shared records; and the 1536-byte block codec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -94,6 +95,95 @@ TEST_F(LayerRecordTest, MergeTakesTheWholeLayerAfterAResize) {
   MergeIntoFrameRect(&l);
   EXPECT_EQ(l.resized, 0);
   EXPECT_TRUE(SameRect(l.frame_rect, 0, 0, 9, 7));
+}
+
+// Parts as a sorted list of rectangles, for comparing regardless of order.
+std::vector<std::vector<int64_t>> PartList(const DirtyParts& parts) {
+  std::vector<std::vector<int64_t>> list;
+  for (int i = 0; i < parts.count; ++i) {
+    const DirtyRect& r = parts.rects[i];
+    list.push_back({r.x0, r.y0, r.x1, r.y1});
+  }
+  std::sort(list.begin(), list.end());
+  return list;
+}
+
+TEST(DirtyPartsTest, BoxesMergeWhenTheyTouchAndStayApartOtherwise) {
+  struct Case {
+    const char* name;
+    std::vector<DirtyRect> boxes;
+    std::vector<std::vector<int64_t>> parts;
+  };
+  const Case cases[] = {
+      {"apart", {{0, 0, 9, 9}, {20, 0, 29, 9}}, {{0, 0, 9, 9}, {20, 0, 29, 9}}},
+      {"overlapping", {{0, 0, 9, 9}, {5, 5, 14, 14}}, {{0, 0, 14, 14}}},
+      {"side by side", {{0, 0, 9, 9}, {10, 0, 19, 9}}, {{0, 0, 19, 9}}},
+      {"corner to corner", {{0, 0, 9, 9}, {10, 10, 19, 19}}, {{0, 0, 19, 19}}},
+      {"one pixel gap", {{0, 0, 9, 9}, {11, 0, 19, 9}}, {{0, 0, 9, 9}, {11, 0, 19, 9}}},
+      // The third box joins the first two, whose union then swallows the fourth.
+      {"chain",
+       {{0, 0, 4, 4}, {10, 0, 14, 4}, {3, 0, 11, 2}, {6, 3, 8, 4}},
+       {{0, 0, 14, 4}}},
+      {"empty box ignored", {{0, 0, 4, 4}, {5, 5, 1, 1}}, {{0, 0, 4, 4}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DirtyParts parts{};
+    StartDirtyParts(parts, c.boxes[0]);
+    for (size_t i = 1; i < c.boxes.size(); ++i) AddDirtyPart(parts, c.boxes[i]);
+    EXPECT_EQ(PartList(parts), c.parts);
+  }
+}
+
+TEST(DirtyPartsTest, FullPartsJoinTheBoxWhereTheyGrowLeast) {
+  DirtyParts parts{};
+  StartDirtyParts(parts, DirtyRect{0, 0, 1, 1});
+  for (int64_t i = 1; i < kDirtyPartCapacity; ++i) {
+    AddDirtyPart(parts, DirtyRect{i * 100, 0, i * 100 + 1, 1});
+  }
+  ASSERT_EQ(parts.count, kDirtyPartCapacity);
+  AddDirtyPart(parts, DirtyRect{303, 0, 304, 1});  // nearest the part at 300
+  EXPECT_EQ(parts.count, kDirtyPartCapacity);
+  const auto list = PartList(parts);
+  EXPECT_NE(std::find(list.begin(), list.end(), std::vector<int64_t>{300, 0, 304, 1}), list.end());
+  // Unknown parts stay unknown: the bounding rectangle keeps standing.
+  ForgetDirtyParts(parts);
+  AddDirtyPart(parts, DirtyRect{0, 0, 1, 1});
+  EXPECT_EQ(parts.count, 0);
+}
+
+TEST(DirtyPartsTest, PartsSplitOnlyWhenTheyExactlySpanTheRectangle) {
+  DirtyParts parts{};
+  StartDirtyParts(parts, DirtyRect{0, 0, 9, 9});
+  EXPECT_FALSE(DirtyPartsSplit(parts, DirtyRect{0, 0, 9, 9}));  // one part: no split
+  AddDirtyPart(parts, DirtyRect{50, 40, 59, 49});
+  EXPECT_TRUE(DirtyPartsSplit(parts, DirtyRect{0, 0, 59, 49}));
+  // The rectangle was widened (or set whole) without the parts: they are stale.
+  EXPECT_FALSE(DirtyPartsSplit(parts, DirtyRect{0, 0, 99, 49}));
+}
+
+TEST_F(LayerRecordTest, FarApartChangesKeepTheirOwnPartsUpToTheFrame) {
+  ASSERT_NE(MakeImage("a", 0, 0, 4, 4, 1, 0xFFFFFFFF), nullptr);
+  ASSERT_NE(MakeImage("b", 60, 40, 4, 4, 2, 0xFFFFFFFF), nullptr);
+  Frame();
+  MarkDirtyUpward(Node("a"));
+  MarkDirtyUpward(Node("b"));
+  LayerData* root = Root();
+  EXPECT_TRUE(SameRect(root->compose_rect, 0, 0, 63, 43));
+  ASSERT_TRUE(DirtyPartsSplit(root->compose_parts, root->compose_rect));
+  ASSERT_EQ(ComposeLayerTree(g_windows[0]->root_layer, 0, 0), 0);
+  EXPECT_TRUE(SameRect(root->frame_rect, 0, 0, 63, 43));
+  ASSERT_TRUE(DirtyPartsSplit(root->frame_parts, root->frame_rect));
+  EXPECT_EQ(PartList(root->frame_parts),
+            (std::vector<std::vector<int64_t>>{{0, 0, 3, 3}, {60, 40, 63, 43}}));
+  // A whole repaint leaves no parts behind.
+  SetWholeFrameRect(root);
+  EXPECT_FALSE(DirtyPartsSplit(root->frame_parts, root->frame_rect));
+  // Marking the layer whole drops the compose parts too.
+  MarkDirtyUpward(Node("a"));
+  MarkDirtyUpward(Node("b"));
+  MarkLayerWhollyChanged(root);
+  EXPECT_FALSE(DirtyPartsSplit(root->compose_parts, root->compose_rect));
 }
 
 TEST_F(LayerRecordTest, SweepCommitsPendingValuesAndMarksOnlyRealChanges) {

@@ -1,5 +1,5 @@
 // Worker pool: counts, band split, routines with their context and band on one and two workers,
-// status reporting, shutdown and many posts in a row (also run under ThreadSanitizer).
+// status reporting, shutdown, parking and many posts in a row (also run under ThreadSanitizer).
 #include "pixel/worker_pool.h"
 #include "pixel/worker_pool_fixture.h"
 
@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace korvel {
@@ -129,6 +130,26 @@ TEST_P(PoolTest, ManyPostsOfARoutineInARow) {
     }
   }
   EXPECT_EQ(counts, std::vector<uint32_t>(9, 10000));
+}
+
+// Parked workers sleep at once; every later post still wakes them and runs all its jobs, also
+// when parking races with the posts (a second thread parks all the time).
+TEST_P(PoolTest, ParkedWorkersWakeForEveryPost) {
+  std::vector<uint32_t> counts(9, 0);
+  for (int i = 0; i < 200; ++i) {
+    ParkWorkers(pool_);
+    ASSERT_EQ(PostWorkerBands(pool_, CountRows, &counts, 9), WorkerStatus::kOk) << i;
+  }
+  std::atomic<bool> stop{false};
+  std::thread parker([&] {
+    while (!stop.load()) ParkWorkers(pool_);
+  });
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_EQ(PostWorkerBands(pool_, CountRows, &counts, 9), WorkerStatus::kOk) << i;
+  }
+  stop.store(true);
+  parker.join();
+  EXPECT_EQ(counts, std::vector<uint32_t>(9, 2200));
 }
 
 std::atomic<int> g_runs{0};

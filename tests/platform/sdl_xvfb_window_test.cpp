@@ -183,6 +183,16 @@ TEST_F(XvfbWindows, ChangedRectanglePresentsShowTheWholeFrame) {
   // A whole present shows it.
   PresentFrame(w, d.data(), 96, 64, 96 * 4, 7);
   EXPECT_TRUE(same(shot(), d));
+  // Several rectangles go in one present: each of them reaches the screen (one past the frame,
+  // one empty), and nothing between them does.
+  auto e = d;
+  std::memset(&e[(1 * 96 + 1) * 4], 0x11, 3 * 4);
+  std::memset(&e[(60 * 96 + 92) * 4], 0x22, 3 * 4);
+  auto shown = e;
+  std::memset(&e[(30 * 96 + 40) * 4], 0x44, 4 * 4);
+  const Rect parts[] = {{0, 0, 8, 8}, {4, 4, 4, 20}, {90, 58, 120, 70}};
+  PresentFrameRects(w, e.data(), 96, 64, 96 * 4, 8, parts);
+  EXPECT_TRUE(same(shot(), shown));
   DestroyWindow(w);
 }
 

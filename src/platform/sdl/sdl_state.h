@@ -107,8 +107,8 @@ class SdlBackend final : public Backend {
   void SetWindowMenuBar(WindowId window, int32_t height) override;
   void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                       int32_t pitch) override;
-  void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                        int32_t pitch, uint64_t frame, const Rect& changed) override;
+  void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
+                         int32_t pitch, uint64_t frame, std::span<const Rect> changed) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;

@@ -291,12 +291,10 @@ void PresentWhole(Window* record, const uint8_t* bgra, int32_t width, int32_t he
   record->surface_current = false;  // converted or clipped: not the frame's own bytes
 }
 
-// Only the tiles of `r` whose colours differ from what the surface holds are copied and handed to
-// the window system, as rectangles merged along each band of tiles.
-void PresentChanged(SDL_Surface* target, Window* record, const uint8_t* bgra, int32_t pitch,
-                    const Rect& r) {
-  std::vector<SDL_Rect> rects;
-  if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+// Only the tiles of `r` whose colours differ from what the surface holds are copied to it; they are
+// added to `rects` as rectangles merged along each band of tiles.
+void CopyChangedTiles(SDL_Surface* target, const uint8_t* bgra, int32_t pitch, const Rect& r,
+                      std::vector<SDL_Rect>& rects) {
   auto* pixels = static_cast<uint8_t*>(target->pixels);
   for (int32_t band = r.top; band < r.bottom; band += kTile) {
     const int32_t band_h = std::min(kTile, r.bottom - band);
@@ -324,6 +322,14 @@ void PresentChanged(SDL_Surface* target, Window* record, const uint8_t* bgra, in
     }
     if (run_start >= 0) rects.push_back(SDL_Rect{run_start, band, r.right - run_start, band_h});
   }
+}
+
+// The changed tiles of every rectangle go to the window system in one update.
+void PresentChanged(SDL_Surface* target, Window* record, const uint8_t* bgra, int32_t pitch,
+                    std::span<const Rect> changed) {
+  std::vector<SDL_Rect> rects;
+  if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+  for (const Rect& r : changed) CopyChangedTiles(target, bgra, pitch, r, rects);
   if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
   if (rects.empty()) return;
   if (SDL_UpdateWindowSurfaceRects(record->handle, rects.data(), static_cast<int>(rects.size())) !=
@@ -342,12 +348,18 @@ void SdlBackend::PresentFrame(WindowId window, const uint8_t* bgra, int32_t widt
   });
 }
 
-void SdlBackend::PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width,
-                                  int32_t height, int32_t pitch, uint64_t /*frame*/,
-                                  const Rect& changed) {
+void SdlBackend::PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width,
+                                   int32_t height, int32_t pitch, uint64_t /*frame*/,
+                                   std::span<const Rect> changed) {
   if (!FrameArgumentsValid(bgra, width, height, pitch)) return;
-  const Rect r{std::max(changed.left, 0), std::max(changed.top, 0), std::min(changed.right, width),
-               std::min(changed.bottom, height)};
+  // Each rectangle cut to the frame; empty ones dropped.
+  std::vector<Rect> parts;
+  parts.reserve(changed.size());
+  for (const Rect& c : changed) {
+    const Rect r{std::max(c.left, 0), std::max(c.top, 0), std::min(c.right, width),
+                 std::min(c.bottom, height)};
+    if (r.left < r.right && r.top < r.bottom) parts.push_back(r);
+  }
   OnMainThread([&] {
     Window* record = FindWindow(window);
     if (record == nullptr) return;
@@ -357,8 +369,8 @@ void SdlBackend::PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t 
       PresentWhole(record, bgra, width, height, pitch);
       return;
     }
-    if (r.left >= r.right || r.top >= r.bottom) return;  // nothing changed
-    PresentChanged(target, record, bgra, pitch, r);
+    if (parts.empty()) return;  // nothing changed
+    PresentChanged(target, record, bgra, pitch, parts);
   });
 }
 
