@@ -75,6 +75,9 @@ void ApplyDisplayChanges() {
   const uint64_t size = g_window_messages.display_client_size.exchange(0);
   if (size != 0) {
     ResizeWindowToScreen(static_cast<int32_t>(size >> 32), static_cast<int32_t>(size & 0xffffffffu));
+    // The frame, and the Flash window over it, are shown again at once at the new size: an
+    // unchanged frame would otherwise stay as it was drawn for the old size.
+    g_repaint_pending.store(1);
   }
 }
 
