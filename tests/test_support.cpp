@@ -258,6 +258,20 @@ XvfbServer::~XvfbServer() {
   }
 }
 
+WindowManager::WindowManager(const std::string& display, const std::string& runtime_dir)
+    : process_({"/usr/bin/openbox", "--sm-disable", "--startup",
+                "xprop -root -f _KORVEL_WM_READY 32c -set _KORVEL_WM_READY 1"},
+               {"DISPLAY=" + display, "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                "XDG_RUNTIME_DIR=" + runtime_dir}) {
+  for (int i = 0; i < 500 && !running_ && process_.Running(); ++i) {
+    running_ = CaptureCommand("DISPLAY=" + display + " xprop -root _KORVEL_WM_READY 2>/dev/null")
+                   .find("= 1") != std::string::npos;
+    if (!running_) SleepRealMs(20);
+  }
+}
+
+WindowManager::~WindowManager() { process_.Stop(5000); }
+
 std::string CaptureCommand(const std::string& command) {
   std::string out;
   FILE* pipe = ::popen(command.c_str(), "r");

@@ -84,6 +84,25 @@ class XvfbServer {
   std::string display_;
 };
 
+// The openbox window manager on an X server, started and stopped with the object. `running()` is
+// true once openbox has finished starting. Openbox announces itself on the root window before it
+// reaches its event loop, and a window mapped in between is never managed: its map request sits
+// unread, so a client waiting for the window to be mapped (SDL does) waits for ever. Openbox's
+// start-up command runs only when it is about to enter that loop, so it sets a root property that
+// the constructor waits for.
+class WindowManager {
+ public:
+  WindowManager(const std::string& display, const std::string& runtime_dir);
+  ~WindowManager();
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+  bool running() const { return running_; }
+
+ private:
+  ChildProcess process_;
+  bool running_ = false;
+};
+
 // Runs a shell command line and returns its standard output.
 std::string CaptureCommand(const std::string& command);
 

@@ -64,6 +64,34 @@ void CentreFrame(int32_t area_width, int32_t area_height) {
   }
 }
 
+// The engine's other visible windows, before a display-mode change may move them.
+void SaveOtherWindowPlacements() {
+  g_screen.saved_placement_count = 0;
+  for (int32_t i = 1; i < kWindowCount; ++i) {
+    const WindowRecord* w = g_windows[i];
+    if (w == nullptr || w->handle == platform::kNoWindow || !platform::IsWindowVisible(w->handle)) {
+      continue;
+    }
+    platform::Rect outer, client;
+    if (!platform::GetWindowRect(w->handle, &outer) || !platform::GetClientRect(w->handle, &client)) {
+      continue;
+    }
+    g_screen.saved_placements[g_screen.saved_placement_count++] =
+        SavedPlacement{w->handle, outer.left, outer.top, client.right, client.bottom};
+  }
+}
+
+// Puts the saved windows back where they were, those still open; the saved list is used once.
+void RestoreOtherWindowPlacements() {
+  for (int32_t i = 0; i < g_screen.saved_placement_count; ++i) {
+    const SavedPlacement& p = g_screen.saved_placements[i];
+    if (FindWindowRecord(p.window) == nullptr) continue;
+    platform::SetWindowClientSize(p.window, p.client_width, p.client_height);
+    platform::SetWindowPosition(p.window, p.x, p.y);
+  }
+  g_screen.saved_placement_count = 0;
+}
+
 // Back to the desktop's mode and a framed window, restarting the border countdown.
 void SwitchToWindowedGdi(WindowRecord* main) {
   platform::LeaveFullScreen(main->handle);
@@ -72,6 +100,7 @@ void SwitchToWindowedGdi(WindowRecord* main) {
     platform::SetWindowResizable(main->handle, true);
     g_frame.countdown_border = kBorderCountdownFrames;
   }
+  RestoreOtherWindowPlacements();
   // A maximised window is restored first, so the centring below is where it stays.
   if (g_display.maximised != 0) {
     platform::ShowWindow(main->handle, platform::ShowCommand::kRestore);
@@ -170,6 +199,7 @@ int32_t SwitchToFullScreen() {
   if (main == nullptr) return -1;
   RefreshScreenSize(main->handle);
   const int32_t monitor = g_screen.monitor;
+  SaveOtherWindowPlacements();
   g_screen.saved_full_screen_width = g_screen.full_screen_width;
   g_screen.saved_full_screen_height = g_screen.full_screen_height;
   g_screen.saved_present_width = g_display.display_width;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/window_record.h"
 #include "platform/platform.h"
 
 namespace korvel {
@@ -13,6 +14,13 @@ namespace korvel {
 // area's height (bands left and right), 3 stretched to the area.
 enum : uint8_t {
   kPlacementNone = 0, kPlacementFitWidth = 1, kPlacementFitHeight = 2, kPlacementStretch = 3,
+};
+
+// Where one of the engine's other windows was before a display-mode change: outer top-left and
+// client size.
+struct SavedPlacement {
+  platform::WindowId window = platform::kNoWindow;
+  int32_t x = 0, y = 0, client_width = 0, client_height = 0;
 };
 
 struct ScreenState {
@@ -27,6 +35,10 @@ struct ScreenState {
   // Sizing limits of the resizable main window, client sizes.
   int32_t min_client_width = 0, min_client_height = 0;
   int32_t max_client_width = 0, max_client_height = 0;
+  // The engine's other visible windows (1..3), taken when full screen starts and put back when
+  // window 0 is windowed again.
+  SavedPlacement saved_placements[kWindowCount - 1];
+  int32_t saved_placement_count = 0;
 };
 
 extern ScreenState g_screen;

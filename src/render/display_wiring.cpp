@@ -76,6 +76,9 @@ void ApplyDisplayChanges() {
   // Only a frame the player can size keeps the logical aspect ratio.
   if (size != 0 && g_project.resizable_main_window != 0) {
     ResizeWindowToScreen(static_cast<int32_t>(size >> 32), static_cast<int32_t>(size & 0xffffffffu));
+    // The frame, and the Flash window over it, are shown again at once at the new size: an
+    // unchanged frame would otherwise stay as it was drawn for the old size.
+    g_repaint_pending.store(1);
   }
 }
 

@@ -80,14 +80,8 @@ TEST_F(DialogGameTest, DrawnDialogsUnderXvfb) {
     }
     return done();
   };
-  test::ChildProcess wm({"/usr/bin/openbox", "--sm-disable"},
-                        {"DISPLAY=" + display, "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                         "XDG_RUNTIME_DIR=" + runtime_.path()});
-  ASSERT_TRUE(wait_for([&] {
-    return test::CaptureCommand("DISPLAY=" + display +
-                                " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
-               .find("window id") != std::string::npos;
-  })) << "openbox did not start";
+  test::WindowManager wm(display, runtime_.path());
+  ASSERT_TRUE(wm.running()) << "openbox did not start";
 
   BuildGame(kDialogGame);
   test::ChildProcess engine(Args(), SdlEnv(display));
@@ -119,8 +113,6 @@ TEST_F(DialogGameTest, DrawnDialogsUnderXvfb) {
   EXPECT_NE(r.stderr_text.find("korvel: dialog: Got | ab | 1\n"), std::string::npos)
       << r.stderr_text;
   EXPECT_EQ(r.stderr_text.find("headless"), std::string::npos) << r.stderr_text;
-  wm.Signal(SIGTERM);
-  wm.Wait(5000);
 }
 
 // SIGTERM while a drawn box waits for the player ends the box and then the run, normally.
@@ -155,9 +147,8 @@ TEST_F(DialogGameTest, ErrorDialogIsDrawnAndExits) {
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
   const std::string display = server.display();
-  test::ChildProcess wm({"/usr/bin/openbox", "--sm-disable"},
-                        {"DISPLAY=" + display, "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                         "XDG_RUNTIME_DIR=" + runtime_.path()});
+  test::WindowManager wm(display, runtime_.path());
+  ASSERT_TRUE(wm.running()) << "openbox did not start";
   BuildGame({{"a.kas", "label SYSTEM_START\nWAIT 0=( 200 )\n24\nQUIT\n"}});
   test::ChildProcess engine(Args(), SdlEnv(display));
   std::string box;
@@ -176,8 +167,6 @@ TEST_F(DialogGameTest, ErrorDialogIsDrawnAndExits) {
   EXPECT_EQ(r.exit_status, 1) << r.stderr_text;
   EXPECT_NE(r.stderr_text.find("korvel: error 900050"), std::string::npos) << r.stderr_text;
   EXPECT_NE(r.stderr_text.find("| 1034\n"), std::string::npos) << r.stderr_text;
-  wm.Signal(SIGTERM);
-  wm.Wait(5000);
 }
 
 }  // namespace

@@ -180,14 +180,8 @@ TEST_F(InputXvfb, KeysMouseWheelAndTheCloseQuestion) {
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
   display_ = server.display();
   test::TempDir runtime, game;
-  test::ChildProcess wm({"/usr/bin/openbox", "--sm-disable"},
-                        {"DISPLAY=" + display_, "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                         "XDG_RUNTIME_DIR=" + runtime.path()});
-  ASSERT_TRUE(WaitFor([&] {
-    return test::CaptureCommand("DISPLAY=" + display_ +
-                                " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
-               .find("window id") != std::string::npos;
-  })) << "openbox did not start";
+  test::WindowManager wm(display_, runtime.path());
+  ASSERT_TRUE(wm.running()) << "openbox did not start";
 
   Env display("DISPLAY", display_);
   Env platform("KORVEL_PLATFORM", "sdl");
@@ -297,8 +291,6 @@ TEST_F(InputXvfb, KeysMouseWheelAndTheCloseQuestion) {
   EXPECT_NE(log.find(question + "6"), std::string::npos) << log;
   EXPECT_EQ(log.find("running headless"), std::string::npos) << log;
 
-  wm.Signal(SIGTERM);
-  wm.Wait(5000);
   ResetSubsystemHooks();
 }
 

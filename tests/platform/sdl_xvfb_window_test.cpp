@@ -1,6 +1,7 @@
 // Windows on a real X server (Xvfb): the shape the X server holds, as `xwininfo -shape` reports
-// it, the stacking order of two windows under the root, and frames presented by their changed
-// rectangle, read back from the screen with ImageMagick's `import`.
+// it, the stacking order of two windows under the root, full screen and back under a window
+// manager, and frames presented by their changed rectangle, read back from the screen with
+// ImageMagick's `import`.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -31,18 +32,27 @@ std::string LineWith(const std::string& text, const std::string& key) {
 
 class XvfbWindows : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xwininfo", X_OK) != 0) {
-      GTEST_SKIP() << "Xvfb or xwininfo is not installed";
+  void SetUp() override { Start(false); }
+  // With `window_manager`, openbox runs before SDL starts (SDL asks for full screen through it).
+  void Start(bool window_manager) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xwininfo", X_OK) != 0 ||
+        (window_manager && access("/usr/bin/openbox", X_OK) != 0)) {
+      GTEST_SKIP() << "Xvfb, xwininfo or openbox is not installed";
     }
     ASSERT_FALSE(server_.display().empty()) << "Xvfb did not start";
     display_ = std::make_unique<ScopedEnv>("DISPLAY", server_.display());
+    bus_ = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    if (window_manager) {
+      wm_ = std::make_unique<korvel::test::WindowManager>(server_.display(), runtime_.path());
+      ASSERT_TRUE(wm_->running()) << "openbox did not start";
+    }
     ASSERT_TRUE(InitPlatformWith(BackendKind::kSdl));
     ASSERT_EQ(ActiveBackend(), BackendKind::kSdl);
     started_ = true;
   }
   void TearDown() override {
     if (started_) ShutdownPlatform();
+    wm_.reset();
   }
   WindowId Make(const std::string& title, int32_t x) {
     WindowDesc desc;
@@ -64,7 +74,9 @@ class XvfbWindows : public ::testing::Test {
 
   CleanHeadlessEnv clean_;
   korvel::test::XvfbServer server_;
-  std::unique_ptr<ScopedEnv> display_;
+  korvel::test::TempDir runtime_;
+  std::unique_ptr<ScopedEnv> display_, bus_;
+  std::unique_ptr<korvel::test::WindowManager> wm_;
   bool started_ = false;
 };
 
@@ -105,6 +117,43 @@ TEST_F(XvfbWindows, StackingBehindAndOnTop) {
   EXPECT_STREQ(order(), "b over a");
   DestroyWindow(wa);
   DestroyWindow(wb);
+}
+
+class XvfbWindowsManaged : public XvfbWindows {
+ protected:
+  void SetUp() override { Start(true); }
+};
+
+TEST_F(XvfbWindowsManaged, FullScreenInTheDesktopModeAndBack) {
+  const std::string title = "korvel-full-" + std::to_string(getpid());
+  const WindowId w = Make(title, 30);
+  const std::vector<MonitorInfo> monitors = GetMonitors();
+  ASSERT_EQ(monitors.size(), 1u);
+  EXPECT_EQ(monitors[0].bounds.right, 1024);
+  const std::vector<DisplayMode> modes = GetDisplayModes(0);
+  ASSERT_FALSE(modes.empty());
+  // A mode the monitor does not offer is refused and the window stays as it was.
+  EXPECT_FALSE(EnterFullScreen(w, 0, DisplayMode{333, 222, 32, 60}));
+  Rect client;
+  ASSERT_TRUE(GetClientRect(w, &client));
+  EXPECT_EQ(client.right, 64);
+  ASSERT_TRUE(EnterFullScreen(w, 0, DisplayMode{1024, 768, 32, 60}));
+  // The window manager answers asynchronously: wait for the size it gives.
+  const auto size = [&] {
+    const std::string info = Xwininfo("-name " + title);
+    return LineWith(info, "Width:") + " " + LineWith(info, "Height:") + " " +
+           LineWith(info, "Absolute upper-left X:") + " " + LineWith(info, "Absolute upper-left Y:");
+  };
+  const std::string full = "Width: 1024 Height: 768 Absolute upper-left X:  0 Absolute upper-left Y:  0";
+  std::string got;
+  for (int i = 0; i < 250 && (got = size()) != full; ++i) korvel::test::SleepRealMs(20);
+  EXPECT_EQ(got, full);
+  LeaveFullScreen(w);
+  for (int i = 0; i < 250 && (got = size()).find("Width: 64 Height: 48") != 0; ++i) {
+    korvel::test::SleepRealMs(20);
+  }
+  EXPECT_EQ(got.find("Width: 64 Height: 48"), 0u) << got;
+  DestroyWindow(w);
 }
 
 // A 96 x 64 frame: a gradient, with `mark` drawn as 6 x 5 blocks of colour `colour` at each of the

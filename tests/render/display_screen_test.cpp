@@ -526,5 +526,47 @@ TEST_F(DisplayScreenTest, MaximisedWindowComesBackCentredAndRestored) {
   EXPECT_EQ(info.y, 300);
 }
 
+// The engine's other visible windows get their places and sizes back when window 0 leaves full
+// screen, whatever moved them meanwhile; a hidden one is left where it is.
+TEST_F(DisplayScreenTest, OtherVisibleWindowsGetTheirPlacesBackAfterFullScreen) {
+  ASSERT_NO_FATAL_FAILURE(OpenWindowZero(640, 480));
+  const auto open = [](int32_t index, int32_t x, int32_t y, bool shown) {
+    platform::WindowDesc desc;
+    desc.title = "sub";
+    desc.x = x;
+    desc.y = y;
+    desc.client_width = 200;
+    desc.client_height = 100;
+    const platform::WindowId id = platform::CreateWindow(desc);
+    g_windows[index]->handle = id;
+    if (shown) platform::ShowWindow(id, platform::ShowCommand::kShow);
+    return id;
+  };
+  const platform::WindowId shown = open(1, 300, 200, true);
+  const platform::WindowId hidden = open(2, 50, 60, false);
+  for (int round = 0; round < 2; ++round) {
+    g_display.full_screen = 1;
+    ASSERT_EQ(SwitchToFullScreen(), 0);
+    for (const platform::WindowId id : {shown, hidden}) {
+      platform::SetWindowPosition(id, 5, 7);
+      platform::SetWindowClientSize(id, 64, 32);
+    }
+    ASSERT_EQ(SwitchToWindowed(), 0);
+    g_display.full_screen = 0;
+    auto info = Info(shown);
+    EXPECT_EQ(info.x, 300) << "round " << round;
+    EXPECT_EQ(info.y, 200);
+    EXPECT_EQ(info.width, 200);
+    EXPECT_EQ(info.height, 100);
+    info = Info(hidden);
+    EXPECT_EQ(info.x, 5);
+    EXPECT_EQ(info.y, 7);
+    EXPECT_EQ(info.width, 64);
+    EXPECT_EQ(info.height, 32);
+    platform::SetWindowPosition(hidden, 50, 60);
+    platform::SetWindowClientSize(hidden, 200, 100);
+  }
+}
+
 }  // namespace
 }  // namespace korvel

@@ -16,11 +16,15 @@
 #include "core/engine_settings.h"
 #include "core/engine_state.h"
 #include "core/frame_step.h"
+#include "core/project_config.h"
+#include "core/window_record.h"
 #include "engine_fixture.h"
 #include "layer/layer_data.h"
 #include "pixel/worker_pool.h"
 #include "platform/platform.h"
 #include "png_pixels.h"
+#include "render/display_screen.h"
+#include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"
 #include "test_support.h"
@@ -254,6 +258,41 @@ TEST_F(PresentFrameTest, SmallerPresentationIsScaledSmoothly) {
             0);
   ASSERT_TRUE(ReadDump(DumpPath(2), &w, &h, &got));
   EXPECT_EQ(got, expected);
+}
+
+// A size message applied by the frame step shows the unchanged frame again at once at the new
+// presentation size, with the Flash window drawn over it for that size.
+TEST_F(PresentFrameTest, ResizeShowsTheFrameAndFlashWindowAtTheNewSize) {
+  InitDisplayScreen();
+  ResetWindowMessages();
+  g_repaint_pending.store(0);
+  g_project.resizable_main_window = 1;
+  g_frame.countdown_border = 0;
+  static int32_t overlay_width = 0;
+  overlay_width = 0;
+  g_flash_overlay = [](int window, uint8_t* canvas, int32_t width, int32_t, int32_t,
+                       int32_t) {
+    if (window == 0 && canvas != nullptr) overlay_width = width;
+    return window == 0;
+  };
+  PresentChanged(1);
+  EXPECT_EQ(overlay_width, kW);
+  frame_.needs_redraw = 0;
+  frame_.frame_rect = DirtyRect{kEmptyRectMin, kEmptyRectMin, kEmptyRectMax, kEmptyRectMax};
+
+  HandleDisplayMessage(0, static_cast<int32_t>(platform::EventKind::kSized), 2 * kW, 2 * kH);
+  ApplyDisplayChanges();
+  ASSERT_EQ(g_display.display_width, 2 * kW);
+  g_frame.frame_counter = 2;
+  EXPECT_EQ(PresentFrame(0), 0);
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> got;
+  ASSERT_TRUE(ReadDump(DumpPath(2), &w, &h, &got)) << "nothing shown after the resize";
+  EXPECT_EQ(w, 2 * kW);
+  EXPECT_EQ(h, 2 * kH);
+  EXPECT_EQ(overlay_width, 2 * kW);
+  g_flash_overlay = nullptr;
+  g_project = ProjectConfig{};
 }
 
 TEST_F(PresentFrameTest, FullScreenFrameSitsCentredWithBlackBands) {
