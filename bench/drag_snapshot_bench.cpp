@@ -19,6 +19,7 @@
 #include "layer/layer_paths.h"
 #include "layer/layer_payload.h"
 #include "layer/layer_record.h"
+#include "pixel/pixel_kernels.h"
 #include "platform/platform.h"
 #include "render/drag_snapshot.h"
 #include "render/frame_presentation.h"
@@ -37,6 +38,7 @@ class DragScene {
     InitErrorReporting();
     InitLayerState();
     InitCompositor();
+    SelectPixelKernels();
     CreateWindowRecords();
     WindowRecord* w = g_windows[0];
     w->logical_width = kW;
