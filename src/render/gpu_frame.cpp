@@ -172,12 +172,14 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   in.placement = g_gpu_requests.frame_placement.load();
   in.screen_w = g_gpu.screen_width;
   in.screen_h = g_gpu.screen_height;
+  // The drawable holds the menu bar strip above the client area, as the CPU path's window does.
+  const int32_t strip = platform::WindowMenuBarHeight(main->handle);
   if (!in.windowed) {
     int32_t dw = 0, dh = 0;
     g_gpu.device->DrawableSize(&dw, &dh);
-    if (dw > 0 && dh > 0) {
+    if (dw > 0 && dh > strip) {
       in.screen_w = dw;
-      in.screen_h = dh;
+      in.screen_h = dh - strip;
     }
   }
   in.window_w = logical_w;
@@ -186,8 +188,6 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   in.present_h = g_display.display_height > 0 ? g_display.display_height : logical_h;
   in.tex_w = g_gpu.tex_width;
   in.tex_h = g_gpu.tex_height;
-  // Windowed, the drawable holds the menu bar strip above the client area.
-  const int32_t strip = in.windowed ? platform::WindowMenuBarHeight(main->handle) : 0;
   QuadRect rect = FrameQuadRect(in);
   rect.y += strip;
   platform::QuadVertex quad[4];
