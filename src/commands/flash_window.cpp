@@ -15,9 +15,9 @@
 #include "core/window_record.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
+#include "platform/frame_overlay.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
-#include "render/frame_presentation.h"
 #include "resource/loose_files.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
@@ -44,10 +44,23 @@ void RepaintWindowZero() {
   root->needs_redraw = 1;
 }
 
-// The child window stands for a window over window 0, which must be open.
+// The window this run's overlay was put on.
+platform::WindowId g_overlay_window = platform::kNoWindow;
+
+void RemoveOverlay() {
+  if (g_overlay_window == platform::kNoWindow) return;
+  platform::SetFrameOverlay(platform::OverlaySlot::kFlash, g_overlay_window, nullptr);
+  g_overlay_window = platform::kNoWindow;
+}
+
+// The child window stands for a window over window 0, which must be open; its rectangle is drawn
+// over window 0's frames.
 bool CreateFlashWindow() {
   if (g_windows[0] == nullptr || g_windows[0]->handle == platform::kNoWindow) return false;
   g_flash.window = 1;
+  RemoveOverlay();
+  g_overlay_window = g_windows[0]->handle;
+  platform::SetFrameOverlay(platform::OverlaySlot::kFlash, g_overlay_window, DrawFlashOverlay);
   RepaintWindowZero();
   return true;
 }
@@ -55,6 +68,7 @@ bool CreateFlashWindow() {
 void DestroyFlashWindow() {
   if (g_flash.window == 0) return;
   g_flash.window = 0;
+  RemoveOverlay();
   RepaintWindowZero();
 }
 
@@ -242,32 +256,35 @@ bool FlashWindowRect(int32_t left, int32_t top, int64_t* rx, int64_t* ry, int64_
   return true;
 }
 
-bool DrawFlashOverlay(int window, uint8_t* canvas, int32_t width, int32_t height, int32_t left,
-                      int32_t top) {
+void DrawFlashOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                      int32_t client_top) {
   int64_t x = 0, y = 0, w = 0, h = 0;
-  if (window != 0 || !FlashWindowRect(left, top, &x, &y, &w, &h) || w <= 0 || h <= 0) {
-    return false;
+  // The frame sits at the display offset of the client area.
+  if (!FlashWindowRect(g_display.offset_x, g_display.offset_y, &x, &y, &w, &h) || w <= 0 ||
+      h <= 0) {
+    return;
   }
-  if (canvas == nullptr) return true;
-  const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+  y += client_top;
+  const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, client_top);
   const int64_t x1 = std::min<int64_t>(x + w, width), y1 = std::min<int64_t>(y + h, height);
   for (int64_t row = y0; row < y1 && x0 < x1; ++row) {
-    uint8_t* p = canvas + (static_cast<size_t>(row) * static_cast<size_t>(width) +
-                           static_cast<size_t>(x0)) * 4;
+    uint8_t* p = bgra + static_cast<size_t>(row) * static_cast<size_t>(pitch) +
+                 static_cast<size_t>(x0) * 4;
     for (int64_t col = x0; col < x1; ++col, p += 4) {
       p[0] = p[1] = p[2] = 0;
       p[3] = 0xFF;
     }
   }
-  return true;
 }
 
 void ReleaseFlashWindow() {
   ReleaseSharedComObject();
   g_flash.window = 0;
+  RemoveOverlay();
 }
 
 void InitFlashWindow() {
+  RemoveOverlay();
   g_flash = FlashWindowState{};
   g_flash_host = NativeFlashHost();
 }
@@ -276,7 +293,6 @@ void RegisterFlashCommandHandlers() {
   RegisterCommandHandler(kCommandFlashOpen, RunFlashOpenCommand);
   RegisterCommandHandler(kCommandFlashClose, RunFlashCloseCommand);
   RegisterCommandHandler(kCommandFlashQuery, RunFlashQueryCommand);
-  g_flash_overlay = DrawFlashOverlay;
 }
 
 }  // namespace korvel

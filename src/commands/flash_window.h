@@ -43,16 +43,16 @@ int32_t ReleaseSharedComObject();
 bool FlashWindowRect(int32_t left, int32_t top, int64_t* rx, int64_t* ry, int64_t* rw,
                      int64_t* rh);
 
-// The presenter's overlay: paints the window's rectangle black over a client-sized canvas of
-// window 0. With a null canvas, answers whether there is anything to paint.
-bool DrawFlashOverlay(int window, uint8_t* canvas, int32_t width, int32_t height, int32_t left,
-                      int32_t top);
+// Window 0's overlay while the window exists: paints the window's rectangle black, for the
+// frame at the display offset of the client area (which starts at row `client_top`).
+void DrawFlashOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                      int32_t client_top);
 
 // Shutdown: the control released once, the window gone. Init also clears the run's state.
 void ReleaseFlashWindow();
 void InitFlashWindow();
 
-// Installs the three handlers and the presenter's overlay.
+// Installs the three handlers.
 void RegisterFlashCommandHandlers();
 
 }  // namespace korvel

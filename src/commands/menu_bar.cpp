@@ -1,6 +1,8 @@
 // The menu bar: building, drawing, presenting, opening its menus and the full-screen bar window.
 #include "commands/menu_bar.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "commands/menu_commands.h"
@@ -10,6 +12,7 @@
 #include "core/error_report.h"
 #include "core/window_record.h"
 #include "layer/layer_record.h"
+#include "platform/frame_overlay.h"
 #include "script/script_data.h"
 
 namespace korvel {
@@ -46,20 +49,36 @@ void DrawLocked() {
   b.presented = false;
 }
 
-// Shows the bar's pixels in `window` now (any thread).
+// The strip's overlay: the bar's pixels, opaque, in the rows above the client area.
+void DrawMenuBarOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                        int32_t client_top) {
+  std::lock_guard guard(g_menu_bar.lock);
+  DrawLocked();
+  const int32_t bar_w = g_menu_bar.layout.width;
+  const int32_t w = std::min(width, bar_w);
+  const int32_t rows = std::min({height, client_top, kMenuBarHeight});
+  if (w <= 0 || rows <= 0 || g_menu_bar.pixels.size() < static_cast<size_t>(bar_w) * 4 * rows) {
+    return;
+  }
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* src = g_menu_bar.pixels.data() + static_cast<size_t>(y) * bar_w * 4;
+    uint8_t* dst = bgra + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+    for (int32_t x = 0; x < w; ++x) {
+      std::memcpy(dst + x * 4, src + x * 4, 3);
+      dst[x * 4 + 3] = 255;
+    }
+  }
+  g_menu_bar.presented = true;
+}
+
+// Shows the bar in `window` now (any thread).
 void PresentTo(platform::WindowId window) {
-  std::vector<uint8_t> pixels;
   int32_t width = 0;
   {
     std::lock_guard guard(g_menu_bar.lock);
-    DrawLocked();
-    pixels = g_menu_bar.pixels;
     width = g_menu_bar.layout.width;
-    g_menu_bar.presented = true;
   }
-  if (window != platform::kNoWindow && width > 0) {
-    platform::PresentMenuBar(window, pixels.data(), width, kMenuBarHeight, width * 4);
-  }
+  if (window != platform::kNoWindow && width > 0) platform::PresentMenuBar(window, width);
 }
 
 void SetHot(int32_t hot) {
@@ -136,7 +155,10 @@ void RemoveBar() {
     std::lock_guard guard(g_menu_bar.lock);
     RemoveLocked(&strip, &bar);
   }
-  if (strip != platform::kNoWindow) platform::SetWindowMenuBar(strip, 0);
+  if (strip != platform::kNoWindow) {
+    platform::SetFrameOverlay(platform::OverlaySlot::kMenuBar, strip, nullptr);
+    platform::SetWindowMenuBar(strip, 0);
+  }
   if (bar != platform::kNoWindow) platform::DestroyWindow(bar);
   g_display.menu_bar_exists = 0;
   g_display.menu_bar_shown = 0;
@@ -212,6 +234,7 @@ int32_t RebuildMenuBar(const char* name, int32_t window) {
   // In full screen the bar lives in its own window, shown when the cursor nears the top edge.
   if (!full_screen) {
     platform::SetWindowMenuBar(handle, kMenuBarHeight);
+    platform::SetFrameOverlay(platform::OverlaySlot::kMenuBar, handle, DrawMenuBarOverlay);
     PresentTo(handle);
   }
   return 0;

@@ -20,7 +20,6 @@
 #include "platform/file_system.h"
 #include "platform/movie_player.h"
 #include "platform/platform.h"
-#include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
@@ -36,10 +35,6 @@ constexpr int32_t kErrorFileNotFound = 104060;
 constexpr int32_t kErrorGraphOpen = 101510;
 constexpr int32_t kErrorGraphDecode = 101520;
 
-// The playing movie's rectangle in window 0's logical pixels, and the frame copy the GPU
-// presenter gets while it plays.
-platform::MovieRect g_logical_rect;
-std::vector<uint8_t> g_gpu_frame_copy;
 
 bool GraphPlayer() { return g_settings.draw_condition == 1; }
 
@@ -134,16 +129,6 @@ void ShowLastFrame() {
     return;
   }
   SetWholeFrameRect(frame);
-  if (g_drawing.gpu != 0 && g_presentation.gpu_draw != nullptr && !platform::MovieEnded()) {
-    // The GPU presenter scales the frame itself: the picture goes into a copy of the frame at
-    // its logical rectangle.
-    std::vector<uint8_t>& copy = g_gpu_frame_copy;
-    const size_t bytes = static_cast<size_t>(frame->width) * 4 * static_cast<size_t>(frame->height);
-    copy.assign(frame->pixels, frame->pixels + bytes);
-    platform::DrawMoviePicture(copy.data(), frame->width, frame->height, frame->width * 4,
-                               g_logical_rect);
-    if (g_presentation.gpu_draw(copy.data()) == 0) return;
-  }
   PresentFrameToWindow(0, w->root_layer);
 }
 
@@ -175,7 +160,6 @@ int32_t StartPlayer() {
     }
     return 0;  // the MCI player fails silently: nothing plays
   }
-  g_logical_rect = {g_movie.x, g_movie.y, g_movie.width, g_movie.height};
   if (!GraphPlayer()) g_frame.movie_open.store(1);
   g_frame.movie_playing.store(1);
   return 0;
@@ -191,13 +175,10 @@ void StoreAnswer(int64_t value) {
 void InitMovieCommands() {
   ReleaseMovies();
   g_movie = MovieCommandState{};
-  g_logical_rect = platform::MovieRect{};
 }
 
 void ReleaseMovies() {
   platform::StopMovie();
-  g_gpu_frame_copy.clear();
-  g_gpu_frame_copy.shrink_to_fit();
 }
 
 int32_t RunMovieCommand() {

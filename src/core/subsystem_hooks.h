@@ -17,8 +17,9 @@ struct Event;
 struct DragLayerView {
   int64_t x = 0, y = 0;  // left and top in the window's logical pixels (ancestors' offsets added)
   int32_t width = 0, height = 0;
-  const uint8_t* pixels = nullptr;  // rows of width × 4 bytes: blue, green, red, alpha
-  uint8_t has_alpha = 1;            // 0: every pixel counts as opaque
+  // Bit (y × width + x), lowest bit first: that pixel's alpha is not 0. Read when has_alpha is set.
+  const uint8_t* opaque = nullptr;
+  uint8_t has_alpha = 1;  // 0: every pixel counts as opaque
 };
 
 struct SubsystemHooks {

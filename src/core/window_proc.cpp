@@ -251,9 +251,7 @@ bool IsWindowDragPoint(const WindowRecord* record, int32_t client_x, int32_t cli
   }
   if (path.empty()) return false;
   DragLayerView view;
-  if (!g_hooks.find_drag_layer(record->index, path.c_str(), &view) || view.pixels == nullptr) {
-    return false;
-  }
+  if (!g_hooks.find_drag_layer(record->index, path.c_str(), &view)) return false;
   if (view.x <= -kFarPosition || view.x >= kFarPosition || view.y <= -kFarPosition ||
       view.y >= kFarPosition || view.width <= 0 || view.height <= 0) {
     return false;
@@ -262,9 +260,10 @@ bool IsWindowDragPoint(const WindowRecord* record, int32_t client_x, int32_t cli
   const int64_t ly = y - view.y;
   if (lx < 0 || ly < 0 || lx >= view.width || ly >= view.height) return false;
   if (view.has_alpha == 0) return true;
-  const size_t offset = (static_cast<size_t>(ly) * static_cast<size_t>(view.width) +
-                         static_cast<size_t>(lx)) * 4 + 3;
-  return view.pixels[offset] != 0;
+  if (view.opaque == nullptr) return false;
+  const size_t bit = static_cast<size_t>(ly) * static_cast<size_t>(view.width) +
+                     static_cast<size_t>(lx);
+  return ((view.opaque[bit / 8] >> (bit % 8)) & 1) != 0;
 }
 
 bool EngineDragTest(platform::WindowId window, int32_t x, int32_t y) {

@@ -63,6 +63,7 @@ class Backend {
   virtual void SetWindowMenuBar(WindowId /*window*/, int32_t /*height*/) {}
   virtual void PresentMenuBar(WindowId /*window*/, const uint8_t* /*bgra*/, int32_t /*width*/,
                               int32_t /*height*/, int32_t /*pitch*/) {}
+  virtual int32_t MenuBarHeight(WindowId /*window*/) { return 0; }
 
   // Monitors and window decoration; the defaults stand for one desktop-sized monitor and a window
   // system without these services.

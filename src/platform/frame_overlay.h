@@ -1,5 +1,7 @@
-// Pictures drawn over a window's presented frame after the engine composed it (the movie player's
-// video): each overlay draws into a copy of the frame on its way to the backend.
+// Pictures drawn over a window's presented frame after the engine composed it: the movie
+// player's video, the Flash window's rectangle and the menu bar in its strip above the client
+// area. The CPU path draws them into a copy of the frame on its way to the backend; the GPU path
+// draws them into a picture of the whole drawable and lays it over the frame.
 #pragma once
 
 #include <cstdint>
@@ -8,19 +10,28 @@
 
 namespace korvel::platform {
 
-enum class OverlaySlot : uint8_t { kMovie = 0, kCount };
+// Drawn in this order. The menu bar draws only into the strip; the others only into the client
+// area.
+enum class OverlaySlot : uint8_t { kMovie = 0, kFlash = 1, kMenuBar = 2, kCount };
 
-// Draws into `bgra` (width × height, rows of `pitch` bytes, client coordinates of the window).
-using OverlayDraw = void (*)(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch);
+// Draws into `bgra` (width × height, rows of `pitch` bytes): the window's picture, whose client
+// area starts at row `client_top` (the menu bar strip lies above it; 0 when the picture is the
+// client area alone). Every pixel drawn is opaque (alpha 255); the others are left as they are.
+using OverlayDraw = void (*)(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                             int32_t client_top);
 
 // Puts an overlay over the frames presented to `window`; null removes it.
 void SetFrameOverlay(OverlaySlot slot, WindowId window, OverlayDraw draw);
-bool HasFrameOverlay(WindowId window);
+// An overlay draws into `window`'s client area (with `strip_too`, or into its menu bar strip).
+bool HasFrameOverlay(WindowId window, bool strip_too = false);
 
-// The frame to present: `bgra` itself when no overlay covers the window, else a copy with every
-// overlay drawn (rows of width × 4 bytes; valid until the next call).
+// The frame to present: `bgra` itself when no overlay covers the client area, else a copy with
+// every overlay drawn (rows of width × 4 bytes; valid until the next call).
 const uint8_t* ApplyFrameOverlays(WindowId window, const uint8_t* bgra, int32_t width,
                                   int32_t height, int32_t* pitch);
+// Draws every overlay of `window` into `bgra` in place, in slot order.
+void DrawFrameOverlays(WindowId window, uint8_t* bgra, int32_t width, int32_t height,
+                       int32_t pitch, int32_t client_top);
 
 // Drops every overlay and the copy buffer.
 void ResetFrameOverlays();

@@ -156,9 +156,12 @@ void DrawPictureLocked(uint8_t* bgra, int32_t width, int32_t height, int32_t pit
 }
 
 // The overlay: the picture at the movie's rectangle of the client area.
-void DrawMovieOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch) {
+void DrawMovieOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
+                      int32_t client_top) {
+  if (client_top >= height) return;
   std::lock_guard lock(g_player.lock);
-  DrawPictureLocked(bgra, width, height, pitch, g_player.rect);
+  DrawPictureLocked(bgra + static_cast<size_t>(client_top) * static_cast<size_t>(pitch), width,
+                    height - client_top, pitch, g_player.rect);
 }
 
 void WriteRing(const int16_t* samples, uint64_t frames) {
@@ -418,14 +421,6 @@ bool PumpMovie() {
     return true;
   }
   return changed;
-}
-
-bool DrawMoviePicture(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
-                      const MovieRect& rect) {
-  std::lock_guard lock(g_player.lock);
-  if (!g_player.active || g_player.ended || !g_player.has_current) return false;
-  DrawPictureLocked(bgra, width, height, pitch, rect);
-  return true;
 }
 
 int64_t MovieClockUs() {

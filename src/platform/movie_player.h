@@ -49,11 +49,6 @@ int32_t MovieVolume();
 // window changed (a new frame or the end).
 bool PumpMovie();
 
-// Draws the picture shown now into another frame at `rect` (stretched to it, clipped), for a
-// presenter that does not go through the overlay. False when there is no picture.
-bool DrawMoviePicture(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
-                      const MovieRect& rect);
-
 // The movie's clock in microseconds from its start.
 int64_t MovieClockUs();
 

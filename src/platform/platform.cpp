@@ -4,6 +4,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -345,13 +346,18 @@ void SetWindowMenuBar(WindowId window, int32_t height) {
   if (Backend* b = Active()) b->SetWindowMenuBar(window, height < 0 ? 0 : height);
 }
 
-void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                    int32_t pitch) {
-  if (bgra == nullptr || width <= 0 || height <= 0 ||
-      static_cast<int64_t>(pitch) < static_cast<int64_t>(width) * 4) {
-    return;
-  }
-  if (Backend* b = Active()) b->PresentMenuBar(window, bgra, width, height, pitch);
+int32_t WindowMenuBarHeight(WindowId window) {
+  Backend* b = Active();
+  return b != nullptr ? std::max(b->MenuBarHeight(window), 0) : 0;
+}
+
+void PresentMenuBar(WindowId window, int32_t width) {
+  Backend* b = Active();
+  const int32_t height = WindowMenuBarHeight(window);
+  if (b == nullptr || width <= 0 || width > 16384 || height <= 0) return;
+  std::vector<uint8_t> strip(static_cast<size_t>(width) * 4 * static_cast<size_t>(height), 0);
+  DrawFrameOverlays(window, strip.data(), width, height, width * 4, height);
+  b->PresentMenuBar(window, strip.data(), width, height, width * 4);
 }
 
 // ---- Events and input ---------------------------------------------------------------------------

@@ -153,9 +153,10 @@ bool SetWindowShape(WindowId window, const std::vector<Rect>& rects);
 // Windows' menu sits outside the client area: the client size, client coordinates and mouse events
 // exclude it (points over the bar have y < 0), and the frame is shown below it.
 void SetWindowMenuBar(WindowId window, int32_t height);
-// Shows the bar's pixels (rows top-down, bytes blue, green, red, alpha) in the reserved strip.
-void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
-                    int32_t pitch);
+// The height of the strip reserved above the window's client area (0: none).
+int32_t WindowMenuBarHeight(WindowId window);
+// Shows the strip, `width` pixels wide, as the window's menu bar overlay draws it (CPU drawing).
+void PresentMenuBar(WindowId window, int32_t width);
 
 // ---- Events -------------------------------------------------------------------------------------
 

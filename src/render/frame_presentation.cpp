@@ -22,7 +22,6 @@
 namespace korvel {
 
 PresentationState g_presentation;
-PresentOverlay g_flash_overlay = nullptr;
 
 namespace {
 
@@ -201,9 +200,7 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
     iw = plan.dest_width;
     ih = plan.dest_height;
   }
-  const bool overlay =
-      g_flash_overlay != nullptr && g_flash_overlay(window, nullptr, 0, 0, 0, 0);
-  if (!overlay && plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
+  if (plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
       plan.canvas_height == ih) {
     if (plan.path == PresentPath::kUnscaled && g_presentation.present_whole[window] == 0) {
       // Shown as it is: only what changed in this frame goes to the window system, part by part
@@ -235,10 +232,6 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
   if (canvas == nullptr) return;
   PlaceImage(canvas, plan.canvas_width, plan.canvas_height, image, iw, ih, plan.dest_x,
              plan.dest_y);
-  if (overlay) {
-    g_flash_overlay(window, canvas, plan.canvas_width, plan.canvas_height, plan.dest_x,
-                    plan.dest_y);
-  }
   platform::PresentFrame(w->handle, canvas, plan.canvas_width, plan.canvas_height,
                          plan.canvas_width * 4, g_frame.frame_counter);
 }

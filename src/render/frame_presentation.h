@@ -65,12 +65,6 @@ struct PresentationState {
 
 extern PresentationState g_presentation;
 
-// Draws over window `window`'s frame into the client-sized canvas (the frame placed at left, top);
-// asked first with a null canvas whether it draws anything. Set once by the Flash window code.
-using PresentOverlay = bool (*)(int window, uint8_t* canvas, int32_t width, int32_t height,
-                                int32_t left, int32_t top);
-extern PresentOverlay g_flash_overlay;
-
 // Resets the presentation state, takes the drawing mode from the settings and installs the scaler
 // jobs. PresentFrame does it on first use.
 void InitFramePresentation();

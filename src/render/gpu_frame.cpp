@@ -1,15 +1,15 @@
 // Window 0's frame through the GPU device: upload into the frame texture, one quad with the frame
-// effect, present.
+// effect below the menu bar strip, the window's overlays over it, present.
 #include <algorithm>
 #include <cstring>
 
 #include "core/display_state.h"
-#include "core/frame_step.h"
 #include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/sjis_text.h"
 #include "core/window_record.h"
 #include "layer/layer_record.h"
+#include "platform/frame_overlay.h"
 #include "platform/platform.h"
 #include "render/drawing_mode.h"
 #include "render/gpu_layout.h"
@@ -76,6 +76,57 @@ bool UploadFrame(const uint8_t* pixels, int32_t frame_w, int32_t frame_h, int32_
   return g_gpu.device->UnlockSurface(g_gpu.frame_surface);
 }
 
+// Makes the overlay texture and its surface (again) for a drawable of width x height.
+bool EnsureOverlayTexture(int32_t width, int32_t height) {
+  if (width == g_gpu.overlay_width && height == g_gpu.overlay_height &&
+      g_gpu.device->TextureAlive(g_gpu.overlay_texture)) {
+    return true;
+  }
+  g_gpu.device->ReleaseTexture(g_gpu.overlay_texture);
+  g_gpu.device->ReleaseSurface(g_gpu.overlay_surface);
+  g_gpu.overlay_texture = g_gpu.overlay_surface = platform::kNoGpuObject;
+  g_gpu.overlay_width = g_gpu.overlay_height = 0;
+  if (!g_gpu.device->CreateTexture(width, height, &g_gpu.overlay_texture) ||
+      !g_gpu.device->CreateSurface(width, height, &g_gpu.overlay_surface)) {
+    return false;
+  }
+  g_gpu.overlay_width = width;
+  g_gpu.overlay_height = height;
+  return true;
+}
+
+// Lays window 0's overlays over the drawn frame, as the CPU path draws them over its frame: a
+// drawable-sized picture, transparent where no overlay drew, blended over the frame. `strip` is
+// the menu bar's height above the client area.
+bool DrawOverlays(platform::WindowId window, int32_t strip) {
+  if (!platform::HasFrameOverlay(window, true)) return true;
+  int32_t width = 0, height = 0;
+  g_gpu.device->DrawableSize(&width, &height);
+  if (width < 1 || height < 1 || width > kMaxFrameTextureSide || height > kMaxFrameTextureSide) {
+    return true;
+  }
+  if (!EnsureOverlayTexture(width, height)) return false;
+  uint8_t* bits = nullptr;
+  int32_t pitch = 0;
+  if (!g_gpu.device->LockSurface(g_gpu.overlay_surface, &bits, &pitch)) return false;
+  for (int32_t y = 0; y < height; ++y) {
+    std::memset(bits + static_cast<size_t>(y) * pitch, 0, static_cast<size_t>(width) * 4);
+  }
+  platform::DrawFrameOverlays(window, bits, width, height, pitch, strip);
+  if (!g_gpu.device->UnlockSurface(g_gpu.overlay_surface) ||
+      !g_gpu.device->UpdateTexture(g_gpu.overlay_surface, g_gpu.overlay_texture)) {
+    return false;
+  }
+  platform::QuadVertex quad[4];
+  QuadVertices(quad, QuadRect{0, 0, static_cast<double>(width), static_cast<double>(height)},
+               0xFFFFFFFFu, 2, width, height);
+  platform::GpuDrawState state = LayerQuadState(0, 0xFFFFFFFFu);
+  state.texture = g_gpu.overlay_texture;
+  state.tex_size[0] = static_cast<float>(width);
+  state.tex_size[1] = static_cast<float>(height);
+  return g_gpu.device->DrawQuad(quad, state);
+}
+
 }  // namespace
 
 int32_t PresentDevice() {
@@ -112,8 +163,6 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
     Box("エラー", "サーフェイス転送できませんでした。");
     return -1;
   }
-  if (g_frame.movie_playing.load() != 0) return 0;  // uploaded, not drawn
-
   if (!g_gpu.device->BeginScene() || !g_gpu.device->Clear(0xFF000000u)) {
     GpuTrace("BeginScene Error.");
     return -1;
@@ -123,12 +172,14 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   in.placement = g_gpu_requests.frame_placement.load();
   in.screen_w = g_gpu.screen_width;
   in.screen_h = g_gpu.screen_height;
+  // The drawable holds the menu bar strip above the client area, as the CPU path's window does.
+  const int32_t strip = platform::WindowMenuBarHeight(main->handle);
   if (!in.windowed) {
     int32_t dw = 0, dh = 0;
     g_gpu.device->DrawableSize(&dw, &dh);
-    if (dw > 0 && dh > 0) {
+    if (dw > 0 && dh > strip) {
       in.screen_w = dw;
-      in.screen_h = dh;
+      in.screen_h = dh - strip;
     }
   }
   in.window_w = logical_w;
@@ -138,9 +189,10 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   in.present_h = display_h > 0 ? display_h : logical_h;
   in.tex_w = g_gpu.tex_width;
   in.tex_h = g_gpu.tex_height;
+  QuadRect rect = FrameQuadRect(in);
+  rect.y += strip;
   platform::QuadVertex quad[4];
-  QuadVertices(quad, FrameQuadRect(in), 0xFFFFFFFFu, g_drawing.mode, g_gpu.tex_width,
-               g_gpu.tex_height);
+  QuadVertices(quad, rect, 0xFFFFFFFFu, g_drawing.mode, g_gpu.tex_width, g_gpu.tex_height);
   platform::GpuDrawState state;
   state.texture = g_gpu.frame_texture;
   state.program = g_drawing.mode == 3 ? platform::GpuProgram::kFrameEffectA
@@ -150,6 +202,7 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
   state.tex_size[1] = static_cast<float>(g_gpu.tex_height);
   if (g_drawing.mode == 3) state.tex_diff_u[0] = 2.0f / static_cast<float>(g_gpu.tex_width);
   if (!g_gpu.device->DrawQuad(quad, state)) return -1;
+  if (!DrawOverlays(main->handle, strip)) GpuTrace("Overlay Error.");
   if (!g_gpu.device->EndScene()) GpuTrace("HLSL EndScene Error.");
   PresentDevice();
   return 0;

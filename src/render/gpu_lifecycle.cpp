@@ -183,10 +183,18 @@ int32_t ReleaseDirect3D() {
     if (g_gpu.frame_texture != platform::kNoGpuObject) {
       g_gpu.device->ReleaseTexture(g_gpu.frame_texture);
     }
+    if (g_gpu.overlay_surface != platform::kNoGpuObject) {
+      g_gpu.device->ReleaseSurface(g_gpu.overlay_surface);
+    }
+    if (g_gpu.overlay_texture != platform::kNoGpuObject) {
+      g_gpu.device->ReleaseTexture(g_gpu.overlay_texture);
+    }
     g_gpu.device->Release();
     g_gpu.device.reset();
   }
   g_gpu.frame_surface = g_gpu.frame_texture = platform::kNoGpuObject;
+  g_gpu.overlay_surface = g_gpu.overlay_texture = platform::kNoGpuObject;
+  g_gpu.overlay_width = g_gpu.overlay_height = 0;
   g_gpu.capture_target = 0;
   g_gpu.capture_width = g_gpu.capture_height = 0;
   g_gpu.recreate_frame_texture = 1;

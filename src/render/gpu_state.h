@@ -29,6 +29,10 @@ struct GpuState {
   platform::GpuSurface frame_surface = platform::kNoGpuObject;
   int32_t tex_width = 0, tex_height = 0;
   uint8_t recreate_frame_texture = 1;
+  // The picture of window 0's overlays (movie, Flash rectangle, menu bar strip), drawable-sized.
+  platform::GpuTexture overlay_texture = platform::kNoGpuObject;
+  platform::GpuSurface overlay_surface = platform::kNoGpuObject;
+  int32_t overlay_width = 0, overlay_height = 0;
   uint8_t capture_target = 0;  // the offscreen target exists
   int32_t capture_width = 0, capture_height = 0;
   int32_t global_tile_cap_width = 0, global_tile_cap_height = 0;  // fixed to 0 (none)

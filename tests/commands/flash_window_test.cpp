@@ -11,6 +11,7 @@
 #include "commands/flash_window.h"
 #include "core/display_state.h"
 #include "layer/layer_test_env.h"
+#include "platform/frame_overlay.h"
 #include "platform/headless/headless_api.h"
 #include "resource/compiler_output.h"
 #include "resource/data_file_lookup.h"
@@ -308,24 +309,44 @@ TEST_F(FlashWindowTest, OverlayRectangleFollowsThePresentation) {
     EXPECT_EQ(w, c.ew) << c.what;
     EXPECT_EQ(h, c.eh) << c.what;
   }
-  // The canvas: black inside the rectangle, clipped to the canvas, untouched outside.
+  // Window 0's overlay: black inside the rectangle, clipped to the frame, untouched outside; the
+  // frame's display offset moves it, and a strip above the client area is left alone.
   g_display.display_width = kWidth;
   g_display.display_height = kHeight;
+  const platform::WindowId window = g_windows[0]->handle;
+  ASSERT_EQ(Close(), 0);
+  EXPECT_FALSE(platform::HasFrameOverlay(window));
   ASSERT_EQ(Open("", 1, {-2}, {40}, {5}, {100}), 0);
-  std::vector<uint8_t> canvas(size_t(kWidth) * kHeight * 4, 0x77);
-  ASSERT_TRUE(DrawFlashOverlay(0, nullptr, 0, 0, 0, 0));
-  ASSERT_TRUE(DrawFlashOverlay(0, canvas.data(), kWidth, kHeight, 0, 0));
-  EXPECT_FALSE(DrawFlashOverlay(1, nullptr, 0, 0, 0, 0)) << "only window 0";
-  for (int32_t y = 0; y < kHeight; ++y) {
-    for (int32_t x = 0; x < kWidth; ++x) {
-      uint32_t p;
-      std::memcpy(&p, canvas.data() + (size_t(y) * kWidth + x) * 4, 4);
-      const bool inside = x < 3 && y >= 40;
-      ASSERT_EQ(p, inside ? 0xFF000000u : 0x77777777u) << x << "," << y;
+  EXPECT_TRUE(platform::HasFrameOverlay(window));
+  struct Place {
+    int32_t offset_x, offset_y, strip;
+  };
+  for (const Place& at : {Place{0, 0, 0}, Place{4, 2, 0}, Place{0, 0, 6}}) {
+    g_display.offset_x = at.offset_x;
+    g_display.offset_y = at.offset_y;
+    const int32_t height = kHeight + at.strip;
+    std::vector<uint8_t> canvas(size_t(kWidth) * height * 4, 0x77);
+    platform::DrawFrameOverlays(window, canvas.data(), kWidth, height, kWidth * 4, at.strip);
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < kWidth; ++x) {
+        uint32_t p;
+        std::memcpy(&p, canvas.data() + (size_t(y) * kWidth + x) * 4, 4);
+        const int32_t cy = y - at.strip;
+        const bool inside =
+            cy >= 40 + at.offset_y && x >= at.offset_x - 2 && x < at.offset_x + 3;
+        ASSERT_EQ(p, inside ? 0xFF000000u : 0x77777777u)
+            << x << "," << y << " offset " << at.offset_x << " strip " << at.strip;
+      }
     }
   }
+  g_display.offset_x = g_display.offset_y = 0;
+  std::vector<uint8_t> frame(size_t(kWidth) * kHeight * 4, 0x77);
+  int32_t pitch = kWidth * 4;
+  EXPECT_EQ(platform::ApplyFrameOverlays(window + 1, frame.data(), kWidth, kHeight, &pitch),
+            frame.data())
+      << "only window 0";
   ASSERT_EQ(Close(), 0);
-  EXPECT_FALSE(DrawFlashOverlay(0, nullptr, 0, 0, 0, 0));
+  EXPECT_FALSE(platform::HasFrameOverlay(window));
 }
 
 // Every edge case as one row: the steps on the engine's host or the fake one, then one query.

@@ -1,6 +1,8 @@
 // The menu bar: built from a node into set 0, the strip reserved above window 0's client area,
 // headless choices, failures, and the full-screen bar window's hiding.
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands/menu_bar.h"
 #include "commands/menu_test_env.h"
@@ -10,6 +12,7 @@
 #include "core/subsystem_hooks.h"
 #include "layer/layer_data.h"
 #include "platform/fonts.h"
+#include "platform/frame_overlay.h"
 #include "platform/headless/headless_api.h"
 
 namespace korvel::test {
@@ -70,6 +73,37 @@ TEST_F(MenuBar, RebuildInstallsSetZeroAboveTheClientArea) {
   EXPECT_EQ(BarHeightOfWindowZero(), 0);
   EXPECT_EQ(g_display.menu_bar_exists, 0);
   EXPECT_EQ(MenuAt(kMenuSetBar, 0), nullptr);
+}
+
+// The bar draws through window 0's overlays: its pixels, opaque, in the strip above the client
+// area, nothing below it; it does not count as covering the client area, so unchanged frames still
+// go to the window in part.
+TEST_F(MenuBar, BarDrawsIntoTheStripThroughTheOverlay) {
+  const platform::WindowId window = g_windows[0]->handle;
+  ASSERT_EQ(RebuildMenuBar("bar", 0), 0);
+  EXPECT_TRUE(platform::HasFrameOverlay(window, true));
+  EXPECT_FALSE(platform::HasFrameOverlay(window));
+  constexpr int32_t kW = 640, kRows = kMenuBarHeight + 4;
+  std::vector<uint8_t> picture(size_t(kW) * kRows * 4, 0x77);
+  platform::DrawFrameOverlays(window, picture.data(), kW, kRows, kW * 4, kMenuBarHeight);
+  ASSERT_EQ(DrawInstalledMenuBar(), kW);
+  bool light = false;
+  for (int32_t y = 0; y < kRows; ++y) {
+    for (int32_t x = 0; x < kW; ++x) {
+      const uint8_t* got = picture.data() + (size_t(y) * kW + x) * 4;
+      if (y >= kMenuBarHeight) {
+        ASSERT_EQ(got[0] & got[1] & got[2] & got[3], 0x77) << x << "," << y;
+        continue;
+      }
+      const uint8_t* bar = g_menu_bar.pixels.data() + (size_t(y) * kW + x) * 4;
+      ASSERT_EQ(std::memcmp(got, bar, 3), 0) << x << "," << y;
+      ASSERT_EQ(got[3], 255) << x << "," << y;
+      light = light || got[0] > 128;
+    }
+  }
+  EXPECT_TRUE(light) << "the bar's background is drawn";
+  ASSERT_EQ(RebuildMenuBar("", 0), 0);
+  EXPECT_FALSE(platform::HasFrameOverlay(window, true));
 }
 
 TEST_F(MenuBar, UnknownNodeIs101250AndOversizedTreeInstallsNoBar) {

@@ -335,15 +335,17 @@ TEST_F(MovieCommands, TheEndClearsThePlayingByteOnEitherPathAndRepaints) {
   }
 }
 
-// The GPU presenter scales the frame itself: it gets a copy of the last frame with the picture
-// at the movie's logical rectangle, and the frame itself is left as it was.
+// The GPU presenter gets the last frame itself and lays window 0's overlays over it, as the GPU
+// path does: the picture lands in the movie's rectangle and the frame is left as it was.
 std::vector<uint8_t> g_gpu_got;
 int32_t FakeGpuDraw(const uint8_t* pixels) {
+  if (pixels != LayerOf(g_windows[0]->root_layer)->pixels) return 0;
   g_gpu_got.assign(pixels, pixels + size_t(64) * 48 * 4);  // the fixture's 64 x 48 frame
+  platform::DrawFrameOverlays(g_windows[0]->handle, g_gpu_got.data(), 64, 48, 64 * 4, 0);
   return 0;
 }
 
-TEST_F(MovieCommands, TheGpuPresenterGetsThePictureInTheLogicalRectangle) {
+TEST_F(MovieCommands, TheGpuPresenterGetsTheFrameAndThePictureOverlay) {
   const DrawingModeState saved = g_drawing;
   InitFramePresentation();
   g_drawing.gpu = 1;

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -20,6 +21,7 @@
 #include "core/window_record.h"
 #include "gpu_test_env.h"
 #include "layer/layer_record.h"
+#include "platform/frame_overlay.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -85,10 +87,10 @@ class GpuDeviceTest : public ::testing::Test {
  protected:
   // The SDL platform on `driver` with window 0 asking for OpenGL, and the GPU path for drawing
   // mode `field` of the settings (0: the first effect, 1: the second).
-  void Start(const char* driver) {
+  void Start(const char* driver, const std::string& display = "") {
     env_.Set("SDL_VIDEODRIVER", driver);
     env_.Set("LP_NUM_THREADS", "0");
-    env_.Set("DISPLAY", std::nullopt);
+    env_.Set("DISPLAY", display.empty() ? std::nullopt : std::optional<std::string>(display));
     env_.Set("WAYLAND_DISPLAY", std::nullopt);
     env_.Set("XDG_RUNTIME_DIR", runtime_.path());
     env_.Set("DBUS_SESSION_BUS_ADDRESS", "disabled:");
@@ -158,6 +160,7 @@ class GpuDeviceTest : public ::testing::Test {
     EXPECT_LE(worst, 2) << what;
   }
 
+  std::unique_ptr<test::XvfbServer> xvfb_;  // outlives the platform, which TearDown shuts down
   test::TempDir runtime_;
   EnvScope env_;
   bool started_ = false, engine_ = false;
@@ -341,6 +344,85 @@ TEST_F(GpuDeviceTest, GameThreadHandsDeviceCallsToTheMainThread) {
   ASSERT_NE(s.dest.pixels, nullptr);
   EXPECT_EQ(std::memcmp(s.dest.pixels, s.pattern.data(), 40 * 4), 0);
   ExpectPresentedFrame("game thread");
+}
+
+// Stand-ins for the Flash window's overlay (a black rectangle at (5, 7), 10 x 6, of the client
+// area) and the menu bar's (a pattern over the strip above the client area).
+void BlackBox(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, int32_t top) {
+  for (int32_t y = top + 7; y < top + 13 && y < height; ++y) {
+    for (int32_t x = 5; x < 15 && x < width; ++x) {
+      uint8_t* p = bgra + static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * 4;
+      p[0] = p[1] = p[2] = 0;
+      p[3] = 255;
+    }
+  }
+}
+uint32_t StripColour(int32_t x, int32_t y) {
+  return 0xFF000000u | (200u << 16) | (static_cast<uint32_t>(y * 13 & 255) << 8) |
+         static_cast<uint32_t>(x * 7 & 255);
+}
+void PatternStrip(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, int32_t top) {
+  for (int32_t y = 0; y < top && y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t c = StripColour(x, y);
+      std::memcpy(bgra + static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * 4, &c, 4);
+    }
+  }
+}
+
+// What CPU drawing shows: the strip as its overlay draws it, the frame below it with the client
+// overlays over it. The GPU's picture of the whole window equals it within ±2.
+// On X11 (Xvfb): the strip grows the window, which the offscreen driver's surface cannot follow.
+TEST_F(GpuDeviceTest, OverlaysAndTheMenuBarStripShowAsWithCpuDrawing) {
+  xvfb_ = std::make_unique<test::XvfbServer>();
+  if (xvfb_->display().empty()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+  ASSERT_NO_FATAL_FAILURE(Start("x11", xvfb_->display()));
+  if (IsSkipped()) return;
+  const platform::WindowId window = g_windows[0]->handle;
+  struct Case {
+    const char* what;
+    int32_t strip;
+    bool box, bar;
+  } cases[] = {
+      {"rectangle alone", 0, true, false},
+      {"menu bar alone", 20, false, true},
+      {"menu bar and rectangle", 20, true, true},
+      {"strip without an overlay", 20, false, false},
+  };
+  for (const Case& c : cases) {
+    ReleaseGpuHook();
+    platform::SetWindowMenuBar(window, c.strip);
+    test::g_gpu_plan.presented_height = kH + c.strip;
+    StartGpu(0);
+    if (IsSkipped()) return;
+    platform::SetFrameOverlay(platform::OverlaySlot::kFlash, window, c.box ? BlackBox : nullptr);
+    platform::SetFrameOverlay(platform::OverlaySlot::kMenuBar, window,
+                              c.bar ? PatternStrip : nullptr);
+    presented_.clear();
+    frame_.Present(1);
+    platform::ResetFrameOverlays();
+    ASSERT_EQ(presented_.size(), static_cast<size_t>(kW) * (kH + c.strip) * 4) << c.what;
+    int worst = 0;
+    for (int32_t y = 0; y < kH + c.strip; ++y) {
+      for (int32_t x = 0; x < kW; ++x) {
+        uint32_t want = 0xFF000000u;  // a strip without its overlay stays black
+        if (y < c.strip) {
+          if (c.bar) want = StripColour(x, y);
+        } else if (c.box && x >= 5 && x < 15 && y - c.strip >= 7 && y - c.strip < 13) {
+          want = 0xFF000000u;
+        } else {
+          const size_t at = (static_cast<size_t>(y - c.strip) * kW + x) * 4;
+          std::memcpy(&want, frame_.pixels().data() + at, 4);
+        }
+        const uint8_t* got = presented_.data() + (static_cast<size_t>(y) * kW + x) * 4;
+        for (int b = 0; b < 3; ++b) {
+          worst = std::max(worst, std::abs(got[b] - static_cast<int>((want >> (8 * b)) & 255)));
+        }
+      }
+    }
+    EXPECT_LE(worst, 2) << c.what;
+    EXPECT_EQ(g_drawing.gpu, 1) << c.what;
+  }
 }
 
 TEST_F(GpuDeviceTest, DummyDriverGivesTheMessageAndCpuDrawing) {

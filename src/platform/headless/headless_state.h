@@ -169,6 +169,7 @@ class HeadlessBackend final : public Backend {
   bool GetWorkArea(Rect* area) override;
   DisplayMode GetDesktopMode() override;
   void SetWindowMenuBar(WindowId window, int32_t height) override;
+  int32_t MenuBarHeight(WindowId window) override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
 

@@ -175,6 +175,12 @@ void HeadlessBackend::SetWindowMenuBar(WindowId window, int32_t height) {
   if (Window* w = Find(window)) w->menu_bar_height = height;
 }
 
+int32_t HeadlessBackend::MenuBarHeight(WindowId window) {
+  std::lock_guard lock(g_state.mutex);
+  const Window* w = Find(window);
+  return w != nullptr ? w->menu_bar_height : 0;
+}
+
 // Headless windows have no frame: the outer rectangle is the client area.
 bool HeadlessBackend::GetWindowRect(WindowId window, Rect* rect) {
   std::lock_guard lock(g_state.mutex);

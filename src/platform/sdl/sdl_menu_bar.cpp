@@ -15,6 +15,14 @@ void SdlBackend::SetWindowMenuBar(WindowId window, int32_t height) {
   });
 }
 
+int32_t SdlBackend::MenuBarHeight(WindowId window) {
+  int32_t height = 0;
+  OnMainThread([&] {
+    if (const Window* record = FindWindow(window)) height = record->bar_height;
+  });
+  return height;
+}
+
 void SdlBackend::PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                                 int32_t pitch) {
   OnMainThread([&] {

@@ -105,6 +105,7 @@ class SdlBackend final : public Backend {
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
   void SetWindowMenuBar(WindowId window, int32_t height) override;
+  int32_t MenuBarHeight(WindowId window) override;
   void PresentMenuBar(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                       int32_t pitch) override;
   void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
