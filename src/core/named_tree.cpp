@@ -47,13 +47,10 @@ bool EndsWithSeparator(std::string_view text) {
   return last_is_slash;
 }
 
-// True when the name needs the full walk: it holds '.', ':' or '/', or a space that is not allowed
-// (so a plain name is refused for a space just as a path with segments is).
-bool HasPathSpecial(std::string_view name, bool allow_spaces) {
+bool HasPathSpecial(std::string_view name) {
   for (size_t i = 0; i < name.size();) {
     const size_t n = SjisCharLength(name.data(), i, name.size());
     if (n == 1 && (name[i] == '.' || name[i] == ':' || name[i] == '/')) return true;
-    if (n == 1 && name[i] == ' ' && !allow_spaces) return true;
     i += n;
   }
   return false;
@@ -109,7 +106,8 @@ int32_t NormalizeObjectPath(char* output, size_t capacity, std::string_view name
   }
 
   // Fast path: a plain name below the base.
-  if (!HasPathSpecial(name, allow_spaces)) {
+  // A plain name is taken as it stands, spaces included: games name layers that way.
+  if (!HasPathSpecial(name)) {
     size_t n = 0;
     if (!base.empty()) {
       std::memcpy(output, base.data(), base.size());

@@ -205,8 +205,10 @@ void ApplyMaximiseAndRestore() {
     s.saved_display_width = g_display.display_width;
     s.saved_display_height = g_display.display_height;
   }
-  if (g_window_messages.sizing_frame_end_pending.exchange(0) != 0 &&
-      g_project.resizable_main_window == 0 && g_display.maximised == 0) {
+  // Taken only once the window is windowed again: the restore raises the request before its
+  // position message drops the maximised flag, and a restore out of the task bar keeps it.
+  if (g_project.resizable_main_window == 0 && g_display.maximised == 0 &&
+      g_window_messages.sizing_frame_end_pending.exchange(0) != 0) {
     const WindowRecord* main = g_windows[0];
     if (main != nullptr && main->handle != platform::kNoWindow) {
       platform::SetWindowResizable(main->handle, false);

@@ -22,8 +22,9 @@ bool DirtyPartsSplit(const DirtyParts& parts, const DirtyRect& bounds);
 
 // For each ancestor in turn: the child's box in the parent's pixels, when it overlaps the parent,
 // sets the parent's needs-redraw byte and starts (first merge of the frame, or a stale rectangle)
-// or widens the parent's compose rectangle, keeping the boxes apart in its compose parts. The walk goes on with the parent's own box whether or
-// not the child's box overlapped; it ends at a node without a record or a box. Returns 0.
+// or widens the parent's compose rectangle, keeping the boxes apart in its compose parts. The walk
+// goes on with the parent's own box whether or not the child's box overlapped; it ends at a node
+// without a record or a box. Returns 0.
 int32_t MarkDirtyUpward(NamedTreeNode* node);
 
 // Marks the layer and every group below it for a whole recompose (a window root that missed

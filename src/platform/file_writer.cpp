@@ -47,14 +47,17 @@ bool IsTempName(const char* name) {
   return n == kTempSuffixLength;
 }
 
+// File times on some file systems are coarse (two seconds on FAT) or come from a server whose
+// clock is off: a file counts as older than this run only when it is older by this much.
+constexpr time_t kStaleMarginSeconds = 60;
+
 bool BeforeRunStart(const timespec& t) {
-  return t.tv_sec < g_run_start.tv_sec ||
-         (t.tv_sec == g_run_start.tv_sec && t.tv_nsec < g_run_start.tv_nsec);
+  return t.tv_sec < g_run_start.tv_sec - kStaleMarginSeconds;
 }
 
 // Removes the temporary files that an earlier run left in `folder` when it was killed mid-write:
-// regular files named exactly as ours and last changed before this run started. Newer ones may
-// belong to a write of this run still going on; nothing else is touched.
+// regular files named exactly as ours and last changed well before this run started. Newer ones
+// may belong to a write of this run still going on; nothing else is touched.
 void RemoveStaleTemps(const std::string& folder) {
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return;

@@ -73,8 +73,9 @@ void UpdateDragSnapshot() {
   for (const NamedTreeNode* n = node; n != nullptr; n = n->parent) {
     const LayerData* d = LayerOf(n);
     if (d == nullptr || (n != node && d->is_window_root != 0)) break;
-    view.x += d->x;
-    view.y += d->y;
+    // Placements are script values: the sum stops at the limits, far outside any window.
+    view.x = SaturatingAdd(view.x, d->x);
+    view.y = SaturatingAdd(view.y, d->y);
   }
   view.width = l->width;
   view.height = l->height;

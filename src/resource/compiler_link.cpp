@@ -11,7 +11,6 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
-#include "platform/script_paths.h"
 #include "platform/shared_memory.h"
 #include "resource/compiler_output.h"
 #include "resource/loose_files.h"
@@ -174,12 +173,6 @@ int32_t RunCompilerLink(const std::string& program, const std::string& game_fold
           platform::FileStatus::kOk ||
       !is_folder) {
     ShowNoConnection();
-    return -1;
-  }
-  // The engine only ever runs inside its game folder.
-  if (!platform::StaysInsideRoot(game_folder, folder)) {
-    ShowMessageF("", Sjis("KORVELコンパイラが返したフォルダ[%s]はゲームフォルダの外にあります。"),
-                 Sjis(folder));
     return -1;
   }
   if (folder.empty() || folder.back() != '/') folder += '/';

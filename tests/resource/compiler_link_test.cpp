@@ -216,9 +216,9 @@ TEST_F(CompilerLinkTest, HangingCompilerIsEndedAtTheLimit) {
     Answer();
     std::string folder = "unchanged";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(RunCompilerLink(program, folder_, &folder, 200), -1);
+    EXPECT_EQ(RunCompilerLink(program, folder_, &folder, 3000), -1);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("KORVELコンパイラが 1 秒以内に終了しませんでした。"), std::string::npos) << err;
+    EXPECT_NE(err.find("KORVELコンパイラが 3 秒以内に終了しませんでした。"), std::string::npos) << err;
     EXPECT_EQ(folder, "unchanged");
     EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
     EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << "no other dialog";
@@ -229,41 +229,15 @@ TEST_F(CompilerLinkTest, HangingCompilerIsEndedAtTheLimit) {
   }
 }
 
-// The folder the compiler returns must lie in the game folder: outside (directly, through "..", or
-// through a symbolic link) the link fails with its own message.
-TEST_F(CompilerLinkTest, ReturnedFolderOutsideTheGameFolderIsRefused) {
+// The compiler names the working folder: one outside the game folder is taken as it stands (a
+// developer may keep the compiled files elsewhere).
+TEST_F(CompilerLinkTest, ReturnedFolderOutsideTheGameFolderIsTaken) {
   const std::string program = InstallCompiler();
   test::TempDir outside;
-  game_.Write("inside/krbin/x.kbn", "x");
-  std::filesystem::create_directory_symlink(outside.path(), game_.path() + "/link");
-  const struct {
-    std::string returned;
-    int32_t result;
-  } cases[] = {
-      {outside.path(), -1},
-      {game_.path() + "/..", -1},
-      {game_.path() + "/inside/../..", -1},
-      {game_.path() + "/link", -1},
-      {"/", -1},
-      {game_.path() + "/inside", 0},
-      {game_.path() + "/inside/..", 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.returned);
-    Control("folder " + c.returned + "\n");
-    if (c.result != 0) Answer();
-    std::string folder = "unchanged";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(RunCompilerLink(program, folder_, &folder), c.result);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err.find("はゲームフォルダの外にあります。") != std::string::npos, c.result != 0)
-        << err;
-    EXPECT_EQ(platform::HeadlessAnswersLeft(), 0u);
-    EXPECT_EQ(platform::HeadlessAbortStatus(), 0) << "no other dialog";
-    if (c.result != 0) {
-      EXPECT_EQ(folder, "unchanged");
-    }
-  }
+  Control("folder " + outside.path() + "\n");
+  std::string folder = "unchanged";
+  EXPECT_EQ(RunCompilerLink(program, folder_, &folder), 0);
+  EXPECT_EQ(folder, outside.path() + "/");
 }
 
 TEST_F(CompilerLinkTest, ReturnedFolderBecomesTheLooseFileRoot) {
