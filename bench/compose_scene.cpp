@@ -26,44 +26,18 @@
 #include "pixel/worker_pool.h"
 #include "platform/platform.h"
 
+#include "headless_scene.h"
+
 namespace korvel {
 namespace {
 
 // A headless engine with window 0's root layer of width x height and `workers` workers.
-class Scene {
+class Scene : public bench::HeadlessScene {
  public:
-  Scene(int32_t width, int32_t height, int workers) {
-    platform::InitPlatformWith(platform::BackendKind::kHeadless);
-    InitEngineState();
-    InitErrorReporting();
-    InitLayerState();
-    InitCompositor();
-    SelectPixelKernels();
-    CreateWindowRecords();
-    WindowRecord* w = g_windows[0];
-    w->logical_width = width;
-    w->logical_height = height;
-    platform::WindowDesc desc;
-    desc.client_width = width;
-    desc.client_height = height;
-    w->handle = platform::CreateWindow(desc);
-    RegisterLayerTree();
-    SetRootLayerCreator(CreateWindowRootLayer);
-    NamedTreeNode* root = nullptr;
-    CreateSystemObjects(width, height, &root);
-    w->root_layer = root;
+  Scene(int32_t width, int32_t height, int workers) : HeadlessScene(width, height) {
     StartWorkerThreads(g_worker_pool, workers);
   }
-  ~Scene() {
-    StopWorkerThreads(g_worker_pool);
-    DestroySystemObjects();
-    SetRootLayerCreator(nullptr);
-    FreeWindowRecords();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
-  }
-  Scene(const Scene&) = delete;
-  Scene& operator=(const Scene&) = delete;
+  ~Scene() { StopWorkerThreads(g_worker_pool); }
 
   // An image layer filled with seeded noise (alpha noise too when `alpha`).
   LayerData* Image(const std::string& path, int64_t x, int64_t y, int32_t w, int32_t h, int64_t key,

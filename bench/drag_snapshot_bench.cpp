@@ -24,34 +24,17 @@
 #include "render/drag_snapshot.h"
 #include "render/frame_presentation.h"
 
+#include "headless_scene.h"
+
 namespace korvel {
 namespace {
 
 constexpr int32_t kW = 1920, kH = 1080;
 
 // A headless window 0 of 1920x1080 with a full-size drag layer "drag" of seeded noise.
-class DragScene {
+class DragScene : public bench::HeadlessScene {
  public:
-  explicit DragScene(bool alpha) {
-    platform::InitPlatformWith(platform::BackendKind::kHeadless);
-    InitEngineState();
-    InitErrorReporting();
-    InitLayerState();
-    InitCompositor();
-    SelectPixelKernels();
-    CreateWindowRecords();
-    WindowRecord* w = g_windows[0];
-    w->logical_width = kW;
-    w->logical_height = kH;
-    platform::WindowDesc desc;
-    desc.client_width = kW;
-    desc.client_height = kH;
-    w->handle = platform::CreateWindow(desc);
-    RegisterLayerTree();
-    SetRootLayerCreator(CreateWindowRootLayer);
-    NamedTreeNode* root = nullptr;
-    CreateSystemObjects(kW, kH, &root);
-    w->root_layer = root;
+  explicit DragScene(bool alpha) : HeadlessScene(kW, kH) {
     LayerCommandArgs a;
     a.Text(kLayerPath, "drag").Text(kLayerImage, "").Set(kLayerOrder, 1);
     a.Set(kLayerWidth, kW).Set(kLayerHeight, kH);
@@ -73,14 +56,7 @@ class DragScene {
   ~DragScene() {
     SetWindowDrag(false, "");
     ShutdownFramePresentation();
-    DestroySystemObjects();
-    SetRootLayerCreator(nullptr);
-    FreeWindowRecords();
-    ShutdownErrorReporting();
-    platform::ShutdownPlatform();
   }
-  DragScene(const DragScene&) = delete;
-  DragScene& operator=(const DragScene&) = delete;
 
   LayerData* layer() const { return layer_; }
 
