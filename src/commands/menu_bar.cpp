@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands/menu_commands.h"
 #include "commands/popup_menu.h"
@@ -71,14 +72,25 @@ void DrawMenuBarOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pi
   g_menu_bar.presented = true;
 }
 
-// Shows the bar in `window` now (any thread).
+// Shows the bar in `window` now (any thread): in the strip above window 0's client area, or as the
+// whole picture of the full-screen bar's own window.
 void PresentTo(platform::WindowId window) {
   int32_t width = 0;
+  bool own_window = false;
   {
     std::lock_guard guard(g_menu_bar.lock);
     width = g_menu_bar.layout.width;
+    own_window = window == g_menu_bar.bar_window;
   }
-  if (window != platform::kNoWindow && width > 0) platform::PresentMenuBar(window, width);
+  if (window == platform::kNoWindow || width <= 0) return;
+  if (!own_window) {
+    platform::PresentMenuBar(window, width);
+    return;
+  }
+  std::vector<uint8_t> picture(static_cast<size_t>(width) * 4 * kMenuBarHeight, 0);
+  DrawMenuBarOverlay(picture.data(), width, kMenuBarHeight, width * 4, kMenuBarHeight);
+  // Frame 0: the bar window's picture is one file in headless dumps, replaced as the bar changes.
+  platform::PresentFrame(window, picture.data(), width, kMenuBarHeight, width * 4, 0);
 }
 
 void SetHot(int32_t hot) {

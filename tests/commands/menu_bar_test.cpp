@@ -1,5 +1,5 @@
 // The menu bar: built from a node into set 0, the strip reserved above window 0's client area,
-// headless choices, failures, and the full-screen bar window's hiding.
+// headless choices, failures, and the full-screen bar window's picture and hiding.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +14,8 @@
 #include "platform/fonts.h"
 #include "platform/frame_overlay.h"
 #include "platform/headless/headless_api.h"
+#include "png_pixels.h"
+#include "test_support.h"
 
 namespace korvel::test {
 namespace {
@@ -217,6 +219,39 @@ TEST_F(MenuBar, HidingTheFullScreenBarMarksTheRootLayerWhollyChanged) {
   g_windows[0]->root_layer = nullptr;
   root->payload = nullptr;
   DestroyTreeNode(root, nullptr);
+  ResetSubsystemHooks();
+}
+
+// The full-screen bar's own window shows the bar as its whole picture (dumped as window -1), with
+// the same pixels as the strip shows windowed.
+class MenuBarDumps : public MenuBar {
+ protected:
+  MenuBarDumps() { start_with_ = {{"KORVEL_DUMP", dumps_.path()}}; }
+  TempDir dumps_;
+};
+
+TEST_F(MenuBarDumps, FullScreenBarWindowShowsTheBar) {
+  g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
+  g_display.full_screen = 1;
+  ASSERT_EQ(RebuildMenuBar("bar", 0), 0);
+  g_windows[0]->mouse_y = 3;
+  UpdateFullScreenMenuBar();
+  ASSERT_NE(g_menu_bar.bar_window, platform::kNoWindow);
+  PngPixels shown;
+  ASSERT_TRUE(ReadPngPixels(dumps_.path() + "/w-1-000000.png", &shown))
+      << "the bar window shows nothing";
+  ASSERT_EQ(DrawInstalledMenuBar(), 640);
+  ASSERT_EQ(shown.w, 640);
+  ASSERT_EQ(shown.h, kMenuBarHeight);
+  for (int32_t y = 0; y < shown.h; ++y) {
+    for (int32_t x = 0; x < shown.w; ++x) {
+      uint32_t bar = 0;
+      std::memcpy(&bar, g_menu_bar.pixels.data() + (size_t(y) * 640 + x) * 4, 4);
+      ASSERT_EQ(shown.at(x, y), bar | 0xFF000000u) << x << "," << y;
+    }
+  }
+  g_windows[0]->mouse_y = 200;
+  UpdateFullScreenMenuBar();
   ResetSubsystemHooks();
 }
 

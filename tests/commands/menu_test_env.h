@@ -33,7 +33,7 @@ struct MenuArg {
 class MenuEnv : public HeadlessEngine {
  protected:
   void SetUp() override {
-    HeadlessEngine::SetUp();
+    StartWith(start_with_);
     OpenWindowZero(640, 480);
     RegisterTreeOwner(&g_layer_tree, {});
     RegisterTreeOwner(&g_task_tree, {});
@@ -54,6 +54,8 @@ class MenuEnv : public HeadlessEngine {
     DestroySystemObjects();
     HeadlessEngine::TearDown();
   }
+
+  Variables start_with_;  // headless controls for the platform's start
 
   static void SetArgs(const std::vector<MenuArg>& args) {
     ClearDecodedArguments();
