@@ -339,7 +339,8 @@ TEST_F(MovieCommands, TheEndClearsThePlayingByteOnEitherPathAndRepaints) {
 // path does: the picture lands in the movie's rectangle and the frame is left as it was.
 std::vector<uint8_t> g_gpu_got;
 int32_t FakeGpuDraw(const uint8_t* pixels) {
-  if (pixels != LayerOf(g_windows[0]->root_layer)->pixels) return 0;
+  const LayerData* root = LayerOf(g_windows[0]->root_layer);
+  if (root == nullptr || pixels != root->pixels) return 0;
   g_gpu_got.assign(pixels, pixels + size_t(64) * 48 * 4);  // the fixture's 64 x 48 frame
   platform::DrawFrameOverlays(g_windows[0]->handle, g_gpu_got.data(), 64, 48, 64 * 4, 0);
   return 0;

@@ -234,11 +234,16 @@ TEST_F(XvfbWindows, ChangedRectanglePresentsShowTheWholeFrame) {
   EXPECT_TRUE(same(shot(), d));
   // Several rectangles go in one present: each of them reaches the screen (one past the frame,
   // one empty), and nothing between them does.
+  const auto paint = [](std::vector<uint8_t>& frame, int x, int y, int pixels, uint8_t value) {
+    const auto at = frame.begin() + (y * 96 + x) * 4;
+    std::fill(at, at + pixels * 4, value);
+  };
   auto e = d;
-  std::memset(&e[(1 * 96 + 1) * 4], 0x11, 3 * 4);
-  std::memset(&e[(60 * 96 + 92) * 4], 0x22, 3 * 4);
+  ASSERT_EQ(e.size(), size_t{96 * 64 * 4});
+  paint(e, 1, 1, 3, 0x11);
+  paint(e, 92, 60, 3, 0x22);
   auto shown = e;
-  std::memset(&e[(30 * 96 + 40) * 4], 0x44, 4 * 4);
+  paint(e, 40, 30, 4, 0x44);
   const Rect parts[] = {{0, 0, 8, 8}, {4, 4, 4, 20}, {90, 58, 120, 70}};
   PresentFrameRects(w, e.data(), 96, 64, 96 * 4, 8, parts);
   EXPECT_TRUE(same(shot(), shown));
