@@ -96,12 +96,15 @@ bool EnsureOverlayTexture(int32_t width, int32_t height) {
 }
 
 // Lays window 0's overlays over the drawn frame, as the CPU path draws them over its frame: a
-// drawable-sized picture, transparent where no overlay drew, blended over the frame. `strip` is
-// the menu bar's height above the client area.
+// picture as wide as the drawable, transparent where no overlay drew, blended over the frame.
+// `strip` is the menu bar's height above the client area; when only the bar draws, the picture is
+// that strip alone, so a frame with a menu bar does not upload a whole drawable of nothing.
 bool DrawOverlays(platform::WindowId window, int32_t strip) {
   if (!platform::HasFrameOverlay(window, true)) return true;
-  int32_t width = 0, height = 0;
-  g_gpu.device->DrawableSize(&width, &height);
+  int32_t width = 0, drawable_height = 0;
+  g_gpu.device->DrawableSize(&width, &drawable_height);
+  const int32_t height =
+      platform::HasFrameOverlay(window) ? drawable_height : std::min(strip, drawable_height);
   if (width < 1 || height < 1 || width > kMaxFrameTextureSide || height > kMaxFrameTextureSide) {
     return true;
   }
