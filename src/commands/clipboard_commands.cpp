@@ -14,7 +14,7 @@ std::string FilterClipboardText(std::string_view text) {
   out.reserve(taken);
   for (size_t i = 0; i < taken;) {
     const auto b = static_cast<uint8_t>(text[i]);
-    if (IsSjisLeadByte(b)) {
+    if (IsCp932LeadByte(b)) {
       // A character whose trail byte lies past the limit (or is missing) is left out.
       if (i + 1 < taken && static_cast<uint8_t>(text[i + 1]) >= 32) {
         out.append(text.substr(i, 2));

@@ -17,7 +17,7 @@
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
 #include "script/load_command.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/save_format.h"
 #include "script/script_data.h"
 

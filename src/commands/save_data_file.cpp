@@ -14,16 +14,13 @@
 #include "platform/file_system.h"
 #include "platform/file_writer.h"
 #include "platform/read_only_file.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "script/save_format.h"
 
 namespace korvel {
 
 namespace {
-
-void StoreU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 // Feeds `count` bytes (or zeros when `data` is null) into the stream; false on a zlib failure.
 bool DeflateBytes(z_stream* zs, const uint8_t* data, uint64_t count, int* status) {

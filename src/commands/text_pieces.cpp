@@ -40,7 +40,7 @@ size_t ScanTextPieces(const uint8_t* text, size_t size, TextPieceSink sink, void
       start = ++pos;
     } else {
       // A lead byte takes the next byte with it, but never one past the end.
-      pos += (IsSjisLeadByte(b) && pos + 1 < size) ? 2 : 1;
+      pos += (IsCp932LeadByte(b) && pos + 1 < size) ? 2 : 1;
       started = true;
       blank_line = false;
     }

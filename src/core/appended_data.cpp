@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "platform/read_only_file.h"
 
 namespace korvel {
@@ -11,14 +12,6 @@ AppendedData g_appended;
 
 namespace {
 
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint64_t ReadU64(const uint8_t* p) {
-  return static_cast<uint64_t>(ReadU32(p)) | (static_cast<uint64_t>(ReadU32(p + 4)) << 32);
-}
 
 // Where the probe reads its bytes: a file on disk or a file held in memory.
 struct ByteSource {
@@ -54,9 +47,9 @@ void Probe(const ByteSource& source, AppendedData* data) {
   }
   uint8_t header[kAppendedBlockHeaderSize];
   if (!source.ReadAt(r, header, sizeof(header))) return;
-  if (std::memcmp(header, "KRER", 4) != 0 || ReadU32(header + 12) != 0) return;
-  const uint32_t a = ReadU32(header + 4);
-  const uint32_t b = ReadU32(header + 8);
+  if (std::memcmp(header, "KRER", 4) != 0 || LoadU32(header + 12) != 0) return;
+  const uint32_t a = LoadU32(header + 4);
+  const uint32_t b = LoadU32(header + 8);
   const uint64_t room = content_end - r;  // bytes from R to the footer
   if (b > room - kAppendedBlockHeaderSize) return;
   if (static_cast<uint64_t>(a) < kAppendedBlockHeaderSize + b || a > room) return;
@@ -84,7 +77,7 @@ bool ParseAppendedFooter(const uint8_t* tail, size_t size, uint64_t* bare_size) 
   if (tail == nullptr || size < kAppendedFooterSize) return false;
   const uint8_t* footer = tail + (size - kAppendedFooterSize);
   if (std::memcmp(footer, "KR_RES\0\0", 8) != 0) return false;
-  *bare_size = ReadU64(footer + 8);
+  *bare_size = LoadU64(footer + 8);
   return true;
 }
 

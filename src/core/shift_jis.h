@@ -5,19 +5,19 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/text_encoding.h"
+
 namespace korvel {
 
-// Lead bytes of a double-byte character: 0x81..0x9F and 0xE0..0xFC.
-constexpr bool IsSjisLeadByte(uint8_t byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+// The lead-byte test lives with the platform's code page 932 conversion, the lowest layer.
+using platform::IsCp932LeadByte;
 
 // Length in bytes of the character at `text[i]` within `length` bytes: 2 for a lead byte followed by
 // a non-NUL byte inside the text, else 1. A lead byte followed by NUL or the end is one byte, so no
 // scan reads past the text.
 inline size_t SjisCharLength(const char* text, size_t i, size_t length) {
   const auto b = static_cast<uint8_t>(text[i]);
-  if (IsSjisLeadByte(b) && i + 1 < length && text[i + 1] != '\0') return 2;
+  if (IsCp932LeadByte(b) && i + 1 < length && text[i + 1] != '\0') return 2;
   return 1;
 }
 

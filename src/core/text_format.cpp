@@ -237,7 +237,7 @@ size_t FormatText(char* out, size_t out_size, std::string_view format,
     // Do not end on a lead byte whose trail byte was cut off.
     size_t i = 0;
     while (i < length) {
-      if (IsSjisLeadByte(static_cast<uint8_t>(out[i])) && i + 1 == length) break;
+      if (IsCp932LeadByte(static_cast<uint8_t>(out[i])) && i + 1 == length) break;
       i += SjisCharLength(out, i, length);
     }
     length = i;

@@ -29,11 +29,11 @@ bool ReadBitfieldMasks(std::span<const uint8_t> file, const BmpHeader& header, b
   const bool has_alpha_mask = header.header_size >= 56;
   if (!FileHolds(file.size(), at, has_alpha_mask ? 16 : 12)) return false;
   const uint8_t* p = file.data() + at;
-  if (LoadU32LE(p) != 0x00FF0000u || LoadU32LE(p + 4) != 0x0000FF00u ||
-      LoadU32LE(p + 8) != 0x000000FFu) {
+  if (LoadU32(p) != 0x00FF0000u || LoadU32(p + 4) != 0x0000FF00u ||
+      LoadU32(p + 8) != 0x000000FFu) {
     return false;
   }
-  const uint32_t alpha_mask = has_alpha_mask ? LoadU32LE(p + 12) : 0;
+  const uint32_t alpha_mask = has_alpha_mask ? LoadU32(p + 12) : 0;
   if (alpha_mask != 0 && alpha_mask != 0xFF000000u) return false;
   *has_alpha = alpha_mask != 0;
   return true;
@@ -49,18 +49,18 @@ DecodeStatus DecodeBmpBytes(std::span<const uint8_t> file, const ImageLimits& li
   if (size < kFileHeaderSize + 4) return DecodeFail(kErrorBmpNotBmp);
 
   BmpHeader header{};
-  header.pixel_offset = LoadU32LE(data + 10);
-  header.header_size = LoadU32LE(data + 14);
+  header.pixel_offset = LoadU32(data + 10);
+  header.header_size = LoadU32(data + 14);
   if (header.header_size < kInfoHeaderSize ||
       !FileHolds(size, kFileHeaderSize, header.header_size)) {
     return DecodeFail(kErrorBmpNotBmp);
   }
   if (header.pixel_offset < 11) return DecodeFail(kErrorBmpPixelOffset);
-  header.width = static_cast<int32_t>(LoadU32LE(data + 18));
-  header.height = static_cast<int32_t>(LoadU32LE(data + 22));
-  header.bit_count = LoadU16LE(data + 28);
-  header.compression = LoadU32LE(data + 30);
-  header.colours_used = LoadU32LE(data + 46);
+  header.width = static_cast<int32_t>(LoadU32(data + 18));
+  header.height = static_cast<int32_t>(LoadU32(data + 22));
+  header.bit_count = LoadU16(data + 28);
+  header.compression = LoadU32(data + 30);
+  header.colours_used = LoadU32(data + 46);
 
   if (header.height < 0) return DecodeFail(kErrorBmpTopDown);
   if (const int32_t error = CheckImageSides(header.width, header.height, limits)) {

@@ -109,8 +109,8 @@ DecodeStatus DecodeGifBytes(std::span<const uint8_t> file, const ImageLimits& li
   const uint8_t* data = file.data();
   const size_t size = file.size();
   if (size < kScreenDescriptorEnd || std::memcmp(data, "GIF", 3) != 0) return DecodeFail(0);
-  const int32_t screen_width = LoadU16LE(data + 6);
-  const int32_t screen_height = LoadU16LE(data + 8);
+  const int32_t screen_width = LoadU16(data + 6);
+  const int32_t screen_height = LoadU16(data + 8);
   if (const int32_t error = CheckImageSides(screen_width, screen_height, limits)) {
     return DecodeFail(error);
   }
@@ -148,7 +148,7 @@ DecodeStatus DecodeGifBytes(std::span<const uint8_t> file, const ImageLimits& li
         control.present = true;
         control.disposal = static_cast<uint8_t>((p[0] >> 2) & 7);
         control.transparent = (p[0] & 1) != 0;
-        control.delay = LoadU16LE(p + 1);
+        control.delay = LoadU16(p + 1);
         control.index = p[3];
       }
       GifSubBlockReader reader;
@@ -161,8 +161,8 @@ DecodeStatus DecodeGifBytes(std::span<const uint8_t> file, const ImageLimits& li
     if (!FileHolds(size, position, kImageDescriptorSize)) break;
     const uint8_t* d = data + position;
     position += kImageDescriptorSize;
-    const int32_t left = LoadU16LE(d);
-    const int32_t top = LoadU16LE(d + 2);
+    const int32_t left = LoadU16(d);
+    const int32_t top = LoadU16(d + 2);
     const uint8_t flags = d[8];
     int32_t local_count = 0;
     if (flags & 0x80) {
@@ -176,8 +176,8 @@ DecodeStatus DecodeGifBytes(std::span<const uint8_t> file, const ImageLimits& li
     if (table->frames.size() >= size_t{kGifMaxFrames}) break;
 
     GifFrame frame;
-    frame.declared_width = LoadU16LE(d + 4);
-    frame.declared_height = LoadU16LE(d + 6);
+    frame.declared_width = LoadU16(d + 4);
+    frame.declared_height = LoadU16(d + 6);
     frame.left = std::min(left, screen_width);
     frame.top = std::min(top, screen_height);
     frame.width = std::min(frame.declared_width, screen_width - frame.left);

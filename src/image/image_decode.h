@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/byte_reader.h"
+
 namespace korvel {
 
 struct GifFrameTable;
@@ -85,14 +87,7 @@ void FreeDecodedImage(DecodedImage* image);
 // Every pixel of the width x height area whose alpha byte is 0 becomes kTransparentColour.
 void ApplyTransparentColourToPixels(uint8_t* pixels, int32_t width, int32_t height);
 
-// Little-endian and big-endian reads at an offset the caller has checked.
-inline uint16_t LoadU16LE(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline uint32_t LoadU32LE(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+// A big-endian read at an offset the caller has checked (little-endian ones are in byte_reader.h).
 inline uint32_t LoadU32BE(const uint8_t* p) {
   return static_cast<uint32_t>(p[3]) | static_cast<uint32_t>(p[2]) << 8 |
          static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[0]) << 24;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/byte_writer.h"
 #include "core/show_message.h"
 #include "platform/file_writer.h"
 #include "platform/script_paths.h"
@@ -31,10 +32,6 @@ bool OpenTarget(std::string_view root, std::string_view name, platform::FileWrit
                   !path.is_folder && platform::BeginFileWrite(path.folder, path.leaf, writer);
   if (!ok) ShowMessageF("", "File Create Error.");
   return ok;
-}
-
-void PutLe(std::vector<uint8_t>* out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 // ---- PNG ---------------------------------------------------------------------------------------
@@ -172,15 +169,15 @@ int32_t WriteImageBmp(const WritableImage& image, std::string_view root, std::st
   out.reserve(static_cast<size_t>(54 + image_size));
   out.push_back('B');
   out.push_back('M');
-  PutLe(&out, static_cast<uint32_t>(54 + image_size), 4);
-  PutLe(&out, 0, 4);
-  PutLe(&out, 54, 4);
-  PutLe(&out, 40, 4);
-  PutLe(&out, static_cast<uint32_t>(image.width), 4);
-  PutLe(&out, static_cast<uint32_t>(image.height), 4);
-  PutLe(&out, 1, 2);
-  PutLe(&out, 24, 2);
-  for (int i = 0; i < 6; ++i) PutLe(&out, 0, 4);  // compression, image size, resolutions, colours
+  AppendU32(&out, static_cast<uint32_t>(54 + image_size));
+  AppendU32(&out, 0);
+  AppendU32(&out, 54);
+  AppendU32(&out, 40);
+  AppendU32(&out, static_cast<uint32_t>(image.width));
+  AppendU32(&out, static_cast<uint32_t>(image.height));
+  AppendU16(&out, 1);
+  AppendU16(&out, 24);
+  for (int i = 0; i < 6; ++i) AppendU32(&out, 0);  // compression, image size, resolutions, colours
   out.resize(static_cast<size_t>(54 + image_size), 0);
   const size_t pitch = static_cast<size_t>(image.width) * 4;
   for (int32_t r = 0; r < image.height; ++r) {

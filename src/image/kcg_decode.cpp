@@ -42,21 +42,21 @@ DecodeStatus DecodeKcgBytes(std::span<const uint8_t> file, const ImageLimits& li
     return status;
   };
 
-  const auto width = static_cast<int32_t>(LoadU32LE(data + kKcgWidthOffset));
-  const auto height = static_cast<int32_t>(LoadU32LE(data + kKcgHeightOffset));
+  const auto width = static_cast<int32_t>(LoadU32(data + kKcgWidthOffset));
+  const auto height = static_cast<int32_t>(LoadU32(data + kKcgHeightOffset));
   if (const int32_t error = CheckImageSides(width, height, limits)) return fail(error, nullptr);
   const uint64_t pixel_bytes = uint64_t{static_cast<uint32_t>(width)} * 4u *
                                static_cast<uint32_t>(height);
 
-  const uint32_t compression = LoadU32LE(data + kKcgCompressionOffset);
+  const uint32_t compression = LoadU32(data + kKcgCompressionOffset);
   KcgStreams streams;
   if (compression == kKcgRaw) {
     if (!FileHolds(size, kKcgHeaderSize, pixel_bytes)) return fail(0, kKcgCheckError);
   } else if (compression == kKcgZlib) {
-    streams.unpacked[0] = LoadU32LE(data + kKcgUnpacked1Offset);
-    streams.packed[0] = LoadU32LE(data + kKcgPacked1Offset);
-    streams.unpacked[1] = LoadU32LE(data + kKcgUnpacked2Offset);
-    streams.packed[1] = LoadU32LE(data + kKcgPacked2Offset);
+    streams.unpacked[0] = LoadU32(data + kKcgUnpacked1Offset);
+    streams.packed[0] = LoadU32(data + kKcgPacked1Offset);
+    streams.unpacked[1] = LoadU32(data + kKcgUnpacked2Offset);
+    streams.packed[1] = LoadU32(data + kKcgPacked2Offset);
     if (!FileHolds(size, kKcgHeaderSize, uint64_t{streams.packed[0]} + streams.packed[1]) ||
         uint64_t{streams.unpacked[0]} + streams.unpacked[1] != pixel_bytes) {
       return fail(0, kKcgCheckError);

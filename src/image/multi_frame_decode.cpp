@@ -6,27 +6,16 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
-#include <jpeglib.h>
-#include <jerror.h>
-
-#include "image/jpeg_decode.h"
-#include "image/jpeg_error.h"
+#include "image/jpeg_memory_reader.h"
 
 namespace korvel {
 
 namespace {
 
-constexpr int kMaxScans = 1000;
-
 struct MultiFrameDecoder {
   bool created = false;
-  jpeg_decompress_struct cinfo;
-  JpegErrorManager error;
-  jpeg_source_mgr source;
-  jpeg_progress_mgr progress;
-  JpegMemoryInput input;
+  JpegMemoryReader reader;
   // In flight during a decode.
   DecodedImage image;
   uint8_t* grey_row = nullptr;
@@ -36,48 +25,14 @@ struct MultiFrameDecoder {
 
 MultiFrameDecoder g_decoder;
 
-void IgnoreMessage(j_common_ptr /*cinfo*/) {}
-
-void LimitScans(j_common_ptr cinfo) {
-  auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (dinfo->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
-}
-
-boolean FillCallback(j_decompress_ptr cinfo) { return JpegMemorySourceFill(cinfo); }
-
-void CreateDecoder() {
-  MultiFrameDecoder& d = g_decoder;
-  std::memset(&d.cinfo, 0, sizeof d.cinfo);
-  d.cinfo.err = jpeg_std_error(&d.error.standard);
-  d.error.standard.error_exit = JpegErrorExit;
-  d.error.standard.output_message = IgnoreMessage;
-  jpeg_create_decompress(&d.cinfo);
-  d.cinfo.client_data = &d.input;
-  d.source.init_source = JpegMemorySourceInit;
-  d.source.fill_input_buffer = FillCallback;
-  d.source.skip_input_data = JpegMemorySourceSkip;
-  d.source.resync_to_restart = jpeg_resync_to_restart;
-  d.source.term_source = JpegMemorySourceTerm;
-  d.cinfo.src = &d.source;
-  d.progress.progress_monitor = LimitScans;
-  d.cinfo.progress = &d.progress;
-  d.created = true;
-}
-
-void StartInput(const uint8_t* data, size_t size) {
-  g_decoder.input = JpegMemoryInput{data, size, false};
-  g_decoder.source.bytes_in_buffer = 0;
-  g_decoder.source.next_input_byte = nullptr;
-}
-
 // Decodes the colour part into g_decoder.image and, when there is one, the alpha part into its
 // alpha bytes. 0, or -1 (error_code says why; 0 for a broken part).
 int32_t RunPart(const MultiFramePart& part, const ImageLimits& limits) {
   MultiFrameDecoder& d = g_decoder;
-  jpeg_decompress_struct* cinfo = &d.cinfo;
-  if (setjmp(d.error.recovery)) return -1;
+  jpeg_decompress_struct* cinfo = &d.reader.cinfo;
+  if (setjmp(d.reader.error.recovery)) return -1;
 
-  StartInput(part.colour, part.colour_size);
+  StartJpegMemoryInput(&d.reader, part.colour, part.colour_size);
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->num_components != 1 && cinfo->num_components != 3) return -1;
   if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return -1;
@@ -106,7 +61,7 @@ int32_t RunPart(const MultiFramePart& part, const ImageLimits& limits) {
   jpeg_finish_decompress(cinfo);
   if (part.alpha == nullptr) return 0;
 
-  StartInput(part.alpha, part.alpha_size);
+  StartJpegMemoryInput(&d.reader, part.alpha, part.alpha_size);
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->num_components != 1 && cinfo->num_components != 3) return -1;
   if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return -1;
@@ -139,8 +94,13 @@ int32_t RunPart(const MultiFramePart& part, const ImageLimits& limits) {
 
 DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& limits,
                               DecodedImage* out, int32_t* width, int32_t* height) {
-  if (!g_decoder.created) CreateDecoder();
   MultiFrameDecoder& d = g_decoder;
+  if (!d.created) {
+    // libjpeg can fail while creating its decompressor; that fails the frame, not the run.
+    if (setjmp(d.reader.error.recovery)) return DecodeFail(kErrorNoMemory);
+    CreateJpegMemoryReader(&d.reader);
+    d.created = true;
+  }
   d.image = DecodedImage{};
   d.grey_row = nullptr;
   d.error_code = 0;
@@ -152,7 +112,7 @@ DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& lim
   if (height != nullptr) *height = d.height;
   if (result != 0) {
     // Back to the idle state, ready for the next frame.
-    jpeg_abort_decompress(&d.cinfo);
+    jpeg_abort_decompress(&d.reader.cinfo);
     FreeDecodedImage(&d.image);
     return DecodeFail(d.error_code);
   }
@@ -164,7 +124,7 @@ DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& lim
 
 void ShutdownMultiFrameDecoder() {
   if (!g_decoder.created) return;
-  jpeg_destroy_decompress(&g_decoder.cinfo);
+  jpeg_destroy_decompress(&g_decoder.reader.cinfo);
   g_decoder.created = false;
 }
 

@@ -25,11 +25,11 @@ struct Span {
 int32_t OpenMultiFrameFile(uint8_t* data, size_t size, MultiFrameView* out, const char** why) {
   if (data == nullptr || size < kMultiFrameHeaderSize) return Refuse(why, "header cut short");
   MultiFrameView view;
-  view.frame_count = LoadU32LE(data + kMultiFrameCountOffset);
-  view.alpha_flag = LoadU32LE(data + kMultiFrameAlphaFlagOffset) == 1 ? 1 : 0;
-  view.value_a = LoadU32LE(data + kMultiFrameValueAOffset);
-  view.value_b = LoadU32LE(data + kMultiFrameValueBOffset);
-  view.value_c = LoadU32LE(data + kMultiFrameValueCOffset);
+  view.frame_count = LoadU32(data + kMultiFrameCountOffset);
+  view.alpha_flag = LoadU32(data + kMultiFrameAlphaFlagOffset) == 1 ? 1 : 0;
+  view.value_a = LoadU32(data + kMultiFrameValueAOffset);
+  view.value_b = LoadU32(data + kMultiFrameValueBOffset);
+  view.value_c = LoadU32(data + kMultiFrameValueCOffset);
   const uint64_t n = view.frame_count;
   const uint64_t tables_end = uint64_t{kMultiFrameTablesOffset} + 12 * n;
   if (tables_end > size) return Refuse(why, "frame tables run past the end of the file");
@@ -40,9 +40,9 @@ int32_t OpenMultiFrameFile(uint8_t* data, size_t size, MultiFrameView* out, cons
   std::vector<Span> spans;
   spans.reserve(static_cast<size_t>(n));
   for (uint64_t i = 0; i < n; ++i) {
-    const uint64_t offset = LoadU32LE(view.offsets + 4 * i);
-    const uint64_t colour = LoadU32LE(view.colour_sizes + 4 * i);
-    const uint64_t alpha = view.alpha_flag == 1 ? LoadU32LE(view.alpha_sizes + 4 * i) : 0;
+    const uint64_t offset = LoadU32(view.offsets + 4 * i);
+    const uint64_t colour = LoadU32(view.colour_sizes + 4 * i);
+    const uint64_t alpha = view.alpha_flag == 1 ? LoadU32(view.alpha_sizes + 4 * i) : 0;
     if (offset < tables_end) return Refuse(why, "a part overlaps the header or the tables");
     const uint64_t end = offset + colour + alpha;  // each term is below 2^32: no overflow
     if (end > size) return Refuse(why, "a part runs past the end of the file");
@@ -67,11 +67,11 @@ int32_t OpenMultiFrameFile(uint8_t* data, size_t size, MultiFrameView* out, cons
 MultiFramePart MultiFrameFramePart(const MultiFrameView& view, uint32_t index) {
   MultiFramePart part;
   const uint8_t* file = view.offsets - kMultiFrameTablesOffset;
-  const size_t offset = LoadU32LE(view.offsets + 4 * size_t{index});
+  const size_t offset = LoadU32(view.offsets + 4 * size_t{index});
   part.colour = file + offset;
-  part.colour_size = LoadU32LE(view.colour_sizes + 4 * size_t{index});
+  part.colour_size = LoadU32(view.colour_sizes + 4 * size_t{index});
   if (view.alpha_flag == 1) {
-    const size_t alpha = LoadU32LE(view.alpha_sizes + 4 * size_t{index});
+    const size_t alpha = LoadU32(view.alpha_sizes + 4 * size_t{index});
     if (alpha > 0) {
       part.alpha = part.colour + part.colour_size;
       part.alpha_size = alpha;

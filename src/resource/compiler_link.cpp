@@ -65,7 +65,7 @@ bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
   uint64_t at = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (size - at < 4) return false;
-    const uint64_t name_length = PackReadU32(block.data() + at);
+    const uint64_t name_length = LoadU32(block.data() + at);
     at += 4;
     if (name_length < 1 || name_length > kCompilerMaxNameLength || size - at < name_length) {
       return false;
@@ -74,7 +74,7 @@ bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
     const uint64_t name_at = at;
     at += name_length;
     if (size - at < 4) return false;
-    const uint64_t data_size = PackReadU32(block.data() + at);
+    const uint64_t data_size = LoadU32(block.data() + at);
     at += 4;
     if (size - at < data_size) return false;
     records.push_back({name_at, name_length, at, data_size});

@@ -11,9 +11,9 @@ bool ParsePackHeader(const uint8_t* bytes, size_t size, PackHeaderFields* header
   *header = PackHeaderFields{};
   if (size < 16) return false;
   header->magic_ok = std::memcmp(bytes, kPackMagic, sizeof kPackMagic) == 0;
-  header->version = static_cast<int32_t>(PackReadU32(bytes + 4));
-  header->entry_count = PackReadU32(bytes + kPackEntryCountOffset);
-  header->directory_size = PackReadU32(bytes + kPackDirectorySizeOffset);
+  header->version = static_cast<int32_t>(LoadU32(bytes + 4));
+  header->entry_count = LoadU32(bytes + kPackEntryCountOffset);
+  header->directory_size = LoadU32(bytes + kPackDirectorySizeOffset);
   return true;
 }
 
@@ -30,16 +30,16 @@ PackDirectoryResult ParsePackDirectory(const uint8_t* directory, size_t size, ui
     for (uint32_t j = 0; j < length; ++j) name[j] = static_cast<char>(~p[5 + j]);
     const uint8_t* tail = p + 5 + length;
     PackDirectoryEntry entry;
-    entry.hash = PackReadU32(p);
+    entry.hash = LoadU32(p);
     entry.length_position = static_cast<uint32_t>(kPackHeaderSize + at + 4);
     entry.name = name;
     entry.name_length = length;
     entry.type = tail[0];
     entry.compression = tail[1];
-    entry.size = PackReadU32(tail + 2);
-    entry.stored_size = PackReadU32(tail + 6);
-    entry.data_offset = PackReadU64(tail + 10);
-    entry.data_hash = PackReadU32(tail + 18);
+    entry.size = LoadU32(tail + 2);
+    entry.stored_size = LoadU32(tail + 6);
+    entry.data_offset = LoadU64(tail + 10);
+    entry.data_hash = LoadU32(tail + 18);
     if (!visit(context, entry)) return PackDirectoryResult::kStopped;
     at += kPackEntryFixedSize + length;
   }

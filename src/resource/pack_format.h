@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/byte_reader.h"
+
 namespace korvel {
 
 // Header (32 bytes): magic, version (i32), entry count (u32), directory size (u32), 16 bytes that
@@ -80,15 +82,6 @@ constexpr uint8_t PackNameLengthCode(uint8_t length) {
 // Number of repair blocks for `stored` bytes: ceil(stored / 1024).
 constexpr uint64_t PackRepairBlockCount(uint64_t stored) {
   return stored / kPackRepairBlockSize + (stored % kPackRepairBlockSize != 0 ? 1 : 0);
-}
-
-// Little-endian field access for the format's integers.
-constexpr uint32_t PackReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-constexpr uint64_t PackReadU64(const uint8_t* p) {
-  return static_cast<uint64_t>(PackReadU32(p)) | (static_cast<uint64_t>(PackReadU32(p + 4)) << 32);
 }
 
 }  // namespace korvel

@@ -138,10 +138,10 @@ int32_t LoadPackEntry(ResourceLocator* locator, const char* name) {
   }
   EntryFields entry;
   entry.compression = tail[0];
-  entry.size = PackReadU32(tail + 1);
-  entry.stored_size = PackReadU32(tail + 5);
-  entry.data_offset = PackReadU64(tail + 9);
-  entry.data_hash = PackReadU32(tail + 17);
+  entry.size = LoadU32(tail + 1);
+  entry.stored_size = LoadU32(tail + 5);
+  entry.data_offset = LoadU64(tail + 9);
+  entry.data_hash = LoadU32(tail + 17);
 
   if (entry.compression != kPackStored && entry.compression != kPackZlib) {
     ReportError(901040, true, pack.shown_path);

@@ -72,14 +72,14 @@ bool ReadStreamByte(DataFileStream* stream, uint8_t* value) {
 bool ReadFileDword(DataFileStream* stream, uint32_t* value) {
   uint8_t b[4];
   if (!ReadFileBytes(stream, b, sizeof b)) return false;
-  *value = PackReadU32(b);
+  *value = LoadU32(b);
   return true;
 }
 
 bool ReadFileQword(DataFileStream* stream, uint64_t* value) {
   uint8_t b[8];
   if (!ReadFileBytes(stream, b, sizeof b)) return false;
-  *value = PackReadU64(b);
+  *value = LoadU64(b);
   return true;
 }
 

@@ -2,7 +2,7 @@
 // texts and the key map.
 #include <cstring>
 
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/command_table.h"
 #include "script/script_data.h"
 

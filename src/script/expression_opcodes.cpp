@@ -7,7 +7,7 @@
 #include "core/shift_jis.h"
 #include "core/sjis_text.h"
 #include "core/text_format.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/expression_machine.h"
 #include "script/number_text.h"
 #include "script/script_arith.h"
@@ -201,7 +201,7 @@ int32_t OpLiteralText(const uint8_t* operand, uint32_t length) {
   while (i < n) {
     const uint8_t c = text[i];
     if (c == delimiter) break;
-    if (IsSjisLeadByte(c) && i + 1 < n) {
+    if (IsCp932LeadByte(c) && i + 1 < n) {
       if (o + 2 > kMaxText) break;
       out[o++] = static_cast<char>(c);
       out[o++] = static_cast<char>(text[i + 1]);

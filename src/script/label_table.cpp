@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/murmur_hash.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/script_data.h"
 
 namespace korvel {

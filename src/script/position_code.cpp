@@ -83,7 +83,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 bool SamePathIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size();) {
-    if (IsSjisLeadByte(static_cast<uint8_t>(a[i])) && i + 1 < a.size()) {
+    if (IsCp932LeadByte(static_cast<uint8_t>(a[i])) && i + 1 < a.size()) {
       if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       i += 2;
       continue;

@@ -4,7 +4,7 @@
 #include "core/display_state.h"
 #include "core/error_report.h"
 #include "core/project_config.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"
 

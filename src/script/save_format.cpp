@@ -11,18 +11,12 @@
 #include "core/error_report.h"
 #include "core/shift_jis.h"
 #include "platform/read_only_file.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
+#include "core/byte_writer.h"
 
 namespace korvel {
 
 namespace {
-
-void PutU32(std::vector<uint8_t>* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void PutU64(std::vector<uint8_t>* out, uint64_t v) {
-  for (int i = 0; i < 8; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 // The largest raw size an entry of each kind can have.
 constexpr uint64_t kMaxLayerRaw = kSavedLayerHead + uint64_t{8192} * 4 * 8192;
@@ -111,7 +105,7 @@ int32_t MakeSaveFileName(std::string_view name, std::string* file_name) {
   bool has_colon = false;
   for (size_t i = 0; i < text.size(); ++i) {
     const uint8_t c = static_cast<uint8_t>(text[i]);
-    if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+    if (IsCp932LeadByte(c) && i + 1 < text.size()) {
       ++i;  // a double-byte character: its trail byte is no letter, slash or colon
       continue;
     }
@@ -139,11 +133,11 @@ int32_t EncodeVariablePayload(const VariableRecord& var, bool whole, int64_t ele
     count = 1;
   }
   const uint32_t type = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(var.type)));
-  PutU32(raw, type);
+  AppendU32(raw, type);
   const uint32_t dim_count = whole ? static_cast<uint32_t>(var.dim_count) : 0;
   if (dim_count > kMaxDimensions) return -1;
-  PutU32(raw, dim_count);
-  for (uint32_t i = 0; i < dim_count; ++i) PutU32(raw, var.dims[i]);
+  AppendU32(raw, dim_count);
+  for (uint32_t i = 0; i < dim_count; ++i) AppendU32(raw, var.dims[i]);
   if (var.type != kVarInt && var.type != kVarReal && var.type != kVarString) return 0;
   uint64_t data_length = 0;
   if (var.type == kVarString) {
@@ -156,19 +150,19 @@ int32_t EncodeVariablePayload(const VariableRecord& var, bool whole, int64_t ele
     data_length = 8 * static_cast<uint64_t>(count);
   }
   if (data_length > kMaxSavedVariableData) return kErrSaveDataTooLarge;
-  PutU32(raw, static_cast<uint32_t>(data_length));
+  AppendU32(raw, static_cast<uint32_t>(data_length));
   raw->reserve(raw->size() + data_length);
   for (int64_t i = first; i < first + count; ++i) {
     if (var.type == kVarInt) {
-      PutU64(raw, static_cast<uint64_t>(var.ints[i]));
+      AppendU64(raw, static_cast<uint64_t>(var.ints[i]));
     } else if (var.type == kVarReal) {
       uint64_t bits;
       std::memcpy(&bits, &var.reals[i], 8);
-      PutU64(raw, bits);
+      AppendU64(raw, bits);
     } else {
       const char* s = var.strings != nullptr && var.strings[i] != nullptr ? var.strings[i] : "";
       const size_t length = std::strlen(s);
-      PutU32(raw, static_cast<uint32_t>(length));
+      AppendU32(raw, static_cast<uint32_t>(length));
       raw->insert(raw->end(), s, s + length);
     }
   }

@@ -1,6 +1,6 @@
 // krt_list.kbn: the script files' source paths and values, and the script-file cache.
 #include "core/error_report.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/script_data.h"
 
 namespace korvel {

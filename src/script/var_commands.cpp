@@ -368,7 +368,7 @@ int32_t RunVarInfo() {
                           ParameterName(kCommandVarInfo, 3));
         return -1;
       }
-      StoreDirect(dst, IsSjisLeadByte(static_cast<uint8_t>(text[0])) ? 2 : 1);
+      StoreDirect(dst, IsCp932LeadByte(static_cast<uint8_t>(text[0])) ? 2 : 1);
       return 0;
     } else if (param == 4) {
       answer = v->dim_count;

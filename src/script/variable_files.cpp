@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/error_report.h"
-#include "script/byte_reader.h"
+#include "core/byte_reader.h"
 #include "script/expression_machine.h"
 #include "script/script_data.h"
 #include "script/variables.h"

@@ -4,17 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/byte_reader.h"
 #include "sound/sound_decoders.h"
 #include "sound/wav_converters.h"
 
 namespace korvel {
 namespace {
-
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 struct Chunk {
   bool found = false;
@@ -46,11 +41,11 @@ int32_t OpenWavData(const uint8_t* image, size_t size, WavData* out) {
   if (image == nullptr || size < 12 || std::memcmp(image, "RIFF", 4) != 0) return kWavNotRiff;
   if (std::memcmp(image + 8, "WAVE", 4) != 0) return kWavNotWave;
   // The RIFF size is trusted only as far as the bytes present reach.
-  const uint64_t end = std::min<uint64_t>(8 + static_cast<uint64_t>(Get32(image + 4)), size);
+  const uint64_t end = std::min<uint64_t>(8 + static_cast<uint64_t>(LoadU32(image + 4)), size);
   Chunk fmt, data;
   uint64_t pos = 12;
   while (pos + 8 <= end) {
-    const uint64_t declared = Get32(image + pos + 4);
+    const uint64_t declared = LoadU32(image + pos + 4);
     const uint64_t body = pos + 8;
     Chunk chunk{true, body, std::min(declared, end - body)};
     if (!fmt.found && std::memcmp(image + pos, "fmt ", 4) == 0) fmt = chunk;
@@ -63,14 +58,14 @@ int32_t OpenWavData(const uint8_t* image, size_t size, WavData* out) {
 
   const uint8_t* f = image + fmt.offset;
   platform::PcmFormat& src = out->source;
-  src.tag = Get16(f);
-  src.channels = Get16(f + 2);
-  src.rate = Get32(f + 4);
-  src.bytes_per_second = Get32(f + 8);
-  src.block_align = Get16(f + 12);
-  src.bits = fmt.size >= 16 ? Get16(f + 14)
+  src.tag = LoadU16(f);
+  src.channels = LoadU16(f + 2);
+  src.rate = LoadU32(f + 4);
+  src.bytes_per_second = LoadU32(f + 8);
+  src.block_align = LoadU16(f + 12);
+  src.bits = fmt.size >= 16 ? LoadU16(f + 14)
                             : static_cast<uint16_t>(src.channels == 0 ? 0 : src.block_align / src.channels * 8);
-  const uint16_t extra = fmt.size >= 18 ? Get16(f + 16) : 0;
+  const uint16_t extra = fmt.size >= 18 ? LoadU16(f + 16) : 0;
   const uint8_t* ext = f + 18;
   const uint64_t ext_size = fmt.size >= 18 ? std::min<uint64_t>(extra, fmt.size - 18) : 0;
 
@@ -83,7 +78,7 @@ int32_t OpenWavData(const uint8_t* image, size_t size, WavData* out) {
   if (tag == kWavTagExtensible) {
     // The sub-format GUID's first two bytes are the format tag it stands for.
     if (ext_size < 22) return kWavUnsupported;
-    tag = Get16(ext + 6);
+    tag = LoadU16(ext + 6);
   }
   const uint8_t* samples = image + data.offset;
   if (tag == kWavTagPcm && (src.bits <= 16 || src.tag == kWavTagPcm)) {

@@ -6,21 +6,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/byte_reader.h"
+#include "core/byte_writer.h"
 #include "sound/sound_decoders.h"
 
 namespace korvel {
 namespace {
 
-
-int16_t Get16(const uint8_t* p) { return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))); }
-
 int16_t Clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767)); }
 
-void Put(std::vector<uint8_t>* out, int16_t s) {
-  const uint16_t u = static_cast<uint16_t>(s);
-  out->push_back(static_cast<uint8_t>(u));
-  out->push_back(static_cast<uint8_t>(u >> 8));
-}
+// Appends one 16-bit little-endian sample.
+void Put(std::vector<uint8_t>* out, int16_t s) { AppendU16(out, static_cast<uint16_t>(s)); }
 
 // ---- MS ADPCM ----
 
@@ -52,12 +48,12 @@ int32_t DecodeMsAdpcm(const WavSource& in, std::vector<uint8_t>* out) {
   uint32_t per_block = most;
   std::vector<std::array<int32_t, 2>> coefs;
   if (in.extra_size >= 4) {
-    const uint32_t stated = static_cast<uint16_t>(Get16(in.extra));
+    const uint32_t stated = static_cast<uint16_t>(LoadI16(in.extra));
     // A block holds at least its two header samples.
     if (stated != 0) per_block = std::clamp(stated, 2u, most);
-    const uint32_t count = static_cast<uint16_t>(Get16(in.extra + 2));
+    const uint32_t count = static_cast<uint16_t>(LoadI16(in.extra + 2));
     for (uint32_t i = 0; i < count && 4 + 4 * i + 4 <= in.extra_size; ++i) {
-      coefs.push_back({Get16(in.extra + 4 + 4 * i), Get16(in.extra + 6 + 4 * i)});
+      coefs.push_back({LoadI16(in.extra + 4 + 4 * i), LoadI16(in.extra + 6 + 4 * i)});
     }
   }
   if (coefs.empty()) {
@@ -71,9 +67,9 @@ int32_t DecodeMsAdpcm(const WavSource& in, std::vector<uint8_t>* out) {
       const uint32_t index = std::min<uint32_t>(b[c], static_cast<uint32_t>(coefs.size() - 1));
       state[c].c1 = coefs[index][0];
       state[c].c2 = coefs[index][1];
-      state[c].delta = Get16(b + ch + 2 * c);
-      state[c].s1 = Get16(b + 3 * ch + 2 * c);
-      state[c].s2 = Get16(b + 5 * ch + 2 * c);
+      state[c].delta = LoadI16(b + ch + 2 * c);
+      state[c].s1 = LoadI16(b + 3 * ch + 2 * c);
+      state[c].s2 = LoadI16(b + 5 * ch + 2 * c);
     }
     for (uint32_t c = 0; c < ch; ++c) Put(out, static_cast<int16_t>(state[c].s2));
     for (uint32_t c = 0; c < ch; ++c) Put(out, static_cast<int16_t>(state[c].s1));
@@ -121,7 +117,7 @@ int32_t DecodeImaAdpcm(const WavSource& in, std::vector<uint8_t>* out) {
   const uint32_t most = (block - 4 * ch) * 2 / ch + 1;
   uint32_t per_block = most;
   if (in.extra_size >= 2) {
-    const uint32_t stated = static_cast<uint16_t>(Get16(in.extra));
+    const uint32_t stated = static_cast<uint16_t>(LoadI16(in.extra));
     if (stated != 0) per_block = std::min(stated, most);
   }
   std::vector<int16_t> frame(static_cast<size_t>(most) * ch);
@@ -130,7 +126,7 @@ int32_t DecodeImaAdpcm(const WavSource& in, std::vector<uint8_t>* out) {
     const uint8_t* b = in.data + at;
     ImaChannel state[2];
     for (uint32_t c = 0; c < ch; ++c) {
-      state[c].value = Get16(b + 4 * c);
+      state[c].value = LoadI16(b + 4 * c);
       state[c].index = std::min<int32_t>(b[4 * c + 2], 88);
       frame[c] = static_cast<int16_t>(state[c].value);
     }

@@ -13,7 +13,7 @@ namespace {
 TEST(ShiftJisTest, LeadByteRanges) {
   for (int b = 0; b < 256; ++b) {
     const bool expected = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    EXPECT_EQ(IsSjisLeadByte(static_cast<uint8_t>(b)), expected) << b;
+    EXPECT_EQ(IsCp932LeadByte(static_cast<uint8_t>(b)), expected) << b;
   }
 }
 

@@ -65,7 +65,7 @@ void PutU32(std::vector<uint8_t>* file, size_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i) (*file)[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 uint32_t GetU32(const std::vector<uint8_t>& file, size_t offset) {
-  return LoadU32LE(file.data() + offset);
+  return LoadU32(file.data() + offset);
 }
 
 TEST(KcgDecode, FixturesMadeByKcgpackMatchTheirSource) {

@@ -69,7 +69,7 @@ TEST_F(PackGoldenTest, PythonRepairDataMendsEachBlock) {
     ResourceLocator locator{};
     EXPECT_EQ(FindInPackFiles(&locator, name), kSourcePack);
     const auto* tail = reinterpret_cast<const uint8_t*>(pack.data() + locator.position);
-    return std::make_pair(PackReadU64(tail + 9), PackReadU32(tail + 5));
+    return std::make_pair(LoadU64(tail + 9), LoadU32(tail + 5));
   };
   const auto [block_at, block_stored] = stored_at("data\\block.bin");
   ASSERT_EQ(block_stored, 1300u);

@@ -93,7 +93,7 @@ TEST(PackIndexTest, SameResultsAsComparingEveryOlderEntry) {
       }
       const std::string bytes = BuildRawPack(pack);
       const uint32_t directory_size =
-          PackReadU32(reinterpret_cast<const uint8_t*>(bytes.data()) + 12);
+          LoadU32(reinterpret_cast<const uint8_t*>(bytes.data()) + 12);
       ASSERT_EQ(AddPackDirectory(&index, p, reinterpret_cast<const uint8_t*>(bytes.data()) + 32,
                                  directory_size, static_cast<uint32_t>(count)),
                 PackDirectoryResult::kOk);

@@ -85,7 +85,7 @@ TEST_F(PackWriterTest, EveryOptionReadsBack) {
       ASSERT_EQ(FindInPackFiles(&locator, "bg\\title.png"), kSourcePack);
       const auto* tail = reinterpret_cast<const uint8_t*>(pack.data() + locator.position);
       EXPECT_EQ(tail[0], compression == PackCompression::kZlib ? kPackZlib : kPackStored);
-      const uint64_t at = PackReadU64(tail + 9) + PackReadU32(tail + 5) / 2;
+      const uint64_t at = LoadU64(tail + 9) + LoadU32(tail + 5) / 2;
       FlipByte(path, at, pack);
       const LoadResult r = Load("bg\\title.png");
       if (repair) {

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "byte_writer.h"
+#include "core/byte_writer.h"
 #include "core/murmur_hash.h"
 #include "script/format_constants.h"
 

@@ -9,7 +9,7 @@
 #include <jpeglib.h>
 
 #include "image/multi_frame_format.h"
-#include "lib/byte_writer.h"
+#include "core/byte_writer.h"
 
 namespace korvel::tools {
 

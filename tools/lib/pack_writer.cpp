@@ -16,7 +16,7 @@
 #include "core/appended_data.h"
 #include "core/murmur_hash.h"
 #include "core/shift_jis.h"
-#include "lib/byte_writer.h"
+#include "core/byte_writer.h"
 #include "platform/text_encoding.h"
 #include "resource/pack_crc32.h"
 #include "resource/pack_format.h"

@@ -84,10 +84,15 @@ struct ByteReader {
   }
 };
 
-inline uint32_t LoadU32(const uint8_t* p) {
+// Words read from memory the caller has already checked to hold them.
+constexpr uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+constexpr int16_t LoadI16(const uint8_t* p) { return static_cast<int16_t>(LoadU16(p)); }
+constexpr uint32_t LoadU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+constexpr uint64_t LoadU64(const uint8_t* p) {
+  return static_cast<uint64_t>(LoadU32(p)) | static_cast<uint64_t>(LoadU32(p + 4)) << 32;
+}
 
 }  // namespace korvel
