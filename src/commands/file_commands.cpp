@@ -37,10 +37,7 @@ std::string Root() { return g_root_override.empty() ? g_paths.game_folder : g_ro
 std::string PreparedPath(uint8_t param) {
   const DecodedArgument* a = FindArg(param);
   if (a == nullptr || a->text == nullptr) return {};
-  std::string text(a->text);
-  LowercaseAsciiDbcs(text.data());
-  SlashToBackslash(text.data());
-  return text;
+  return LookupName(a->text);
 }
 
 // True when the text's last character is a single-byte '\'.
@@ -79,8 +76,7 @@ ImageFormat ChosenFormat() {
 int32_t ExportLayer(std::string* file0) {
   LayerPath path{};
   if (NormalizeLayerPath(ArgText(10), &path, false) != 0) return -1;
-  NamedTreeNode* node = FindLayerQuiet(path.text, path.group);
-  if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
+  NamedTreeNode* node = FindLayerOrGroup(path);
   LayerData* layer = node != nullptr ? LayerOf(node) : nullptr;
   if (layer == nullptr) {
     ReportScriptError(kErrorNoSuchLayer, true, CommandName(kCommandFile), std::string(path.text));

@@ -179,10 +179,8 @@ int32_t RunFlashOpenCommand() {
       ArgGiven(6) ? static_cast<int32_t>(static_cast<uint32_t>(ArgValue(6))) : 0;
 
   if (const DecodedArgument* a = FindArg(0)) {
-    std::string name(a->text != nullptr ? a->text : "",
-                     a->text != nullptr ? strnlen(a->text, a->text_length) : 0);
-    LowercaseAsciiDbcs(name.data());
-    SlashToBackslash(name.data());
+    const std::string name = LookupName(
+        std::string_view(a->text != nullptr ? a->text : "", a->text != nullptr ? a->text_length : 0));
     if (!ArgGiven(2)) g_flash.x = 0;
     if (!ArgGiven(3)) g_flash.y = 0;
     if (!ArgGiven(4)) g_flash.width = LogicalWidth();

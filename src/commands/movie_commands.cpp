@@ -62,11 +62,7 @@ bool NormalizeMovieName(const DecodedArgument* arg, std::string* name) {
   const size_t length = arg != nullptr && arg->text != nullptr ? arg->text_length : 0;
   const size_t end = std::find(text, text + length, '\0') - text;
   if (end > kMaxMovieName) return false;
-  std::vector<char> copy(text, text + end);
-  copy.push_back('\0');
-  LowercaseAsciiDbcs(copy.data());
-  SlashToBackslash(copy.data());
-  name->assign(copy.data());
+  *name = LookupName(std::string_view(text, end));
   return true;
 }
 

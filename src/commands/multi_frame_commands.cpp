@@ -28,15 +28,6 @@ namespace {
 constexpr int32_t kErrorNoSuchLayer = 101250;
 constexpr int32_t kErrorUnreadable = 104010;
 
-// The file name as the lookup wants it: ASCII lower case, '\' separators.
-std::string NormalisedFileName(const char* script_name) {
-  std::string name(script_name);
-  LowercaseAsciiDbcs(name.data());
-  SlashToBackslash(name.data());
-  name.resize(std::char_traits<char>::length(name.c_str()));
-  return name;
-}
-
 std::string g_file_name;  // the loaded file's normalised name, for reports
 
 }  // namespace
@@ -49,7 +40,7 @@ void ReleaseMultiFrameFile() {
 
 int32_t LoadMultiFrameFile(const char* script_name) {
   ReleaseMultiFrameFile();
-  const std::string name = NormalisedFileName(script_name);
+  const std::string name = LookupName(script_name);
   ResourceLocator locator{};
   if (ReadDataFile(&locator, name.c_str(), false) != 0) return -1;
   MultiFrameView view;

@@ -36,9 +36,8 @@ NamedTreeNode* FindLayerByScriptPath(const char* text, uint8_t command, bool* fa
     *failed = true;
     return nullptr;
   }
-  NamedTreeNode* node = FindLayerQuiet(path.text, path.group);
-  if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
-  if (node == nullptr || LayerOf(node) == nullptr) {
+  NamedTreeNode* node = FindLayerOrGroup(path);
+  if (node == nullptr) {
     ReportScriptError(kErrorNoSuchLayer, true, CommandName(command), std::string(text));
     *failed = true;
     return nullptr;

@@ -47,9 +47,7 @@ int32_t RunTextFileCommand() {
   if (g_argument_decoder(kCommandTextFile) != 0) return -1;
   const DecodedArgument* target = FindArg(3);
   if (!ArgGiven(0) || target == nullptr) return 0;
-  std::string name = ArgText(0);
-  LowercaseAsciiDbcs(name.data());
-  SlashToBackslash(name.data());
+  const std::string name = LookupName(ArgText(0));
 
   if (ArgGiven(2)) {
     ResourceLocator locator;

@@ -87,12 +87,8 @@ void CopyText(char (&out)[261], const std::string& text) {
 NamedTreeNode* NamedLayer(uint8_t param) {
   const char* text = ArgText(param);
   LayerPath path{};
-  NamedTreeNode* node = nullptr;
-  if (NormalizeLayerPath(text, &path) == 0) {
-    node = FindLayerQuiet(path.text, path.group);
-    if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
-  }
-  if (node == nullptr || LayerOf(node) == nullptr) {
+  NamedTreeNode* node = NormalizeLayerPath(text, &path) == 0 ? FindLayerOrGroup(path) : nullptr;
+  if (node == nullptr) {
     ReportScriptError(kErrorNoSuchLayer, true, CommandName(kCommandWindow), std::string(text));
     return nullptr;
   }

@@ -38,6 +38,13 @@ bool StringEndsWith(std::string_view text, std::string_view suffix) {
   return true;
 }
 
+std::string LookupName(std::string_view script_name) {
+  std::string name(script_name.substr(0, script_name.find('\0')));
+  LowercaseAsciiDbcs(name.data());
+  SlashToBackslash(name.data());
+  return name;
+}
+
 void SlashToBackslash(char* text) { ReplaceSingleByte(text, '/', '\\'); }
 void BackslashToSlash(char* text) { ReplaceSingleByte(text, '\\', '/'); }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/text_encoding.h"
@@ -31,5 +32,9 @@ bool StringEndsWith(std::string_view text, std::string_view suffix);
 // Turns every '/' into '\' (or the reverse), stepping over double-byte characters.
 void SlashToBackslash(char* text);
 void BackslashToSlash(char* text);
+
+// A name from a script as the file lookups and their reports want it: the text up to its first
+// NUL, ASCII letters lower-cased and '/' turned into '\', double-byte characters stepped over.
+std::string LookupName(std::string_view script_name);
 
 }  // namespace korvel

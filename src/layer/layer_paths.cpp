@@ -2,6 +2,7 @@
 #include "layer/layer_paths.h"
 
 #include "core/shift_jis.h"
+#include "layer/layer_record.h"
 
 namespace korvel {
 
@@ -27,6 +28,12 @@ NamedTreeNode* FindLayerParentQuiet(std::string_view path) {
     i += n;
   }
   return node;
+}
+
+NamedTreeNode* FindLayerOrGroup(const LayerPath& path) {
+  NamedTreeNode* node = FindLayerQuiet(path.text, path.group);
+  if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
+  return node != nullptr && LayerOf(node) != nullptr ? node : nullptr;
 }
 
 NamedTreeNode* FindLayerQuiet(std::string_view path, bool group) {

@@ -23,6 +23,10 @@ int32_t NormalizeLayerPath(std::string_view name, LayerPath* out, bool allow_spa
 // when any segment is missing; nothing is reported.
 NamedTreeNode* FindLayerQuiet(std::string_view path, bool group);
 
+// The layer a normalised path names as the commands that take "a layer" find it: the image layer
+// of that name, else the group of that name; null when neither holds a layer. Nothing is reported.
+NamedTreeNode* FindLayerOrGroup(const LayerPath& path);
+
 // The parent group of a normalised path (its '/'-terminated segments), or null when one is
 // missing; nothing is reported.
 NamedTreeNode* FindLayerParentQuiet(std::string_view path);

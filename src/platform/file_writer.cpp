@@ -207,6 +207,4 @@ int CreateFolderPath(const std::string& path) {
   return 0;
 }
 
-std::string ErrorNumberText(int error) { return std::strerror(error); }
-
 }  // namespace korvel::platform

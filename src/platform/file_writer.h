@@ -46,9 +46,6 @@ void AbortFileWrite(FileWriter* writer);
 // of the failing step.
 int CreateFolderPath(const std::string& path);
 
-// The C library's text of an error number.
-std::string ErrorNumberText(int error);
-
 // Tests: called before every write with its 0-based index (a test may end the process there to
 // show that an interrupted save leaves the old file). Null removes it.
 using FileWriteHook = void (*)(uint64_t write_index);

@@ -350,14 +350,4 @@ void ResizeWindowToScreen(int32_t client_width, int32_t client_height) {
   if (width != lw || height != lh) ReallocateScaled(width, height);
 }
 
-void RepaintWholeFrame() {
-  WindowRecord* main = Main();
-  if (main == nullptr || main->root_layer == nullptr) return;
-  auto* root = static_cast<LayerData*>(main->root_layer->payload);
-  if (root == nullptr || root->width < 1 || root->height < 1) return;
-  SetWholeFrameRect(root);
-  PresentFrameToWindow(0, main->root_layer);
-  root->needs_redraw = 1;
-}
-
 }  // namespace korvel

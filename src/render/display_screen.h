@@ -82,7 +82,5 @@ void FitRectToAspect(int32_t edge, platform::Rect* client);
 // drags, so the size the drag ended with is fitted here, the edge told by which sides changed.
 // Does nothing while the border countdown runs.
 void ResizeWindowToScreen(int32_t client_width, int32_t client_height);
-// WM_PAINT: the whole frame is shown again at once.
-void RepaintWholeFrame();
 
 }  // namespace korvel

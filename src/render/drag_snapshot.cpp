@@ -29,9 +29,7 @@ std::vector<uint8_t> g_scratch;
 NamedTreeNode* FindLayer(const std::string& text) {
   LayerPath path{};
   if (NormalizeLayerPath(text, &path) != 0) return nullptr;
-  NamedTreeNode* node = FindLayerQuiet(path.text, path.group);
-  if (node == nullptr && !path.group) node = FindLayerQuiet(path.text, true);
-  return node != nullptr && LayerOf(node) != nullptr ? node : nullptr;
+  return FindLayerOrGroup(path);
 }
 
 void Store(std::shared_ptr<const DragSnapshot> snapshot) {

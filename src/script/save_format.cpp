@@ -100,19 +100,13 @@ SaveReadStatus ReadEntry(uint64_t size, const ReadAt& read, uint32_t slot, SaveE
 }  // namespace
 
 int32_t MakeSaveFileName(std::string_view name, std::string* file_name) {
-  std::string text(name);
+  std::string text = LookupName(name);
   bool has_backslash = false;
   bool has_colon = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const uint8_t c = static_cast<uint8_t>(text[i]);
-    if (IsCp932LeadByte(c) && i + 1 < text.size()) {
-      ++i;  // a double-byte character: its trail byte is no letter, slash or colon
-      continue;
-    }
-    if (c >= 'A' && c <= 'Z') text[i] = static_cast<char>(c + ('a' - 'A'));
-    if (c == '/') text[i] = '\\';
+  for (size_t i = 0; i < text.size(); i += SjisCharLength(text.data(), i, text.size())) {
+    // Trail bytes of double-byte characters are stepped over: they are no slash or colon.
     if (text[i] == '\\') has_backslash = true;
-    if (c == ':') has_colon = true;
+    if (text[i] == ':') has_colon = true;
   }
   if (text.size() > kSaveNameMaxBytes) return kErrSaveNameLength;
   if (has_backslash) return kErrSaveNameBackslash;
