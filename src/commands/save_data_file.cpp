@@ -180,44 +180,40 @@ int32_t BuildLayerSaveBlock(uint32_t slot, const LayerData& layer) {
   return StoreBlock(slot, kSaveKindLayer, head, sizeof head, layer.pixels, pixel_bytes);
 }
 
-SaveWriteResult WriteSaveFile(const std::string& folder, const std::string& file_name) {
-  SaveWriteResult result;
-  result.path = folder + "/" + file_name;
+namespace {
+
+// Finds the file a save replaces and checks it, or makes the folder a new file goes into.
+// `exists` tells which; 0, or the result's code and error number.
+int32_t OpenSaveTarget(const std::string& folder, const std::string& file_name, OldFile* old,
+                       bool* exists, SaveWriteResult* result) {
   std::string real;
   bool is_folder = false;
-  OldFile old;
   const platform::FileStatus found = platform::ResolvePath(folder, file_name, &real, &is_folder);
-  bool exists = false;
-  if (found == platform::FileStatus::kOk) {
-    if (is_folder) {
-      result.code = kErrSaveOpen;
-      result.error = EISDIR;
-      return result;
-    }
-    exists = true;
-    result.path = real;
-    if (platform::OpenReadOnlyFile(real, &old.file) != platform::FileStatus::kOk) {
-      result.code = kErrSaveOpen;
-      result.error = EACCES;
-      return result;
-    }
-    result.code = CheckOldFile(&old);
-    if (result.code != 0) return result;
-  } else if (found == platform::FileStatus::kNotFound) {
-    const int error = platform::CreateFolderPath(folder);
-    if (error != 0) {
-      result.code = kErrSaveOpen;
-      result.error = error;
-      return result;
-    }
-  } else {
-    result.code = kErrSaveOpen;
-    result.error = found == platform::FileStatus::kRefused ? EACCES : EIO;
-    return result;
+  *exists = false;
+  if (found == platform::FileStatus::kNotFound) {
+    result->error = platform::CreateFolderPath(folder);
+    return result->error != 0 ? kErrSaveOpen : 0;
   }
+  if (found != platform::FileStatus::kOk) {
+    result->error = found == platform::FileStatus::kRefused ? EACCES : EIO;
+    return kErrSaveOpen;
+  }
+  if (is_folder) {
+    result->error = EISDIR;
+    return kErrSaveOpen;
+  }
+  *exists = true;
+  result->path = real;
+  if (platform::OpenReadOnlyFile(real, &old->file) != platform::FileStatus::kOk) {
+    result->error = EACCES;
+    return kErrSaveOpen;
+  }
+  return CheckOldFile(old);
+}
 
-  // The new file's layout: old blocks in their order (a pending slot takes its place), then the
-  // pending slots the file did not hold, ascending.
+// The new file's layout: old blocks in their order (a pending slot takes its place), then the
+// pending slots the file did not hold, ascending. `appended` counts those.
+std::vector<PlannedBlock> PlanSaveBlocks(const OldFile& old, uint32_t* appended) {
   std::vector<PlannedBlock> plan = old.blocks;
   std::vector<bool> placed(kSaveSlotCount + 1, false);
   for (PlannedBlock& b : plan) {
@@ -227,34 +223,40 @@ SaveWriteResult WriteSaveFile(const std::string& folder, const std::string& file
       b.size = 4 + uint64_t{g_save_blocks.sizes[b.slot - 1]};
     }
   }
-  uint32_t appended = 0;
+  *appended = 0;
   for (uint32_t s = 1; s <= kSaveSlotCount; ++s) {
     if (g_save_blocks.sizes[s - 1] == 0 || placed[s]) continue;
     plan.push_back(PlannedBlock{s, 0, 4 + uint64_t{g_save_blocks.sizes[s - 1]}, true});
-    ++appended;
+    ++*appended;
   }
-  uint8_t header[kSaveHeaderSize] = {};
+  return plan;
+}
+
+// The header with its slot table for `plan`; false when a block would start past 4 GiB, where
+// the table cannot point.
+bool BuildSaveHeader(const std::vector<PlannedBlock>& plan, uint32_t block_count,
+                     uint8_t (&header)[kSaveHeaderSize]) {
+  std::memset(header, 0, sizeof header);
   std::memcpy(header, kSaveMagic, 4);
   StoreU32(header + 4, kSaveVersion);
-  const uint32_t old_count = exists ? LoadU32(old.header + 8) : 0;
-  StoreU32(header + 8, old_count + appended);
+  StoreU32(header + 8, block_count);
   StoreU32(header + 12, kSaveSlotCount);
   uint64_t offset = kSaveHeaderSize;
   for (const PlannedBlock& b : plan) {
-    if (offset > UINT32_MAX) {  // the table cannot point past 4 GiB
-      result.code = kErrSaveOpen;
-      result.error = EFBIG;
-      return result;
-    }
+    if (offset > UINT32_MAX) return false;
     StoreU32(header + kSaveTableOffset + 4 * (b.slot - 1), static_cast<uint32_t>(offset));
     offset += b.size;
   }
+  return true;
+}
 
+// Writes the header and every planned block through a temporary file renamed into place.
+bool WriteSaveBlocks(const std::string& folder, const std::string& leaf, const uint8_t* header,
+                     const std::vector<PlannedBlock>& plan, OldFile* old, int* error) {
   platform::FileWriter writer;
   std::vector<uint8_t> buffer(1 << 20);
-  bool ok = platform::BeginFileWrite(folder, exists ? real.substr(real.rfind('/') + 1) : file_name,
-                                     &writer) &&
-            platform::WriteFileBytes(&writer, header, sizeof header);
+  bool ok = platform::BeginFileWrite(folder, leaf, &writer) &&
+            platform::WriteFileBytes(&writer, header, kSaveHeaderSize);
   for (size_t i = 0; ok && i < plan.size(); ++i) {
     const PlannedBlock& b = plan[i];
     if (b.pending) {
@@ -264,15 +266,41 @@ SaveWriteResult WriteSaveFile(const std::string& folder, const std::string& file
            platform::WriteFileBytes(&writer, g_save_blocks.blocks[b.slot - 1],
                                     g_save_blocks.sizes[b.slot - 1]);
     } else {
-      ok = CopyFileRange(old.file, b.old_offset, b.size, &writer, &buffer);
+      ok = CopyFileRange(old->file, b.old_offset, b.size, &writer, &buffer);
     }
   }
-  platform::CloseReadOnlyFile(&old.file);
+  platform::CloseReadOnlyFile(&old->file);
   if (ok) ok = platform::CommitFileWrite(&writer);
   if (!ok) {
     platform::AbortFileWrite(&writer);
+    *error = writer.error != 0 ? writer.error : EIO;
+  }
+  return ok;
+}
+
+}  // namespace
+
+SaveWriteResult WriteSaveFile(const std::string& folder, const std::string& file_name) {
+  SaveWriteResult result;
+  result.path = folder + "/" + file_name;
+  OldFile old;
+  bool exists = false;
+  result.code = OpenSaveTarget(folder, file_name, &old, &exists, &result);
+  if (result.code != 0) return result;
+
+  uint32_t appended = 0;
+  const std::vector<PlannedBlock> plan = PlanSaveBlocks(old, &appended);
+  uint8_t header[kSaveHeaderSize];
+  const uint32_t old_count = exists ? LoadU32(old.header + 8) : 0;
+  if (!BuildSaveHeader(plan, old_count + appended, header)) {
     result.code = kErrSaveOpen;
-    result.error = writer.error != 0 ? writer.error : EIO;
+    result.error = EFBIG;
+    return result;
+  }
+  // An existing file is written where it really is (a name may differ from it in case).
+  const std::string leaf = exists ? result.path.substr(result.path.rfind('/') + 1) : file_name;
+  if (!WriteSaveBlocks(folder, leaf, header, plan, &old, &result.error)) {
+    result.code = kErrSaveOpen;
     return result;
   }
   FreeIdBuffers(-1);
