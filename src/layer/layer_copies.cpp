@@ -111,7 +111,7 @@ int32_t CopyComparedPixels(NamedTreeNode* source, NamedTreeNode* dest, int64_t x
 }
 
 // Installs a new pixel buffer of w × h in `out`, freeing the old one.
-void InstallPixels(LayerData* out, uint8_t* pixels, int64_t w, int64_t h) {
+void InstallPixelsWhollyChanged(LayerData* out, uint8_t* pixels, int64_t w, int64_t h) {
   FreeBlock(out->pixels);
   out->pixels = pixels;
   out->width = static_cast<int32_t>(w);
@@ -345,7 +345,7 @@ int32_t CropLayerCGToOpaque(NamedTreeNode* node, NamedTreeNode* output, bool has
                                row_bytes);
     }
     const uint8_t has_alpha = l->has_alpha;
-    InstallPixels(out, pixels, w, h);  // may free the layer's own buffer: read nothing after
+    InstallPixelsWhollyChanged(out, pixels, w, h);  // may free the layer's own buffer: read nothing after
     out->has_alpha = has_alpha;
   }
   MarkChanged(out_node);
@@ -383,7 +383,7 @@ int32_t ExpandLayerCanvas(NamedTreeNode* node, NamedTreeNode* output, bool has_o
   const bool grows = left > 0 || right > 0 || top > 0 || bottom > 0;
   const uint8_t has_alpha = grows ? 1 : l->has_alpha;
   MarkDirtyUpward(out_node);
-  InstallPixels(out, pixels, w, h);
+  InstallPixelsWhollyChanged(out, pixels, w, h);
   out->has_alpha = has_alpha;
   MarkChanged(out_node);
   return 0;

@@ -67,7 +67,7 @@ uint8_t* NewLayerBuffer(int64_t width, int64_t height) {
 }
 
 // Frees the layer's pixels and installs `buffer` of width x height.
-void InstallPixels(LayerData* layer, uint8_t* buffer, int32_t width, int32_t height) {
+void SwapPixelBuffer(LayerData* layer, uint8_t* buffer, int32_t width, int32_t height) {
   if (layer->pixels != buffer) FreeBlock(layer->pixels);
   layer->pixels = buffer;
   layer->width = width;
@@ -180,14 +180,14 @@ int32_t ApplyCGEffect(uint8_t mode, NamedTreeNode* node, NamedTreeNode* output_n
   }
   if (output == nullptr) {
     MarkDirtyUpward(node);  // the old area
-    InstallPixels(layer, buffer, rw, rh);
+    SwapPixelBuffer(layer, buffer, rw, rh);
     MarkDirtyUpward(node);
     return 0;
   }
   const uint8_t source_alpha = layer->has_alpha;
   MarkDirtyUpward(output_node);  // the output's old area
   if (mode == 6) CopyPlacement(output, layer);
-  InstallPixels(output, buffer, rw, rh);
+  SwapPixelBuffer(output, buffer, rw, rh);
   // Another node sharing the record saw its pixels replaced too; nothing else held them.
   output->has_alpha = source_alpha;
   if (mode == 22) FillAlphaRule(output, variant, value_a, whole_rect);
@@ -216,11 +216,114 @@ int32_t RotateLayerCG(NamedTreeNode* node, NamedTreeNode* output_node, int64_t, 
   const int64_t remainder = RotationStepsOf(angle).remainder;
   const uint8_t alpha = remainder % 180 == 0 ? layer->has_alpha : 1;
   MarkDirtyUpward(written_node);
-  InstallPixels(written, target, w, h);
+  SwapPixelBuffer(written, target, w, h);
   written->has_alpha = alpha;
   MarkDirtyUpward(written_node);
   return 0;
 }
+
+namespace {
+
+// Where a scale writes: the written layer's own buffer when an output layer of the right size (or
+// a larger kept pitch) can take it, else a new buffer; a buffer that holds the source is written
+// through a temporary.
+struct ScaleTarget {
+  uint8_t* pixels = nullptr;
+  bool reuse = false;            // the written layer keeps its buffer
+  bool keep_pitch_only = false;  // ... and only its width and height change
+  bool shared = false;           // the written buffer is the source's
+};
+
+bool PrepareScaleTarget(const LayerData* layer, LayerData* written, int32_t has_output,
+                        int64_t w, int64_t h, ScaleTarget* target) {
+  target->shared = written == layer || written->pixels == layer->pixels;
+  if (has_output != 0 && written->pixels != nullptr && w >= 1 && h >= 1) {
+    if (written->width == w && written->height == h) {
+      target->reuse = true;
+    } else if (written->value_slot28 == 1 && written->width > w && written->height > h) {
+      target->reuse = target->keep_pitch_only = true;
+    }
+  }
+  if (target->reuse && !target->shared) {
+    target->pixels = written->pixels;
+    return true;
+  }
+  target->pixels = NewLayerBuffer(w, h);
+  return target->pixels != nullptr;
+}
+
+// The source rectangle (hundredths of a pixel) scaled by `mode` into a dw x dh target; a scaler
+// that refuses the rectangle leaves the target cleared.
+void ScaleRectInto(uint8_t* target, int32_t dw, int32_t dh, const LayerData& layer, int64_t x0,
+                   int64_t y0, int64_t x1, int64_t y1, int32_t mode) {
+  const size_t target_bytes = static_cast<size_t>(dw) * static_cast<size_t>(dh) * 4;
+  // Rectangles far outside any image are held to a range where no product overflows; such a
+  // rectangle reads nothing inside the image anyway.
+  constexpr int64_t kLimit = int64_t{100} * 4 * kMaxLayerSide;
+  if (std::max({std::llabs(x0), std::llabs(y0), std::llabs(x1), std::llabs(y1)}) > kLimit) {
+    std::memset(target, 0, target_bytes);
+    return;
+  }
+  const auto hx0 = static_cast<int32_t>(x0), hy0 = static_cast<int32_t>(y0);
+  const auto hx1 = static_cast<int32_t>(x1), hy1 = static_cast<int32_t>(y1);
+  int32_t result = 0;
+  if (mode == 10) {
+    result = ScaleFrameNearest(target, layer.pixels, static_cast<int32_t>(FloorDiv100(x0)),
+                               static_cast<int32_t>(FloorDiv100(y0)),
+                               static_cast<int32_t>(FloorDiv100(x1)),
+                               static_cast<int32_t>(FloorDiv100(y1)), layer.width, layer.height,
+                               dw, dh);
+    if (result == kScaleRefused) {
+      ScaleNearestWide(target, dw, dh, &layer, FloorDiv100(x0), FloorDiv100(y0), FloorDiv100(x1),
+                       FloorDiv100(y1));
+      result = 0;
+    }
+  } else if (mode == 21) {
+    result = ScaleFrameSmooth(target, layer.pixels, hx0, hy0, hx1, hy1, layer.width, layer.height,
+                              dw * 100, dh * 100);
+  } else if (mode == 41) {
+    result = ScaleFrameSmoothContrast(target, layer.pixels, hx0, hy0, hx1, hy1, layer.width,
+                                      layer.height, dw * 100, dh * 100);
+  } else {
+    ResampleSource src;
+    src.pixels = layer.pixels;
+    src.width = layer.width;
+    src.height = layer.height;
+    src.x0 = FloorDiv100(x0);
+    src.y0 = FloorDiv100(y0);
+    src.span_x = FloorDiv100(x1) - src.x0 + 1;
+    src.span_y = FloorDiv100(y1) - src.y0 + 1;
+    if (mode == 31) {
+      ResampleBicubic(target, dw, dh, src);
+    } else {
+      ResampleLanczos(target, dw, dh, src);
+    }
+  }
+  if (result != 0) std::memset(target, 0, target_bytes);
+}
+
+// Puts the scaled pixels in the written layer: copied into its own buffer when that was kept,
+// else installed as its new buffer with the source's has-alpha.
+void InstallScaledPixels(ScaleTarget* target, LayerData* written, const LayerData* layer,
+                         int32_t dw, int32_t dh) {
+  if (!target->reuse) {
+    const uint8_t alpha = layer->has_alpha;
+    SwapPixelBuffer(written, target->pixels, dw, dh);
+    written->has_alpha = alpha;
+    return;
+  }
+  if (target->shared) {
+    std::memcpy(written->pixels, target->pixels, static_cast<size_t>(dw) * dh * 4);
+    FreeBlock(target->pixels);
+    target->pixels = written->pixels;
+  }
+  if (target->keep_pitch_only) {
+    written->width = dw;
+    written->height = dh;
+  }
+}
+
+}  // namespace
 
 int32_t CopyScaleCGRect(NamedTreeNode* node, NamedTreeNode* output_node, int64_t x0, int64_t y0,
                         int64_t x1, int64_t y1, int64_t width, int64_t height,
@@ -233,87 +336,12 @@ int32_t CopyScaleCGRect(NamedTreeNode* node, NamedTreeNode* output_node, int64_t
   LayerData* written = LayerOf(written_node);
   if (written == nullptr) return 0;
   const int64_t w = width / 100, h = height / 100;
-  const bool shared = written == layer || written->pixels == layer->pixels;
-  bool reuse = false, keep_pitch_only = false;
-  if (has_output != 0 && written->pixels != nullptr && w >= 1 && h >= 1) {
-    if (written->width == w && written->height == h) {
-      reuse = true;
-    } else if (written->value_slot28 == 1 && written->width > w && written->height > h) {
-      reuse = keep_pitch_only = true;
-    }
-  }
-  // A buffer reused while it holds the source is written through a temporary.
-  uint8_t* target = nullptr;
-  if (!reuse || shared) {
-    target = NewLayerBuffer(w, h);
-    if (target == nullptr) return -1;
-  } else {
-    target = written->pixels;
-  }
+  ScaleTarget target;
+  if (!PrepareScaleTarget(layer, written, has_output, w, h, &target)) return -1;
   const auto dw = static_cast<int32_t>(w), dh = static_cast<int32_t>(h);
-  // Rectangles far outside any image are held to a range where no product overflows; such a
-  // rectangle reads nothing inside the image anyway.
-  constexpr int64_t kLimit = int64_t{100} * 4 * kMaxLayerSide;
-  const bool far = std::max({std::llabs(x0), std::llabs(y0), std::llabs(x1), std::llabs(y1)}) > kLimit;
-  const size_t target_bytes = static_cast<size_t>(dw) * static_cast<size_t>(dh) * 4;
-  if (far) {
-    std::memset(target, 0, target_bytes);
-  } else {
-    const auto hx0 = static_cast<int32_t>(x0), hy0 = static_cast<int32_t>(y0);
-    const auto hx1 = static_cast<int32_t>(x1), hy1 = static_cast<int32_t>(y1);
-    int32_t result = 0;
-    if (mode == 10) {
-      result = ScaleFrameNearest(target, layer->pixels, static_cast<int32_t>(FloorDiv100(x0)),
-                                 static_cast<int32_t>(FloorDiv100(y0)),
-                                 static_cast<int32_t>(FloorDiv100(x1)),
-                                 static_cast<int32_t>(FloorDiv100(y1)), layer->width,
-                                 layer->height, dw, dh);
-      if (result == kScaleRefused) {
-        ScaleNearestWide(target, dw, dh, layer, FloorDiv100(x0), FloorDiv100(y0), FloorDiv100(x1),
-                         FloorDiv100(y1));
-        result = 0;
-      }
-    } else if (mode == 21) {
-      result = ScaleFrameSmooth(target, layer->pixels, hx0, hy0, hx1, hy1, layer->width,
-                                layer->height, static_cast<int32_t>(w * 100),
-                                static_cast<int32_t>(h * 100));
-    } else if (mode == 41) {
-      result = ScaleFrameSmoothContrast(target, layer->pixels, hx0, hy0, hx1, hy1, layer->width,
-                                        layer->height, static_cast<int32_t>(w * 100),
-                                        static_cast<int32_t>(h * 100));
-    } else {
-      ResampleSource src;
-      src.pixels = layer->pixels;
-      src.width = layer->width;
-      src.height = layer->height;
-      src.x0 = FloorDiv100(x0);
-      src.y0 = FloorDiv100(y0);
-      src.span_x = FloorDiv100(x1) - src.x0 + 1;
-      src.span_y = FloorDiv100(y1) - src.y0 + 1;
-      if (mode == 31) {
-        ResampleBicubic(target, dw, dh, src);
-      } else {
-        ResampleLanczos(target, dw, dh, src);
-      }
-    }
-    if (result != 0) std::memset(target, 0, target_bytes);
-  }
+  ScaleRectInto(target.pixels, dw, dh, *layer, x0, y0, x1, y1, mode);
   MarkDirtyUpward(written_node);
-  if (reuse && shared) {
-    std::memcpy(written->pixels, target, target_bytes);
-    FreeBlock(target);
-    target = written->pixels;
-  }
-  if (reuse) {
-    if (keep_pitch_only) {
-      written->width = dw;
-      written->height = dh;
-    }
-  } else {
-    const uint8_t alpha = layer->has_alpha;
-    InstallPixels(written, target, dw, dh);
-    written->has_alpha = alpha;
-  }
+  InstallScaledPixels(&target, written, layer, dw, dh);
   MarkDirtyUpward(written_node);
   return 0;
 }

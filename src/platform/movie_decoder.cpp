@@ -158,103 +158,125 @@ void MovieDecoder::SetVideoOutputSize(int32_t width, int32_t height) {
   state_->out_height = std::clamp(height, 1, kMaxOutputSide);
 }
 
+namespace {
+
+// Converts `count` input samples (none: the resampler's remainder) and appends what comes out as
+// interleaved 16-bit stereo; the number of sample frames appended.
+int AppendResampled(SwrContext* swr, const uint8_t** in, int count, std::vector<int16_t>* audio) {
+  const int capacity = swr_get_out_samples(swr, count);
+  if (capacity <= 0) return 0;
+  const size_t old = audio->size();
+  audio->resize(old + static_cast<size_t>(capacity) * 2);
+  uint8_t* out = reinterpret_cast<uint8_t*>(audio->data() + old);
+  const int got = swr_convert(swr, &out, capacity, in, count);
+  audio->resize(old + static_cast<size_t>(std::max(got, 0)) * 2);
+  return got;
+}
+
+}  // namespace
+
+MovieDecoder::Received MovieDecoder::ReceiveVideo(MovieVideoFrame* video) {
+  State& s = *state_;
+  const int r = avcodec_receive_frame(s.video, s.frame);
+  if (r != 0) {
+    // Once the input is done a drained decoder says end of file; wanting more input then means
+    // the flush did not take, and nothing more will come.
+    if (r != AVERROR(EAGAIN) || s.input_done) s.video_done = true;
+    return Received::kNone;
+  }
+  const int64_t pts = s.frame->best_effort_timestamp;
+  const AVRational base = s.fmt->streams[s.video_index]->time_base;
+  video->time_us =
+      pts != AV_NOPTS_VALUE ? ToMicroseconds(pts, base) - s.start_us : s.next_video_us;
+  video->duration_us = s.frame_duration_us;
+  s.next_video_us = video->time_us + s.frame_duration_us;
+  s.sws = sws_getCachedContext(s.sws, s.frame->width, s.frame->height,
+                               static_cast<AVPixelFormat>(s.frame->format), s.out_width,
+                               s.out_height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
+                               nullptr);
+  bool scaled = false;
+  if (s.sws != nullptr) {
+    video->width = s.out_width;
+    video->height = s.out_height;
+    video->bgra.resize(static_cast<size_t>(s.out_width) * 4 * static_cast<size_t>(s.out_height));
+    uint8_t* planes[4] = {video->bgra.data(), nullptr, nullptr, nullptr};
+    const int pitches[4] = {s.out_width * 4, 0, 0, 0};
+    scaled = sws_scale(s.sws, s.frame->data, s.frame->linesize, 0, s.frame->height, planes,
+                       pitches) == s.out_height;
+  }
+  av_frame_unref(s.frame);
+  return scaled ? Received::kItem : Received::kRetry;
+}
+
+MovieDecoder::Received MovieDecoder::ReceiveAudio(std::vector<int16_t>* audio,
+                                                  int64_t* audio_time_us) {
+  State& s = *state_;
+  const int r = avcodec_receive_frame(s.audio, s.frame);
+  if (r != 0) {
+    if (r != AVERROR(EAGAIN) || s.input_done) s.audio_done = true;
+    return Received::kNone;
+  }
+  const int64_t pts = s.frame->best_effort_timestamp;
+  const AVRational base = s.fmt->streams[s.audio_index]->time_base;
+  *audio_time_us = pts != AV_NOPTS_VALUE ? ToMicroseconds(pts, base) - s.start_us : s.next_audio_us;
+  const int got = AppendResampled(s.swr, const_cast<const uint8_t**>(s.frame->extended_data),
+                                  s.frame->nb_samples, audio);
+  if (s.frame->sample_rate > 0) {
+    s.next_audio_us =
+        *audio_time_us + av_rescale(s.frame->nb_samples, 1000000, s.frame->sample_rate);
+  }
+  av_frame_unref(s.frame);
+  return got > 0 ? Received::kItem : Received::kRetry;
+}
+
+bool MovieDecoder::FlushAudio(std::vector<int16_t>* audio, int64_t* audio_time_us) {
+  State& s = *state_;
+  s.swr_flushed = true;
+  if (AppendResampled(s.swr, nullptr, 0, audio) <= 0) return false;
+  *audio_time_us = s.next_audio_us;
+  return true;
+}
+
+void MovieDecoder::ReadPacket() {
+  State& s = *state_;
+  if (av_read_frame(s.fmt, s.packet) < 0) {
+    s.input_done = true;
+    // A decoder that refuses the flush has nothing more to give.
+    if (!s.video_done && avcodec_send_packet(s.video, nullptr) < 0) s.video_done = true;
+    if (!s.audio_done && avcodec_send_packet(s.audio, nullptr) < 0) s.audio_done = true;
+    return;
+  }
+  if (s.packet->stream_index == s.video_index && !s.video_done) {
+    avcodec_send_packet(s.video, s.packet);
+  } else if (s.packet->stream_index == s.audio_index && !s.audio_done) {
+    avcodec_send_packet(s.audio, s.packet);
+  }
+  av_packet_unref(s.packet);
+}
+
 MovieDecoder::Item MovieDecoder::Next(MovieVideoFrame* video, std::vector<int16_t>* audio,
                                       int64_t* audio_time_us) {
   State& s = *state_;
   if (s.fmt == nullptr) return Item::kEnd;
   for (;;) {
     if (!s.video_done) {
-      const int r = avcodec_receive_frame(s.video, s.frame);
-      if (r == 0) {
-        const int64_t pts = s.frame->best_effort_timestamp;
-        const AVRational base = s.fmt->streams[s.video_index]->time_base;
-        video->time_us = pts != AV_NOPTS_VALUE ? ToMicroseconds(pts, base) - s.start_us
-                                               : s.next_video_us;
-        video->duration_us = s.frame_duration_us;
-        s.next_video_us = video->time_us + s.frame_duration_us;
-        s.sws = sws_getCachedContext(s.sws, s.frame->width, s.frame->height,
-                                     static_cast<AVPixelFormat>(s.frame->format), s.out_width,
-                                     s.out_height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
-                                     nullptr, nullptr);
-        bool scaled = false;
-        if (s.sws != nullptr) {
-          video->width = s.out_width;
-          video->height = s.out_height;
-          video->bgra.resize(static_cast<size_t>(s.out_width) * 4 *
-                             static_cast<size_t>(s.out_height));
-          uint8_t* planes[4] = {video->bgra.data(), nullptr, nullptr, nullptr};
-          const int pitches[4] = {s.out_width * 4, 0, 0, 0};
-          scaled = sws_scale(s.sws, s.frame->data, s.frame->linesize, 0, s.frame->height, planes,
-                             pitches) == s.out_height;
-        }
-        av_frame_unref(s.frame);
-        if (scaled) return Item::kVideo;
-        continue;
-      }
-      // Once the input is done a drained decoder says end of file; wanting more input then means
-      // the flush did not take, and nothing more will come.
-      if (r != AVERROR(EAGAIN) || s.input_done) s.video_done = true;
+      const Received r = ReceiveVideo(video);
+      if (r == Received::kItem) return Item::kVideo;
+      if (r == Received::kRetry) continue;
     }
     if (!s.audio_done) {
-      const int r = avcodec_receive_frame(s.audio, s.frame);
-      if (r == 0) {
-        const int64_t pts = s.frame->best_effort_timestamp;
-        const AVRational base = s.fmt->streams[s.audio_index]->time_base;
-        *audio_time_us = pts != AV_NOPTS_VALUE ? ToMicroseconds(pts, base) - s.start_us
-                                               : s.next_audio_us;
-        const int capacity = swr_get_out_samples(s.swr, s.frame->nb_samples);
-        int got = 0;
-        if (capacity > 0) {
-          const size_t old = audio->size();
-          audio->resize(old + static_cast<size_t>(capacity) * 2);
-          uint8_t* out = reinterpret_cast<uint8_t*>(audio->data() + old);
-          got = swr_convert(s.swr, &out, capacity,
-                            const_cast<const uint8_t**>(s.frame->extended_data),
-                            s.frame->nb_samples);
-          audio->resize(old + static_cast<size_t>(std::max(got, 0)) * 2);
-        }
-        if (s.frame->sample_rate > 0) {
-          s.next_audio_us =
-              *audio_time_us + av_rescale(s.frame->nb_samples, 1000000, s.frame->sample_rate);
-        }
-        av_frame_unref(s.frame);
-        if (got > 0) return Item::kAudio;
-        continue;
-      }
-      if (r != AVERROR(EAGAIN) || s.input_done) s.audio_done = true;
+      const Received r = ReceiveAudio(audio, audio_time_us);
+      if (r == Received::kItem) return Item::kAudio;
+      if (r == Received::kRetry) continue;
     }
-    if (s.audio_done && s.swr != nullptr && !s.swr_flushed) {
-      s.swr_flushed = true;
-      const int capacity = swr_get_out_samples(s.swr, 0);
-      if (capacity > 0) {
-        const size_t old = audio->size();
-        audio->resize(old + static_cast<size_t>(capacity) * 2);
-        uint8_t* out = reinterpret_cast<uint8_t*>(audio->data() + old);
-        const int got = swr_convert(s.swr, &out, capacity, nullptr, 0);
-        audio->resize(old + static_cast<size_t>(std::max(got, 0)) * 2);
-        if (got > 0) {
-          *audio_time_us = s.next_audio_us;
-          return Item::kAudio;
-        }
-      }
+    if (s.audio_done && s.swr != nullptr && !s.swr_flushed && FlushAudio(audio, audio_time_us)) {
+      return Item::kAudio;
     }
     if (s.input_done) {
       if (s.video_done && s.audio_done) return Item::kEnd;
       continue;
     }
-    if (av_read_frame(s.fmt, s.packet) < 0) {
-      s.input_done = true;
-      // A decoder that refuses the flush has nothing more to give.
-      if (!s.video_done && avcodec_send_packet(s.video, nullptr) < 0) s.video_done = true;
-      if (!s.audio_done && avcodec_send_packet(s.audio, nullptr) < 0) s.audio_done = true;
-      continue;
-    }
-    if (s.packet->stream_index == s.video_index && !s.video_done) {
-      avcodec_send_packet(s.video, s.packet);
-    } else if (s.packet->stream_index == s.audio_index && !s.audio_done) {
-      avcodec_send_packet(s.audio, s.packet);
-    }
-    av_packet_unref(s.packet);
+    ReadPacket();
   }
 }
 

@@ -61,6 +61,16 @@ class MovieDecoder {
   static bool DecodeRawVideo(const std::string& utf8_path, RawFrameSink sink, void* context);
 
  private:
+  // What asking one stream's decoder gave: an item ready, a frame that gave nothing (ask again),
+  // or nothing until more input comes.
+  enum class Received : uint8_t { kItem, kRetry, kNone };
+  Received ReceiveVideo(MovieVideoFrame* video);
+  Received ReceiveAudio(std::vector<int16_t>* audio, int64_t* audio_time_us);
+  // The resampler's last samples once the audio decoder is drained; true when there were any.
+  bool FlushAudio(std::vector<int16_t>* audio, int64_t* audio_time_us);
+  // Feeds the next packet to its stream's decoder, or starts draining both at the end of input.
+  void ReadPacket();
+
   struct State;
   std::unique_ptr<State> state_;
 };
