@@ -70,9 +70,7 @@ int32_t ShowMultiFrame(NamedTreeNode* node, int64_t frame) {
   const DecodeStatus status = DecodeMultiFrame(part, kDefaultImageLimits, &image, &width, &height);
   if (status.result != 0) {
     if (status.error == kErrorImageTooLarge) {
-      static const std::string text = Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d");
-      ShowMessageF("", text, width, height);
-      ReportErrorPlain(kErrorNoMemory, true);
+      ReportImageSizeTooLarge(width, height);
     } else if (status.error == kErrorNoMemory) {
       ReportError(kErrorLoadNoMemory, true, g_file_name);
     } else {

@@ -81,7 +81,7 @@ int32_t RestoreSavedLayer(NamedTreeNode* node, std::span<const uint8_t> raw) {
   int32_t width = 0, height = 0;
   ReadLayerBlockSides(block, &width, &height);
   if (width > kMaxLayerSide) {
-    ReportLayerSizeTooLarge(width, height);
+    ReportImageSizeTooLarge(width, height);
     return -1;
   }
   if (width < 1 || height < 1 || height > kMaxLayerSide ||

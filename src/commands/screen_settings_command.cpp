@@ -61,8 +61,7 @@ int32_t RunScreenSettingsCommand() {
   const int64_t width = ArgValue(2), height = ArgValue(3);
   const bool resize = size_given && width >= 1 && height >= 1;
   if (resize && (width > kMaxLogicalSide || height > kMaxLogicalSide)) {
-    ShowMessageF("", Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d"), width, height);
-    ReportError(100010, true);
+    ReportImageSizeTooLarge(width, height);
     return -1;
   }
   if (ArgGiven(0)) {

@@ -226,8 +226,7 @@ void UpdateFullScreenMenuBar() {
 
 int AllocateScreenBuffer(int32_t width, int32_t height) {
   if (width > kMaxImageSide || height > kMaxImageSide || width < 1 || height < 1) {
-    ShowMessageF("", Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d").c_str(), width, height);
-    ReportError(100010, true);
+    ReportImageSizeTooLarge(width, height);
     return -1;
   }
   const size_t row = static_cast<size_t>(width) * 4;

@@ -1,6 +1,8 @@
 // Message boxes for environment failures.
 #include "core/show_message.h"
 
+#include "core/error_report.h"
+#include "core/sjis_text.h"
 #include "platform/platform.h"
 
 namespace korvel {
@@ -11,6 +13,12 @@ int32_t ShowMessageArgs(std::string_view title, std::string_view format,
   const size_t length = FormatText(text, sizeof text, format, args);
   return platform::MessageBox(platform::kNoWindow, title, std::string_view(text, length),
                               platform::kMbOk | platform::kMbSystemModal);
+}
+
+void ReportImageSizeTooLarge(int64_t width, int64_t height) {
+  static const std::string text = Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d");
+  ShowMessageF("", text, width, height);
+  ReportErrorPlain(100010, true);
 }
 
 }  // namespace korvel

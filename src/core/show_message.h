@@ -19,4 +19,8 @@ int32_t ShowMessageF(std::string_view title, std::string_view format, const Args
   return ShowMessageArgs(title, format, MakeFormatArgs(args...));
 }
 
+// Shows "ＣＧサイズが大きすぎます。X=%d, Y=%d" (empty caption) and reports 100010 (fatal): a pixel
+// buffer was asked for with a side the engine cannot hold.
+void ReportImageSizeTooLarge(int64_t width, int64_t height);
+
 }  // namespace korvel

@@ -151,9 +151,7 @@ void FinishImageLoad(LayerData* layer) {
 
 uint8_t* AllocCGPixels(uint8_t* old_pixels, int32_t width, int32_t height, const char* name) {
   if (width < 0 || height < 0 || width > kMaxImageSide || height > kMaxImageSide) {
-    static const std::string text = Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d");
-    ShowMessageF("", text, width, height);
-    ReportErrorPlain(kErrorNoMemory, true);
+    ReportImageSizeTooLarge(width, height);
     return nullptr;
   }
   const size_t bytes = PixelBufferBytes(width, height);

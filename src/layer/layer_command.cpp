@@ -160,7 +160,7 @@ int32_t ResizeGroupLayer(LayerCommandRun& run) {
       a.given[kLayerHeight] ? Unclamped(a, kLayerHeight, layer->height) : layer->height;
   MarkDirtyUpward(run.node);
   if (w > kMaxLayerSide || h > kMaxLayerSide) {
-    ReportLayerSizeTooLarge(w, h);
+    ReportImageSizeTooLarge(w, h);
     return -1;
   }
   run.changed = true;

@@ -39,16 +39,10 @@ int32_t MakeBlankImage(LayerData* layer, const char* name) {
 
 }  // namespace
 
-void ReportLayerSizeTooLarge(int64_t width, int64_t height) {
-  static const std::string text = Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d");
-  ShowMessageF("", text, width, height);
-  ReportErrorPlain(kErrorNoMemory, true);
-}
-
 uint8_t* AllocLayerPixels(int64_t width, int64_t height, const char* name) {
   const size_t bytes = LayerBufferBytes(width, height);
   if (bytes == 0) {
-    ReportLayerSizeTooLarge(width, height);
+    ReportImageSizeTooLarge(width, height);
     return nullptr;
   }
   auto* pixels = static_cast<uint8_t*>(AllocZeroed(bytes));

@@ -9,9 +9,6 @@
 
 namespace korvel {
 
-// Shows "ＣＧサイズが大きすぎます。X=%d, Y=%d" (empty caption) and reports 100010 (fatal).
-void ReportLayerSizeTooLarge(int64_t width, int64_t height);
-
 // A zero-filled pixel buffer of width * 4 * (height + 1) + 4 bytes. A side outside 1..8192 gets
 // the size message and 100010; a failed allocation reports 104030 with `name` (100010 without
 // one); both fatal, and the result is null.

@@ -27,7 +27,6 @@ constexpr uint32_t kCommandDraw = 2;
 constexpr uint32_t kParamX1 = 10, kParamY1 = 11, kParamX1Hundredths = 16,
                    kParamY1Hundredths = 17;
 constexpr int32_t kErrorOutOfRange = 101000;
-constexpr int32_t kErrorTooLarge = 100010;
 constexpr int32_t kErrorNoMemory = 104030;
 
 // The block shuffle's own generator (never the scripts' sequence).
@@ -52,9 +51,7 @@ bool RectReversed(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t px, u
 uint8_t* NewLayerBuffer(int64_t width, int64_t height) {
   const size_t bytes = LayerBufferBytes(width, height);
   if (bytes == 0) {
-    static const std::string text = Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d");
-    ShowMessageF("", text, width, height);
-    ReportErrorPlain(kErrorTooLarge, true);
+    ReportImageSizeTooLarge(width, height);
     return nullptr;
   }
   auto* buffer = static_cast<uint8_t*>(AllocZeroed(bytes));

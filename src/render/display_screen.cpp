@@ -40,8 +40,7 @@ bool Gpu() { return g_drawing.gpu != 0; }
 // The scaling buffer for a presentation size: 0, or -1 after the fatal report.
 int32_t ReallocateScaled(int32_t width, int32_t height) {
   if (width > kMaxSide || height > kMaxSide) {
-    ShowMessageF("", Sjis("ＣＧサイズが大きすぎます。X=%d, Y=%d").c_str(), width, height);
-    ReportErrorPlain(100010, true);
+    ReportImageSizeTooLarge(width, height);
     return -1;
   }
   if (width < 1 || height < 1) return 0;  // nothing to scale into
