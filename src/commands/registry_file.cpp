@@ -1,33 +1,20 @@
 // REGEDIT4 text: headers, key sections, value lines with their string, dword and hex data.
 #include "commands/registry_file.h"
 
+#include "platform/ascii_text.h"
 #include "platform/text_encoding.h"
 
 namespace korvel {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
+using platform::AsciiLower;
+using platform::EqualsNoCase;
+using platform::TrimAsciiSpace;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
@@ -87,7 +74,7 @@ bool Continues(std::string_view line) {
 
 RegistryKey* KeyFor(RegistryData* data, const std::string& path) {
   for (RegistryKey& key : data->keys) {
-    if (SameNoCase(key.path, path)) return &key;
+    if (EqualsNoCase(key.path, path)) return &key;
   }
   data->keys.push_back(RegistryKey{path, {}});
   return &data->keys.back();
@@ -111,18 +98,18 @@ void ReadValueLine(std::string_view line, RegistryKey* key) {
   } else {
     return;
   }
-  rest = Trim(rest);
+  rest = TrimAsciiSpace(rest);
   if (rest.empty() || rest.front() != '=') return;
-  rest = Trim(rest.substr(1));
+  rest = TrimAsciiSpace(rest.substr(1));
   RegistryValue value{name, 1, {}};
   if (!rest.empty() && rest.front() == '"') {
     std::string utf8;
     std::string_view after;
-    if (!ReadQuoted(rest, &utf8, &after) || !Trim(after).empty()) return;
+    if (!ReadQuoted(rest, &utf8, &after) || !TrimAsciiSpace(after).empty()) return;
     value.data = platform::Utf8ToCp932(utf8);
     value.data.push_back('\0');
-  } else if (rest.size() > 6 && SameNoCase(rest.substr(0, 6), "dword:")) {
-    const std::string_view digits = Trim(rest.substr(6));
+  } else if (rest.size() > 6 && EqualsNoCase(rest.substr(0, 6), "dword:")) {
+    const std::string_view digits = TrimAsciiSpace(rest.substr(6));
     if (digits.empty() || digits.size() > 8) return;
     uint32_t number = 0;
     for (const char c : digits) {
@@ -132,7 +119,7 @@ void ReadValueLine(std::string_view line, RegistryKey* key) {
     }
     value.type = 4;
     for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<char>(number >> (8 * i)));
-  } else if (rest.size() >= 4 && SameNoCase(rest.substr(0, 3), "hex")) {
+  } else if (rest.size() >= 4 && EqualsNoCase(rest.substr(0, 3), "hex")) {
     std::string_view bytes = rest.substr(3);
     value.type = 3;
     if (!bytes.empty() && bytes.front() == '(') {
@@ -153,7 +140,7 @@ void ReadValueLine(std::string_view line, RegistryKey* key) {
     return;  // "-" deletes; anything else is not a value
   }
   for (RegistryValue& existing : key->values) {
-    if (SameNoCase(existing.name, value.name)) {
+    if (EqualsNoCase(existing.name, value.name)) {
       existing = std::move(value);
       return;
     }
@@ -172,7 +159,7 @@ void ParseRegistryText(std::string_view utf8, RegistryData* out) {
   while (at < utf8.size()) {
     size_t end = utf8.find('\n', at);
     if (end == std::string_view::npos) end = utf8.size();
-    std::string_view line = Trim(utf8.substr(at, end - at));
+    std::string_view line = TrimAsciiSpace(utf8.substr(at, end - at));
     at = end + 1;
     if (Continues(line)) {
       line.remove_suffix(1);
@@ -188,7 +175,7 @@ void ParseRegistryText(std::string_view utf8, RegistryData* out) {
   bool header = false;
   RegistryKey* key = nullptr;
   for (const std::string& text : lines) {
-    const std::string_view line = Trim(text);
+    const std::string_view line = TrimAsciiSpace(text);
     if (line.empty() || line.front() == ';') continue;
     if (!header) {
       if (line != "REGEDIT4" && line != "Windows Registry Editor Version 5.00") return;
@@ -209,9 +196,9 @@ const RegistryValue* FindRegistryValue(const RegistryData& data, std::string_vie
                                        std::string_view name) {
   while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
   for (const RegistryKey& key : data.keys) {
-    if (!SameNoCase(key.path, path)) continue;
+    if (!EqualsNoCase(key.path, path)) continue;
     for (const RegistryValue& value : key.values) {
-      if (SameNoCase(value.name, name)) return &value;
+      if (EqualsNoCase(value.name, name)) return &value;
     }
   }
   return nullptr;

@@ -3,11 +3,13 @@
 
 #include <cstring>
 
+#include "platform/ascii_text.h"
+
 namespace korvel {
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+using platform::AsciiLower;
 
 void ReplaceSingleByte(char* text, char from, char to) {
   const size_t length = std::strlen(text);
@@ -30,12 +32,7 @@ void LowercaseAsciiDbcs(char* text) {
 }
 
 bool StringEndsWith(std::string_view text, std::string_view suffix) {
-  if (suffix.size() > text.size()) return false;
-  const size_t start = text.size() - suffix.size();
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    if (AsciiLower(text[start + i]) != AsciiLower(suffix[i])) return false;
-  }
-  return true;
+  return platform::EndsWithNoCase(text, suffix);
 }
 
 std::string LookupName(std::string_view script_name) {

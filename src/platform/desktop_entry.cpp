@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/process.h"
 
 extern char** environ;
@@ -19,13 +20,6 @@ namespace korvel::platform {
 namespace {
 
 constexpr size_t kOutputLimit = 64 * 1024;
-
-std::string Trim(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string::npos) return {};
-  const size_t end = text.find_last_not_of(" \t\r\n");
-  return text.substr(begin, end - begin + 1);
-}
 
 // Runs `argv` (searched on PATH) with stdin and stderr on /dev/null; true with its standard output
 // when it exits with status 0.
@@ -103,8 +97,8 @@ bool ReadExecLine(const std::string& path, std::string* exec) {
     }
     if (!in_entry) continue;
     const size_t equals = line.find('=');
-    if (equals == std::string::npos || Trim(line.substr(0, equals)) != "Exec") continue;
-    *exec = Trim(line.substr(equals + 1));
+    if (equals == std::string::npos || TrimAsciiSpace(line.substr(0, equals)) != "Exec") continue;
+    *exec = std::string(TrimAsciiSpace(line.substr(equals + 1)));
     return true;
   }
   return false;
@@ -206,10 +200,10 @@ std::vector<std::string> SplitExecLine(const std::string& exec) {
 std::vector<std::string> FindAssociatedProgram(const std::string& path) {
   std::string mime, id, desktop_file, exec;
   if (!RunCapture({"xdg-mime", "query", "filetype", path}, &mime)) return {};
-  mime = Trim(mime);
+  mime = std::string(TrimAsciiSpace(mime));
   if (mime.empty() || mime.find('\n') != std::string::npos) return {};
   if (!RunCapture({"xdg-mime", "query", "default", mime}, &id)) return {};
-  id = Trim(id.substr(0, id.find('\n')));
+  id = std::string(TrimAsciiSpace(id.substr(0, id.find('\n'))));
   if (!FindDesktopFile(id, &desktop_file) || !ReadExecLine(desktop_file, &exec)) return {};
   return SplitExecLine(exec);
 }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/ascii_text.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/script_paths.h"
@@ -33,20 +34,6 @@ struct Children {
 Children& TheChildren() {
   static Children* const children = new Children;
   return *children;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && StartsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 void Track(int64_t pid) {

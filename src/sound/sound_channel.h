@@ -54,6 +54,10 @@ struct SoundChannel {
 // flag 1, attached as the node's payload. Null after reporting 100010 (fatal).
 SoundChannel* CreateSoundChannel(NamedTreeNode* node);
 
+// A node of the sound tree with a name: a channel or a named group. Walks up the tree stop at the
+// nameless root, whose volume and flags take no part.
+inline bool HasName(const NamedTreeNode* node) { return node != nullptr && node->name_length != 0; }
+
 // The sound tree's payload release: frees one channel.
 void FreeSoundPayload(void* payload);
 

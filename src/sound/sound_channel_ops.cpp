@@ -15,8 +15,6 @@ namespace {
 
 int32_t g_pending_error = 0;
 
-bool HasName(const NamedTreeNode* node) { return node != nullptr && node->name_length != 0; }
-
 void SetVoiceVolume(SoundChannel* channel, int32_t volume) {
   if (channel != nullptr && channel->stream != nullptr && g_sound_stream_ops.set_volume != nullptr) {
     g_sound_stream_ops.set_volume(channel, VolumeToMillibels(volume));

@@ -8,8 +8,6 @@ namespace korvel {
 
 namespace {
 
-bool HasName(const NamedTreeNode* node) { return node != nullptr && node->name_length != 0; }
-
 int32_t OwnVolume(const NamedTreeNode* node) {
   const auto* channel = static_cast<const SoundChannel*>(node->payload);
   if (channel == nullptr) return 256;
