@@ -18,10 +18,6 @@
 namespace korvel {
 namespace {
 
-void Box(const char* title, const char* text) {
-  platform::MessageBox(platform::kNoWindow, Sjis(title), Sjis(text),
-                       platform::kMbOk | platform::kMbSystemModal);
-}
 
 bool Windowed() { return g_display.full_screen == 0 && g_display.maximised == 0; }
 
@@ -42,11 +38,11 @@ int32_t EnsureFrameTexture(int32_t logical_w, int32_t logical_h) {
     g_gpu.device->ReleaseSurface(g_gpu.frame_surface);
     g_gpu.frame_texture = g_gpu.frame_surface = platform::kNoGpuObject;
     if (!g_gpu.device->CreateTexture(tw, th, &g_gpu.frame_texture)) {
-      Box("", "テクスチャを生成できませんでした。");
+      ShowGpuMessage("", "テクスチャを生成できませんでした。");
       return -1;
     }
     if (!g_gpu.device->CreateSurface(tw, th, &g_gpu.frame_surface)) {
-      Box("エラー", "オフスクリーンサーフェスを生成できませんでした。");
+      ShowGpuMessage("エラー", "オフスクリーンサーフェスを生成できませんでした。");
       return -1;
     }
     g_gpu.tex_width = tw;
@@ -159,11 +155,11 @@ int32_t DrawFrameWithDirect3D(const uint8_t* pixels) {
     g_gpu.recreate_frame_texture = 1;
   }
   if (!UploadFrame(pixels, root->width, root->height, logical_w, logical_h)) {
-    Box("エラー", "CTG 転送できませんでした。");
+    ShowGpuMessage("エラー", "CTG 転送できませんでした。");
     return -1;
   }
   if (!g_gpu.device->UpdateTexture(g_gpu.frame_surface, g_gpu.frame_texture)) {
-    Box("エラー", "サーフェイス転送できませんでした。");
+    ShowGpuMessage("エラー", "サーフェイス転送できませんでした。");
     return -1;
   }
   if (!g_gpu.device->BeginScene() || !g_gpu.device->Clear(0xFF000000u)) {

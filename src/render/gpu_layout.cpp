@@ -11,7 +11,7 @@ using platform::GpuDrawState;
 using platform::GpuProgram;
 using platform::QuadVertex;
 
-int32_t LayoutTiles(int32_t extent, int32_t device_max, int32_t global_cap, int32_t layer_cap,
+int32_t LayoutTiles(int32_t extent, int32_t device_max, int32_t layer_cap,
                     uint32_t sizes[32], int32_t* remaining) {
   static constexpr int32_t kSizes[] = {8192, 4096, 2048, 1024, 512, 256, 128, 64, 32, 16};
   int32_t count = 0;
@@ -26,7 +26,7 @@ int32_t LayoutTiles(int32_t extent, int32_t device_max, int32_t global_cap, int3
       if (s >= rest) size = s;
     }
     if (rest > 8192) size = 8192;
-    for (const int32_t cap : {device_max, global_cap, layer_cap}) {
+    for (const int32_t cap : {device_max, layer_cap}) {
       if (cap > 0) size = std::min(size, cap);
     }
     sizes[count++] = static_cast<uint32_t>(size);

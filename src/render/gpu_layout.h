@@ -13,9 +13,9 @@ inline constexpr int32_t kMaxTilesPerLayer = 256;  // the layer's texture slots
 inline constexpr int32_t kMaxFrameTextureSide = 8192;
 
 // Splits `extent` pixels into tiles: each the smallest of 8192 ... 16 not below what remains (16
-// for 16 or less), capped by every positive cap. Returns the tile count, or -1 when a 32nd tile
+// for 16 or less), capped by the device's maximum and the layer's own cap, each when positive. Returns the tile count, or -1 when a 32nd tile
 // would be needed; `remaining` gets what was still to cover then. `sizes` holds 32 entries.
-int32_t LayoutTiles(int32_t extent, int32_t device_max, int32_t global_cap, int32_t layer_cap,
+int32_t LayoutTiles(int32_t extent, int32_t device_max, int32_t layer_cap,
                     uint32_t sizes[32], int32_t* remaining);
 
 // The frame texture's side for a logical side: the configured size, made larger (a power of two

@@ -16,6 +16,10 @@
 
 namespace korvel {
 
+void ShowGpuMessage(const char* title, std::string_view text, uint32_t flags) {
+  platform::MessageBox(platform::kNoWindow, Sjis(title), Sjis(text), flags);
+}
+
 GpuState g_gpu;
 
 namespace {
@@ -47,10 +51,6 @@ int32_t ReleaseTexturesOnMainThread(LayerData* layer) {
   return 0;
 }
 
-void Box(const char* title, const std::string& text) {
-  platform::MessageBox(platform::kNoWindow, Sjis(title), Sjis(text),
-                       platform::kMbOk | platform::kMbSystemModal);
-}
 
 }  // namespace
 
@@ -71,7 +71,7 @@ int32_t CreateD3DDevice() {
       g_gpu.headless_none = 1;
       return -1;
     }
-    Box("", "[DX]オブジェクトを生成できませんでした。");
+    ShowGpuMessage("", "[DX]オブジェクトを生成できませんでした。");
     return -1;
   }
   g_gpu.adapter = g_gpu.device->AdapterIndex();
@@ -81,7 +81,7 @@ int32_t CreateD3DDevice() {
     char text[128];
     std::snprintf(text, sizeof(text), "[DX]現在のディスプレイモードを取得できませんでした。(DispNo.%d)",
                   g_gpu.adapter);
-    Box("", text);
+    ShowGpuMessage("", text);
     return -1;
   }
   g_gpu.screen_width = width;
@@ -112,7 +112,7 @@ int32_t CreateD3DDevice() {
     }
     GpuTrace(t.failure);
   }
-  Box("", "[Direct3Dエラー]頂点処理ソフトウェアエミュレーションに失敗しました。");
+  ShowGpuMessage("", "[Direct3Dエラー]頂点処理ソフトウェアエミュレーションに失敗しました。");
   g_gpu.device.reset();
   return -1;
 }
@@ -128,7 +128,7 @@ int32_t CheckDeviceCaps() {
   const int32_t level = caps.shading_major * 10 + caps.shading_minor / 10;
   g_gpu.shader_level = level >= 30 ? 30 : level;
   if (g_gpu.shader_level < 20) {
-    Box("環境チェック",
+    ShowGpuMessage("環境チェック",
         "ビデオカードにピクセルシェーダ 2.0以降 が実装されていません。\r\n"
         "ビデオカードが推奨スペック(※DirectX9.0 に対応したAGP/PCI-E接続ビデオカード、もしくはチップセット)を\r\n"
         "満たしていない可能性があります。\r\n"
@@ -155,7 +155,7 @@ int32_t CreateFrameEffect() {
     return 0;
   }
   if (!g_gpu.device->CreateFrameEffect(effect)) {
-    Box("", "[エラー] Shader Init Error.");
+    ShowGpuMessage("", "[エラー] Shader Init Error.");
     return -1;
   }
   return 0;
@@ -166,7 +166,7 @@ int32_t InitDirect3D() {
   if (CheckDeviceCaps() != 0) return 1;
   SetDefaultRenderStates();
   if (!g_gpu.device->CreateVertexLayout()) {
-    Box("", "CreateVertexDeclaration エラー.");
+    ShowGpuMessage("", "CreateVertexDeclaration エラー.");
     return 1;
   }
   if (CreateFrameEffect() != 0) return 1;
@@ -209,7 +209,7 @@ int32_t ResetDeviceOrFallBack() {
   }
   ReleaseDirect3D();
   FallBackFromGpu();
-  Box("", "GPU描画が出来ませんでした。CPU描画に移行します。");
+  ShowGpuMessage("", "GPU描画が出来ませんでした。CPU描画に移行します。");
   return -1;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "core/named_tree.h"
@@ -35,7 +36,6 @@ struct GpuState {
   int32_t overlay_width = 0, overlay_height = 0;
   uint8_t capture_target = 0;  // the offscreen target exists
   int32_t capture_width = 0, capture_height = 0;
-  int32_t global_tile_cap_width = 0, global_tile_cap_height = 0;  // fixed to 0 (none)
   std::string last_trace;  // the trace function's last line (it writes nothing else)
 };
 
@@ -96,5 +96,9 @@ int32_t PasteSprite(NamedTreeNode* source, NamedTreeNode* dest);
 // ---- Capture ----
 int32_t CaptureBackBuffer(uint8_t* dst, int32_t width, int32_t height);
 int32_t CaptureScreenToLayer(NamedTreeNode* node);
+
+// The GPU path's message boxes: `title` and `text` are the engine's own UTF-8 texts.
+void ShowGpuMessage(const char* title, std::string_view text,
+                    uint32_t flags = platform::kMbOk | platform::kMbSystemModal);
 
 }  // namespace korvel

@@ -18,9 +18,6 @@ using platform::kNoGpuObject;
 
 constexpr uint32_t kTileFill = 0x00808080u;  // beyond the image: the engine's transparent grey
 
-void Box(const char* title, const std::string& text, uint32_t flags) {
-  platform::MessageBox(platform::kNoWindow, Sjis(title), Sjis(text), flags);
-}
 
 GpuTexture SlotTexture(const LayerData* layer, int32_t slot) {
   return static_cast<GpuTexture>(reinterpret_cast<uintptr_t>(layer->tile_textures[slot]));
@@ -73,7 +70,7 @@ int32_t UploadTile(LayerData* dest, int32_t slot, int32_t keep_existing, const L
   if (texture == kNoGpuObject) {
     // Also with keep-existing: an empty (or stale) slot gets a new texture.
     if (!device.CreateTexture(tile_w, tile_h, &texture)) {
-      Box("", kTextureFailure, platform::kMbOk | platform::kMbSystemModal);
+      ShowGpuMessage("", kTextureFailure);
       GpuTrace("[DX]テクスチャを生成できませんでした。");
       return -1;
     }
@@ -81,8 +78,7 @@ int32_t UploadTile(LayerData* dest, int32_t slot, int32_t keep_existing, const L
   }
   platform::GpuSurface surface = kNoGpuObject;
   if (!device.CreateSurface(tile_w, tile_h, &surface)) {
-    Box("エラー", "オフスクリーンサーフェスを生成できませんでした。",
-        platform::kMbOk | platform::kMbSystemModal);
+    ShowGpuMessage("エラー", "オフスクリーンサーフェスを生成できませんでした。");
     return -1;
   }
   uint8_t* bits = nullptr;
@@ -90,14 +86,14 @@ int32_t UploadTile(LayerData* dest, int32_t slot, int32_t keep_existing, const L
   if (!device.LockSurface(surface, &bits, &pitch)) {
     GpuTrace("CTG LockRect Error.");
     device.ReleaseSurface(surface);
-    Box("エラー", "サーフェス転送失敗。", platform::kMbOk | platform::kMbSystemModal);
+    ShowGpuMessage("エラー", "サーフェス転送失敗。");
     return -1;
   }
   CopyTile(bits, pitch, image, image_w, image_h, x, y, tile_w, tile_h);
   if (!device.UnlockSurface(surface)) {
     GpuTrace("CTG UnlockRect Error.");
     device.ReleaseSurface(surface);
-    Box("エラー", "サーフェス転送失敗。", platform::kMbOk | platform::kMbSystemModal);
+    ShowGpuMessage("エラー", "サーフェス転送失敗。");
     return -1;
   }
   const bool updated = device.UpdateTexture(surface, texture);
@@ -133,24 +129,22 @@ int32_t UploadLayerTextures(UploadRequest* request, int32_t keep_existing) {
 
   uint32_t widths[32] = {}, heights[32] = {};
   int32_t rest = 0;
-  const int32_t columns = LayoutTiles(r.width, g_gpu.max_texture_width,
-                                      g_gpu.global_tile_cap_width, r.cap_width, widths, &rest);
+  const int32_t columns = LayoutTiles(r.width, g_gpu.max_texture_width, r.cap_width, widths, &rest);
   if (columns < 0) {
-    Box("", "TXNUM Overflow Error.", platform::kMbOk);
+    ShowGpuMessage("", "TXNUM Overflow Error.", platform::kMbOk);
     return -1;
   }
-  const int32_t rows = LayoutTiles(r.height, g_gpu.max_texture_height,
-                                   g_gpu.global_tile_cap_height, r.cap_height, heights, &rest);
+  const int32_t rows = LayoutTiles(r.height, g_gpu.max_texture_height, r.cap_height, heights, &rest);
   if (rows < 0) {
     char text[96];
     std::snprintf(text, sizeof(text), "TYNUM Overflow Error. SX = %d, SY = %d, mRest = %d",
                   r.width, r.height, rest);
-    Box("", text, platform::kMbOk | platform::kMbSystemModal);
+    ShowGpuMessage("", text);
     return -1;
   }
   if (columns * rows > kMaxTilesPerLayer) {
     // 31 × 31 tiles would overrun the layer's 256 texture slots.
-    Box("", "TXNUM Overflow Error.", platform::kMbOk);
+    ShowGpuMessage("", "TXNUM Overflow Error.", platform::kMbOk);
     return -1;
   }
 

@@ -18,28 +18,28 @@ using platform::QuadVertex;
 
 TEST(GpuTileLayoutTest, Table) {
   struct Case {
-    int32_t extent, device_max, global_cap, layer_cap;
+    int32_t extent, device_max, layer_cap;
     std::vector<uint32_t> tiles;  // empty with count -1: overflow
     int32_t count;
   };
   const std::vector<uint32_t> thirty_one(31, 256);
   const Case cases[] = {
-      {300, 256, 0, 0, {256, 64}, 2},
-      {16, 8192, 0, 0, {16}, 1},
-      {1, 8192, 0, 0, {16}, 1},
-      {17, 8192, 0, 0, {32}, 1},
-      {7936, 256, 0, 0, thirty_one, 31},
-      {7937, 256, 0, 0, {}, -1},
-      {640, 8192, 0, 0, {1024}, 1},
-      {640, 8192, 0, 512, {512, 128}, 2},  // the layer's own cap
-      {640, 8192, 256, 0, {256, 256, 128}, 3},
-      {640, 1024, 0, -5, {1024}, 1},       // caps count only when positive
-      {20000, 8192, 0, 0, {8192, 8192, 4096}, 3},
+      {300, 256, 0, {256, 64}, 2},
+      {16, 8192, 0, {16}, 1},
+      {1, 8192, 0, {16}, 1},
+      {17, 8192, 0, {32}, 1},
+      {7936, 256, 0, thirty_one, 31},
+      {7937, 256, 0, {}, -1},
+      {640, 8192, 0, {1024}, 1},
+      {640, 8192, 512, {512, 128}, 2},  // the layer's own cap
+      {640, 8192, 256, {256, 256, 128}, 3},  // a cap below the smallest fitting size
+      {640, 1024, -5, {1024}, 1},       // caps count only when positive
+      {20000, 8192, 0, {8192, 8192, 4096}, 3},
   };
   for (const Case& c : cases) {
     uint32_t sizes[32] = {};
     int32_t rest = -1;
-    const int32_t n = LayoutTiles(c.extent, c.device_max, c.global_cap, c.layer_cap, sizes, &rest);
+    const int32_t n = LayoutTiles(c.extent, c.device_max, c.layer_cap, sizes, &rest);
     ASSERT_EQ(n, c.count) << c.extent;
     if (n < 0) {
       EXPECT_EQ(rest, c.extent - 31 * 256) << c.extent;
@@ -54,8 +54,8 @@ TEST(GpuTileLayoutTest, Table) {
 TEST(GpuTileLayoutTest, TileCountOverLayerSlots) {
   uint32_t w[32], h[32];
   int32_t rest = 0;
-  const int32_t cols = LayoutTiles(4352, 256, 0, 0, w, &rest);
-  const int32_t rows = LayoutTiles(4096, 256, 0, 0, h, &rest);
+  const int32_t cols = LayoutTiles(4352, 256, 0, w, &rest);
+  const int32_t rows = LayoutTiles(4096, 256, 0, h, &rest);
   ASSERT_EQ(cols, 17);
   ASSERT_EQ(rows, 16);
   EXPECT_GT(cols * rows, kMaxTilesPerLayer);
