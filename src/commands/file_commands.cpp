@@ -76,7 +76,7 @@ ImageFormat ChosenFormat() {
   return format;
 }
 
-// Step 5: the layer of parameter 10 into file 0. 0, or -1.
+// Exports the layer of parameter 10 into file 0 (its extension added by the format). 0, or -1.
 int32_t ExportLayer(std::string* file0) {
   LayerPath path{};
   if (NormalizeLayerPath(ArgText(10), &path, false) != 0) return -1;
