@@ -92,7 +92,6 @@ int InitStatics(uint32_t now) {
   InitMultiFrameState();
   InitMovieCommands();
   InitTrayState();
-  InitTimerSwitches();
   ResetRegistry("");
   if (EnumerateFonts() != 0) return -1;
   if (StartMessageText() != 0) return -1;

@@ -1,6 +1,7 @@
 // Commands 15 and 16.
 #include "commands/file_commands.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -72,7 +73,7 @@ ImageFormat ChosenFormat() {
   return format;
 }
 
-// Step 5: the layer of parameter 10 into file 0. 0, or -1.
+// Exports the layer of parameter 10 into file 0 (its extension added by the format). 0, or -1.
 int32_t ExportLayer(std::string* file0) {
   LayerPath path{};
   if (NormalizeLayerPath(ArgText(10), &path, false) != 0) return -1;
@@ -103,12 +104,19 @@ int32_t ExportLayer(std::string* file0) {
   return result == 0 ? 0 : -1;
 }
 
+// Opens file 0 with its program, giving it parameter 8 (the program's parameters, as the script
+// wrote them) after the file.
 void OpenFile0(const std::string& file0, bool wait) {
   std::vector<std::string> roots{Root()};
   if (g_root_override.empty() && !g_save_settings.save_folder.empty()) {
     roots.push_back(g_save_settings.save_folder);
   }
-  platform::OpenScriptTarget(roots, file0, wait);
+  const DecodedArgument* parameters = FindArg(8);
+  const std::string_view text =
+      parameters != nullptr && parameters->text != nullptr
+          ? std::string_view(parameters->text, strnlen(parameters->text, parameters->text_length))
+          : std::string_view();
+  platform::OpenScriptTarget(roots, file0, text, wait);
 }
 
 // The element that parameter 7 of command 16 names receives a number.

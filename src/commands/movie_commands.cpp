@@ -56,14 +56,13 @@ void EnsureDefaultSize() {
 }
 
 // A script's file name as the commands keep it: ASCII lower-cased, '/' turned into '\'. False
-// when it is longer than a Windows path may be.
+// when it is longer than a Windows path may be (the name is converted all the same, for the report).
 bool NormalizeMovieName(const DecodedArgument* arg, std::string* name) {
   const char* text = arg != nullptr && arg->text != nullptr ? arg->text : "";
   const size_t length = arg != nullptr && arg->text != nullptr ? arg->text_length : 0;
   const size_t end = std::find(text, text + length, '\0') - text;
-  if (end > kMaxMovieName) return false;
   *name = LookupName(std::string_view(text, end));
-  return true;
+  return end <= kMaxMovieName;
 }
 
 // The loose file a name gives in the game folder, when it opens for reading (packs never count).
@@ -189,8 +188,7 @@ int32_t RunMovieCommand() {
   if (const DecodedArgument* file = FindArg(0)) {
     std::string name, real_path;
     if (!NormalizeMovieName(file, &name) || !FindLooseFile(name, &real_path)) {
-      ReportScriptError(kErrorFileNotFound, true,
-                        std::string(file->text != nullptr ? file->text : ""));
+      ReportScriptError(kErrorFileNotFound, true, name);
       return -1;
     }
     if (!ArgGiven(2)) g_movie.x = 0;

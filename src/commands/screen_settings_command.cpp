@@ -17,10 +17,6 @@
 
 namespace korvel {
 
-TimerSwitchState g_timer_switches;
-
-void InitTimerSwitches() { g_timer_switches = TimerSwitchState{}; }
-
 namespace {
 
 // Window 0 takes a new logical size: its root layer, the display size and, when windowed, the
@@ -42,15 +38,6 @@ int32_t ApplyLogicalSize(int32_t width, int32_t height) {
     PresentScreenBuffer(0);
   }
   return 0;
-}
-
-void SwitchTimer(int32_t timer, bool on) {
-  uint8_t& enabled = g_engine_timers.enabled[timer];
-  const uint32_t now = platform::NowMs();
-  if (enabled != 0 && !on) g_timer_switches.stopped_at[timer] = now;
-  // The time it stood still does not count.
-  if (enabled == 0 && on) g_engine.start_stamps[timer] += now - g_timer_switches.stopped_at[timer];
-  enabled = on ? 1 : 0;
 }
 
 }  // namespace
@@ -77,7 +64,7 @@ int32_t RunScreenSettingsCommand() {
   }
   for (int32_t t = 0; t < kEngineTimerCount; ++t) {
     const auto param = static_cast<uint8_t>(4 + t);
-    if (ArgGiven(param)) SwitchTimer(t, static_cast<uint8_t>(ArgValue(param)) != 0);
+    if (ArgGiven(param)) SwitchEngineTimer(t, static_cast<uint8_t>(ArgValue(param)) != 0);
   }
   return 0;
 }

@@ -9,13 +9,6 @@ namespace korvel {
 inline constexpr uint8_t kCommandScreenSettings = 76;
 inline constexpr int32_t kMaxLogicalSide = 8192;
 
-// When each engine timer was switched off (valid while its switch is off).
-struct TimerSwitchState {
-  uint32_t stopped_at[4];
-};
-extern TimerSwitchState g_timer_switches;
-void InitTimerSwitches();
-
 // Decodes and runs command 76: 0, or -1 after a failed decode or a size above 8192 (reported
 // before anything changes).
 int32_t RunScreenSettingsCommand();

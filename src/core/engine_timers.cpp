@@ -40,8 +40,32 @@ void UpdatePauseTimers(bool main_window_focused) {
   }
 }
 
+void SwitchEngineTimer(int32_t timer, bool on) {
+  if (timer < 0 || timer >= kEngineTimerCount) return;
+  uint8_t& enabled = g_engine_timers.enabled[timer];
+  const uint32_t now = platform::NowMs();
+  if (enabled != 0 && !on) {
+    g_engine_timers.stopped_at[timer] = g_engine_timers.paused != 0 ? g_engine_timers.pause_start : now;
+  }
+  // The time it stood still does not count.
+  if (enabled == 0 && on) g_engine.start_stamps[timer] += now - g_engine_timers.stopped_at[timer];
+  enabled = on ? 1 : 0;
+}
+
+uint32_t EngineTimerElapsed(int32_t timer) {
+  if (timer < 0 || timer >= kEngineTimerCount) return 0;
+  uint32_t until = platform::NowMs();
+  if (g_engine_timers.enabled[timer] == 0) {
+    until = g_engine_timers.stopped_at[timer];
+  } else if (g_engine_timers.paused != 0) {
+    until = g_engine_timers.pause_start;
+  }
+  return until - g_engine.start_stamps[timer];
+}
+
 void InitEngineTimers() {
   for (auto& e : g_engine_timers.enabled) e = 1;
+  for (auto& s : g_engine_timers.stopped_at) s = 0;
   g_engine_timers.paused = 0;
   g_engine_timers.pause_start = 0;
   g_keep_running_inactive.store(0);

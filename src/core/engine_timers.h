@@ -11,6 +11,7 @@ inline constexpr int32_t kEngineTimerCount = 4;
 
 struct EngineTimers {
   uint8_t enabled[kEngineTimerCount];  // 1: the timer's stamp moves forward by paused time
+  uint32_t stopped_at[kEngineTimerCount];  // when each timer was switched off (valid while off)
   // A pause is running: the engine's pause byte. The frame step's thread sets it; the sound thread
   // reads it to hold every sound while the engine is paused.
   std::atomic<uint8_t> paused;
@@ -33,6 +34,12 @@ void UpdatePauseTimers(bool main_window_focused);
 void StartTimerPause();
 // Adds the paused time to the stamp of each enabled timer and clears the pause.
 void EndTimerPause();
+
+// Switches timer `timer` (0..3) on or off. Off, it stands at the moment it was stopped (the pause
+// start when a pause holds it); on again, its stamp moves forward by the time it stood still.
+void SwitchEngineTimer(int32_t timer, bool on);
+// The time timer `timer` (0..3) has run: up to now, or to where a pause or its switch stopped it.
+uint32_t EngineTimerElapsed(int32_t timer);
 
 // Enable bytes to 1, no pause, keep-running off.
 void InitEngineTimers();

@@ -66,11 +66,20 @@ constexpr BuiltinText kBuiltinTexts[] = {
 };
 constexpr size_t kBuiltinCount = sizeof kBuiltinTexts / sizeof kBuiltinTexts[0];
 
+// Texts for codes the engine reports that a game's error file may leave out; the file's own text
+// comes first for these.
+constexpr BuiltinText kFallbackTexts[] = {
+    {101510, "動画ファイルを開けませんでした。"},
+    {101520, "動画ファイルの映像と音声を\n展開出来ませんでした。"},
+};
+constexpr size_t kFallbackCount = sizeof kFallbackTexts / sizeof kFallbackTexts[0];
+
 constexpr char kInternalErrorUtf8[] =
     "[内部エラー]\n\nエラー文字列の指定ミスです。\nシステム開発者までお問い合わせください。";
 
 struct ConvertedTexts {
   std::string builtin[kBuiltinCount];
+  std::string fallback[kFallbackCount];
   std::string internal;
 };
 
@@ -78,6 +87,7 @@ const ConvertedTexts& Converted() {
   static const ConvertedTexts texts = [] {
     ConvertedTexts t;
     for (size_t i = 0; i < kBuiltinCount; ++i) t.builtin[i] = Sjis(kBuiltinTexts[i].utf8);
+    for (size_t i = 0; i < kFallbackCount; ++i) t.fallback[i] = Sjis(kFallbackTexts[i].utf8);
     t.internal = Sjis(kInternalErrorUtf8);
     return t;
   }();
@@ -184,6 +194,13 @@ const char* BuiltinErrorText(int32_t code) {
   return nullptr;
 }
 
+const char* FallbackErrorText(int32_t code) {
+  for (size_t i = 0; i < kFallbackCount; ++i) {
+    if (kFallbackTexts[i].code == code) return Converted().fallback[i].c_str();
+  }
+  return nullptr;
+}
+
 const char* InternalErrorText() { return Converted().internal.c_str(); }
 
 const char* GetErrorText(int32_t code) {
@@ -192,6 +209,7 @@ const char* GetErrorText(int32_t code) {
   for (int32_t i = 0; i < g_error_messages.count; ++i) {
     if (g_error_messages.codes[i] == wanted) return g_error_messages.texts[i];
   }
+  if (const char* fallback = FallbackErrorText(code)) return fallback;
   return InternalErrorText();
 }
 

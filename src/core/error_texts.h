@@ -43,10 +43,12 @@ bool ParseErrorMessages(std::vector<uint8_t> data, ErrorMessageTable* table);
 int LoadErrorMessages();
 
 // The text of a code (code page 932): a built-in text, else the file's first entry with that code,
-// else the internal-error text.
+// else the engine's fallback text for it, else the internal-error text.
 const char* GetErrorText(int32_t code);
 // The built-in text of a code, or null.
 const char* BuiltinErrorText(int32_t code);
+// The text used for a code the error file does not hold (the movie player's failures), or null.
+const char* FallbackErrorText(int32_t code);
 // "[内部エラー]..." for codes that have no text.
 const char* InternalErrorText();
 

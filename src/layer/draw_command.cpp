@@ -185,7 +185,8 @@ int32_t Scale(DrawRun& run, int32_t mode) {
                                 Value(run, kDrawHeightHundredths), run.has_output, mode));
 }
 
-// Step 5: scaling, rotation and the effects. 1 when no flag of this group is present.
+// Scaling, rotation and the effects, after the layers are found and before any text. 1 when no
+// flag of this group is present.
 int32_t RunEffectFlags(DrawRun& run) {
   struct Bounded {
     uint8_t flag, mode;
@@ -243,8 +244,8 @@ int32_t RunEffectFlags(DrawRun& run) {
   return 1;
 }
 
-// Step 6: font slot and text, then x0 becomes the raw parameter 8. -1 when the text is missing
-// or the slot is out of range.
+// Font slot and text (after the effects, before the copies), then x0 becomes the raw parameter 8.
+// -1 when the text is missing or the slot is out of range.
 int32_t RunTextFlags(DrawRun& run) {
   if (Given(run, kDrawFontSlot)) {
     const int64_t slot = Value(run, kDrawFontSlot);
@@ -276,7 +277,8 @@ bool NeedLayers(const DrawRun& run, int count, uint8_t flag, int32_t code) {
   return true;
 }
 
-// Step 7: copies, crop, canvas, rectangle copies, swap, sprite. 1 when no flag is present.
+// The copy family, last: copies, crop, canvas, rectangle copies, swap, sprite. 1 when no flag is
+// present.
 int32_t RunCopyFlags(DrawRun& run) {
   NamedTreeNode** l = run.node;
   const bool out = run.has_output != 0;

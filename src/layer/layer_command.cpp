@@ -82,7 +82,7 @@ bool MissingLayerIsError() {
   return g_layer_state.missing_layer_is_error == nullptr || g_layer_state.missing_layer_is_error();
 }
 
-// Creates the missing node (step 4). 1 when nothing is to be done, 0 created, -1 error.
+// Creates the node when the path names none yet. 1 when nothing is to be done, 0 created, -1 error.
 int32_t CreateMissingLayer(LayerCommandRun& run, const LayerPath& path, int64_t key) {
   const LayerCommandArgs& a = run.a;
   if (path.group) {

@@ -7,7 +7,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <sys/random.h>
+
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,12 +84,62 @@ void Fail(FileWriter* writer, int error) {
   if (writer->error == 0) writer->error = error != 0 ? error : EIO;
 }
 
-bool SyncFolder(const std::string& folder) {
+// 0, or the errno of a failed flush of the folder.
+int SyncFolder(const std::string& folder) {
+  if (g_write_hook != nullptr) {
+    if (const int injected = g_write_hook(kFolderFlushStep); injected != 0) return injected;
+  }
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync folders
+  if (fd < 0) return errno;
+  int error = 0;
+  if (::fsync(fd) != 0 && errno != EINVAL) error = errno;  // some file systems cannot sync folders
   ::close(fd);
-  return ok;
+  return error;
+}
+
+// A target that is a symbolic link is replaced by the real path of the file it names, and its
+// folder by that file's folder; any other target stays. False (errno set) when a link names nothing.
+bool FollowTargetLink(std::string* target, std::string* folder) {
+  struct stat st {};
+  if (::lstat(target->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+  char buffer[PATH_MAX];
+  if (::realpath(target->c_str(), buffer) == nullptr) return false;
+  *target = buffer;
+  const size_t slash = target->find_last_of('/');
+  *folder = slash == 0 ? std::string("/") : target->substr(0, slash);
+  return true;
+}
+
+// Creates a temporary file in `folder` named as RemoveStaleTemps recognises, with the mode
+// 0666 so that the umask (or the folder's default access list) applies as to any new file.
+int CreateTempFile(const std::string& folder, std::string* path) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    uint8_t random[kTempSuffixLength];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+      // Without the kernel's generator the clock and a counter still make names that differ.
+      static std::atomic<uint64_t> counter{0};
+      timespec now{};
+      ::clock_gettime(CLOCK_MONOTONIC, &now);
+      uint64_t mix = static_cast<uint64_t>(now.tv_nsec) * 0x9E3779B97F4A7C15u + counter++;
+      for (auto& r : random) {
+        r = static_cast<uint8_t>(mix);
+        mix = mix * 6364136223846793005u + 1442695040888963407u;
+        mix ^= mix >> 29;
+      }
+    }
+    std::string name = folder + "/" + kTempPrefix;
+    for (uint8_t r : random) name += kLetters[r % (sizeof kLetters - 1)];
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *path = std::move(name);
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace
@@ -113,24 +167,39 @@ bool BeginFileWrite(const std::string& folder, const std::string& name, FileWrit
     writer->target = writer->folder + "/" + name;
   }
   RemoveStaleTemps(writer->folder);
-  std::string pattern = writer->folder + "/" + kTempPrefix + "XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  // The temporary file goes beside the file it replaces: a rename does not cross file systems.
+  const std::string named_folder = writer->folder;
+  if (!FollowTargetLink(&writer->target, &writer->folder)) {
+    Fail(writer, errno);
+    return false;
+  }
+  if (writer->folder != named_folder) RemoveStaleTemps(writer->folder);
+  std::string temp_path;
+  const int fd = CreateTempFile(writer->folder == "/" ? "" : writer->folder, &temp_path);
   if (fd < 0) {
     Fail(writer, errno);
     return false;
   }
-  ::fchmod(fd, 0644);
   writer->handle = fd;
-  writer->temp_path = buffer.data();
+  writer->temp_path = std::move(temp_path);
+  // A file written again keeps its mode. Where the mode cannot be given (a file system without
+  // modes) the new file's own mode stands.
+  struct stat old {};
+  if (::stat(writer->target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    (void)::fchmod(fd, old.st_mode & 07777);
+  }
   return true;
 }
 
 bool WriteFileBytes(FileWriter* writer, const void* data, size_t count) {
   if (writer->handle < 0) Fail(writer, EBADF);
   if (writer->error != 0) return false;
-  if (g_write_hook != nullptr) g_write_hook(g_write_index++);
+  if (g_write_hook != nullptr) {
+    if (const int injected = g_write_hook(g_write_index++); injected != 0) {
+      Fail(writer, injected);
+      return false;
+    }
+  }
   const auto* bytes = static_cast<const uint8_t*>(data);
   while (count > 0) {
     const ssize_t n = ::write(writer->handle, bytes, count);
@@ -165,10 +234,14 @@ bool CommitFileWrite(FileWriter* writer) {
     return false;
   }
   writer->temp_path.clear();
-  // The new file is in place; a folder that cannot be flushed is still reported, the data stays.
-  if (!SyncFolder(writer->folder)) Fail(writer, errno);
   ForgetFolderListings();
-  return writer->error == 0;
+  // The new file is in place and every reader already sees it: a folder that cannot be flushed
+  // only leaves the rename less sure to survive a crash, so the write still succeeds.
+  if (const int error = SyncFolder(writer->folder); error != 0) {
+    std::fprintf(stderr, "korvel: %s was written, but its folder could not be flushed to disk: %s\n",
+                 writer->target.c_str(), std::strerror(error));
+  }
+  return true;
 }
 
 void AbortFileWrite(FileWriter* writer) {

@@ -27,8 +27,10 @@ struct FileWriter {
 
 // Starts writing `name` (UTF-8, one path component) in `folder`. The target is the folder's entry
 // that matches `name` without regard to ASCII case when there is one (its real name is kept), else
-// `name` itself. False (error set) when the temporary file cannot be made. Temporary files that an
-// earlier run left in the folder (killed mid-write) are removed first.
+// `name` itself. A target that is a symbolic link is written at the path it names, so the link stays
+// a link. The new file keeps the mode of the file it replaces; a file that is new gets 0666 less the
+// umask. False (error set) when the temporary file cannot be made or a link names no file. Temporary
+// files that an earlier run left in the folder (killed mid-write) are removed first.
 bool BeginFileWrite(const std::string& folder, const std::string& name, FileWriter* writer);
 
 // Appends `count` bytes. False (error set) on any failure; later writes then fail too.
@@ -36,7 +38,8 @@ bool WriteFileBytes(FileWriter* writer, const void* data, size_t count);
 
 // Flushes the temporary file, renames it over the target, flushes the folder and forgets the
 // cached folder listings. False (error set; the temporary file removed, the target untouched) on
-// any failure, also when an earlier write failed.
+// any failure up to the rename, also when an earlier write failed. Once the rename is done the new
+// file is in place: a folder that cannot be flushed is told on stderr and the write still succeeds.
 bool CommitFileWrite(FileWriter* writer);
 
 // Closes and removes the temporary file; the target is untouched.
@@ -46,9 +49,12 @@ void AbortFileWrite(FileWriter* writer);
 // of the failing step.
 int CreateFolderPath(const std::string& path);
 
-// Tests: called before every write with its 0-based index (a test may end the process there to
-// show that an interrupted save leaves the old file). Null removes it.
-using FileWriteHook = void (*)(uint64_t write_index);
+// Tests: called before every write with its 0-based index, and with kFolderFlushStep before the
+// folder is flushed. A test may end the process there to show that an interrupted save leaves the
+// old file, or answer an errno that the step then fails with (0: the step goes ahead). Null
+// removes it.
+inline constexpr uint64_t kFolderFlushStep = UINT64_MAX;
+using FileWriteHook = int (*)(uint64_t step);
 void SetFileWriteHook(FileWriteHook hook);
 
 }  // namespace korvel::platform

@@ -16,6 +16,7 @@
 #include "platform/process.h"
 #include "platform/script_paths.h"
 #include "platform/text_encoding.h"
+#include "platform/windows_command_line.h"
 
 namespace korvel::platform {
 
@@ -52,10 +53,15 @@ void Track(int64_t pid) {
   }).detach();
 }
 
-OpenOutcome StartTracked(const std::string& program, const std::vector<std::string>& args) {
+// Starts the program; waits until it ends, or keeps it to be reaped when it ends.
+OpenOutcome Start(const std::string& program, const std::vector<std::string>& args, bool wait) {
   const int64_t pid = StartProcess(program, args);
   if (pid <= 0) return OpenOutcome::kFailed;
-  Track(pid);
+  if (wait) {
+    WaitProcess(pid);
+  } else {
+    Track(pid);
+  }
   return OpenOutcome::kStarted;
 }
 
@@ -97,13 +103,13 @@ std::string AssociatedProgramPath(const std::string& real_path) {
 }
 
 OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_view target,
-                             bool wait) {
+                             std::string_view parameters, bool wait) {
   if (target.empty()) return OpenOutcome::kNotFound;
   const std::string url = SjisPathToUtf8(target);
   if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://") ||
       StartsWithNoCase(url, "mailto:")) {
     if (target.size() > kMaxScriptPathBytes) return OpenOutcome::kRefused;
-    return StartTracked("xdg-open", {url});
+    return Start("xdg-open", {url}, wait);
   }
   // Any other scheme ("file:", "javascript:") is refused by the resolver's ':' rule.
   FileStatus last = FileStatus::kNotFound;
@@ -114,15 +120,15 @@ OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_
     if (last != FileStatus::kOk || path.is_folder) continue;
     if (WouldRunAsProgram(path.real)) return OpenOutcome::kRefused;
     std::vector<std::string> argv = FindAssociatedProgram(path.real);
-    if (argv.empty()) return StartTracked("xdg-open", {path.real});
+    // xdg-open takes one file and nothing else.
+    if (argv.empty()) return Start("xdg-open", {path.real}, wait);
     const std::string program = argv[0];
     argv.erase(argv.begin());
     argv.push_back(path.real);
-    if (!wait) return StartTracked(program, argv);
-    const int64_t pid = StartProcess(program, argv);
-    if (pid <= 0) return OpenOutcome::kFailed;
-    WaitProcess(pid);
-    return OpenOutcome::kStarted;
+    for (std::string& parameter : SplitWindowsCommandLine(Cp932ToUtf8(parameters))) {
+      argv.push_back(std::move(parameter));
+    }
+    return Start(program, argv, wait);
   }
   return OpenOutcome::kNotFound;
 }

@@ -19,11 +19,12 @@ enum class OpenOutcome : uint8_t {
 
 // `target` is code page 932 ('\' separators; a URL's '\' become '/' again). http, https and mailto
 // URLs go to `xdg-open`. A file is looked up in each root in order; its desktop program (from
-// `xdg-mime` and the desktop entry) is started with the file as its last argument, else
-// `xdg-open` is. `wait` blocks until a started desktop program ends (never for `xdg-open`, which
-// hands the file on and returns).
+// `xdg-mime` and the desktop entry) is started with the file and then `parameters` (code page 932,
+// split as a Windows command line splits, each its own argument; never through a shell), else
+// `xdg-open` is, with the file alone. `wait` blocks until the started program ends: for `xdg-open`
+// that is `xdg-open` itself, which may hand the file on to a program that keeps running.
 OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_view target,
-                             bool wait);
+                             std::string_view parameters, bool wait);
 
 // True when the file would run as a program: the executable bit, a "#!" or ELF head, a desktop
 // entry, or an extension of a program or script.

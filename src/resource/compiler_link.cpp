@@ -54,8 +54,9 @@ struct LinkBlocks {
 };
 
 // Walks `count` records (u32 name length, name, u32 data size, data) through the block copy and
-// registers each file. False when a record does not fit the block, a name is empty, longer than
-// 260 bytes or holds a NUL, or memory runs out.
+// registers each file. A name is its bytes up to the first NUL among them (a compiler may count the
+// NUL that ends it), else all of them. False when a record does not fit the block, a name is empty
+// or longer than 260 bytes, or memory runs out.
 bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
   struct Record {
     size_t name_at, name_length, data_at, data_size;
@@ -67,17 +68,18 @@ bool RegisterRecords(const std::vector<uint8_t>& block, uint32_t count) {
     if (size - at < 4) return false;
     const uint64_t name_length = LoadU32(block.data() + at);
     at += 4;
-    if (name_length < 1 || name_length > kCompilerMaxNameLength || size - at < name_length) {
-      return false;
-    }
-    if (std::memchr(block.data() + at, 0, name_length) != nullptr) return false;
+    if (size - at < name_length) return false;
+    const auto* name = block.data() + at;
+    const auto* nul = static_cast<const uint8_t*>(std::memchr(name, 0, name_length));
+    const uint64_t text_length = nul != nullptr ? static_cast<uint64_t>(nul - name) : name_length;
+    if (text_length < 1 || text_length > kCompilerMaxNameLength) return false;
     const uint64_t name_at = at;
     at += name_length;
     if (size - at < 4) return false;
     const uint64_t data_size = LoadU32(block.data() + at);
     at += 4;
     if (size - at < data_size) return false;
-    records.push_back({name_at, name_length, at, data_size});
+    records.push_back({name_at, text_length, at, data_size});
     at += data_size;
   }
   // Only a block that is whole hands over any file.

@@ -11,6 +11,7 @@ int32_t ArgsOnly(uint8_t command) { return DecodeCommandArguments(command) != 0 
 
 }  // namespace
 
+int32_t RunArgsOnlyCommand7() { return ArgsOnly(kCommandArgsOnly7); }
 int32_t RunArgsOnlyCommand14() { return ArgsOnly(kCommandArgsOnly14); }
 int32_t RunArgsOnlyCommand52() { return ArgsOnly(kCommandArgsOnly52); }
 int32_t RunArgsOnlyCommand53() { return ArgsOnly(kCommandArgsOnly53); }

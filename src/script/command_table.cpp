@@ -87,6 +87,7 @@ void InitCommandHandlerTable() {
   slots[kCommandCursorSettings] = RunCursorSettingsCommand;
   slots[kCommandSwitchTable] = RunSwitchTableCommand;
   slots[kCommandScriptFileList] = RunScriptFileListCommand;
+  slots[kCommandArgsOnly7] = RunArgsOnlyCommand7;
   slots[kCommandArgsOnly14] = RunArgsOnlyCommand14;
   slots[kCommandArgsOnly52] = RunArgsOnlyCommand52;
   slots[kCommandArgsOnly53] = RunArgsOnlyCommand53;

@@ -73,13 +73,7 @@ int64_t TimeField(const platform::LocalTime& t, int64_t field) {
   }
 }
 
-// Engine timer k (0..3): the time since its start stamp, up to the pause start while a pause holds
-// it.
-int64_t TimerElapsed(int32_t k) {
-  const bool stopped = g_engine_timers.paused != 0 && g_engine_timers.enabled[k] != 0;
-  const uint32_t now = stopped ? g_engine_timers.pause_start : platform::NowMs();
-  return static_cast<uint32_t>(now - g_engine.start_stamps[k]);
-}
+int64_t TimerElapsed(int32_t k) { return EngineTimerElapsed(k); }
 
 // Physical memory: 5 the load in percent, 6 the total and 7 the free bytes.
 int64_t MemoryFigure(uint32_t id) {

@@ -57,7 +57,7 @@ int32_t PostAndWait(NamedTreeNode* node, uint8_t op, int32_t parameter, const ch
 
 int32_t Param(uint8_t index) { return static_cast<int32_t>(ArgValue(index)); }
 
-// Step 2 of command 72: stop what plays, find the file and load it.
+// Command 72 with a file: stops what the channel plays, finds the file and loads it.
 int32_t LoadFile(NamedTreeNode* node) {
   bool busy = false;
   {

@@ -39,8 +39,9 @@ void InitSoundEngine();
 // load of the silent sound and play, so the device always plays a silent loop.
 int32_t CreateRootSoundNode();
 
-// One pass of the sound thread, steps 3 to 8, under the engine lock. 0 to go on, 1 when the quit flag
-// was set, or the negative code that ends the thread.
+// One pass of the sound thread under the engine lock: the focus pause, the queued requests, fades,
+// play positions, stream refills and a recorded error. 0 to go on, 1 when the quit flag was set,
+// or the negative code that ends the thread.
 int32_t RunSoundPass();
 // The sleep before the next pass: short while requests wait.
 uint32_t SoundPassPeriod();

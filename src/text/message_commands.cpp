@@ -89,9 +89,17 @@ int32_t RunMessageTextCommand() {
 int32_t RunMessageValueCommand() {
   if (DecodeCommandArguments(kCommandMessageValue) != 0) return -1;
   const DecodedArgument* a = FindArg(0);
+  // The compiler chooses how the parameter is decoded: raw bytecode is evaluated here by its type
+  // code; a string or a number the decoder has already made is taken as it stands.
+  const ParameterDefinition* def = FindParameter(kCommandMessageValue, 0);
+  const uint8_t kind = def != nullptr ? def->kind : kKindNumber;
   std::string text;
-  if (a != nullptr && a->raw != nullptr && a->type >= kExprTypeInt &&
-      a->type <= kExprTypeStringReal) {
+  if (a != nullptr && kind == kKindString) {
+    if (a->text != nullptr) text.assign(a->text, a->text_length);
+  } else if (a != nullptr && kind != kKindRaw) {
+    text = std::to_string(a->value);
+  } else if (a != nullptr && a->raw != nullptr && a->type >= kExprTypeInt &&
+             a->type <= kExprTypeStringReal) {
     switch (a->type) {
       case kExprTypeInt:
         text = std::to_string(kExpressionEvaluatorTable.to_int[a->type](a->raw, a->length));

@@ -18,6 +18,8 @@
 #include "core/project_config.h"
 #include "layer/layer_test_env.h"
 #include "platform/desktop.h"
+#include "platform/platform.h"
+#include "script/system_variables.h"
 
 namespace korvel {
 namespace {
@@ -30,7 +32,6 @@ class DesktopCommandTest : public test::LayerEnv {
     LayerEnv::SetUp();
     InitInputState();
     InitTrayState();
-    InitTimerSwitches();
     InitEngineTimers();
     InitDisplayState();
     g_display.display_width = kWidth;
@@ -285,6 +286,39 @@ TEST_F(DesktopCommandTest, TimerSwitchesLeaveOutTheStoppedTime) {
   test::CommandArgs().Value(6, 1);
   ASSERT_EQ(RunScreenSettingsCommand(), 0);
   EXPECT_EQ(g_engine.start_stamps[2], 1500u);
+}
+
+// A timer switched off reads the time it had run when it stopped (system variable 1 elements 1..4,
+// and 89 for the first), and runs on from there once switched on again.
+TEST_F(DesktopCommandTest, StoppedTimersReadTheirStopTime) {
+  SetTimerStartStamps(platform::NowMs());
+  platform::AdvanceClockForTest(100);
+  test::CommandArgs().Value(4, 0).Value(6, 0);
+  ASSERT_EQ(RunScreenSettingsCommand(), 0);
+  platform::AdvanceClockForTest(400);
+  EXPECT_EQ(GetSystemValueById(1, 1), 100);
+  EXPECT_EQ(GetSystemValueById(89, 0), 100);
+  EXPECT_EQ(GetSystemValueById(1, 2), 500);  // still running
+  EXPECT_EQ(GetSystemValueById(1, 3), 100);
+  test::CommandArgs().Value(6, 1);
+  ASSERT_EQ(RunScreenSettingsCommand(), 0);
+  platform::AdvanceClockForTest(50);
+  EXPECT_EQ(GetSystemValueById(1, 3), 150);
+  EXPECT_EQ(GetSystemValueById(1, 1), 100);
+}
+
+// Stopped during a pause, a timer stands where the pause held it.
+TEST_F(DesktopCommandTest, TimerStoppedDuringAPauseStandsAtThePauseStart) {
+  SetTimerStartStamps(platform::NowMs());
+  platform::AdvanceClockForTest(100);
+  StartTimerPause();
+  platform::AdvanceClockForTest(200);
+  test::CommandArgs().Value(4, 0);
+  ASSERT_EQ(RunScreenSettingsCommand(), 0);
+  EndTimerPause();
+  platform::AdvanceClockForTest(300);
+  EXPECT_EQ(GetSystemValueById(1, 1), 100);
+  EXPECT_EQ(GetSystemValueById(1, 2), 400);
 }
 
 }  // namespace

@@ -354,10 +354,11 @@ class FileOpenTest : public FileCommandTest {
     platform::WaitStartedPrograms();
     return fs::exists(tools_.File(name)) ? test::ReadFile(tools_.File(name)) : "";
   }
-  int32_t Open(const std::string& target, bool open, bool wait) {
+  int32_t Open(const std::string& target, bool open, bool wait,
+               const std::string& parameters = "") {
     Reset();
     Text(0, target);
-    Text(8, "--ignored");
+    if (!parameters.empty()) Text(8, parameters);
     if (open) Flag(6);
     if (wait) Flag(7);
     return RunFileCommand();
@@ -368,14 +369,14 @@ class FileOpenTest : public FileCommandTest {
 };
 
 TEST_F(FileOpenTest, UrlsGoToXdgOpenWithTheirSlashes) {
-  // One child each, kept for reaping (xdg-open is never waited for, not even with 7); each is
-  // waited for here so that the log keeps their order.
-  ASSERT_EQ(Open("HTTPS://Example.com/A/b?x=1", true, false), 0);
+  // One child each, kept for reaping; each is waited for here so that the log keeps their order.
+  // With 7, xdg-open itself is waited for.
+  ASSERT_EQ(Open("HTTPS://Example.com/A/b?x=1", true, false, "--not-for-urls"), 0);
   EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
   ASSERT_EQ(Open("http://example.com\\page", true, false), 0);
   EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
   ASSERT_EQ(Open("mailto:someone@example.com", false, true), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
+  EXPECT_EQ(platform::WaitStartedPrograms(), 0u);
   EXPECT_EQ(Log("xdg-open.log"),
             "https://example.com/a/b?x=1\nhttp://example.com/page\nmailto:someone@example.com\n");
   EXPECT_EQ(Log("viewer.log"), "");
@@ -393,10 +394,31 @@ TEST_F(FileOpenTest, FilesOpenWithTheirDesktopProgram) {
   EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
   EXPECT_EQ(Log("viewer.log"), "--view " + File("Docs/Read Me.txt") + "\n--view " +
                                    File("Docs/Read Me.txt") + "\n");
-  // Without a desktop program, xdg-open gets the file.
+  // Without a desktop program, xdg-open gets the file (and nothing else: it takes one file).
   fs::remove(tools_.File("data/applications/viewer.desktop"));
-  ASSERT_EQ(Open("docs/read me.txt", true, false), 0);
+  ASSERT_EQ(Open("docs/read me.txt", true, false, "-x"), 0);
   EXPECT_EQ(Log("xdg-open.log"), File("Docs/Read Me.txt") + "\n");
+}
+
+// Parameter 8 reaches the desktop program after the file, split as a Windows command line splits
+// (spaces separate, double quotes group), one argument each and never through a shell.
+TEST_F(FileOpenTest, ProgramParametersFollowTheFile) {
+  Put("a.txt", "hello");
+  Script("viewer", "for a in \"$@\"; do echo \"[$a]\"; done >> " + tools_.File("viewer.log"));
+  ASSERT_EQ(Open("a.txt", false, true, "-p 1  \"two words\" $HOME;x `id` \"\""), 0);
+  EXPECT_EQ(test::ReadFile(tools_.File("viewer.log")),
+            "[--view]\n[" + File("a.txt") + "]\n[-p]\n[1]\n[two words]\n[$HOME;x]\n[`id`]\n[]\n");
+}
+
+// With 7 the command returns only once the program it started has ended: the desktop program, or
+// xdg-open when the desktop names none.
+TEST_F(FileOpenTest, WaitingCoversTheXdgOpenFallBack) {
+  Put("a.txt", "hello");
+  fs::remove(tools_.File("data/applications/viewer.desktop"));
+  Script("xdg-open", "sleep 0.2\necho \"$@\" >> " + tools_.File("xdg-open.log"));
+  ASSERT_EQ(Open("a.txt", false, true), 0);
+  EXPECT_EQ(platform::WaitStartedPrograms(), 0u);  // none left running to reap
+  EXPECT_EQ(test::ReadFile(tools_.File("xdg-open.log")), File("a.txt") + "\n");
 }
 
 TEST_F(FileOpenTest, ProgramsScriptsAndEscapesAreNeverOpened) {

@@ -215,6 +215,16 @@ TEST_F(MovieCommands, OnlyLooseFilesUpTo260Bytes) {
   }
 }
 
+// The report names the file as the lookup saw it: lower case, '\' separators.
+TEST_F(MovieCommands, MissingFileIsReportedUnderItsConvertedName) {
+  Text(0, "Mov/None.mpg");
+  EXPECT_EQ(Movie(), -1);
+  EXPECT_EQ(LastCode(), 104060);
+  EXPECT_NE(LastErrorReport().message.find("[mov\\none.mpg]"), std::string::npos)
+      << LastErrorReport().message;
+  EXPECT_EQ(LastErrorReport().message.find("Mov/"), std::string::npos);
+}
+
 TEST_F(MovieCommands, GraphPlayerStartsReportsFailuresAndClampsVolume) {
   Player(1);
   ClearDecodedArguments();

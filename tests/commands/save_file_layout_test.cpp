@@ -228,8 +228,9 @@ TEST_F(SaveFileLayout, FolderInThePlaceOfTheFileIsAnOpenError) {
 }
 
 uint64_t g_kill_at_write = 0;
-void KillAtWrite(uint64_t index) {
+int KillAtWrite(uint64_t index) {
   if (index == g_kill_at_write) ::raise(SIGKILL);
+  return 0;
 }
 
 // A save cut short, by the process dying at a chosen write or by a full disk, leaves the old file
@@ -276,6 +277,26 @@ TEST_F(SaveFileLayout, InterruptedSaveLeavesTheOldFile) {
   EXPECT_EQ(ReadFile(FilePath()), old);
   // The file still loads.
   EXPECT_EQ(LoadInt(2), 102);
+}
+
+int FailFolderFlush(uint64_t step) { return step == platform::kFolderFlushStep ? EIO : 0; }
+
+// Once the new file has been renamed into place the save has happened: a folder that cannot be
+// flushed afterwards is told on stderr, and the save answers success.
+TEST_F(SaveFileLayout, FolderFlushFailureAfterTheRenameIsNoFailure) {
+  WriteSlots({1});
+  Declare(1000, 55);
+  SaveVar(2, 1000);
+  platform::SetFileWriteHook(FailFolderFlush);
+  ::testing::internal::CaptureStderr();
+  const int32_t result = WriteFile();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  platform::SetFileWriteHook(nullptr);
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(err.find("game.sd"), std::string::npos) << err;
+  EXPECT_NE(err.find("flushed"), std::string::npos) << err;
+  EXPECT_EQ(LoadInt(1), 101);
+  EXPECT_EQ(LoadInt(2), 55);
 }
 
 }  // namespace

@@ -75,6 +75,17 @@ TEST_F(ErrorTextsTest, BuiltinTextsAreCodePage932) {
   EXPECT_EQ(BuiltinErrorText(100020), nullptr);
 }
 
+// The movie player's failures have texts of their own when the game's error file has none for
+// them; a text from the file comes first.
+TEST_F(ErrorTextsTest, MovieFailuresHaveTextsOfTheirOwn) {
+  for (int32_t code : {101510, 101520}) {
+    const char* text = GetErrorText(code);
+    EXPECT_STRNE(text, kInternalError) << code;
+    EXPECT_EQ(std::strchr(text, '?'), nullptr) << code;
+  }
+  EXPECT_STRNE(GetErrorText(101510), GetErrorText(101520));
+}
+
 TEST_F(ErrorTextsTest, LicenceNoticeFitsTheMessageBuffer) {
   const std::string notice = GetErrorText(100000);
   EXPECT_EQ(notice.rfind(kLicenceHeading, 0), 0u);
@@ -164,10 +175,11 @@ int FakeLoader(const char* name, std::vector<uint8_t>* out) {
 }
 
 TEST_F(ErrorTextsTest, LookupOrder) {
-  g_file = MakeKbn(4, {{100100, "file text %d"},
+  g_file = MakeKbn(5, {{100100, "file text %d"},
                        {104060, "file's own 104060"},
                        {100100, "second entry with the same code"},
-                       {100300, "100%% done"}});
+                       {100300, "100%% done"},
+                       {101520, "file's own 101520"}});
   g_result = 0;
   SetErrorTextLoader(FakeLoader);
   ASSERT_EQ(LoadErrorMessages(), 0);
@@ -175,6 +187,8 @@ TEST_F(ErrorTextsTest, LookupOrder) {
   EXPECT_STREQ(GetErrorText(100100), "file text %d");   // the first entry of that code
   EXPECT_STREQ(GetErrorText(104060), kMissingFile);     // built-in wins over the file
   EXPECT_STREQ(GetErrorText(100999), kInternalError);   // nowhere
+  EXPECT_STREQ(GetErrorText(101520), "file's own 101520");  // the file wins over a fallback
+  EXPECT_STREQ(GetErrorText(101510), FallbackErrorText(101510));
   EXPECT_EQ(LastErrorReport().count, 0u);
 }
 

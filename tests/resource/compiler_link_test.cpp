@@ -181,8 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"name over 260 bytes",
                  "raw " + Hex(Record(261, std::string(261, 'n'), 0, "")) + "\n", -1, true, 0,
                  "269"},
+        // A name ends at its first NUL: the bytes after it are not part of it.
         LinkCase{"name with a NUL", "raw " + Hex(Record(3, std::string("a\0b", 3), 0, "")) + "\n",
-                 -1, true, 0, "11"},
+                 0, false, 1, "11"},
+        LinkCase{"name that is a NUL alone", "raw " + Hex(Record(1, std::string(1, '\0'), 1, "x")) +
+                 "\n", -1, true, 0, "10"},
+        LinkCase{"260 bytes and the NUL",
+                 "raw " + Hex(Record(261, std::string(260, 'n') + '\0', 0, "")) + "\n", 0, false,
+                 1, "269"},
         LinkCase{"name past the block", "raw " + Hex(Record(200, "abc", 0, "")) + "\n", -1, true,
                  0, "11"},
         LinkCase{"data past the block", "raw " + Hex(Record(1, "a", 0xFFFFFFF0u, "xyz")) + "\n",
@@ -195,6 +201,20 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"folder without its NUL", "folder " + std::string(400, 'x') + "\n", -1, true, 0,
                  "16"}),
     test::CaseName());
+
+// A compiler that counts the NUL ending each name in the name's length hands over files under
+// their names.
+TEST_F(CompilerLinkTest, NamesCountingTheirNulAreTaken) {
+  InstallCompiler();
+  Control("count 2\nraw " +
+          Hex(Join(Record(12, std::string("krbin\\a.kbn\0", 12), 3, "abc"),
+                   Record(5, std::string("b.kb\0", 5), 2, "de"))) +
+          "\n");
+  ASSERT_EQ(RunCompilerLinkAtStartup(folder_), 0);
+  ASSERT_EQ(g_compiler_output.files.size(), 2u);
+  EXPECT_EQ(Loaded("krbin\\a.kbn"), "abc");
+  EXPECT_EQ(Loaded("b.kb"), "de");
+}
 
 TEST_F(CompilerLinkTest, FolderTooLongForTheBlock) {
   const std::string program = InstallCompiler();

@@ -77,11 +77,13 @@ TEST_F(SysvarTest, IntegerValuesFollowEngineState) {
   Load(".global int x\nlabel SYSTEM_START\nQUIT\n");
   platform::AdvanceClockForTest(100000);
   const uint32_t now = platform::NowMs();
-  // Timers 1 and 2 stand still at the pause start; timer 3 is not held by pauses.
+  // Timers 1 and 2 stand still at the pause start; timer 3, switched off 20 ms ago, stands where
+  // it stopped.
   g_engine.start_stamps[0] = now - 500;
   g_engine.start_stamps[1] = now - 300;
   g_engine.start_stamps[2] = now - 50;
-  g_engine_timers.enabled[2] = 0;  // a timer that pauses do not hold
+  g_engine_timers.enabled[2] = 0;
+  g_engine_timers.stopped_at[2] = now - 20;
   g_engine_timers.paused = 1;
   g_engine_timers.pause_start = now - 100;
   g_pacer.last_loop_frames = 58;
@@ -119,7 +121,7 @@ TEST_F(SysvarTest, IntegerValuesFollowEngineState) {
       {1, 0, now},
       {1, 1, 400},
       {1, 2, 200},
-      {1, 3, 50},
+      {1, 3, 30},
       {2, 0, 58},
       {3, 0, 57},
       {4, 0, 0},

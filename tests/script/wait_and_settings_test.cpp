@@ -200,33 +200,37 @@ class ArgsOnlyTest : public CommandGameTest,
  protected:
   void SetUp() override {
     CommandGameTest::SetUp();
-    // The runner tests' text trace sits on slot 14: give the slot back to its handler.
-    SetCommandHandlerOverride(kCommandArgsOnly14, nullptr);
+    // The runner tests' traces sit on slots 7 and 14: give the slot under test back to its
+    // handler, and trace through the other one.
+    SetCommandHandlerOverride(std::get<0>(GetParam()), nullptr);
     InitCommandHandlerTable();
   }
 };
 
 TEST_P(ArgsOnlyTest, ChecksTheArguments) {
   const auto [command, in_range] = GetParam();
+  const bool text_trace = command == test::kTraceSlot;
   const std::string line =
       "ARGS" + std::to_string(command) + " 0=( " + (in_range ? "1" : "0") + " )\n";
   tools::CompiledGame game =
-      Build({{"main.kas", "label SYSTEM_START\n" + line + "trace 1\nQUIT\n"}});
+      Build({{"main.kas", "label SYSTEM_START\n" + line +
+                              (text_trace ? "tracetext \"1\"" : "trace 1") + "\nQUIT\n"}});
   game.commands[command].params = {{"value", 0, 2}};  // at least 1
   Install(game);
   ASSERT_EQ(LoadScriptData(), 0) << LastErrorReport().message;
   RunTicks(3);
+  const size_t traced = text_trace ? test::TextTrace().size() : Trace().size();
   if (in_range) {
     EXPECT_EQ(ReportCount(), 0u) << LastErrorReport().message;
-    EXPECT_EQ(Trace(), std::vector<int64_t>{1});
+    EXPECT_EQ(traced, 1u);
   } else {
     EXPECT_EQ(LastCode(), 101010);
-    EXPECT_TRUE(Trace().empty());
+    EXPECT_EQ(traced, 0u);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, ArgsOnlyTest,
-                         ::testing::Combine(::testing::Values(14, 52, 53, 54, 59, 71, 84),
+                         ::testing::Combine(::testing::Values(7, 14, 52, 53, 54, 59, 71, 84),
                                             ::testing::Bool()),
                          [](const auto& param) {
                            return "Args" + std::to_string(std::get<0>(param.param)) +

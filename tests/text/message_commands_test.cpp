@@ -36,6 +36,14 @@ class MessageCommandTest : public test::CommandGameTest {
     Load(head + "label SYSTEM_START\n" + body + "\nloop -1\n  WAIT 0=( 1 )\nend\n");
     RunTicks(1);
   }
+  // As RunBody, with command 95's parameter given the evaluation kind `kind` in krc.kbn.
+  void RunBodyWithValueKind(uint8_t kind, const std::string& body, const std::string& head = "") {
+    LoadEdited(head + "label SYSTEM_START\n" + body + "\nloop -1\n  WAIT 0=( 1 )\nend\n",
+               [kind](tools::CompiledGame* game) {
+                 game->commands[kCommandMessageValue].params = {{"value", kind, 0}};
+               });
+    RunTicks(1);
+  }
   static std::string Ops() {
     return std::string(reinterpret_cast<const char*>(g_message->ops),
                        static_cast<size_t>(g_message->op_count));
@@ -92,6 +100,50 @@ INSTANTIATE_TEST_SUITE_P(
                       // A lone lead byte is one byte, shown as a space.
                       ValueCase{"LoneLeadByte", "0:3=( $byte[ 130 ] )", " "}),
                          test::CaseName());
+
+// The compiler may give command 95's parameter the string or the number kind in place of raw: the
+// value is then what the decoder made of it, and the length checks hold all the same.
+struct ValueKindCase {
+  const char* name;
+  uint8_t kind;          // 0 number, 1 string
+  const char* body;      // the script after SYSTEM_START
+  const char* expected;  // the appended text (UTF-8)
+};
+
+class ValueKindTest : public MessageCommandTest,
+                      public ::testing::WithParamInterface<ValueKindCase> {};
+
+TEST_P(ValueKindTest, AppendsWhatTheDecoderMadeOfTheValue) {
+  const ValueKindCase& c = GetParam();
+  RunBodyWithValueKind(c.kind, c.body, ".sysvar 105 string byte[256]\n");
+  EXPECT_EQ(ReportCount(), 0u) << LastErrorReport().message;
+  EXPECT_EQ(Chars(), platform::Utf8ToCp932(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ValueKindTest,
+    ::testing::Values(
+        ValueKindCase{"NumberKind", 0, "VALUE 0=( -5 )", "-5"},
+        ValueKindCase{"NumberKindRealTruncates", 0, "VALUE 0:2=( 2.5 )", "2"},
+        ValueKindCase{"StringKind", 1, "VALUE 0:3=( \"あ\" )", "あ"},
+        // The decoder makes no text of a number for a string parameter.
+        ValueKindCase{"StringKindInteger", 1, "VALUE 0=( 42 )", ""},
+        ValueKindCase{"StringKindTabBecomesASpace", 1, "VALUE 0:3=( $byte[ 9 ] )", " "}),
+    test::CaseName());
+
+// The length checks hold for a value of the string kind: 1,025 bytes are one too many for a value,
+// and nine values of 1,000 bytes pass the characters buffer.
+TEST_F(MessageCommandTest, StringKindValueLongerThanAValueIsAnError) {
+  RunBodyWithValueKind(1, "VALUE 0:3=( \"" + std::string(1025, 'a') + "\" )");
+  EXPECT_EQ(LastCode(), 102030);
+  EXPECT_EQ(g_message->char_count, 0);
+}
+
+TEST_F(MessageCommandTest, StringKindValuesPastTheBufferAreAnError) {
+  RunBodyWithValueKind(1, "loop 9\n  VALUE 0:3=( \"" + std::string(1000, 'a') + "\" )\nend");
+  EXPECT_EQ(LastCode(), 102000);
+  EXPECT_EQ(g_message->char_count, 8000);
+}
 
 TEST(MessageValueText, RealsUseTheShortestRoundTrip) {
   EXPECT_EQ(RealValueText(0.1), "0.1");
