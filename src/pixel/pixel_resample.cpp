@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "pixel/pixel_resample_impl.h"
@@ -308,17 +309,27 @@ void ResampleLanczosWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
   const resample::LanczosColumnFn column_fn =
       rows.fits32 ? simd.lanczos_column : resample::scalar::LanczosColumn;
 
-  // Rows pass: each image row's columns in the rectangle, followed by zeros the widest tap
-  // group may read, filtered into `mid`.
+  // Rows pass: each image row's columns in the rectangle filtered into `mid`. The kernels read
+  // up to the widest tap group past a row's last column: straight from the image where it holds
+  // that many more pixels, else from a copy followed by zeros.
   const auto line_pixels = static_cast<size_t>(col_end - col_first);
-  std::vector<uint8_t> line((line_pixels + static_cast<size_t>(cols.taps)) * 4 + 16, 0);
+  const auto reach = line_pixels + static_cast<size_t>(cols.taps);
+  std::vector<uint8_t> line(reach * 4 + 16, 0);
   const size_t mid_pitch = static_cast<size_t>(dst_width) * 4;
-  std::vector<uint8_t> mid(static_cast<size_t>(row_end - row_first) * mid_pitch + 4);
+  const auto mid = std::make_unique_for_overwrite<uint8_t[]>(
+      static_cast<size_t>(row_end - row_first) * mid_pitch + 4);
+  const size_t image_pixels = static_cast<size_t>(src.width) * static_cast<size_t>(src.height);
   for (int64_t j = row_first; j < row_end; ++j) {
+    const uint8_t* first = line.data();
     if (line_pixels > 0) {
-      std::memcpy(line.data(), PixelAt(src, src.x0 + col_first, src.y0 + j), line_pixels * 4);
+      const uint8_t* row = PixelAt(src, src.x0 + col_first, src.y0 + j);
+      if (static_cast<size_t>(row - src.pixels) / 4 + reach <= image_pixels) {
+        first = row;
+      } else {
+        std::memcpy(line.data(), row, line_pixels * 4);
+      }
     }
-    row_fn(line.data(), cols, mid.data() + static_cast<size_t>(j - row_first) * mid_pitch);
+    row_fn(first, cols, mid.get() + static_cast<size_t>(j - row_first) * mid_pitch);
   }
   // Columns pass: each destination row from its rows of `mid`.
   std::vector<const uint8_t*> taps(static_cast<size_t>(rows.taps));
@@ -326,7 +337,7 @@ void ResampleLanczosWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
     const auto uy = static_cast<size_t>(y);
     for (int32_t t = 0; t < rows.count[uy]; ++t) {
       taps[static_cast<size_t>(t)] =
-          mid.data() + static_cast<size_t>(rows.start[uy] + t) * mid_pitch;
+          mid.get() + static_cast<size_t>(rows.start[uy] + t) * mid_pitch;
     }
     column_fn(taps.data(), &rows.weights[uy * static_cast<size_t>(rows.taps)], rows.count[uy],
               rows.sum[uy], rows.inverse[uy], mid_pitch, dst + uy * mid_pitch);
