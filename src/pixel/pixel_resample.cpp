@@ -213,19 +213,21 @@ void ResampleBicubicWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
   BuildSourceIndexTable(dst_height, src.span_y, ty.data());
   const int64_t limit_x = int64_t{src.width} * 256, limit_y = int64_t{src.height} * 256;
 
+  // The kernel table's four weights sum to 256 at every fraction, so the SIMD kernels divide by
+  // 65536 with a shift; should a sum ever differ, the scalar kernels take the general division.
+  bool every_sum_256 = true;
   resample::CubicColumns c;
   c.n = dst_width;
   c.start.assign(dw, 0);
   c.weights.assign(dw * 4, 0);
-  c.sum.assign(dw, 1);
-  c.inverse.assign(dw, 1.0);
+  c.sum.assign(dw, 256);
   for (size_t x = 0; x < dw; ++x) {
     const int64_t px = src.x0 * 256 + tx[x];
     if (px < 0 || px >= limit_x) continue;
     int64_t cols[4];
     int32_t wx[4];
     c.sum[x] = static_cast<int32_t>(CubicTaps(k, px, src.width, cols, wx));
-    c.inverse[x] = 1.0 / c.sum[x];
+    every_sum_256 = every_sum_256 && c.sum[x] == 256;
     // The padded row holds image column i at i + 1, so tap 0 (column base - 1) is at base.
     c.start[x] = static_cast<int32_t>(px >> 8);
     const int order[4] = {0, 2, 1, 3};
@@ -238,7 +240,6 @@ void ResampleBicubicWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
   int64_t slot_row[4] = {-1, -1, -1, -1};
   const auto sw = static_cast<size_t>(src.width);
   std::vector<uint8_t> padded((sw + 3) * 4 + 16);
-  std::vector<double> scratch(dw * 2);
   for (int32_t y = 0; y < dst_height; ++y) {
     uint8_t* out = dst + static_cast<size_t>(y) * line;
     const int64_t py = src.y0 * 256 + ty[static_cast<size_t>(y)];
@@ -250,7 +251,8 @@ void ResampleBicubicWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
     int32_t wy[4];
     resample::CubicRows r;
     r.sum = static_cast<int32_t>(CubicTaps(k, py, src.height, rows, wy));
-    r.inverse = 1.0 / r.sum;
+    const resample::CubicBlendFn blend =
+        every_sum_256 && r.sum == 256 ? kernels.cubic_blend : resample::scalar::CubicBlend;
     for (size_t t = 0; t < 4; ++t) {
       const auto slot = static_cast<size_t>(rows[t] & 3);
       if (slot_row[slot] != rows[t]) {
@@ -266,7 +268,7 @@ void ResampleBicubicWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t 
       r.lo[t] = lo.data() + slot * line;
       r.weight[t] = static_cast<int16_t>(wy[t]);
     }
-    kernels.cubic_blend(r, c, scratch.data(), out);
+    blend(r, c, out);
   }
 }
 
@@ -350,7 +352,7 @@ void scalar::CubicRow(const uint8_t* padded, const CubicColumns& c, int16_t* hi,
   for (int32_t x = 0; x < c.n; ++x) CubicRowPixel(padded, c, x, hi, lo);
 }
 
-void scalar::CubicBlend(const CubicRows& rows, const CubicColumns& c, double*, uint8_t* out) {
+void scalar::CubicBlend(const CubicRows& rows, const CubicColumns& c, uint8_t* out) {
   for (int32_t x = 0; x < c.n; ++x) CubicBlendPixel(rows, c, x, out);
 }
 

@@ -90,39 +90,39 @@ KORVEL_RS void CubicRow(const uint8_t* padded, const CubicColumns& c, int16_t* h
   for (; x < n; ++x) CubicRowPixel(padded, c, static_cast<int32_t>(x), hi, lo);
 }
 
-KORVEL_RS void CubicBlend(const CubicRows& r, const CubicColumns& c, double* scratch,
-                          uint8_t* out) {
+// Four pixels from x of the rows, as 16-bit channel values in order.
+KORVEL_RS_INLINE __m256i CubicBlendFour(const CubicRows& r, size_t x, __m256i w01, __m256i w23) {
+  const size_t i = x * 4;
+  const __m256i h0 = Load(r.hi[0] + i), h1 = Load(r.hi[1] + i);
+  const __m256i h2 = Load(r.hi[2] + i), h3 = Load(r.hi[3] + i);
+  const __m256i l0 = Load(r.lo[0] + i), l1 = Load(r.lo[1] + i);
+  const __m256i l2 = Load(r.lo[2] + i), l3 = Load(r.lo[3] + i);
+  // Pixels x (low half) and x + 2 (high half) in `a`, x + 1 and x + 3 in `b`.
+  const __m256i ha = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(h0, h1), w01),
+                                      _mm256_madd_epi16(_mm256_unpacklo_epi16(h2, h3), w23));
+  const __m256i hb = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(h0, h1), w01),
+                                      _mm256_madd_epi16(_mm256_unpackhi_epi16(h2, h3), w23));
+  const __m256i la = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(l0, l1), w01),
+                                      _mm256_madd_epi16(_mm256_unpacklo_epi16(l2, l3), w23));
+  const __m256i lb = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(l0, l1), w01),
+                                      _mm256_madd_epi16(_mm256_unpackhi_epi16(l2, l3), w23));
+  const __m256i half = _mm256_set1_epi32(32768);
+  const __m256i qa =
+      _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(ha, 8), la), half), 16);
+  const __m256i qb =
+      _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(_mm256_slli_epi32(hb, 8), lb), half), 16);
+  return _mm256_packs_epi32(qa, qb);  // x, x + 1 | x + 2, x + 3
+}
+
+KORVEL_RS void CubicBlend(const CubicRows& r, const CubicColumns& c, uint8_t* out) {
   const auto n = static_cast<size_t>(c.n);
-  double* offset = scratch;
-  double* inverse = scratch + n;
-  for (size_t x = 0; x < n; ++x) {
-    offset[x] = static_cast<double>((c.sum[x] * r.sum) >> 1) + 0.5;
-    inverse[x] = c.inverse[x] * r.inverse;
-  }
   const __m256i w01 = WeightPair(r.weight[0], r.weight[1]);
   const __m256i w23 = WeightPair(r.weight[2], r.weight[3]);
   size_t x = 0;
-  for (; x + 4 <= n; x += 4) {
-    const size_t i = x * 4;
-    const __m256i h0 = Load(r.hi[0] + i), h1 = Load(r.hi[1] + i);
-    const __m256i h2 = Load(r.hi[2] + i), h3 = Load(r.hi[3] + i);
-    const __m256i l0 = Load(r.lo[0] + i), l1 = Load(r.lo[1] + i);
-    const __m256i l2 = Load(r.lo[2] + i), l3 = Load(r.lo[3] + i);
-    // Pixels x (low half) and x + 2 (high half) in `a`, x + 1 and x + 3 in `b`.
-    const __m256i ha = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(h0, h1), w01),
-                                        _mm256_madd_epi16(_mm256_unpacklo_epi16(h2, h3), w23));
-    const __m256i hb = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(h0, h1), w01),
-                                        _mm256_madd_epi16(_mm256_unpackhi_epi16(h2, h3), w23));
-    const __m256i la = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(l0, l1), w01),
-                                        _mm256_madd_epi16(_mm256_unpacklo_epi16(l2, l3), w23));
-    const __m256i lb = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(l0, l1), w01),
-                                        _mm256_madd_epi16(_mm256_unpackhi_epi16(l2, l3), w23));
-    const __m256i sa = _mm256_add_epi32(_mm256_slli_epi32(ha, 8), la);
-    const __m256i sb = _mm256_add_epi32(_mm256_slli_epi32(hb, 8), lb);
-    Store128(out + i, PackPixels(Divide(Low(sa), offset[x], inverse[x]),
-                                 Divide(Low(sb), offset[x + 1], inverse[x + 1]),
-                                 Divide(High(sa), offset[x + 2], inverse[x + 2]),
-                                 Divide(High(sb), offset[x + 3], inverse[x + 3])));
+  for (; x + 8 <= n; x += 8) {
+    const __m256i bytes = _mm256_packus_epi16(CubicBlendFour(r, x, w01, w23),
+                                              CubicBlendFour(r, x + 4, w01, w23));
+    Store(out + x * 4, _mm256_permute4x64_epi64(bytes, 0xD8));
   }
   for (; x < n; ++x) CubicBlendPixel(r, c, static_cast<int32_t>(x), out);
 }

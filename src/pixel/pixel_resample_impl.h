@@ -3,7 +3,8 @@
 //
 // Both filters are computed in exact integers, so every instruction set gives the same bytes.
 // Bicubic filters rows first: R = sum(wx * p) per channel, kept as R >> 8 and R & 255 (both fit
-// 16 bits), then out = round(sum(wy * R) / (sum wx * sum wy)). Lanczos filters rows then columns,
+// 16 bits), then out = round(sum(wy * R) / (sum wx * sum wy)); the kernel table's weights sum to
+// 256 on both axes, so the SIMD kernels take (sum(wy * R) + 32768) >> 16. Lanczos filters rows then columns,
 // rounding to bytes after each pass. The SIMD kernels divide through doubles:
 // floor((s + floor(d / 2) + 0.5) * (1 / d)) is floor((s + floor(d / 2)) / d) for |s| < 2^31, as
 // the quotient stays at least 1 / (2d) from a whole number and the error is far below that.
@@ -19,13 +20,12 @@ namespace korvel::resample {
 
 // Bicubic columns of one destination width. Column x reads four pixels of a padded source row
 // (pixel 0 repeated once before the row, the last pixel twice after it) from `start[x]`.
-// Columns whose position lies outside the image have weights 0 and sum 1, which gives 0.
+// Columns whose position lies outside the image have weights 0 (and sum 256), which gives 0.
 struct CubicColumns {
   int32_t n = 0;
   std::vector<int32_t> start;    // n
   std::vector<int16_t> weights;  // 4n, taps in the order 0, 2, 1, 3
   std::vector<int32_t> sum;      // n
-  std::vector<double> inverse;   // n, 1 / sum
 };
 
 // The four filtered rows of one destination row and their vertical weights.
@@ -33,16 +33,15 @@ struct CubicRows {
   const int16_t* hi[4];
   const int16_t* lo[4];
   int16_t weight[4];
-  int32_t sum = 1;
-  double inverse = 1.0;
+  int32_t sum = 256;
 };
 
 // Filters one padded source row into R >> 8 and R & 255 per destination byte.
 using CubicRowFn = void (*)(const uint8_t* padded, const CubicColumns& c, int16_t* hi,
                             int16_t* lo);
-// Combines four filtered rows into one destination row; `scratch` holds 2n doubles.
-using CubicBlendFn = void (*)(const CubicRows& rows, const CubicColumns& c, double* scratch,
-                              uint8_t* out);
+// Combines four filtered rows into one destination row. The SIMD kernels need every column sum
+// and the row sum to be 256.
+using CubicBlendFn = void (*)(const CubicRows& rows, const CubicColumns& c, uint8_t* out);
 
 // One Lanczos axis as its pass reads it: destination index i takes `count[i]` taps from input
 // index `start[i]` with `weights[i * taps ..]` (zero past count) and divisor `sum[i]`. An index
@@ -128,7 +127,7 @@ const ResampleKernels& KernelsFor(PixelIsa isa);
 
 namespace scalar {
 void CubicRow(const uint8_t* padded, const CubicColumns& c, int16_t* hi, int16_t* lo);
-void CubicBlend(const CubicRows& rows, const CubicColumns& c, double* scratch, uint8_t* out);
+void CubicBlend(const CubicRows& rows, const CubicColumns& c, uint8_t* out);
 void LanczosRow(const uint8_t* line, const LanczosPlan& p, uint8_t* out);
 void LanczosColumn(const uint8_t* const* rows, const int32_t* w, int32_t count, int64_t sum,
                    double inverse, size_t bytes, uint8_t* out);

@@ -71,17 +71,11 @@ KORVEL_RS void CubicRow(const uint8_t* padded, const CubicColumns& c, int16_t* h
   for (; x < c.n; ++x) CubicRowPixel(padded, c, x, hi, lo);
 }
 
-KORVEL_RS void CubicBlend(const CubicRows& r, const CubicColumns& c, double* scratch,
-                          uint8_t* out) {
+KORVEL_RS void CubicBlend(const CubicRows& r, const CubicColumns& c, uint8_t* out) {
   const auto n = static_cast<size_t>(c.n);
-  double* offset = scratch;
-  double* inverse = scratch + n;
-  for (size_t x = 0; x < n; ++x) {
-    offset[x] = static_cast<double>((c.sum[x] * r.sum) >> 1) + 0.5;
-    inverse[x] = c.inverse[x] * r.inverse;
-  }
   const __m128i w01 = WeightPair(r.weight[0], r.weight[1]);
   const __m128i w23 = WeightPair(r.weight[2], r.weight[3]);
+  const __m128i half = _mm_set1_epi32(32768);
   size_t x = 0;
   for (; x + 4 <= n; x += 4) {
     __m128i q[4];
@@ -99,11 +93,9 @@ KORVEL_RS void CubicBlend(const CubicRows& r, const CubicColumns& c, double* scr
                                        _mm_madd_epi16(_mm_unpacklo_epi16(l2, l3), w23));
       const __m128i lb = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(l0, l1), w01),
                                        _mm_madd_epi16(_mm_unpackhi_epi16(l2, l3), w23));
-      const size_t p = x + h * 2;
-      q[h * 2] = Divide(_mm_add_epi32(_mm_slli_epi32(ha, 8), la), _mm_set1_pd(offset[p]),
-                        _mm_set1_pd(inverse[p]));
-      q[h * 2 + 1] = Divide(_mm_add_epi32(_mm_slli_epi32(hb, 8), lb),
-                            _mm_set1_pd(offset[p + 1]), _mm_set1_pd(inverse[p + 1]));
+      q[h * 2] = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(ha, 8), la), half), 16);
+      q[h * 2 + 1] =
+          _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(hb, 8), lb), half), 16);
     }
     Store(out + x * 4, PackPixels(q[0], q[1], q[2], q[3]));
   }

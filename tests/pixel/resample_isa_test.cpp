@@ -297,6 +297,15 @@ TEST(ResampleIsa, RandomCasesMatchTheDirectFilters) {
   }
 }
 
+// The SIMD bicubic kernels divide by 65536 with a shift: the four weights of every fraction
+// must sum to 256.
+TEST(ResampleIsa, BicubicWeightsSumTo256AtEveryFraction) {
+  const auto& k = BicubicKernelTable();
+  for (size_t f = 0; f < 256; ++f) {
+    EXPECT_EQ(k[256 + f] + k[f] + k[256 - f] + k[512 - f], 256) << "fraction " << f;
+  }
+}
+
 // Constant and extreme pixels reach the clamps and the largest sums.
 TEST(ResampleIsa, ExtremePixelsMatchTheDirectFilters) {
   for (uint32_t pattern : {0u, 1u, 2u}) {
