@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "pixel/pixel_kernels.h"
+
 namespace korvel {
 
 // The source rectangle of a resample in whole pixels: columns x0 .. x0 + span_x - 1 and rows
@@ -27,8 +29,12 @@ void BuildSourceIndexTable(int32_t n, int64_t span, int64_t* table);
 // and its taps -1, 0, +1, +2, clamped into the image, weighted by the kernel table at their
 // distances: out = clamp(round(sum(wx * wy * p) / (sum wx * sum wy)), 0, 255). Positions left of
 // or above the image, or at or beyond its right or bottom edge, give 0.
+// Runs on the installed instruction set; every instruction set gives the same bytes.
 void ResampleBicubic(uint8_t* dst, int32_t dst_width, int32_t dst_height,
                      const ResampleSource& src);
+// The same on a chosen instruction set (unsupported ones fall back to scalar).
+void ResampleBicubicWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t dst_height,
+                         const ResampleSource& src);
 
 // sin(pi x) / (pi x) with pi = 3.1415927410125732; 1 at 0.
 double SincValue(double x);
@@ -39,8 +45,10 @@ double LanczosValue(double x);
 // r = dst; dst 1: centre (src - 1) / 2 and r = 1 / src): centre c = i / r, half-width h = 2 / s,
 // taps floor(c - h) .. ceil(c + h) inside the rectangle and the image, weight =
 // trunc(LanczosValue((c - j) * s) * 65536); out = clamp(round(sum(w p) / sum w), 0, 255) per
-// channel, 0 when no tap is inside.
+// channel, 0 when no tap is inside. Runs on the installed instruction set.
 void ResampleLanczos(uint8_t* dst, int32_t dst_width, int32_t dst_height,
                      const ResampleSource& src);
+void ResampleLanczosWith(PixelIsa isa, uint8_t* dst, int32_t dst_width, int32_t dst_height,
+                         const ResampleSource& src);
 
 }  // namespace korvel
