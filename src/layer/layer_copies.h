@@ -1,13 +1,11 @@
-// Layer-to-layer pixel operations of the draw command: clipping a placed source, plain, blended and
-// masked copies, the rule-image transition, differing and equal pixel copies, crop to the opaque
-// area and canvas expansion.
+// Layer-to-layer copies of the draw command: clipping a placed source, plain, blended and masked
+// copies, differing and equal pixel copies.
 #pragma once
 
 #include <cstdint>
 
 #include "core/named_tree.h"
 #include "layer/layer_data.h"
-#include "pixel/mask_weights.h"
 
 namespace korvel {
 
@@ -20,36 +18,20 @@ struct ClipRect {
 
 // The clip state the copies leave (one instance; script thread only).
 extern ClipRect g_clip_rect;
-// The rule transition's ramp (shared with the compositor's mask weights; never used at once).
-extern MaskWeightTable g_rule_weights;
 
 // Fills `out` (64-bit arithmetic: positions are raw script values) and returns it.
 ClipRect ClipPlacement(int64_t sw, int64_t sh, int64_t dw, int64_t dh, int64_t x, int64_t y);
 // ClipPlacement of the source record's size in the destination record, into g_clip_rect.
 const ClipRect& ClipLayerRect(const LayerData* source, const LayerData* dest, int64_t x, int64_t y);
 
-// The copies: 0, or -1 after a reported failure (a mask, rule or "to" image smaller than the area
-// read is 100310). Each sets the destination's has-alpha (the plain copy only when it copies).
+// The copies: 0, or -1 after a reported failure (a mask image smaller than the area read is
+// 100310). Each sets the destination's has-alpha (the plain copy only when it copies).
 // When source and destination hold the same pixels the source is read from a temporary copy.
 int32_t CopyLayerCGRect(NamedTreeNode* source, NamedTreeNode* dest, int64_t x, int64_t y);
 int32_t BlendLayerCGRect(NamedTreeNode* source, NamedTreeNode* dest, int64_t x, int64_t y);
 int32_t MaskCopyLayerCGRect(NamedTreeNode* source, NamedTreeNode* mask, NamedTreeNode* dest,
                             int64_t x, int64_t y, int64_t level);
-int32_t RuleTransitionLayerCG(NamedTreeNode* from, NamedTreeNode* to, NamedTreeNode* rule,
-                              NamedTreeNode* dest, int64_t x, int64_t y, int64_t progress,
-                              int64_t vagueness);
 int32_t CopyDifferingPixels(NamedTreeNode* source, NamedTreeNode* dest, int64_t x, int64_t y);
 int32_t CopyEqualPixels(NamedTreeNode* source, NamedTreeNode* dest, int64_t x, int64_t y);
-
-// The ramp of the rule transition for t = 256 − progress (2..255) and vagueness V.
-void BuildRuleRamp(MaskWeightTable& table, int64_t t, int64_t vagueness);
-
-// Crops to the box of pixels with non-zero alpha (sides: 8 top, 4 bottom, 2 left, 1 right); an
-// image without such pixels stays as it is. Output is `output` when has_output, else the layer.
-int32_t CropLayerCGToOpaque(NamedTreeNode* layer, NamedTreeNode* output, bool has_output,
-                            int64_t sides);
-// Grows (or shrinks, negative margins) the canvas; new pixels are 0x00808080.
-int32_t ExpandLayerCanvas(NamedTreeNode* layer, NamedTreeNode* output, bool has_output,
-                          int64_t left, int64_t right, int64_t top, int64_t bottom);
 
 }  // namespace korvel

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "layer/layer_canvas.h"
 #include "layer/layer_copies.h"
+#include "layer/rule_transition.h"
 #include "layer_test_env.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/rule_mix.h"
