@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/dialog_commands.h"
+#include "commands/desktop_command_handlers.h"
 #include "commands/file_commands.h"
 #include "commands/flash_window.h"
 #include "commands/menu_bar.h"
@@ -186,7 +186,7 @@ void WireSubsystems() {
   g_rebuild_menu_bar = RebuildMenuBar;
   g_tray_menu_builder = BuildTrayMenuSet;
   g_hooks.show_popup_menu = ShowPopupMenuSet;
-  RegisterDialogCommandHandlers();
+  RegisterDesktopCommandHandlers();
   RegisterMovieCommandHandlers();
   RegisterMultiFrameCommandHandlers();
   RegisterFlashCommandHandlers();

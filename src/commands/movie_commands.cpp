@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "commands/movie_rules.h"
+#include "commands/movie_arithmetic.h"
 #include "core/display_state.h"
 #include "core/engine_settings.h"
 #include "core/error_report.h"

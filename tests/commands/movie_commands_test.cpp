@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "commands/movie_commands.h"
-#include "commands/movie_rules.h"
+#include "commands/movie_arithmetic.h"
 #include "core/display_state.h"
 #include "core/engine_settings.h"
 #include "core/frame_step.h"

@@ -1,5 +1,5 @@
-// Registration of the dialog, clipboard, cursor and desktop commands.
-#include "commands/dialog_commands.h"
+// Registers the small commands through which scripts talk to the player and the desktop.
+#include "commands/desktop_command_handlers.h"
 
 #include "commands/clipboard_commands.h"
 #include "commands/cursor_command.h"
@@ -13,7 +13,7 @@
 
 namespace korvel {
 
-void RegisterDialogCommandHandlers() {
+void RegisterDesktopCommandHandlers() {
   RegisterCommandHandler(kCommandLayerQuery, RunLayerQueryCommand);
   RegisterCommandHandler(kCommandClipboardSet, RunClipboardSetCommand);
   RegisterCommandHandler(kCommandClipboardGet, RunClipboardGetCommand);

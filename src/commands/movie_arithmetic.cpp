@@ -1,5 +1,5 @@
 // Volume laws and rectangle arithmetic of the movie commands.
-#include "commands/movie_rules.h"
+#include "commands/movie_arithmetic.h"
 
 #include <algorithm>
 #include <cmath>

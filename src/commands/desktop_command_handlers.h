@@ -6,6 +6,6 @@
 namespace korvel {
 
 // Stores their handlers in the command table (before the script data loads).
-void RegisterDialogCommandHandlers();
+void RegisterDesktopCommandHandlers();
 
 }  // namespace korvel
