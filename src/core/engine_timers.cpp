@@ -47,8 +47,12 @@ void SwitchEngineTimer(int32_t timer, bool on) {
   if (enabled != 0 && !on) {
     g_engine_timers.stopped_at[timer] = g_engine_timers.paused != 0 ? g_engine_timers.pause_start : now;
   }
-  // The time it stood still does not count.
-  if (enabled == 0 && on) g_engine.start_stamps[timer] += now - g_engine_timers.stopped_at[timer];
+  // The time it stood still does not count. Switched on during a pause, it stands still until the
+  // pause ends, whose end shifts every running timer by the pause's length.
+  if (enabled == 0 && on) {
+    const uint32_t until = g_engine_timers.paused != 0 ? g_engine_timers.pause_start : now;
+    g_engine.start_stamps[timer] += until - g_engine_timers.stopped_at[timer];
+  }
   enabled = on ? 1 : 0;
 }
 

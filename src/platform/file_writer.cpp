@@ -182,11 +182,12 @@ bool BeginFileWrite(const std::string& folder, const std::string& name, FileWrit
   }
   writer->handle = fd;
   writer->temp_path = std::move(temp_path);
-  // A file written again keeps its mode. Where the mode cannot be given (a file system without
-  // modes) the new file's own mode stands.
+  // A file written again keeps its permission bits (never set-id or sticky bits, which new
+  // content should not inherit). Where the mode cannot be given (a file system without modes) the
+  // new file's own mode stands.
   struct stat old {};
   if (::stat(writer->target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    (void)::fchmod(fd, old.st_mode & 07777);
+    (void)::fchmod(fd, old.st_mode & 0777);
   }
   return true;
 }

@@ -321,5 +321,25 @@ TEST_F(DesktopCommandTest, TimerStoppedDuringAPauseStandsAtThePauseStart) {
   EXPECT_EQ(GetSystemValueById(1, 2), 400);
 }
 
+// Stopped at 100, paused from 200 to 400 and switched on at 300 in between: the timer runs only
+// after the pause ends, and never reads less than it did.
+TEST_F(DesktopCommandTest, TimerSwitchedOnDuringAPauseRunsFromThePauseEnd) {
+  SetTimerStartStamps(platform::NowMs());
+  platform::AdvanceClockForTest(100);
+  test::CommandArgs().Value(4, 0);
+  ASSERT_EQ(RunScreenSettingsCommand(), 0);
+  platform::AdvanceClockForTest(100);
+  StartTimerPause();
+  platform::AdvanceClockForTest(100);
+  test::CommandArgs().Value(4, 1);
+  ASSERT_EQ(RunScreenSettingsCommand(), 0);
+  EXPECT_EQ(GetSystemValueById(1, 1), 100);
+  platform::AdvanceClockForTest(100);
+  EndTimerPause();
+  EXPECT_EQ(GetSystemValueById(1, 1), 100);
+  platform::AdvanceClockForTest(50);
+  EXPECT_EQ(GetSystemValueById(1, 1), 150);
+}
+
 }  // namespace
 }  // namespace korvel
