@@ -1,9 +1,12 @@
 // Frame scalers.
 #include "pixel/frame_scalers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "pixel/frame_scaler_kernels.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
 
@@ -12,34 +15,36 @@ namespace korvel {
 namespace {
 
 // Job 11: destination rows first_row + band row; columns [first_col, end_col) are copied through
-// the index tables, the rest of the row is zero.
+// the column table (source columns, x0 included), the rest of the row is zero.
 struct ScaleRowsParams {
   uint8_t* dst = nullptr;
   int32_t dst_width = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
-  int32_t src_x0 = 0, src_y0 = 0;
-  const int32_t* columns = nullptr;
+  int32_t src_y0 = 0;
+  const int32_t* columns = nullptr;  // indexed from first_col
   const int32_t* rows = nullptr;
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
+  ScaleGatherFn gather = nullptr;
 };
 
-// Job 21: per destination row the unsharpened 8.8 row coordinate; per column the sharpened weight
-// and the byte offset of the left source pixel (x0 included).
-struct ScaleFrameParams {
+// Jobs 21 and 41 and the single-threaded smooth scaler: per destination row the 8.8 row
+// coordinate; per valid column the byte offset of the left source pixel (x0 included) and its
+// weight lanes. Each source row is weighted across once per band and kept while rows use it.
+struct SmoothRowsParams {
   uint8_t* dst = nullptr;
   int32_t dst_width = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
-  int32_t src_y0 = 0;
+  int64_t src_y0 = 0;
   const int64_t* rows = nullptr;
-  const uint16_t* weights = nullptr;
-  const size_t* offsets = nullptr;
+  const uint32_t* offsets = nullptr;  // indexed from first_col
+  const uint16_t* lanes = nullptr;    // eight per column, indexed from first_col
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
-  // The layer resampling's variant sums both rows before the shift, so a flat image stays flat.
-  bool joint_rows = false;
+  ScaleHorizontalFn horizontal = nullptr;
+  ScaleVerticalFn vertical = nullptr;
 };
 
 constexpr int32_t kMaxSide = 8192;
@@ -77,7 +82,17 @@ void ZeroRowsOutside(uint8_t* dst, int32_t width, int32_t height, int32_t first,
   }
 }
 
-// Job 11's routine: the band is a range of rows counted from the params' first row.
+// Zero-fills the columns of a destination row left of first and from end on.
+void ZeroColumnsOutside(uint8_t* out, int32_t width, int32_t first, int32_t end) {
+  if (first > 0) g_pixel_kernels.zero_row(out, RowBytes(std::min(first, width)));
+  if (end < width) {
+    const int32_t from = std::max(end, 0);
+    g_pixel_kernels.zero_row(out + RowBytes(from), RowBytes(width - from));
+  }
+}
+
+// Job 11's routine: the band is a range of rows counted from the params' first row. A row with
+// the same source row as the one above it in the band is a copy of that row.
 WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
   const ScaleRowsParams& p = *static_cast<const ScaleRowsParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
@@ -85,46 +100,51 @@ WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
-    if (p.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(p.first_col));
-    if (p.end_col < p.dst_width) {
-      g_pixel_kernels.zero_row(out + RowBytes(p.end_col), RowBytes(p.dst_width - p.end_col));
+    if (i > band.first && p.rows[y] == p.rows[y - 1]) {
+      g_pixel_kernels.copy_row(out, out - dst_row, dst_row);
+      continue;
     }
+    ZeroColumnsOutside(out, p.dst_width, p.first_col, p.end_col);
     const uint8_t* in = p.src + static_cast<size_t>(p.rows[y] + p.src_y0) * src_row;
-    for (int32_t x = p.first_col; x < p.end_col; ++x) {
-      std::memcpy(out + static_cast<size_t>(x) * 4,
-                  in + static_cast<size_t>(p.columns[x] + p.src_x0) * 4, 4);
+    if (p.end_col > p.first_col) {
+      p.gather(out + RowBytes(p.first_col), in, p.columns, p.end_col - p.first_col);
     }
   }
   return WorkerStatus::kOk;
 }
 
-// Job 21's routine, banded as job 11's.
-WorkerStatus ScaleFrameBand(void* context, WorkerBand band) {
-  const ScaleFrameParams& p = *static_cast<const ScaleFrameParams*>(context);
+// The smooth scalers' routine, banded as job 11's.
+WorkerStatus SmoothRowsBand(void* context, WorkerBand band) {
+  const SmoothRowsParams& p = *static_cast<const SmoothRowsParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
   const size_t src_row = RowBytes(p.src_width);
+  const int32_t columns = p.end_col - p.first_col;
+  const size_t values = columns > 0 ? static_cast<size_t>(columns) * 4 : 0;
+  // The weighted source rows k (upper) and k + 1 (lower) of the last destination row.
+  std::vector<uint16_t> cache(values * 2);
+  uint16_t* upper = cache.data();
+  uint16_t* lower = cache.data() + values;
+  int64_t cached = -2;
+  const auto weigh = [&p, src_row, columns](uint16_t* out, int64_t k) {
+    p.horizontal(out, p.src + static_cast<size_t>(k) * src_row, p.offsets, p.lanes, columns);
+  };
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
-    g_pixel_kernels.zero_row(out, dst_row);
+    ZeroColumnsOutside(out, p.dst_width, p.first_col, p.end_col);
+    if (columns <= 0) continue;
     const int64_t r = p.rows[y];
-    const uint32_t wy = static_cast<uint32_t>(r & 255);
-    const uint8_t* top = p.src + static_cast<size_t>(p.src_y0 + (r >> 8)) * src_row;
-    const uint8_t* bottom = top + src_row;
-    for (int32_t x = p.first_col; x < p.end_col; ++x) {
-      const uint32_t wx = p.weights[x];
-      const size_t o = p.offsets[x];
-      uint8_t* d = out + static_cast<size_t>(x) * 4;
-      for (int c = 0; c < 4; ++c) {
-        uint32_t t16 = top[o + c] * (256 - wx) + top[o + 4 + c] * wx;
-        uint32_t b16 = bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx;
-        if (t16 > 0xFFFF) t16 = 0xFFFF;
-        if (b16 > 0xFFFF) b16 = 0xFFFF;
-        const uint32_t v = p.joint_rows ? (t16 * (256 - wy) + b16 * wy) >> 16
-                                        : ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
-        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
+    const int64_t k = p.src_y0 + (r >> 8);
+    if (k != cached) {
+      if (k == cached + 1) {
+        std::swap(upper, lower);
+      } else {
+        weigh(upper, k);
       }
+      weigh(lower, k + 1);
+      cached = k;
     }
+    p.vertical(out + RowBytes(p.first_col), upper, lower, static_cast<uint32_t>(r & 255), values);
   }
   return WorkerStatus::kOk;
 }
@@ -228,15 +248,18 @@ int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int3
   p.dst_width = dst_width;
   p.src = src;
   p.src_width = src_width;
-  p.src_x0 = src_x0;
   p.src_y0 = src_y0;
-  p.columns = columns.data();
   p.rows = rows.data();
+  p.gather = GetFrameScalerKernels().gather;
   int32_t end_row = 0;
   ValidRange(columns, [src_x0](int32_t c) { return int64_t{c} + src_x0; }, src_width,
              &p.first_col, &p.end_col);
   ValidRange(rows, [src_y0](int32_t r) { return int64_t{r} + src_y0; }, src_height, &p.first_row,
              &end_row);
+  // The valid columns as source columns, so the gather reads them directly.
+  std::vector<int32_t> sources(columns.begin() + p.first_col, columns.begin() + p.end_col);
+  for (int32_t& c : sources) c += src_x0;
+  p.columns = sources.data();
   ZeroRowsOutside(dst, dst_width, dst_height, p.first_row, end_row);
   if (end_row > p.first_row) {
     PostWorkerBands(g_worker_pool, ScaleRowsBand, &p, end_row - p.first_row);
@@ -244,94 +267,81 @@ int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int3
   return 0;
 }
 
-int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
-                         int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
-                         int32_t dst_width, int32_t dst_height) {
-  SmoothPlan plan;
-  if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan)) {
-    return kScaleRefused;
-  }
-  const size_t dst_row = RowBytes(plan.dst_w);
-  const size_t src_row = RowBytes(src_width);
-  for (int32_t y = plan.first_row; y < plan.end_row; ++y) {
-    uint8_t* out = dst + static_cast<size_t>(y) * dst_row;
-    if (plan.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(plan.first_col));
-    if (plan.end_col < plan.dst_w) {
-      g_pixel_kernels.zero_row(out + RowBytes(plan.end_col), RowBytes(plan.dst_w - plan.end_col));
-    }
-    const int64_t r = plan.rows.entries[static_cast<size_t>(y)];
-    const uint32_t wy = static_cast<uint32_t>(r & 255);
-    const uint8_t* top = src + static_cast<size_t>(plan.rows.whole + (r >> 8)) * src_row;
-    const uint8_t* bottom = top + src_row;
-    for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
-      const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
-      const uint32_t wx = static_cast<uint32_t>(e & 255);
-      const size_t o = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
-      uint8_t* d = out + static_cast<size_t>(x) * 4;
-      for (int c = 0; c < 4; ++c) {
-        const uint32_t t = (top[o + c] * (256 - wx) + top[o + 4 + c] * wx) >> 8;
-        const uint32_t b = (bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx) >> 8;
-        const uint32_t v = (t * (256 - wy) + b * wy) >> 8;
-        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
-      }
-    }
-  }
-  return 0;
-}
-
 namespace {
-int32_t PostSmoothBands(bool sharpen_rows, uint8_t* dst, const uint8_t* src, int32_t src_x0,
-                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
-                                 int32_t src_width, int32_t src_height, int32_t dst_width,
-                                 int32_t dst_height) {
+
+// Which vertical pass a smooth scale uses, and whether its bands run on the worker pool.
+enum class SmoothKind : uint8_t { kSingle, kThreaded, kContrast };
+
+int32_t RunSmooth(SmoothKind kind, uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                  int32_t src_y0, int32_t src_x1, int32_t src_y1, int32_t src_width,
+                  int32_t src_height, int32_t dst_width, int32_t dst_height) {
   SmoothPlan plan;
   if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan, sharpen_rows)) {
+                  dst_height, &plan, kind == SmoothKind::kContrast)) {
     return kScaleRefused;
   }
-  std::vector<uint16_t> weights(static_cast<size_t>(plan.dst_w));
-  std::vector<size_t> offsets(static_cast<size_t>(plan.dst_w));
-  for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
-    const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
-    weights[static_cast<size_t>(x)] = static_cast<uint16_t>(e & 255);
-    offsets[static_cast<size_t>(x)] = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
+  const int32_t columns = plan.end_col - plan.first_col;
+  std::vector<uint32_t> offsets(static_cast<size_t>(std::max(columns, 0)));
+  std::vector<uint16_t> lanes(offsets.size() * 8);
+  for (int32_t i = 0; i < columns; ++i) {
+    const int64_t e = plan.cols.entries[static_cast<size_t>(plan.first_col + i)];
+    const auto w = static_cast<uint16_t>(e & 255);
+    offsets[static_cast<size_t>(i)] = static_cast<uint32_t>((plan.cols.whole + (e >> 8)) * 4);
+    for (int c = 0; c < 4; ++c) {
+      lanes[static_cast<size_t>(i) * 8 + static_cast<size_t>(c)] = static_cast<uint16_t>(256 - w);
+      lanes[static_cast<size_t>(i) * 8 + 4 + static_cast<size_t>(c)] = w;
+    }
   }
-  ScaleFrameParams p;
+  const FrameScalerKernels& k = GetFrameScalerKernels();
+  SmoothRowsParams p;
   p.dst = dst;
   p.dst_width = plan.dst_w;
   p.src = src;
   p.src_width = src_width;
-  p.src_y0 = static_cast<int32_t>(plan.rows.whole);
+  p.src_y0 = plan.rows.whole;
   p.rows = plan.rows.entries.data();
-  p.weights = weights.data();
   p.offsets = offsets.data();
+  p.lanes = lanes.data();
   p.first_row = plan.first_row;
   p.first_col = plan.first_col;
   p.end_col = plan.end_col;
-  p.joint_rows = sharpen_rows;
-  if (plan.end_row > plan.first_row) {
-    PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
+  p.horizontal = k.horizontal;
+  p.vertical = kind == SmoothKind::kSingle     ? k.vertical_eight_bit
+               : kind == SmoothKind::kThreaded ? k.vertical_split
+                                               : k.vertical_joint;
+  const int32_t count = plan.end_row - plan.first_row;
+  if (count <= 0) return 0;
+  if (kind == SmoothKind::kSingle) {
+    SmoothRowsBand(&p, WorkerBand{0, count});
+  } else {
+    PostWorkerBands(g_worker_pool, SmoothRowsBand, &p, count);
   }
   return 0;
 }
 
 }  // namespace
 
+int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
+                         int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
+                         int32_t dst_width, int32_t dst_height) {
+  return RunSmooth(SmoothKind::kSingle, dst, src, src_x0, src_y0, src_x1, src_y1, src_width,
+                   src_height, dst_width, dst_height);
+}
+
 int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
-  return PostSmoothBands(false, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
-                         dst_width, dst_height);
+  return RunSmooth(SmoothKind::kThreaded, dst, src, src_x0, src_y0, src_x1, src_y1, src_width,
+                   src_height, dst_width, dst_height);
 }
 
 int32_t ScaleFrameSmoothContrast(uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
-  return PostSmoothBands(true, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
-                         dst_width, dst_height);
+  return RunSmooth(SmoothKind::kContrast, dst, src, src_x0, src_y0, src_x1, src_y1, src_width,
+                   src_height, dst_width, dst_height);
 }
 
 }  // namespace korvel
