@@ -11,8 +11,8 @@ namespace korvel {
 
 // Horizontal pass over one source row: for column i, with p = row + offsets[i] (the left pixel,
 // its right neighbour at p + 4) and the weight lanes of the column at lanes + 8 * i
-// (256 − w four times, then w four times), out[4i + c] = p[c]·(256 − w) + p[4 + c]·w. The sum is at
-// most 255·256, so it always fits; reads stay within the two pixels of each column.
+// (256 − w four times, then w four times), out[4i + c] = p[c]·(256 − w) + p[4 + c]·w. The sum
+// is at most 255·256, so it always fits; reads stay within the two pixels of each column.
 using ScaleHorizontalFn = void (*)(uint16_t* out, const uint8_t* row, const uint32_t* offsets,
                                    const uint16_t* lanes, int32_t count);
 

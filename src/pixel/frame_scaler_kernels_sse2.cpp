@@ -105,7 +105,9 @@ KORVEL_SIMD void Gather(uint8_t* out, const uint8_t* row, const int32_t* columns
   int32_t i = 0;
   for (; i + 4 <= count; i += 4) {
     uint32_t px[4];
-    for (int k = 0; k < 4; ++k) std::memcpy(&px[k], row + static_cast<size_t>(columns[i + k]) * 4, 4);
+    for (int k = 0; k < 4; ++k) {
+      std::memcpy(&px[k], row + static_cast<size_t>(columns[i + k]) * 4, 4);
+    }
     std::memcpy(out + static_cast<size_t>(i) * 4, px, 16);
   }
   for (; i < count; ++i) {
