@@ -243,6 +243,20 @@ bool PlanNearest(const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src
   return true;
 }
 
+// Below this many destination pixels a scale runs on the calling thread: waking the workers and
+// their spin afterwards cost more than they save on a small part.
+constexpr int64_t kCallerThreadPixels = int64_t{1} << 18;
+
+// Runs the bands on the worker pool, or on this thread for a small scale or a single-threaded
+// filter.
+void RunBands(WorkerRoutine routine, void* params, int32_t rows, int32_t columns, bool pooled) {
+  if (!pooled || int64_t{rows} * columns < kCallerThreadPixels) {
+    routine(params, WorkerBand{0, rows});
+  } else {
+    PostWorkerBands(g_worker_pool, routine, params, rows);
+  }
+}
+
 // The destination window clipped to the destination, or false when nothing of it remains.
 bool ClipWindow(const FrameScaleTables& t, ScaleRect* w) {
   w->x0 = std::clamp(w->x0, 0, t.dst_width);
@@ -322,7 +336,7 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* s
     p.zero_x0 = window.x0;
     p.zero_x1 = window.x1;
     p.gather = k.gather;
-    PostWorkerBands(g_worker_pool, ScaleRowsBand, &p, row1 - row0);
+    RunBands(ScaleRowsBand, &p, row1 - row0, window.x1 - window.x0, true);
     return 0;
   }
   SmoothRowsParams p;
@@ -340,19 +354,11 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* s
   p.zero_x0 = window.x0;
   p.zero_x1 = window.x1;
   p.horizontal = k.horizontal;
-  switch (t.filter) {
-    case FrameFilter::kSmooth:
-      p.vertical = k.vertical_eight_bit;
-      SmoothRowsBand(&p, WorkerBand{0, row1 - row0});
-      return 0;
-    case FrameFilter::kSmoothThreaded:
-      p.vertical = k.vertical_split;
-      break;
-    default:
-      p.vertical = k.vertical_joint;
-      break;
-  }
-  PostWorkerBands(g_worker_pool, SmoothRowsBand, &p, row1 - row0);
+  p.vertical = t.filter == FrameFilter::kSmooth           ? k.vertical_eight_bit
+               : t.filter == FrameFilter::kSmoothThreaded ? k.vertical_split
+                                                          : k.vertical_joint;
+  RunBands(SmoothRowsBand, &p, row1 - row0, window.x1 - window.x0,
+           t.filter != FrameFilter::kSmooth);
   return 0;
 }
 
