@@ -6,6 +6,10 @@
 // (width * 4 * (height + 1) + 4 bytes); the smooth scalers read one pixel right of and one row
 // below each source pixel, with weight 0 at the last row and column. Destinations are dstW * dstH
 // pixels. Destination pixels whose source lies outside the source buffer are zero.
+//
+// Every scaler weighs each source row across once and keeps it while destination rows use it;
+// the row kernels are those of the instruction set chosen at start-up. The pooled filters run a
+// scale of fewer than 2^18 destination pixels on the calling thread (the bytes are the same).
 #pragma once
 
 #include <array>
