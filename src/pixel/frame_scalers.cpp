@@ -1,9 +1,12 @@
 // Frame scalers.
 #include "pixel/frame_scalers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "pixel/frame_scaler_kernels.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
 
@@ -11,35 +14,38 @@ namespace korvel {
 
 namespace {
 
-// Job 11: destination rows first_row + band row; columns [first_col, end_col) are copied through
-// the index tables, the rest of the row is zero.
+// Job 11: destination rows first_row + band row; in each, the window columns [zero_x0, zero_x1)
+// are written: [first_col, end_col) copied from the source columns, the rest zero.
 struct ScaleRowsParams {
   uint8_t* dst = nullptr;
   int32_t dst_width = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
-  int32_t src_x0 = 0, src_y0 = 0;
-  const int32_t* columns = nullptr;
-  const int32_t* rows = nullptr;
+  const int32_t* columns = nullptr;  // source columns, indexed from first_col
+  const int32_t* rows = nullptr;     // source row of each destination row
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
+  int32_t zero_x0 = 0, zero_x1 = 0;
+  ScaleGatherFn gather = nullptr;
 };
 
-// Job 21: per destination row the unsharpened 8.8 row coordinate; per column the sharpened weight
-// and the byte offset of the left source pixel (x0 included).
-struct ScaleFrameParams {
+// Jobs 21 and 41 and the single-threaded smooth scaler: per destination row the upper source row
+// and the row weight; per valid column the byte offset of the left source pixel and its weight
+// lanes. Each source row is weighted across once per band and kept while rows use it.
+struct SmoothRowsParams {
   uint8_t* dst = nullptr;
   int32_t dst_width = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
-  int32_t src_y0 = 0;
-  const int64_t* rows = nullptr;
-  const uint16_t* weights = nullptr;
-  const size_t* offsets = nullptr;
+  const int32_t* rows = nullptr;     // upper source row of each destination row
+  const uint8_t* row_weights = nullptr;
+  const uint32_t* offsets = nullptr;  // indexed from first_col
+  const uint16_t* lanes = nullptr;    // eight per column, indexed from first_col
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
-  // The layer resampling's variant sums both rows before the shift, so a flat image stays flat.
-  bool joint_rows = false;
+  int32_t zero_x0 = 0, zero_x1 = 0;
+  ScaleHorizontalFn horizontal = nullptr;
+  ScaleVerticalFn vertical = nullptr;
 };
 
 constexpr int32_t kMaxSide = 8192;
@@ -50,18 +56,15 @@ bool SideOk(int64_t side) { return side >= 1 && side <= kMaxSide; }
 
 size_t RowBytes(int32_t width) { return static_cast<size_t>(width) * 4; }
 
-// The range of table entries whose source (entry + offset) lies in 0..size - 1: a negative source
-// moves the start past it, the first source at or beyond the size ends the range.
-template <typename T, typename Source>
-void ValidRange(const std::vector<T>& table, Source source, int64_t size, int32_t* first,
-                int32_t* end) {
+// The range of sources (entries) that lie in 0..size - 1: a negative source moves the start past
+// it, the first source at or beyond the size ends the range.
+void ValidRange(const std::vector<int32_t>& sources, int64_t size, int32_t* first, int32_t* end) {
   *first = 0;
-  *end = static_cast<int32_t>(table.size());
-  for (size_t i = 0; i < table.size(); ++i) {
-    const int64_t s = source(table[i]);
-    if (s < 0) {
+  *end = static_cast<int32_t>(sources.size());
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (sources[i] < 0) {
       *first = static_cast<int32_t>(i + 1);
-    } else if (s >= size) {
+    } else if (sources[i] >= size) {
       *end = static_cast<int32_t>(i);
       break;
     }
@@ -69,15 +72,14 @@ void ValidRange(const std::vector<T>& table, Source source, int64_t size, int32_
   if (*end < *first) *end = *first;
 }
 
-// Zero-fills destination rows outside [first, end).
-void ZeroRowsOutside(uint8_t* dst, int32_t width, int32_t height, int32_t first, int32_t end) {
-  const size_t row = RowBytes(width);
-  for (int32_t y = 0; y < height; ++y) {
-    if (y < first || y >= end) g_pixel_kernels.zero_row(dst + static_cast<size_t>(y) * row, row);
-  }
+// Zero-fills the columns [x0, first) and [end, x1) of a destination row.
+void ZeroColumnsOutside(uint8_t* out, int32_t x0, int32_t x1, int32_t first, int32_t end) {
+  if (first > x0) g_pixel_kernels.zero_row(out + RowBytes(x0), RowBytes(first - x0));
+  if (end < x1) g_pixel_kernels.zero_row(out + RowBytes(end), RowBytes(x1 - end));
 }
 
-// Job 11's routine: the band is a range of rows counted from the params' first row.
+// Job 11's routine: the band is a range of rows counted from the params' first row. A row with
+// the same source row as the one above it in the band is a copy of that row.
 WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
   const ScaleRowsParams& p = *static_cast<const ScaleRowsParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
@@ -85,46 +87,51 @@ WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
-    if (p.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(p.first_col));
-    if (p.end_col < p.dst_width) {
-      g_pixel_kernels.zero_row(out + RowBytes(p.end_col), RowBytes(p.dst_width - p.end_col));
+    if (i > band.first && p.rows[y] == p.rows[y - 1]) {
+      g_pixel_kernels.copy_row(out + RowBytes(p.zero_x0), out - dst_row + RowBytes(p.zero_x0),
+                               RowBytes(p.zero_x1 - p.zero_x0));
+      continue;
     }
-    const uint8_t* in = p.src + static_cast<size_t>(p.rows[y] + p.src_y0) * src_row;
-    for (int32_t x = p.first_col; x < p.end_col; ++x) {
-      std::memcpy(out + static_cast<size_t>(x) * 4,
-                  in + static_cast<size_t>(p.columns[x] + p.src_x0) * 4, 4);
+    ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
+    if (p.end_col > p.first_col) {
+      p.gather(out + RowBytes(p.first_col), p.src + static_cast<size_t>(p.rows[y]) * src_row,
+               p.columns, p.end_col - p.first_col);
     }
   }
   return WorkerStatus::kOk;
 }
 
-// Job 21's routine, banded as job 11's.
-WorkerStatus ScaleFrameBand(void* context, WorkerBand band) {
-  const ScaleFrameParams& p = *static_cast<const ScaleFrameParams*>(context);
+// The smooth scalers' routine, banded as job 11's.
+WorkerStatus SmoothRowsBand(void* context, WorkerBand band) {
+  const SmoothRowsParams& p = *static_cast<const SmoothRowsParams*>(context);
   const size_t dst_row = RowBytes(p.dst_width);
   const size_t src_row = RowBytes(p.src_width);
+  const int32_t columns = p.end_col - p.first_col;
+  const size_t values = columns > 0 ? static_cast<size_t>(columns) * 4 : 0;
+  // The weighted source rows k (upper) and k + 1 (lower) of the last destination row.
+  std::vector<uint16_t> cache(values * 2);
+  uint16_t* upper = cache.data();
+  uint16_t* lower = cache.data() + values;
+  int64_t cached = -2;
+  const auto weigh = [&p, src_row, columns](uint16_t* out, int64_t k) {
+    p.horizontal(out, p.src + static_cast<size_t>(k) * src_row, p.offsets, p.lanes, columns);
+  };
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
-    g_pixel_kernels.zero_row(out, dst_row);
-    const int64_t r = p.rows[y];
-    const uint32_t wy = static_cast<uint32_t>(r & 255);
-    const uint8_t* top = p.src + static_cast<size_t>(p.src_y0 + (r >> 8)) * src_row;
-    const uint8_t* bottom = top + src_row;
-    for (int32_t x = p.first_col; x < p.end_col; ++x) {
-      const uint32_t wx = p.weights[x];
-      const size_t o = p.offsets[x];
-      uint8_t* d = out + static_cast<size_t>(x) * 4;
-      for (int c = 0; c < 4; ++c) {
-        uint32_t t16 = top[o + c] * (256 - wx) + top[o + 4 + c] * wx;
-        uint32_t b16 = bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx;
-        if (t16 > 0xFFFF) t16 = 0xFFFF;
-        if (b16 > 0xFFFF) b16 = 0xFFFF;
-        const uint32_t v = p.joint_rows ? (t16 * (256 - wy) + b16 * wy) >> 16
-                                        : ((t16 * (256 - wy)) >> 16) + ((b16 * wy) >> 16);
-        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
+    ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
+    if (columns <= 0) continue;
+    const int64_t k = p.rows[y];
+    if (k != cached) {
+      if (k == cached + 1) {
+        std::swap(upper, lower);
+      } else {
+        weigh(upper, k);
       }
+      weigh(lower, k + 1);
+      cached = k;
     }
+    p.vertical(out + RowBytes(p.first_col), upper, lower, p.row_weights[y], values);
   }
   return WorkerStatus::kOk;
 }
@@ -154,39 +161,206 @@ bool BuildSmoothAxis(int32_t from, int32_t to, int32_t dst_hundredths, SmoothAxi
   return true;
 }
 
-// Shared set-up of both smooth scalers: the two axes (columns sharpened), their valid ranges and
-// the zero rows. False for refused arguments.
-struct SmoothPlan {
+// The smooth scalers' tables: the axes in 1/256 pixel (columns sharpened, rows when asked),
+// split into source pixels and weights, with the valid ranges and each valid column's weight
+// lanes. False for refused arguments.
+bool PlanSmooth(FrameFilter filter, const uint8_t* src, int32_t src_x0, int32_t src_y0,
+                int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
+                int32_t dst_width, int32_t dst_height, FrameScaleTables* t) {
+  if (src == nullptr || !SideOk(src_width) || !SideOk(src_height)) return false;
   SmoothAxis cols, rows;
-  int32_t dst_w = 0, dst_h = 0;
-  int32_t first_col = 0, end_col = 0, first_row = 0, end_row = 0;
-};
-
-bool PlanSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src_x1,
-                int32_t src_y1, int32_t src_width, int32_t src_height, int32_t dst_width,
-                int32_t dst_height, SmoothPlan* plan, bool sharpen_rows = false) {
-  if (dst == nullptr || src == nullptr || !SideOk(src_width) || !SideOk(src_height)) return false;
-  if (!BuildSmoothAxis(src_x0, src_x1, dst_width, &plan->cols) ||
-      !BuildSmoothAxis(src_y0, src_y1, dst_height, &plan->rows)) {
+  if (!BuildSmoothAxis(src_x0, src_x1, dst_width, &cols) ||
+      !BuildSmoothAxis(src_y0, src_y1, dst_height, &rows)) {
     return false;
   }
-  const auto& t = SharpenTable();
-  for (int64_t& e : plan->cols.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
-  if (sharpen_rows) {
-    for (int64_t& e : plan->rows.entries) e = (e & ~int64_t{255}) | t[static_cast<size_t>(e & 255)];
+  const auto& sharpen = SharpenTable();
+  const bool sharpen_rows = filter == FrameFilter::kSmoothContrast;
+  t->filter = filter;
+  t->src_width = src_width;
+  t->src_height = src_height;
+  t->dst_width = static_cast<int32_t>(cols.entries.size());
+  t->dst_height = static_cast<int32_t>(rows.entries.size());
+  t->col_sources.resize(cols.entries.size());
+  std::vector<uint8_t> col_weights(cols.entries.size());
+  for (size_t i = 0; i < cols.entries.size(); ++i) {
+    const int64_t e = cols.entries[i];
+    t->col_sources[i] = static_cast<int32_t>((e >> 8) + cols.whole);
+    col_weights[i] = sharpen[static_cast<size_t>(e & 255)];
   }
-  plan->dst_w = static_cast<int32_t>(plan->cols.entries.size());
-  plan->dst_h = static_cast<int32_t>(plan->rows.entries.size());
-  const int64_t x0 = plan->cols.whole, y0 = plan->rows.whole;
-  ValidRange(plan->cols.entries, [x0](int64_t e) { return (e >> 8) + x0; }, src_width,
-             &plan->first_col, &plan->end_col);
-  ValidRange(plan->rows.entries, [y0](int64_t e) { return (e >> 8) + y0; }, src_height,
-             &plan->first_row, &plan->end_row);
-  ZeroRowsOutside(dst, plan->dst_w, plan->dst_h, plan->first_row, plan->end_row);
+  t->row_sources.resize(rows.entries.size());
+  t->row_weights.resize(rows.entries.size());
+  for (size_t i = 0; i < rows.entries.size(); ++i) {
+    const int64_t e = rows.entries[i];
+    t->row_sources[i] = static_cast<int32_t>((e >> 8) + rows.whole);
+    t->row_weights[i] = sharpen_rows ? sharpen[static_cast<size_t>(e & 255)]
+                                     : static_cast<uint8_t>(e & 255);
+  }
+  ValidRange(t->col_sources, src_width, &t->first_col, &t->end_col);
+  ValidRange(t->row_sources, src_height, &t->first_row, &t->end_row);
+  const auto columns = static_cast<size_t>(t->end_col - t->first_col);
+  t->offsets.resize(columns);
+  t->lanes.resize(columns * 8);
+  for (size_t i = 0; i < columns; ++i) {
+    const size_t x = static_cast<size_t>(t->first_col) + i;
+    const uint16_t w = col_weights[x];
+    t->offsets[i] = static_cast<uint32_t>(t->col_sources[x]) * 4;
+    for (size_t c = 0; c < 4; ++c) {
+      t->lanes[i * 8 + c] = static_cast<uint16_t>(256 - w);
+      t->lanes[i * 8 + 4 + c] = w;
+    }
+  }
   return true;
 }
 
+// The nearest scaler's tables: 16.16 steps accumulated per destination column and row.
+bool PlanNearest(const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src_x1,
+                 int32_t src_y1, int32_t src_width, int32_t src_height, int32_t dst_width,
+                 int32_t dst_height, FrameScaleTables* t) {
+  const int64_t span_x = int64_t{src_x1} - src_x0 + 1;
+  const int64_t span_y = int64_t{src_y1} - src_y0 + 1;
+  if (src == nullptr || !SideOk(dst_width) || !SideOk(dst_height) || !SideOk(src_width) ||
+      !SideOk(src_height) || !SideOk(span_x) || !SideOk(span_y)) {
+    return false;
+  }
+  t->filter = FrameFilter::kNearest;
+  t->src_width = src_width;
+  t->src_height = src_height;
+  t->dst_width = dst_width;
+  t->dst_height = dst_height;
+  const auto fill = [](std::vector<int32_t>& table, int32_t count, int64_t span, int32_t start) {
+    const auto step = static_cast<int32_t>((span << 16) / count);
+    table.resize(static_cast<size_t>(count));
+    int32_t acc = 0;
+    for (int32_t& c : table) {
+      c = (acc >> 16) + start;
+      acc += step;
+    }
+  };
+  fill(t->col_sources, dst_width, span_x, src_x0);
+  fill(t->row_sources, dst_height, span_y, src_y0);
+  ValidRange(t->col_sources, src_width, &t->first_col, &t->end_col);
+  ValidRange(t->row_sources, src_height, &t->first_row, &t->end_row);
+  return true;
+}
+
+// Below this many destination pixels a scale runs on the calling thread: waking the workers and
+// their spin afterwards cost more than they save on a small part.
+constexpr int64_t kCallerThreadPixels = int64_t{1} << 18;
+
+// Runs the bands on the worker pool, or on this thread for a small scale or a single-threaded
+// filter.
+void RunBands(WorkerRoutine routine, void* params, int32_t rows, int32_t columns, bool pooled) {
+  if (!pooled || int64_t{rows} * columns < kCallerThreadPixels) {
+    routine(params, WorkerBand{0, rows});
+  } else {
+    PostWorkerBands(g_worker_pool, routine, params, rows);
+  }
+}
+
+// The destination window clipped to the destination, or false when nothing of it remains.
+bool ClipWindow(const FrameScaleTables& t, ScaleRect* w) {
+  w->x0 = std::clamp(w->x0, 0, t.dst_width);
+  w->x1 = std::clamp(w->x1, w->x0, t.dst_width);
+  w->y0 = std::clamp(w->y0, 0, t.dst_height);
+  w->y1 = std::clamp(w->y1, w->y0, t.dst_height);
+  return w->x1 > w->x0 && w->y1 > w->y0;
+}
+
 }  // namespace
+
+bool BuildFrameScaleTables(FrameFilter filter, int32_t src_width, int32_t src_height,
+                           int32_t dst_width, int32_t dst_height, FrameScaleTables* tables) {
+  static const uint8_t kAny = 0;
+  if (filter == FrameFilter::kNearest) {
+    return PlanNearest(&kAny, 0, 0, src_width - 1, src_height - 1, src_width, src_height,
+                       dst_width, dst_height, tables);
+  }
+  if (!SideOk(src_width) || !SideOk(src_height) || !SideOk(dst_width) || !SideOk(dst_height)) {
+    return false;
+  }
+  return PlanSmooth(filter, &kAny, 0, 0, (src_width - 1) * 100, (src_height - 1) * 100,
+                    src_width, src_height, dst_width * 100, dst_height * 100, tables);
+}
+
+ScaleRect ScaledPartOf(const FrameScaleTables& t, ScaleRect changed) {
+  // The smooth filters read the source pixel and its right (lower) neighbour: a change at s
+  // alters destinations whose source is s - 1 or s. Sources never decrease along an axis.
+  const int32_t margin = t.filter == FrameFilter::kNearest ? 0 : 1;
+  const auto span = [margin](const std::vector<int32_t>& sources, int32_t first, int32_t end,
+                             int32_t lo, int32_t hi, int32_t* out0, int32_t* out1) {
+    const auto b = sources.begin();
+    const auto from = std::lower_bound(b + first, b + end, lo - margin);
+    const auto to = std::upper_bound(from, b + end, hi - 1);
+    *out0 = static_cast<int32_t>(from - b);
+    *out1 = static_cast<int32_t>(to - b);
+  };
+  ScaleRect out;
+  if (changed.x1 <= changed.x0 || changed.y1 <= changed.y0) return out;
+  span(t.col_sources, t.first_col, t.end_col, changed.x0, changed.x1, &out.x0, &out.x1);
+  span(t.row_sources, t.first_row, t.end_row, changed.y0, changed.y1, &out.y0, &out.y1);
+  if (out.x1 <= out.x0 || out.y1 <= out.y0) return ScaleRect{};
+  return out;
+}
+
+int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* src,
+                       ScaleRect window) {
+  if (dst == nullptr || src == nullptr || t.dst_width < 1 || t.dst_height < 1) {
+    return kScaleRefused;
+  }
+  if (!ClipWindow(t, &window)) return 0;
+  const size_t dst_row = RowBytes(t.dst_width);
+  // Rows of the window whose source lies outside the image are zero.
+  for (int32_t y = window.y0; y < window.y1; ++y) {
+    if (y < t.first_row || y >= t.end_row) {
+      g_pixel_kernels.zero_row(dst + static_cast<size_t>(y) * dst_row + RowBytes(window.x0),
+                               RowBytes(window.x1 - window.x0));
+    }
+  }
+  const int32_t row0 = std::max(t.first_row, window.y0);
+  const int32_t row1 = std::min(t.end_row, window.y1);
+  if (row1 <= row0) return 0;
+  const int32_t col0 = std::clamp(t.first_col, window.x0, window.x1);
+  const int32_t col1 = std::clamp(t.end_col, col0, window.x1);
+  const FrameScalerKernels& k = GetFrameScalerKernels();
+  if (t.filter == FrameFilter::kNearest) {
+    ScaleRowsParams p;
+    p.dst = dst;
+    p.dst_width = t.dst_width;
+    p.src = src;
+    p.src_width = t.src_width;
+    p.columns = t.col_sources.data() + col0;
+    p.rows = t.row_sources.data();
+    p.first_row = row0;
+    p.first_col = col0;
+    p.end_col = col1;
+    p.zero_x0 = window.x0;
+    p.zero_x1 = window.x1;
+    p.gather = k.gather;
+    RunBands(ScaleRowsBand, &p, row1 - row0, window.x1 - window.x0, true);
+    return 0;
+  }
+  SmoothRowsParams p;
+  p.dst = dst;
+  p.dst_width = t.dst_width;
+  p.src = src;
+  p.src_width = t.src_width;
+  p.rows = t.row_sources.data();
+  p.row_weights = t.row_weights.data();
+  p.offsets = t.offsets.data() + (col0 - t.first_col);
+  p.lanes = t.lanes.data() + static_cast<size_t>(col0 - t.first_col) * 8;
+  p.first_row = row0;
+  p.first_col = col0;
+  p.end_col = col1;
+  p.zero_x0 = window.x0;
+  p.zero_x1 = window.x1;
+  p.horizontal = k.horizontal;
+  p.vertical = t.filter == FrameFilter::kSmooth           ? k.vertical_eight_bit
+               : t.filter == FrameFilter::kSmoothThreaded ? k.vertical_split
+                                                          : k.vertical_joint;
+  RunBands(SmoothRowsBand, &p, row1 - row0, window.x1 - window.x0,
+           t.filter != FrameFilter::kSmooth);
+  return 0;
+}
 
 const std::array<uint8_t, 256>& SharpenTable() {
   static const std::array<uint8_t, 256> table = [] {
@@ -203,135 +377,50 @@ const std::array<uint8_t, 256>& SharpenTable() {
 int32_t ScaleFrameNearest(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
                           int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
                           int32_t dst_width, int32_t dst_height) {
-  const int64_t span_x = int64_t{src_x1} - src_x0 + 1;
-  const int64_t span_y = int64_t{src_y1} - src_y0 + 1;
-  if (dst == nullptr || src == nullptr || !SideOk(dst_width) || !SideOk(dst_height) ||
-      !SideOk(src_width) || !SideOk(src_height) || !SideOk(span_x) || !SideOk(span_y)) {
+  FrameScaleTables t;
+  if (dst == nullptr || !PlanNearest(src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
+                                     dst_width, dst_height, &t)) {
     return kScaleRefused;
   }
-  const auto step_x = static_cast<int32_t>((span_x << 16) / dst_width);
-  const auto step_y = static_cast<int32_t>((span_y << 16) / dst_height);
-  std::vector<int32_t> columns(static_cast<size_t>(dst_width));
-  std::vector<int32_t> rows(static_cast<size_t>(dst_height));
-  int32_t acc = 0;
-  for (int32_t& c : columns) {
-    c = acc >> 16;
-    acc += step_x;
-  }
-  acc = 0;
-  for (int32_t& r : rows) {
-    r = acc >> 16;
-    acc += step_y;
-  }
-  ScaleRowsParams p;
-  p.dst = dst;
-  p.dst_width = dst_width;
-  p.src = src;
-  p.src_width = src_width;
-  p.src_x0 = src_x0;
-  p.src_y0 = src_y0;
-  p.columns = columns.data();
-  p.rows = rows.data();
-  int32_t end_row = 0;
-  ValidRange(columns, [src_x0](int32_t c) { return int64_t{c} + src_x0; }, src_width,
-             &p.first_col, &p.end_col);
-  ValidRange(rows, [src_y0](int32_t r) { return int64_t{r} + src_y0; }, src_height, &p.first_row,
-             &end_row);
-  ZeroRowsOutside(dst, dst_width, dst_height, p.first_row, end_row);
-  if (end_row > p.first_row) {
-    PostWorkerBands(g_worker_pool, ScaleRowsBand, &p, end_row - p.first_row);
-  }
-  return 0;
+  return ScaleFramePart(t, dst, src, ScaleRect{0, 0, t.dst_width, t.dst_height});
 }
+
+namespace {
+
+int32_t RunSmooth(FrameFilter filter, uint8_t* dst, const uint8_t* src, int32_t src_x0,
+                  int32_t src_y0, int32_t src_x1, int32_t src_y1, int32_t src_width,
+                  int32_t src_height, int32_t dst_width, int32_t dst_height) {
+  FrameScaleTables t;
+  if (dst == nullptr || !PlanSmooth(filter, src, src_x0, src_y0, src_x1, src_y1, src_width,
+                                    src_height, dst_width, dst_height, &t)) {
+    return kScaleRefused;
+  }
+  return ScaleFramePart(t, dst, src, ScaleRect{0, 0, t.dst_width, t.dst_height});
+}
+
+}  // namespace
 
 int32_t ScaleFrameSmooth(uint8_t* dst, const uint8_t* src, int32_t src_x0, int32_t src_y0,
                          int32_t src_x1, int32_t src_y1, int32_t src_width, int32_t src_height,
                          int32_t dst_width, int32_t dst_height) {
-  SmoothPlan plan;
-  if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan)) {
-    return kScaleRefused;
-  }
-  const size_t dst_row = RowBytes(plan.dst_w);
-  const size_t src_row = RowBytes(src_width);
-  for (int32_t y = plan.first_row; y < plan.end_row; ++y) {
-    uint8_t* out = dst + static_cast<size_t>(y) * dst_row;
-    if (plan.first_col > 0) g_pixel_kernels.zero_row(out, RowBytes(plan.first_col));
-    if (plan.end_col < plan.dst_w) {
-      g_pixel_kernels.zero_row(out + RowBytes(plan.end_col), RowBytes(plan.dst_w - plan.end_col));
-    }
-    const int64_t r = plan.rows.entries[static_cast<size_t>(y)];
-    const uint32_t wy = static_cast<uint32_t>(r & 255);
-    const uint8_t* top = src + static_cast<size_t>(plan.rows.whole + (r >> 8)) * src_row;
-    const uint8_t* bottom = top + src_row;
-    for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
-      const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
-      const uint32_t wx = static_cast<uint32_t>(e & 255);
-      const size_t o = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
-      uint8_t* d = out + static_cast<size_t>(x) * 4;
-      for (int c = 0; c < 4; ++c) {
-        const uint32_t t = (top[o + c] * (256 - wx) + top[o + 4 + c] * wx) >> 8;
-        const uint32_t b = (bottom[o + c] * (256 - wx) + bottom[o + 4 + c] * wx) >> 8;
-        const uint32_t v = (t * (256 - wy) + b * wy) >> 8;
-        d[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
-      }
-    }
-  }
-  return 0;
+  return RunSmooth(FrameFilter::kSmooth, dst, src, src_x0, src_y0, src_x1, src_y1, src_width,
+                   src_height, dst_width, dst_height);
 }
-
-namespace {
-int32_t PostSmoothBands(bool sharpen_rows, uint8_t* dst, const uint8_t* src, int32_t src_x0,
-                                 int32_t src_y0, int32_t src_x1, int32_t src_y1,
-                                 int32_t src_width, int32_t src_height, int32_t dst_width,
-                                 int32_t dst_height) {
-  SmoothPlan plan;
-  if (!PlanSmooth(dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height, dst_width,
-                  dst_height, &plan, sharpen_rows)) {
-    return kScaleRefused;
-  }
-  std::vector<uint16_t> weights(static_cast<size_t>(plan.dst_w));
-  std::vector<size_t> offsets(static_cast<size_t>(plan.dst_w));
-  for (int32_t x = plan.first_col; x < plan.end_col; ++x) {
-    const int64_t e = plan.cols.entries[static_cast<size_t>(x)];
-    weights[static_cast<size_t>(x)] = static_cast<uint16_t>(e & 255);
-    offsets[static_cast<size_t>(x)] = static_cast<size_t>(plan.cols.whole + (e >> 8)) * 4;
-  }
-  ScaleFrameParams p;
-  p.dst = dst;
-  p.dst_width = plan.dst_w;
-  p.src = src;
-  p.src_width = src_width;
-  p.src_y0 = static_cast<int32_t>(plan.rows.whole);
-  p.rows = plan.rows.entries.data();
-  p.weights = weights.data();
-  p.offsets = offsets.data();
-  p.first_row = plan.first_row;
-  p.first_col = plan.first_col;
-  p.end_col = plan.end_col;
-  p.joint_rows = sharpen_rows;
-  if (plan.end_row > plan.first_row) {
-    PostWorkerBands(g_worker_pool, ScaleFrameBand, &p, plan.end_row - plan.first_row);
-  }
-  return 0;
-}
-
-}  // namespace
 
 int32_t ScaleFrameSmoothThreaded(uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
-  return PostSmoothBands(false, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
-                         dst_width, dst_height);
+  return RunSmooth(FrameFilter::kSmoothThreaded, dst, src, src_x0, src_y0, src_x1, src_y1,
+                   src_width, src_height, dst_width, dst_height);
 }
 
 int32_t ScaleFrameSmoothContrast(uint8_t* dst, const uint8_t* src, int32_t src_x0,
                                  int32_t src_y0, int32_t src_x1, int32_t src_y1,
                                  int32_t src_width, int32_t src_height, int32_t dst_width,
                                  int32_t dst_height) {
-  return PostSmoothBands(true, dst, src, src_x0, src_y0, src_x1, src_y1, src_width, src_height,
-                         dst_width, dst_height);
+  return RunSmooth(FrameFilter::kSmoothContrast, dst, src, src_x0, src_y0, src_x1, src_y1,
+                   src_width, src_height, dst_width, dst_height);
 }
 
 }  // namespace korvel

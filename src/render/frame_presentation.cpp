@@ -46,6 +46,8 @@ void ClientSize(platform::WindowId handle, int32_t* width, int32_t* height) {
 
 // A zero-filled canvas of width x height (both at least 1), or null.
 uint8_t* ZeroCanvas(int32_t width, int32_t height) {
+  // Window 0's kept scale may live in the canvas: it is gone now.
+  g_presentation.scaled_current = 0;
   if (width < 1 || height < 1 || width > 16384 || height > 16384) return nullptr;
   g_presentation.canvas.assign(static_cast<size_t>(width) * 4 * static_cast<size_t>(height), 0);
   return g_presentation.canvas.data();
@@ -76,6 +78,143 @@ void PaintBlack(const WindowRecord* w) {
     platform::PresentFrame(w->handle, canvas, width, height, width * 4, g_frame.frame_counter);
   }
   g_presentation.present_whole[w->index] = 1;
+  if (w->index == 0) g_presentation.scaled_current = 0;
+}
+
+// The parts of the frame that changed in this frame, clipped to the frame, as window rectangles:
+// the compositor's disjoint parts when it kept them apart, else its bounding rectangle.
+int32_t ChangedParts(const LayerData& frame, platform::Rect* out) {
+  const int32_t fw = frame.width, fh = frame.height;
+  const auto clip = [fw, fh](const DirtyRect& d) {
+    return platform::Rect{static_cast<int32_t>(std::clamp<int64_t>(d.x0, 0, fw)),
+                          static_cast<int32_t>(std::clamp<int64_t>(d.y0, 0, fh)),
+                          static_cast<int32_t>(std::clamp<int64_t>(d.x1 + 1, 0, fw)),
+                          static_cast<int32_t>(std::clamp<int64_t>(d.y1 + 1, 0, fh))};
+  };
+  if (DirtyPartsSplit(frame.frame_parts, frame.frame_rect)) {
+    for (int32_t i = 0; i < frame.frame_parts.count; ++i) out[i] = clip(frame.frame_parts.rects[i]);
+    return frame.frame_parts.count;
+  }
+  out[0] = clip(frame.frame_rect);
+  return 1;
+}
+
+FrameFilter FilterOf(PresentPath path) {
+  switch (path) {
+    case PresentPath::kSmooth:
+      return FrameFilter::kSmooth;
+    case PresentPath::kSmoothThreaded:
+      return FrameFilter::kSmoothThreaded;
+    default:
+      return FrameFilter::kNearest;  // the scale option's nearest and the system's stretch
+  }
+}
+
+// The scale tables of the frame and plan, rebuilt when the filter or a size changed.
+const FrameScaleTables* TablesFor(FrameFilter filter, int32_t fw, int32_t fh, int32_t dw,
+                                  int32_t dh) {
+  FrameScaleTables& t = g_presentation.scale_tables;
+  if (t.filter != filter || t.src_width != fw || t.src_height != fh || t.dst_width != dw ||
+      t.dst_height != dh || t.col_sources.empty()) {
+    t = FrameScaleTables{};
+    if (!BuildFrameScaleTables(filter, fw, fh, dw, dh, &t)) {
+      t = FrameScaleTables{};
+      return nullptr;
+    }
+  }
+  return &t;
+}
+
+// Copies the part `r` of an image into the canvas at offset (x, y); returns the canvas
+// rectangle written (clipped to the canvas, possibly empty).
+platform::Rect PlacePart(uint8_t* canvas, int32_t cw, int32_t ch, const uint8_t* image,
+                         int32_t iw, const ScaleRect& r, int32_t x, int32_t y) {
+  const int32_t x0 = std::max(r.x0 + x, 0), y0 = std::max(r.y0 + y, 0);
+  const int32_t x1 = std::min(r.x1 + x, cw), y1 = std::min(r.y1 + y, ch);
+  if (x0 >= x1 || y0 >= y1) return platform::Rect{};
+  for (int32_t row = y0; row < y1; ++row) {
+    std::memcpy(canvas + (static_cast<size_t>(row) * cw + x0) * 4,
+                image + (static_cast<size_t>(row - y) * iw + (x0 - x)) * 4,
+                static_cast<size_t>(x1 - x0) * 4);
+  }
+  return platform::Rect{x0, y0, x1, y1};
+}
+
+// Window 0 scaled to the presentation size into the scaled frame buffer, then shown as it is or
+// placed in the canvas. When the window already shows this scale of the previous frame, only the
+// destination parts the frame's changed parts reach are scaled, copied and shown; the buffer (and
+// canvas) then hold exactly the whole scale of this frame.
+void PresentScaled(const WindowRecord* w, const LayerData* frame, const PresentPlan& plan) {
+  const bool current = g_presentation.scaled_current != 0;
+  g_presentation.scaled_current = 0;
+  uint8_t* scaled = EnsureScaledFrameBuffer(plan.dest_width, plan.dest_height);
+  if (scaled == nullptr) return;
+  const int32_t fw = frame->width, fh = frame->height;
+  const int32_t dw = plan.dest_width, dh = plan.dest_height;
+  const FrameScaleTables* tables = TablesFor(FilterOf(plan.path), fw, fh, dw, dh);
+  if (tables == nullptr) return;
+  ShownScale shape;
+  shape.path = plan.path;
+  shape.frame_width = fw;
+  shape.frame_height = fh;
+  shape.plan = plan;
+  shape.buffer_generation = g_scaled_frame.generation;
+  const bool in_place = plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == dw &&
+                        plan.canvas_height == dh;
+  const bool canvas_kept =
+      in_place || g_presentation.canvas.size() ==
+                      static_cast<size_t>(plan.canvas_width) * 4 *
+                          static_cast<size_t>(std::max(plan.canvas_height, 0));
+
+  platform::Rect changed[kDirtyPartCapacity];
+  const int32_t count = ChangedParts(*frame, changed);
+  bool whole = true;
+  if (current && g_presentation.shown_scale == shape && canvas_kept) {
+    // A change covering the whole frame (a repaint) shows the whole window.
+    whole = count == 1 && changed[0].left == 0 && changed[0].top == 0 && changed[0].right == fw &&
+            changed[0].bottom == fh;
+  }
+  if (whole) {
+    ScaleFramePart(*tables, scaled, frame->pixels, ScaleRect{0, 0, dw, dh});
+    if (in_place) {
+      platform::PresentFrame(w->handle, scaled, dw, dh, dw * 4, g_frame.frame_counter);
+    } else {
+      uint8_t* canvas = ZeroCanvas(plan.canvas_width, plan.canvas_height);
+      if (canvas == nullptr) return;
+      PlaceImage(canvas, plan.canvas_width, plan.canvas_height, scaled, dw, dh, plan.dest_x,
+                 plan.dest_y);
+      platform::PresentFrame(w->handle, canvas, plan.canvas_width, plan.canvas_height,
+                             plan.canvas_width * 4, g_frame.frame_counter);
+    }
+    // The unscaled path's next frame goes whole; the next scaled one may go by parts.
+    g_presentation.present_whole[0] = 1;
+    g_presentation.shown_scale = shape;
+    g_presentation.scaled_current = 1;
+    return;
+  }
+  platform::Rect shown[kDirtyPartCapacity];
+  int32_t shown_count = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const ScaleRect part = ScaledPartOf(
+        *tables, ScaleRect{changed[i].left, changed[i].top, changed[i].right, changed[i].bottom});
+    if (part.Empty()) continue;
+    ScaleFramePart(*tables, scaled, frame->pixels, part);
+    platform::Rect r{part.x0, part.y0, part.x1, part.y1};
+    if (!in_place) {
+      r = PlacePart(g_presentation.canvas.data(), plan.canvas_width, plan.canvas_height, scaled,
+                    dw, part, plan.dest_x, plan.dest_y);
+      if (r.right <= r.left || r.bottom <= r.top) continue;
+    }
+    shown[shown_count++] = r;
+  }
+  g_presentation.present_whole[0] = 1;
+  g_presentation.scaled_current = 1;
+  if (shown_count == 0) return;  // nothing that reaches the screen changed
+  const uint8_t* image = in_place ? scaled : g_presentation.canvas.data();
+  const int32_t iw = in_place ? dw : plan.canvas_width;
+  const int32_t ih = in_place ? dh : plan.canvas_height;
+  platform::PresentFrameRects(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter,
+                              std::span<const platform::Rect>(shown, shown_count));
 }
 
 }  // namespace
@@ -148,6 +287,7 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
   if (present_w <= 0 || present_h <= 0) return;
 
   if (window == 0 && g_drawing.gpu != 0) {
+    g_presentation.scaled_current = 0;
     const bool has_gpu = g_presentation.gpu_draw != nullptr;
     if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0 && g_drawing.gpu != 0) return;
     if (g_drawing.gpu != 0 && g_presentation.gpu_fell_back != nullptr) {
@@ -176,55 +316,26 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
   if (in.full_screen || in.maximised) ClientSize(w->handle, &in.screen_width, &in.screen_height);
   const PresentPlan plan = ChoosePresentation(in);
 
-  const uint8_t* image = frame->pixels;
-  int32_t iw = frame->width, ih = frame->height;
   if (plan.path != PresentPath::kUnscaled) {
-    uint8_t* scaled = EnsureScaledFrameBuffer(plan.dest_width, plan.dest_height);
-    if (scaled == nullptr) return;
-    const int32_t fw = frame->width, fh = frame->height;
-    switch (plan.path) {
-      case PresentPath::kSmooth:
-        ScaleFrameSmooth(scaled, image, 0, 0, (fw - 1) * 100, (fh - 1) * 100, fw, fh,
-                         plan.dest_width * 100, plan.dest_height * 100);
-        break;
-      case PresentPath::kSmoothThreaded:
-        ScaleFrameSmoothThreaded(scaled, image, 0, 0, (fw - 1) * 100, (fh - 1) * 100, fw, fh,
-                                 plan.dest_width * 100, plan.dest_height * 100);
-        break;
-      default:
-        ScaleFrameNearest(scaled, image, 0, 0, fw - 1, fh - 1, fw, fh, plan.dest_width,
-                          plan.dest_height);
-        break;
-    }
-    image = scaled;
-    iw = plan.dest_width;
-    ih = plan.dest_height;
+    PresentScaled(w, frame, plan);
+    return;
   }
+  if (window == 0) g_presentation.scaled_current = 0;
+  const uint8_t* image = frame->pixels;
+  const int32_t iw = frame->width, ih = frame->height;
   if (plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == iw &&
       plan.canvas_height == ih) {
-    if (plan.path == PresentPath::kUnscaled && g_presentation.present_whole[window] == 0) {
+    if (g_presentation.present_whole[window] == 0) {
       // Shown as it is: only what changed in this frame goes to the window system, part by part
       // when the changes lie apart.
-      const auto to_window = [iw, ih](const DirtyRect& d) {
-        return platform::Rect{static_cast<int32_t>(std::clamp<int64_t>(d.x0, 0, iw)),
-                              static_cast<int32_t>(std::clamp<int64_t>(d.y0, 0, ih)),
-                              static_cast<int32_t>(std::clamp<int64_t>(d.x1 + 1, 0, iw)),
-                              static_cast<int32_t>(std::clamp<int64_t>(d.y1 + 1, 0, ih))};
-      };
       platform::Rect changed[kDirtyPartCapacity];
-      int32_t count = 1;
-      if (DirtyPartsSplit(frame->frame_parts, r)) {
-        count = frame->frame_parts.count;
-        for (int32_t i = 0; i < count; ++i) changed[i] = to_window(frame->frame_parts.rects[i]);
-      } else {
-        changed[0] = to_window(r);
-      }
+      const int32_t count = ChangedParts(*frame, changed);
       platform::PresentFrameRects(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter,
                                   std::span<const platform::Rect>(changed, count));
       return;
     }
     platform::PresentFrame(w->handle, image, iw, ih, iw * 4, g_frame.frame_counter);
-    g_presentation.present_whole[window] = plan.path == PresentPath::kUnscaled ? 0 : 1;
+    g_presentation.present_whole[window] = 0;
     return;
   }
   g_presentation.present_whole[window] = 1;

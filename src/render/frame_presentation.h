@@ -8,6 +8,7 @@
 
 #include "core/named_tree.h"
 #include "core/window_record.h"
+#include "pixel/frame_scalers.h"
 
 namespace korvel {
 
@@ -48,6 +49,23 @@ struct PresentPlan {
 // nearest by the smooth switch.
 PresentPlan ChoosePresentation(const PresentInput& in);
 
+// What window 0's last scaled present put on screen: the scale of the frame at its size onto the
+// presentation size, placed in a canvas (or shown as it is when the canvas is the image).
+struct ShownScale {
+  PresentPath path = PresentPath::kUnscaled;
+  int32_t frame_width = 0, frame_height = 0;
+  PresentPlan plan;
+  uint32_t buffer_generation = 0;
+  bool operator==(const ShownScale& o) const {
+    return path == o.path && frame_width == o.frame_width && frame_height == o.frame_height &&
+           plan.dest_x == o.plan.dest_x && plan.dest_y == o.plan.dest_y &&
+           plan.dest_width == o.plan.dest_width && plan.dest_height == o.plan.dest_height &&
+           plan.canvas_width == o.plan.canvas_width &&
+           plan.canvas_height == o.plan.canvas_height &&
+           buffer_generation == o.buffer_generation;
+  }
+};
+
 struct PresentationState {
   uint8_t initialised = 0;
   uint8_t frame_shown[kWindowCount] = {};
@@ -61,6 +79,12 @@ struct PresentationState {
   void (*gpu_fell_back)() = nullptr;
   // GPU drawing ended: window 0's next present shows its whole frame, changed or not.
   uint8_t gpu_redraw_pending = 0;
+  // Window 0 shows `shown_scale` of its last frame, kept whole in the scaled frame buffer (and the
+  // canvas): the next scaled present of the same shape scales and shows only what changed.
+  uint8_t scaled_current = 0;
+  ShownScale shown_scale;
+  // The tables of the last scale, rebuilt when its filter or sizes change.
+  FrameScaleTables scale_tables;
 };
 
 extern PresentationState g_presentation;

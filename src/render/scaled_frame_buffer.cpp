@@ -22,6 +22,7 @@ uint8_t* EnsureScaledFrameBuffer(int32_t width, int32_t height) {
     }
     g_scaled_frame.width = width;
     g_scaled_frame.height = height;
+    ++g_scaled_frame.generation;
   }
   return g_scaled_frame.pixels.data();
 }
@@ -31,6 +32,7 @@ void ReleaseScaledFrameBuffer() {
   g_scaled_frame.pixels.shrink_to_fit();
   g_scaled_frame.width = 0;
   g_scaled_frame.height = 0;
+  ++g_scaled_frame.generation;
 }
 
 }  // namespace korvel

@@ -11,6 +11,8 @@ struct ScaledFrameBuffer {
   std::vector<uint8_t> pixels;
   int32_t width = 0;
   int32_t height = 0;
+  // Counts allocations and releases: a scale kept in the buffer is stale once it moves on.
+  uint32_t generation = 0;
 };
 
 extern ScaledFrameBuffer g_scaled_frame;

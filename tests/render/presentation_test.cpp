@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "core/project_config.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
+#include "layer/dirty_rects.h"
 #include "layer/layer_data.h"
 #include "pixel/worker_pool.h"
 #include "platform/frame_overlay.h"
@@ -339,6 +341,124 @@ TEST_F(PresentFrameTest, GpuDrawingWithoutADeviceFallsBackToTheCpu) {
   EXPECT_EQ(g_drawing.smooth, 1);
   PresentChanged(3);
   EXPECT_TRUE(std::filesystem::exists(DumpPath(3)));
+}
+
+// Scaled presentation over frames of moving sprites, the compositor's parts set as it sets them:
+// after each frame the picture handed to the window system equals a whole-frame scale of that
+// frame, windowed and centred in full screen, growing and shrinking, on every scaler.
+TEST_F(PresentFrameTest, ScaledPartsEqualAWholeFrameScale) {
+  std::vector<uint8_t> background(pixels_.begin(), pixels_.end());
+  struct Setup {
+    const char* what;
+    int32_t present_w, present_h;
+    uint8_t smooth, sse;
+    bool full_screen;
+  };
+  const Setup setups[] = {
+      {"smooth, threaded, growing", 61, 47, 1, 1, false},
+      {"smooth, single-threaded, growing", 83, 52, 1, 0, false},
+      {"smooth, threaded, shrinking", 27, 19, 1, 1, false},
+      {"nearest, growing", 75, 44, 0, 1, false},
+      {"nearest, shrinking", 23, 17, 0, 1, false},
+      {"smooth, full screen, centred", 50, 36, 1, 1, true},
+  };
+  uint64_t n = 0;
+  for (const Setup& setup : setups) {
+    SCOPED_TRACE(setup.what);
+    pixels_ = background;
+    frame_.pixels = pixels_.data();
+    g_drawing = DrawingModeForField(setup.smooth ? 2 : 3);
+    g_settings.sse_allowed = setup.sse;
+    int32_t canvas_w = setup.present_w, canvas_h = setup.present_h;
+    int32_t off_x = 0, off_y = 0;
+    if (setup.full_screen) {
+      canvas_w = setup.present_w + 9;
+      canvas_h = setup.present_h + 6;
+      off_x = 4;
+      off_y = 3;
+      platform::SetWindowClientSize(g_windows[0]->handle, canvas_w, canvas_h);
+      SetWindowedDisplay(setup.present_w, setup.present_h);
+      g_display.full_screen = 1;
+      g_settings.scaling_mode = 1;
+    } else {
+      SetWindowedDisplay(setup.present_w, setup.present_h);
+    }
+    // Three 7 x 5 sprites moving apart, one of them leaving the frame.
+    int32_t sx[3] = {2, 20, 30}, sy[3] = {3, 12, 22};
+    const int32_t vx[3] = {3, -2, 4}, vy[3] = {1, 2, -3};
+    for (int step = 0; step < 8; ++step) {
+      ++n;
+      DirtyParts parts{};
+      DirtyRect bounds{0, 0, kW - 1, kH - 1};
+      if (step > 0) {
+        bool started = false;
+        for (int i = 0; i < 3; ++i) {
+          const int32_t ox = sx[i], oy = sy[i];
+          sx[i] += vx[i];
+          sy[i] += vy[i];
+          // Old place back to the background, new place painted: both changed.
+          for (int32_t y = 0; y < kH; ++y) {
+            for (int32_t x = 0; x < kW; ++x) {
+              const bool in_old = x >= ox && x < ox + 7 && y >= oy && y < oy + 5;
+              const bool in_new = x >= sx[i] && x < sx[i] + 7 && y >= sy[i] && y < sy[i] + 5;
+              uint8_t* p = pixels_.data() + (static_cast<size_t>(y) * kW + x) * 4;
+              if (in_new) {
+                for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(40 * i + 13 * c + step);
+              } else if (in_old) {
+                std::memcpy(p, background.data() + (p - pixels_.data()), 4);
+              }
+            }
+          }
+          const DirtyRect box{std::max(std::min(ox, sx[i]), 0), std::max(std::min(oy, sy[i]), 0),
+                              std::min(std::max(ox, sx[i]) + 6, kW - 1),
+                              std::min(std::max(oy, sy[i]) + 4, kH - 1)};
+          if (box.x0 > box.x1 || box.y0 > box.y1) continue;
+          if (!started) {
+            StartDirtyParts(parts, box);
+            bounds = box;
+            started = true;
+          } else {
+            AddDirtyPart(parts, box);
+            bounds = DirtyRect{std::min(bounds.x0, box.x0), std::min(bounds.y0, box.y0),
+                               std::max(bounds.x1, box.x1), std::max(bounds.y1, box.y1)};
+          }
+        }
+      }
+      frame_.needs_redraw = 1;
+      frame_.frame_rect = bounds;
+      frame_.frame_parts = parts;
+      g_frame.frame_counter = n;
+      ASSERT_EQ(PresentFrame(0), 0);
+
+      const int32_t dw = setup.present_w, dh = setup.present_h;
+      std::vector<uint8_t> scaled(static_cast<size_t>(dw) * dh * 4);
+      if (!setup.smooth) {
+        ASSERT_EQ(ScaleFrameNearest(scaled.data(), pixels_.data(), 0, 0, kW - 1, kH - 1, kW, kH,
+                                    dw, dh),
+                  0);
+      } else {
+        const auto fn = setup.sse ? ScaleFrameSmoothThreaded : ScaleFrameSmooth;
+        ASSERT_EQ(fn(scaled.data(), pixels_.data(), 0, 0, (kW - 1) * 100, (kH - 1) * 100, kW, kH,
+                     dw * 100, dh * 100),
+                  0);
+      }
+      std::vector<uint8_t> expected(static_cast<size_t>(canvas_w) * canvas_h * 4, 0);
+      for (int32_t y = 0; y < dh; ++y) {
+        std::memcpy(&expected[(static_cast<size_t>(y + off_y) * canvas_w + off_x) * 4],
+                    &scaled[static_cast<size_t>(y) * dw * 4], static_cast<size_t>(dw) * 4);
+      }
+      int32_t w = 0, h = 0;
+      std::vector<uint8_t> got;
+      ASSERT_TRUE(ReadDump(DumpPath(n), &w, &h, &got)) << "step " << step;
+      ASSERT_EQ(w, canvas_w);
+      ASSERT_EQ(h, canvas_h);
+      const auto diff = std::mismatch(got.begin(), got.end(), expected.begin());
+      ASSERT_TRUE(diff.first == got.end())
+          << "step " << step << ", first difference at byte " << (diff.first - got.begin());
+    }
+    g_display.full_screen = 0;
+    g_settings.scaling_mode = 0;
+  }
 }
 
 }  // namespace
