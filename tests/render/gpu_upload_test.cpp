@@ -153,6 +153,33 @@ TEST_F(GpuUploadTest, EmptySlotsGetTexturesAndAPasteAgainReusesThem) {
   EXPECT_EQ(p.dest.tile_textures[0], first);
 }
 
+// A paste of another size into a layer that has tiles: the new tiles fit their textures (the
+// stand-in, as OpenGL, takes no surface larger than the texture), and the record describes them.
+TEST_F(GpuUploadTest, PastesOfAnotherSizeGetTexturesOfTheirSize) {
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  Paste small(20, 20), large(100, 100), wide(300, 20);
+  g_gpu.max_texture_width = 256;
+  struct Step {
+    const Paste* from;
+    uint8_t columns;
+    uint32_t first_width, first_height;
+  };
+  const Step steps[] = {{&small, 1, 32, 32}, {&large, 1, 128, 128}, {&small, 1, 32, 32},
+                        {&wide, 2, 256, 32}, {&large, 1, 128, 128}, {&large, 1, 128, 128}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::to_string(step.from->source.width));
+    NamedTreeNode source = step.from->source_node;
+    ASSERT_EQ(PasteSprite(&source, &small.dest_node), 0);
+    EXPECT_EQ(small.dest.tile_columns, step.columns);
+    EXPECT_EQ(small.dest.tile_rows, 1);
+    EXPECT_EQ(small.dest.tile_widths[0], step.first_width);
+    EXPECT_EQ(small.dest.tile_heights[0], step.first_height);
+    EXPECT_EQ(small.dest.width, step.from->source.width);
+    EXPECT_NE(small.dest.tile_textures[step.columns - 1], nullptr);
+    EXPECT_EQ(small.dest.tile_textures[step.columns], nullptr);
+  }
+}
+
 TEST_F(GpuUploadTest, SizeChangesOnlyWithThePixels) {
   ASSERT_NO_FATAL_FAILURE(StartGpu());
   Paste bare(40, 30);
