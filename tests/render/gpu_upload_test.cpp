@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/alloc_zeroed.h"
+#include "core/error_report.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
 #include "gpu_test_env.h"
@@ -195,6 +196,29 @@ TEST_F(GpuUploadTest, SizeChangesOnlyWithThePixels) {
   EXPECT_EQ(owned.dest.width, 10);  // its 10 × 10 pixels stay described by their own size
   EXPECT_EQ(owned.dest.height, 10);
   owned.dest.pixels = nullptr;
+}
+
+// A capture that cannot have a buffer for its image leaves the layer as it was and fails.
+TEST_F(GpuUploadTest, CaptureWithoutMemoryKeepsTheLayer) {
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  Paste p(20, 10);
+  p.dest.visible = 1;
+  ASSERT_EQ(PasteSprite(&p.source_node, &p.dest_node), 0);
+  std::vector<uint8_t> own(10 * 4 * 8 + 4, 0x5A);
+  p.dest.pixels = own.data();
+  p.dest.width = 10;
+  p.dest.height = 7;
+  SetAllocFailureForTest(0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CaptureScreenToLayer(&p.dest_node), -1);
+  testing::internal::GetCapturedStderr();
+  ResetAllocFailureForTest();
+  EXPECT_EQ(LastErrorReport().code, 104030);
+  EXPECT_EQ(p.dest.pixels, own.data());
+  EXPECT_EQ(p.dest.width, 10);
+  EXPECT_EQ(p.dest.height, 7);
+  EXPECT_EQ(own[0], 0x5A);
+  p.dest.pixels = nullptr;
 }
 
 TEST_F(GpuUploadTest, TilesGoWithTheRecordsLastHolder) {
