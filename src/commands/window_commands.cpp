@@ -125,6 +125,7 @@ void ResizeClient(WindowRecord* w, int32_t width, int32_t height) {
   const bool known = platform::GetWindowRect(w->handle, &before);
   platform::SetWindowClientSize(w->handle, width, height);
   if (known) platform::SetWindowPosition(w->handle, before.left, before.top);
+  ++w->size_changes;
 }
 
 int32_t OpenWindow(WindowRecord* w, int32_t number) {
@@ -301,6 +302,7 @@ int32_t ApplyWindowCommand() {
     if (ArgGiven(kX)) w->x = static_cast<int32_t>(ArgValue(kX));
     if (ArgGiven(kY)) w->y = static_cast<int32_t>(ArgValue(kY));
     platform::SetWindowPosition(w->handle, w->x, w->y);
+    ++w->position_changes;
   }
   if (ArgGiven(kZOrder)) {
     const int64_t order = ArgValue(kZOrder);

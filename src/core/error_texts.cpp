@@ -32,22 +32,23 @@ constexpr BuiltinText kBuiltinTexts[] = {
     {100000,
      "■ライセンスについて\n"
      "\n"
-     "本ソフトウェアは次のライブラリを使用しています。\n"
+     "次のライブラリを使用しています。\n"
      "\n"
-     "[Ogg Vorbis]\n"
-     "Copyright (c) 2002-2020 Xiph.Org Foundation\n"
-     "BSDスタイルのライセンスにより配布されています。著作権表示、この条件および次の免責条項を残す"
-     "限り、ソースおよびバイナリ形式での再配布と使用は改変の有無を問わず許可されます。\n"
+     "[Ogg Vorbis] Copyright (c) 2002-2020 Xiph.Org Foundation: BSDスタイル\n"
+     "[libpng] Copyright (c) 1995-2022 The PNG Reference Library Authors: "
+     "PNG Reference Library License version 2\n"
+     "[zlib] Copyright (c) 1995-2022 Jean-loup Gailly, Mark Adler: zlib License\n"
+     "[FFmpeg] Copyright (c) 2000-2022 the FFmpeg developers: LGPL 2.1 以降 (https://ffmpeg.org)\n"
+     "[SDL2] Copyright (c) 1997-2023 Sam Lantinga: zlib License\n"
+     "[FreeType] Portions of this software are copyright (c) 2022 The FreeType Project "
+     "(www.freetype.org). All rights reserved. FreeType License\n"
+     "[fontconfig] Copyright (c) 2000-2022 Keith Packard ほか: MITスタイル\n"
+     "[libjpeg-turbo] This software is based in part on the work of the Independent JPEG Group. "
+     "Copyright (c) 2009-2023 D. R. Commander: IJG License, BSDスタイル\n"
+     "[iconv (glibc)] Copyright (c) 1991-2022 Free Software Foundation: LGPL 2.1 以降\n"
+     "[X11] Copyright (c) 1985-1998 The Open Group ほか: MIT License\n"
      "\n"
-     "[libpng]\n"
-     "Copyright (c) 1995-2022 The PNG Reference Library Authors\n"
-     "PNG Reference Library License version 2 により配布されています。\n"
-     "\n"
-     "[zlib]\n"
-     "Copyright (C) 1995-2022 Jean-loup Gailly and Mark Adler\n"
-     "zlib License により配布されています。\n"
-     "\n"
-     "これらのライブラリは「現状のまま」提供され、明示または黙示を問わずいかなる保証もありません。"},
+     "いずれも無保証で「現状のまま」提供されます。"},
     {100010, "メモリ不足です。"},
     {102040, "フォントを作成できませんでした。"},
     {104010, "[%s]ファイルを\n読み込めませんでした。"},

@@ -52,6 +52,9 @@ struct WindowRecord {
   uint32_t cursor_activity_stamp = 0;
   uint8_t minimised = 0;            // the window system minimised the window (main thread)
   int32_t x = 0, y = 0;             // window position kept by the window command
+  // Counts of the client-size and position changes commands made, so that a display-mode change
+  // puts back only what no command changed while it lasted.
+  uint32_t size_changes = 0, position_changes = 0;
 };
 
 // Results of window messages, read by the input poll and the system variables.

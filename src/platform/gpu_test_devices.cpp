@@ -12,7 +12,8 @@ namespace {
 std::atomic<GpuDeviceWrapper> g_wrapper{nullptr};
 std::atomic<uint32_t> g_generation{0};
 
-// Succeeds at every call; surfaces are real memory so uploads can be checked, textures are numbers.
+// Succeeds at every call it can; surfaces are real memory so uploads can be checked, textures are
+// numbers with a size. As with OpenGL, a texture takes no surface larger than itself.
 class StubGpuDevice final : public GpuDevice {
  public:
   int32_t AdapterIndex() override { return 0; }
@@ -37,7 +38,7 @@ class StubGpuDevice final : public GpuDevice {
   bool CreateTexture(int32_t width, int32_t height, GpuTexture* texture) override {
     if (!live_ || width < 1 || height < 1) return false;
     *texture = (static_cast<uint64_t>(generation_) << 32) | ++next_;
-    textures_[*texture] = 1;
+    textures_[*texture] = Size{width, height};
     return true;
   }
   void ReleaseTexture(GpuTexture texture) override { textures_.erase(texture); }
@@ -49,6 +50,7 @@ class StubGpuDevice final : public GpuDevice {
     *surface = (static_cast<uint64_t>(generation_) << 32) | ++next_;
     Surface& s = surfaces_[*surface];
     s.width = width;
+    s.height = height;
     s.bytes.assign(static_cast<size_t>(width) * 4 * static_cast<size_t>(height), 0);
     return true;
   }
@@ -62,7 +64,10 @@ class StubGpuDevice final : public GpuDevice {
   }
   bool UnlockSurface(GpuSurface surface) override { return surfaces_.count(surface) != 0; }
   bool UpdateTexture(GpuSurface surface, GpuTexture texture) override {
-    return surfaces_.count(surface) != 0 && TextureAlive(texture);
+    auto s = surfaces_.find(surface);
+    if (s == surfaces_.end() || !TextureAlive(texture)) return false;
+    const Size& t = textures_.at(texture);
+    return s->second.width <= t.width && s->second.height <= t.height;
   }
   bool BeginScene() override { return live_; }
   bool Clear(uint32_t /*argb*/) override { return live_; }
@@ -94,14 +99,17 @@ class StubGpuDevice final : public GpuDevice {
   }
 
  private:
+  struct Size {
+    int32_t width = 0, height = 0;
+  };
   struct Surface {
-    int32_t width = 0;
+    int32_t width = 0, height = 0;
     std::vector<uint8_t> bytes;
   };
   uint32_t generation_ = 0;
   uint32_t next_ = 0;
   bool live_ = false;
-  std::map<GpuTexture, int> textures_;
+  std::map<GpuTexture, Size> textures_;
   std::map<GpuSurface, Surface> surfaces_;
 };
 

@@ -76,17 +76,22 @@ void SaveOtherWindowPlacements() {
       continue;
     }
     g_screen.saved_placements[g_screen.saved_placement_count++] =
-        SavedPlacement{w->handle, outer.left, outer.top, client.right, client.bottom};
+        SavedPlacement{w->handle,    outer.left,      outer.top,          client.right,
+                       client.bottom, w->size_changes, w->position_changes};
   }
 }
 
 // Puts the saved windows back where they were, those still open; the saved list is used once.
+// A size or position a command gave a window meanwhile is the script's and stays.
 void RestoreOtherWindowPlacements() {
   for (int32_t i = 0; i < g_screen.saved_placement_count; ++i) {
     const SavedPlacement& p = g_screen.saved_placements[i];
-    if (FindWindowRecord(p.window) == nullptr) continue;
-    platform::SetWindowClientSize(p.window, p.client_width, p.client_height);
-    platform::SetWindowPosition(p.window, p.x, p.y);
+    const WindowRecord* w = FindWindowRecord(p.window);
+    if (w == nullptr) continue;
+    if (w->size_changes == p.size_changes) {
+      platform::SetWindowClientSize(p.window, p.client_width, p.client_height);
+    }
+    if (w->position_changes == p.position_changes) platform::SetWindowPosition(p.window, p.x, p.y);
   }
   g_screen.saved_placement_count = 0;
 }

@@ -17,10 +17,11 @@ enum : uint8_t {
 };
 
 // Where one of the engine's other windows was before a display-mode change: outer top-left and
-// client size.
+// client size, and the window record's counts of command changes at that time.
 struct SavedPlacement {
   platform::WindowId window = platform::kNoWindow;
   int32_t x = 0, y = 0, client_width = 0, client_height = 0;
+  uint32_t size_changes = 0, position_changes = 0;
 };
 
 struct ScreenState {

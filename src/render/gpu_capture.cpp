@@ -64,12 +64,9 @@ int32_t CaptureScreenToLayer(NamedTreeNode* node) {
   });
   if (!drawn) return 0;
 
+  // Without a buffer for the image the layer keeps its old pixels and size.
   uint8_t* pixels = AllocLayerPixels(width, height, "CaptureScreen");
-  if (pixels == nullptr) {
-    FreeBlock(layer->pixels);
-    layer->pixels = nullptr;
-    return 0;
-  }
+  if (pixels == nullptr) return -1;
   FreeBlock(layer->pixels);
   layer->pixels = pixels;
   layer->width = width;

@@ -95,6 +95,8 @@ int32_t PasteSprite(NamedTreeNode* source, NamedTreeNode* dest);
 
 // ---- Capture ----
 int32_t CaptureBackBuffer(uint8_t* dst, int32_t width, int32_t height);
+// Draws the layer's tiles over black at window 0's logical size and reads the result into its
+// pixels. -1 when no buffer could be had for the image (the layer is left as it was), else 0.
 int32_t CaptureScreenToLayer(NamedTreeNode* node);
 
 // The GPU path's message boxes: `title` and `text` are the engine's own UTF-8 texts.

@@ -106,6 +106,14 @@ int32_t UploadTile(LayerData* dest, int32_t slot, int32_t keep_existing, const L
   return 0;
 }
 
+// Whether the record's tiles have the columns, rows and sizes given.
+bool SameTileLayout(const LayerData* layer, int32_t columns, int32_t rows, const uint32_t* widths,
+                    const uint32_t* heights) {
+  return layer->tile_columns == columns && layer->tile_rows == rows &&
+         std::equal(widths, widths + columns, layer->tile_widths) &&
+         std::equal(heights, heights + rows, layer->tile_heights);
+}
+
 }  // namespace
 
 int32_t ReleaseLayerTextures(LayerData* layer) {
@@ -148,6 +156,16 @@ int32_t UploadLayerTextures(UploadRequest* request, int32_t keep_existing) {
     return -1;
   }
 
+  LayerData* d = r.dest;
+  if (keep_existing != 0 && !SameTileLayout(d, columns, rows, widths, heights)) {
+    // The kept textures have the old tiles' sizes: a larger tile would not fit them and a smaller
+    // one would leave stale texels that the quad stretches over. The new tiles get textures of
+    // their own, and until they are all in place the record claims no layout.
+    ReleaseLayerTextures(d);
+    d->tile_columns = 0;
+    d->tile_rows = 0;
+  }
+
   int32_t slot = 0;
   int32_t y = 0;
   for (int32_t row = 0; row < rows; ++row) {
@@ -171,7 +189,6 @@ int32_t UploadLayerTextures(UploadRequest* request, int32_t keep_existing) {
     r.dest->tile_textures[slot] = nullptr;
   }
 
-  LayerData* d = r.dest;
   d->tile_columns = static_cast<uint8_t>(columns);
   d->tile_rows = static_cast<uint8_t>(rows);
   std::copy(widths, widths + kLayerTileSlots, d->tile_widths);

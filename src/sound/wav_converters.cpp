@@ -29,8 +29,10 @@ struct MsChannel {
   int32_t c1 = 0, c2 = 0, delta = 0, s1 = 0, s2 = 0;
   int16_t Decode(uint32_t nibble) {
     const int32_t signed_nibble = static_cast<int32_t>(nibble) - ((nibble & 8) << 1);
-    const int32_t predicted = (s1 * c1 + s2 * c2) >> 8;
-    const int16_t s = Clamp16(int64_t{predicted} + int64_t{signed_nibble} * delta);
+    // In 64 bits: coefficients and samples of -32768 make the sum 2^31. The shift floors, as an
+    // arithmetic shift of the 32-bit sum does wherever that sum fits.
+    const int64_t predicted = (int64_t{s1} * c1 + int64_t{s2} * c2) >> 8;
+    const int16_t s = Clamp16(predicted + int64_t{signed_nibble} * delta);
     s2 = s1;
     s1 = s;
     // Kept within bounds so corrupt data cannot overflow it; valid streams never come near.

@@ -262,6 +262,40 @@ TEST_F(WindowCommandsTest, FullScreenAndBack) {
   EXPECT_EQ(Ask(0, 15), 0);
 }
 
+// Leaving full screen puts the other windows back as they were on entering it, all but what a
+// command changed meanwhile: the script's size or position stays.
+TEST_F(WindowCommandsTest, LeavingFullScreenKeepsWhatTheScriptChanged) {
+  g_project.window_option = 1;
+  ASSERT_EQ(Window(Args().Set(0, 1).Text(1, "sized").Set(7, 300).Set(8, 200)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 2).Text(1, "moved").Set(7, 300).Set(8, 200)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 1).Set(4, 100).Set(5, 50)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 2).Set(4, 400).Set(5, 60)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 0).Set(13, 1)), 0);
+  for (const int32_t window : {1, 2}) {  // what the mode change itself may do to them
+    platform::SetWindowPosition(g_windows[window]->handle, 5, 7);
+    platform::SetWindowClientSize(g_windows[window]->handle, 64, 32);
+  }
+  ASSERT_EQ(Window(Args().Set(0, 1).Set(7, 320).Set(8, 240)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 2).Set(4, 10).Set(5, 20)), 0);
+  ASSERT_EQ(Window(Args().Set(0, 0).Set(13, 0)), 0);
+  struct Want {
+    int32_t window, x, y, width, height;
+  };
+  for (const Want& want : {Want{1, 100, 50, 320, 240}, Want{2, 10, 20, 300, 200}}) {
+    const auto info = Info(want.window);
+    EXPECT_EQ(info.x, want.x) << want.window;
+    EXPECT_EQ(info.y, want.y) << want.window;
+    EXPECT_EQ(info.width, want.width) << want.window;
+    EXPECT_EQ(info.height, want.height) << want.window;
+  }
+  // Entering again takes the places as they are now.
+  ASSERT_EQ(Window(Args().Set(0, 0).Set(13, 1)), 0);
+  platform::SetWindowPosition(g_windows[1]->handle, 5, 7);
+  ASSERT_EQ(Window(Args().Set(0, 0).Set(13, 0)), 0);
+  EXPECT_EQ(Info(1).x, 100);
+  EXPECT_EQ(Info(1).width, 320);
+}
+
 TEST_F(WindowCommandsTest, FullScreenWithoutAMatchingModeGoesBackWithItsMessage) {
   std::string error;
   ASSERT_TRUE(platform::SetHeadlessMonitors("1920x1080+0+0:1920x1080@16", &error)) << error;

@@ -89,9 +89,24 @@ TEST_F(ErrorTextsTest, MovieFailuresHaveTextsOfTheirOwn) {
 TEST_F(ErrorTextsTest, LicenceNoticeFitsTheMessageBuffer) {
   const std::string notice = GetErrorText(100000);
   EXPECT_EQ(notice.rfind(kLicenceHeading, 0), 0u);
-  for (const char* name : {"Ogg Vorbis", "Xiph.Org", "libpng", "zlib"}) {
-    EXPECT_NE(notice.find(name), std::string::npos) << name;
-  }
+  // Each library the program links, with its licence; FreeType's and the IJG's licences ask for
+  // their own sentences.
+  const char* const lines[] = {
+      "[Ogg Vorbis] Copyright (c) 2002-2020 Xiph.Org Foundation: BSD",
+      "[libpng] Copyright (c) 1995-2022 The PNG Reference Library Authors: PNG Reference Library "
+      "License version 2\n",
+      "[zlib] Copyright (c) 1995-2022 Jean-loup Gailly, Mark Adler: zlib License\n",
+      "[FFmpeg] Copyright (c) 2000-2022 the FFmpeg developers: LGPL 2.1 ",
+      "[SDL2] Copyright (c) 1997-2023 Sam Lantinga: zlib License\n",
+      "[FreeType] Portions of this software are copyright (c) 2022 The FreeType Project "
+      "(www.freetype.org). All rights reserved. FreeType License\n",
+      "[fontconfig] Copyright (c) 2000-2022 Keith Packard ",
+      "[libjpeg-turbo] This software is based in part on the work of the Independent JPEG Group. ",
+      ": IJG License, BSD",
+      "[iconv (glibc)] Copyright (c) 1991-2022 Free Software Foundation: LGPL 2.1 ",
+      "[X11] Copyright (c) 1985-1998 The Open Group ",
+  };
+  for (const char* line : lines) EXPECT_NE(notice.find(line), std::string::npos) << line;
   // It goes through the formatter whole: no directive, and shorter than the 1023-byte message.
   EXPECT_EQ(notice.find('%'), std::string::npos);
   EXPECT_EQ(FormatText(notice, {}), notice);

@@ -254,6 +254,43 @@ TEST_F(GpuDeviceTest, CaptureOfAKnownPatternIsExact) {
   ExpectPresentedFrame("after the capture");
 }
 
+// Pastes of 20 × 20, 100 × 100 and 20 × 20 again into one layer, each captured: every capture
+// shows the image last pasted at its own size, never a texture kept from a paste of another size.
+TEST_F(GpuDeviceTest, PastesOfAnotherSizeShowTheNewImage) {
+  ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
+  if (IsSkipped()) return;
+  StartGpu(0);
+  if (IsSkipped()) return;
+  Sprite s(20, 20, 0);
+  std::vector<uint8_t> large = test::RandomFrame(100, 100, 5);
+  std::vector<uint8_t> small = test::RandomFrame(20, 20, 7);
+  const struct {
+    int32_t side;
+    uint8_t* pixels;
+  } steps[] = {{20, s.pattern.data()}, {100, large.data()}, {20, small.data()}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.side);
+    s.source.width = s.source.height = step.side;
+    s.source.pixels = step.pixels;
+    ASSERT_EQ(PasteSprite(&s.source_node, &s.dest_node), 0);
+    ASSERT_EQ(CaptureScreenToLayer(&s.dest_node), 0);
+    ASSERT_NE(s.dest.pixels, nullptr);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < kH; ++y) {
+      for (int32_t x = 0; x < kW; ++x) {
+        const uint8_t* got = s.dest.pixels + (static_cast<size_t>(y) * kW + x) * 4;
+        const uint8_t black[4] = {0, 0, 0, 255};
+        const uint8_t* want = x < step.side && y < step.side
+                                  ? step.pixels + (static_cast<size_t>(y) * step.side + x) * 4
+                                  : black;
+        wrong += std::memcmp(got, want, 4) != 0 ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+  s.source.pixels = s.pattern.data();
+}
+
 TEST_F(GpuDeviceTest, TilesFromBeforeAResetAreAbsent) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;

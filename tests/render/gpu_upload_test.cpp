@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/alloc_zeroed.h"
+#include "core/error_report.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
 #include "gpu_test_env.h"
@@ -153,6 +154,33 @@ TEST_F(GpuUploadTest, EmptySlotsGetTexturesAndAPasteAgainReusesThem) {
   EXPECT_EQ(p.dest.tile_textures[0], first);
 }
 
+// A paste of another size into a layer that has tiles: the new tiles fit their textures (the
+// stand-in, as OpenGL, takes no surface larger than the texture), and the record describes them.
+TEST_F(GpuUploadTest, PastesOfAnotherSizeGetTexturesOfTheirSize) {
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  Paste small(20, 20), large(100, 100), wide(300, 20);
+  g_gpu.max_texture_width = 256;
+  struct Step {
+    const Paste* from;
+    uint8_t columns;
+    uint32_t first_width, first_height;
+  };
+  const Step steps[] = {{&small, 1, 32, 32}, {&large, 1, 128, 128}, {&small, 1, 32, 32},
+                        {&wide, 2, 256, 32}, {&large, 1, 128, 128}, {&large, 1, 128, 128}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::to_string(step.from->source.width));
+    NamedTreeNode source = step.from->source_node;
+    ASSERT_EQ(PasteSprite(&source, &small.dest_node), 0);
+    EXPECT_EQ(small.dest.tile_columns, step.columns);
+    EXPECT_EQ(small.dest.tile_rows, 1);
+    EXPECT_EQ(small.dest.tile_widths[0], step.first_width);
+    EXPECT_EQ(small.dest.tile_heights[0], step.first_height);
+    EXPECT_EQ(small.dest.width, step.from->source.width);
+    EXPECT_NE(small.dest.tile_textures[step.columns - 1], nullptr);
+    EXPECT_EQ(small.dest.tile_textures[step.columns], nullptr);
+  }
+}
+
 TEST_F(GpuUploadTest, SizeChangesOnlyWithThePixels) {
   ASSERT_NO_FATAL_FAILURE(StartGpu());
   Paste bare(40, 30);
@@ -168,6 +196,29 @@ TEST_F(GpuUploadTest, SizeChangesOnlyWithThePixels) {
   EXPECT_EQ(owned.dest.width, 10);  // its 10 × 10 pixels stay described by their own size
   EXPECT_EQ(owned.dest.height, 10);
   owned.dest.pixels = nullptr;
+}
+
+// A capture that cannot have a buffer for its image leaves the layer as it was and fails.
+TEST_F(GpuUploadTest, CaptureWithoutMemoryKeepsTheLayer) {
+  ASSERT_NO_FATAL_FAILURE(StartGpu());
+  Paste p(20, 10);
+  p.dest.visible = 1;
+  ASSERT_EQ(PasteSprite(&p.source_node, &p.dest_node), 0);
+  std::vector<uint8_t> own(10 * 4 * 8 + 4, 0x5A);
+  p.dest.pixels = own.data();
+  p.dest.width = 10;
+  p.dest.height = 7;
+  SetAllocFailureForTest(0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CaptureScreenToLayer(&p.dest_node), -1);
+  testing::internal::GetCapturedStderr();
+  ResetAllocFailureForTest();
+  EXPECT_EQ(LastErrorReport().code, 104030);
+  EXPECT_EQ(p.dest.pixels, own.data());
+  EXPECT_EQ(p.dest.width, 10);
+  EXPECT_EQ(p.dest.height, 7);
+  EXPECT_EQ(own[0], 0x5A);
+  p.dest.pixels = nullptr;
 }
 
 TEST_F(GpuUploadTest, TilesGoWithTheRecordsLastHolder) {

@@ -154,6 +154,27 @@ TEST(WavWalker, MalformedFiles) {
   }
 }
 
+// MS ADPCM at the edges of its ranges: coefficients and history samples of -32768 make the
+// prediction's sum 2^31, past a 32-bit integer. The predictor is worked in 64 bits and clamped.
+TEST(WavDecoders, MsAdpcmPredictionAtTheEdgesOfItsRange) {
+  std::string f = Fmt(2, 1, 8000, 4, 26);
+  f[12] = 9;   // block align: the seven header bytes and two bytes of nibbles
+  f[16] = 8;   // extra bytes: samples per block, one coefficient pair
+  f[18] = 5;   // samples per block
+  f[20] = 1;   // coefficient pairs
+  f[23] = '\x80';  // c1 = -32768
+  f[25] = '\x80';  // c2 = -32768
+  // Predictor 0, step 16, both history samples -32768, then nibbles of zero.
+  const std::string block("\0\x10\0\0\x80\0\x80\0\0", 9);
+  const std::string file = Riff(Chunk("fmt ", f) + Chunk("data", block));
+  WavData data;
+  ASSERT_EQ(OpenWavData(Bytes(file), file.size(), &data), 0);
+  // (2 * 2^30) >> 8 clamps to 32767; then (32767 - 32768) * -32768 >> 8 = 128;
+  // then (128 + 32767) * -32768 >> 8 clamps to -32768.
+  EXPECT_EQ(Samples(data.converted.data(), data.converted.size()),
+            (std::vector<int16_t>{-32768, -32768, 32767, 128, -32768}));
+}
+
 TEST(WavWalker, ChunksAfterAnOddSizedOneAndFourteenByteFormats) {
   const std::string file = Riff(Chunk("fmt ", Fmt(1, 1, 11025, 8, 14)) + Chunk("LIST", "odd") +
                                 Chunk("data", std::string(11025, '\x90')));

@@ -1,11 +1,12 @@
 // Writes the seed corpora of the fuzz targets (tests/fuzz/corpus/<target>/seed_*) with the format
-// writers of tools/ and the engine's own encoders; with --check, compares the committed seeds with
+// writers of tools/ and the engine's own encoders, and from the sound test files; with --check, compares the committed seeds with
 // what the writers make today instead, so a format change cannot leave stale seeds behind.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -234,6 +235,57 @@ void AddMultiFrameFiles(Seeds* seeds) {
   files["seed_empty.kmf"] = WriteMultiFrameFile({}, {0, 7, 8, 9});
 }
 
+// A mono MS ADPCM file of one block whose single coefficient pair and history samples are all
+// -32768: the predictor's sum reaches 2^31.
+Bytes MsAdpcmAtItsLimits() {
+  Bytes fmt = {2, 0, 1, 0};           // MS ADPCM, mono
+  PutU32(&fmt, 8000);                 // rate
+  PutU32(&fmt, 4000);                 // bytes per second
+  const uint8_t rest[] = {9, 0, 4, 0,  // block align, bits
+                          8, 0, 5, 0,  // extra bytes, samples per block
+                          1, 0, 0, 0x80, 0, 0x80};  // one pair: -32768, -32768
+  fmt.insert(fmt.end(), std::begin(rest), std::end(rest));
+  const uint8_t block[] = {0, 16, 0, 0, 0x80, 0, 0x80, 0x12, 0x9F};
+  Bytes out = Text("RIFF");
+  PutU32(&out, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + sizeof block + 1));
+  for (const char c : std::string("WAVEfmt ")) out.push_back(static_cast<uint8_t>(c));
+  PutU32(&out, static_cast<uint32_t>(fmt.size()));
+  out.insert(out.end(), fmt.begin(), fmt.end());
+  for (const char c : std::string("data")) out.push_back(static_cast<uint8_t>(c));
+  PutU32(&out, sizeof block);
+  out.insert(out.end(), std::begin(block), std::end(block));
+  out.push_back(0);  // the odd-sized chunk's pad byte
+  return out;
+}
+
+// The WAV and Ogg Vorbis targets start from the sound decoders' test files (one of each format)
+// and the MS ADPCM file at its limits. False when a test file cannot be read.
+bool AddSoundFiles(Seeds* seeds) {
+  const std::string folder = KORVEL_SOUND_FIXTURES;
+  const struct {
+    const char* target;
+    const char* file;
+  } files[] = {
+      {"wav_walker", "ms_adpcm_mono.wav"},  {"wav_walker", "ms_adpcm_stereo.wav"},
+      {"wav_walker", "ima_adpcm_mono.wav"}, {"wav_walker", "ima_adpcm_stereo.wav"},
+      {"wav_walker", "alaw.wav"},           {"wav_walker", "ulaw.wav"},
+      {"wav_walker", "float32.wav"},        {"wav_walker", "pcm24.wav"},
+      {"ogg_loader", "mono22050.ogg"},      {"ogg_loader", "stereo44100.ogg"},
+      {"ogg_loader", "one_sample.ogg"},     {"ogg_loader", "chained.ogg"},
+  };
+  for (const auto& f : files) {
+    Bytes bytes;
+    std::string error;
+    if (!ReadWholeFileBytes(folder + "/" + f.file, &bytes, &error)) {
+      std::fprintf(stderr, "write_fuzz_seeds: %s\n", error.c_str());
+      return false;
+    }
+    (*seeds)[f.target][std::string("seed_") + f.file] = std::move(bytes);
+  }
+  (*seeds)["wav_walker"]["seed_ms_adpcm_limits.wav"] = MsAdpcmAtItsLimits();
+  return true;
+}
+
 }  // namespace
 
 void AddRegistryFiles(Seeds* seeds) {
@@ -265,6 +317,7 @@ int main(int argc, char** argv) {
   AddSaveFiles(&seeds);
   AddRegistryFiles(&seeds);
   AddMultiFrameFiles(&seeds);
+  if (!AddSoundFiles(&seeds)) return 1;
   int stale = 0;
   for (const auto& [target, files] : seeds) {
     for (const auto& [name, bytes] : files) {
