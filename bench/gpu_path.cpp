@@ -18,7 +18,9 @@
 #include "platform/platform.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
+#include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
+#include "render/gpu_tiles.h"
 
 namespace korvel {
 namespace {

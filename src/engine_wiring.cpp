@@ -41,7 +41,7 @@
 #include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
-#include "render/gpu_state.h"
+#include "render/gpu_lifecycle.h"
 #include "resource/pack_mount.h"
 #include "script/project_config_file.h"
 #include "script/script_data.h"

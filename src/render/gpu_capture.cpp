@@ -9,17 +9,19 @@
 #include "layer/layer_create.h"
 #include "layer/layer_record.h"
 #include "platform/platform.h"
+#include "render/gpu_capture.h"
+#include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
+#include "render/gpu_tiles.h"
 
 namespace korvel {
 
-int32_t CaptureBackBuffer(uint8_t* dst, int32_t width, int32_t height) {
+void CaptureBackBuffer(uint8_t* dst, int32_t width, int32_t height) {
   if (g_gpu.device == nullptr || g_gpu.capture_target == 0) {
     GpuTrace("KR_OffSuf_LAYER Error.");
-    return 0;
+    return;
   }
   if (!g_gpu.device->ReadBack(width, height, dst, width * 4)) GpuTrace("GetRenderTargetData Error.");
-  return 0;
 }
 
 int32_t CaptureScreenToLayer(NamedTreeNode* node) {

@@ -13,6 +13,8 @@
 #include "platform/platform.h"
 #include "render/drawing_mode.h"
 #include "render/gpu_layout.h"
+#include "render/gpu_frame.h"
+#include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
 
 namespace korvel {

@@ -1,3 +1,4 @@
+// The GPU path runs on OpenGL through the platform's device, under Direct3D-era names.
 // The arithmetic of the GPU path, free of any device: tile layout, frame-texture size, quad
 // vertices and rectangles, the layer quads' diffuse colour and blend states.
 #pragma once

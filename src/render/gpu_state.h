@@ -1,7 +1,6 @@
-// The GPU path's state and its operations: device lifecycle (create, check, reset, release and
-// the fall-back to CPU drawing), the frame quad, layer tiles, sprite paste and screen capture.
-// Device work runs on the main thread; callers on the game thread hand it over, one request per
-// frame (upload or capture).
+// The GPU path runs on OpenGL through the platform's device, under Direct3D-era names.
+// Its state, and what its parts share: device work runs on the main thread; callers on the game
+// thread hand it over, one request per frame (upload or capture).
 #pragma once
 
 #include <cstdint>
@@ -50,54 +49,6 @@ void OnGpuThread(F&& fn) {
 
 // The trace function: writes nothing (tests read the last line).
 void GpuTrace(const std::string& text);
-
-// ---- Lifecycle ----
-int32_t InitDirect3D();        // 0, or 1 on any failure
-int32_t CreateD3DDevice();     // 0 or -1
-int32_t CheckDeviceCaps();     // 0 or 1
-int32_t SetDefaultRenderStates();
-int32_t CreateFrameEffect();   // 0 or -1
-int32_t ResetDeviceOrFallBack();  // 0 re-created, -1 fell back to CPU drawing
-int32_t ReleaseDirect3D();
-// CPU drawing for good: the drawing mode falls back and window 0's root layer is marked wholly
-// changed, so a still scene is drawn by the CPU next frame.
-void FallBackFromGpu();
-
-// The hooks: start-up's last step (1 falls back, start-up shows the message) and shutdown's.
-int InitGpuHook();
-void ReleaseGpuHook();
-// Installs the hooks, sprite paste and the texture release (once, with the other wiring).
-void InstallGpuPath();
-// The presenter's GPU path and the capture, after the per-run state they live in was reset. Before
-// the device exists (a game thread may present while start-up makes it) they draw nothing.
-void InstallGpuFrameHooks();
-// GPU drawing is chosen and a device can exist (the "DirectX version" figure).
-bool GpuDrawingAvailable();
-
-// ---- Frame (window 0) ----
-int32_t DrawFrameWithDirect3D(const uint8_t* pixels);
-int32_t PresentDevice();
-
-// ---- Layer tiles ----
-// The upload's parameters (set by the sprite paste).
-struct UploadRequest {
-  const LayerData* source = nullptr;
-  LayerData* dest = nullptr;
-  int32_t width = 0, height = 0;
-  float slot21 = 0, slot22 = 0;
-  int32_t cap_width = 0, cap_height = 0;
-};
-int32_t UploadLayerTextures(UploadRequest* request, int32_t keep_existing);
-int32_t ReleaseLayerTextures(LayerData* layer);
-int32_t DrawLayerQuad(const LayerData* layer, int32_t visible, int32_t blend_mode,
-                      const LayerData* second, const LayerData* third);
-int32_t PasteSprite(NamedTreeNode* source, NamedTreeNode* dest);
-
-// ---- Capture ----
-int32_t CaptureBackBuffer(uint8_t* dst, int32_t width, int32_t height);
-// Draws the layer's tiles over black at window 0's logical size and reads the result into its
-// pixels. -1 when no buffer could be had for the image (the layer is left as it was), else 0.
-int32_t CaptureScreenToLayer(NamedTreeNode* node);
 
 // The GPU path's message boxes: `title` and `text` are the engine's own UTF-8 texts.
 void ShowGpuMessage(const char* title, std::string_view text,

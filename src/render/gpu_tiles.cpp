@@ -8,7 +8,9 @@
 #include "layer/layer_record.h"
 #include "platform/platform.h"
 #include "render/gpu_layout.h"
+#include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
+#include "render/gpu_tiles.h"
 
 namespace korvel {
 namespace {

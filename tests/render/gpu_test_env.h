@@ -19,7 +19,11 @@
 #include "platform/gpu_device.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
+#include "render/gpu_capture.h"
+#include "render/gpu_frame.h"
+#include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
+#include "render/gpu_tiles.h"
 
 namespace korvel::test {
 
