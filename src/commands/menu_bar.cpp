@@ -337,22 +337,8 @@ void ShowFullScreenMenuBar(bool show) {
   const platform::WindowId main = HandleOf(0);
   int32_t ox = 0, oy = 0;
   if (main != platform::kNoWindow) platform::ScreenToClient(main, &ox, &oy);
-  platform::WindowDesc desc;
-  desc.title = "krMncl";
-  desc.x = -ox;
-  desc.y = -oy;
-  desc.client_width = width;
-  desc.client_height = kMenuBarHeight;
-  desc.borderless = true;
-  desc.topmost = true;
-  desc.utility = true;
-  desc.popup_menu = true;
-  desc.accept_drops = false;
-  desc.engine_index = -1;
-  bar = platform::CreateWindow(desc);
+  bar = OpenMenuWindow("krMncl", -ox, -oy, width, kMenuBarHeight);
   if (bar == platform::kNoWindow) return;
-  platform::SetWindowPosition(bar, -ox, -oy);
-  platform::ShowWindow(bar, platform::ShowCommand::kShow);
   {
     std::lock_guard guard(g_menu_bar.lock);
     g_menu_bar.bar_window = bar;

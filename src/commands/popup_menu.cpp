@@ -70,23 +70,8 @@ void OpenLevel(Loop& loop, int32_t menu, int32_t x, int32_t y, int32_t flip_x) {
                                   level.layout.height, WorkArea());
   }
   level.pixels.assign(static_cast<size_t>(level.layout.width) * level.layout.height * 4, 0);
-  platform::WindowDesc desc;
-  desc.title = "menu";
-  desc.x = level.screen.left;
-  desc.y = level.screen.top;
-  desc.client_width = level.layout.width;
-  desc.client_height = level.layout.height;
-  desc.borderless = true;
-  desc.topmost = true;
-  desc.utility = true;
-  desc.popup_menu = true;
-  desc.accept_drops = false;
-  desc.engine_index = -1;
-  level.window = platform::CreateWindow(desc);
-  if (level.window != platform::kNoWindow) {
-    platform::SetWindowPosition(level.window, level.screen.left, level.screen.top);
-    platform::ShowWindow(level.window, platform::ShowCommand::kShow);
-  }
+  level.window = OpenMenuWindow("menu", level.screen.left, level.screen.top, level.layout.width,
+                                level.layout.height);
   loop.levels.push_back(std::move(level));
 }
 
@@ -325,6 +310,28 @@ uint32_t HeadlessChoice(const MenuSet& set, int32_t menu, int32_t x, int32_t y) 
 }
 
 }  // namespace
+
+platform::WindowId OpenMenuWindow(const char* title, int32_t x, int32_t y, int32_t width,
+                                  int32_t height) {
+  platform::WindowDesc desc;
+  desc.title = title;
+  desc.x = x;
+  desc.y = y;
+  desc.client_width = width;
+  desc.client_height = height;
+  desc.borderless = true;
+  desc.topmost = true;
+  desc.utility = true;
+  desc.popup_menu = true;
+  desc.accept_drops = false;
+  desc.engine_index = -1;
+  const platform::WindowId window = platform::CreateWindow(desc);
+  if (window != platform::kNoWindow) {
+    platform::SetWindowPosition(window, x, y);
+    platform::ShowWindow(window, platform::ShowCommand::kShow);
+  }
+  return window;
+}
 
 MenuBox PlacePopupMenu(int32_t x, int32_t y, int32_t width, int32_t height,
                        const platform::Rect& area) {

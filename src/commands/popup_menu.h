@@ -27,4 +27,9 @@ bool MenuOffers(const MenuSet& set, int32_t menu, uint32_t command);
 // The frame step's popup: the first submenu of set `set` at screen point (x, y).
 uint64_t ShowPopupMenuSet(int set, int32_t x, int32_t y);
 
+// A borderless, topmost menu window (a popup level or the full-screen menu bar) of width x height
+// shown at (x, y) on the screen; kNoWindow when it cannot be made.
+platform::WindowId OpenMenuWindow(const char* title, int32_t x, int32_t y, int32_t width,
+                                  int32_t height);
+
 }  // namespace korvel
