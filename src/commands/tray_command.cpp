@@ -1,7 +1,9 @@
-// Command 83: tray icon state, its tip cut to the tip field, its icon checked against 16 x 16.
+// Command 83: the tray icon, its tip cut to the tip field, its icon checked against 16 x 16; shown
+// where the desktop has a notification area, kept as state everywhere.
 #include "commands/tray_command.h"
 
 #include "commands/cursor_command.h"
+#include "core/window_record.h"
 #include "layer/layer_data.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
@@ -27,6 +29,7 @@ void RemoveTrayIcon() {
   if (!g_tray.shown) return;
   g_tray.shown = false;
   g_tray.icon_from_layer = false;
+  platform::RemoveTrayIcon();
 }
 
 int32_t RunTrayCommand() {
@@ -50,6 +53,10 @@ int32_t RunTrayCommand() {
       g_tray.icon_from_layer = icon_layer != nullptr &&
                                LayerFitsIcon(icon_layer, kTrayIconSide, kTrayIconSide, false);
       g_tray.shown = true;
+      // Clicks go to the main window, as the icon's messages do.
+      const WindowRecord* main = g_windows[0];
+      platform::ShowTrayIcon(main != nullptr ? main->handle.load() : platform::kNoWindow,
+                             g_tray.icon_from_layer ? icon_layer->pixels : nullptr, g_tray.tip);
     } else {
       RemoveTrayIcon();
     }
