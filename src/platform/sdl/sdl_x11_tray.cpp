@@ -217,7 +217,8 @@ void HideTip() {
   t.tip_picture = TipPicture{};
 }
 
-// The tip below the pointer (above it when the screen ends first), kept on the screen.
+// The tip at the pointer, below the icon (above it when the screen ends first: trays sit at the
+// edges), kept on the screen.
 void ShowTip() {
   X11Tray& t = g_x11_tray;
   if (t.tip_window != 0 || t.tip.empty()) return;
@@ -226,11 +227,17 @@ void ShowTip() {
   const int w = t.tip_picture.width, h = t.tip_picture.height;
   if (w <= 0 || h <= 0) return;
   const int screen_w = DisplayWidth(d, t.screen), screen_h = DisplayHeight(d, t.screen);
-  int x = t.pointer_x, y = t.pointer_y + 20;
-  if (y + h > screen_h) y = t.pointer_y - h - 4;
+  TrayErrorTrap trap(d);
+  int icon_top = t.pointer_y, icon_left = 0;
+  ::Window child = 0;
+  if (!XTranslateCoordinates(d, t.icon_window, t.root, 0, 0, &icon_left, &icon_top, &child)) {
+    icon_top = t.pointer_y;
+  }
+  const int gap = 2;
+  int x = t.pointer_x, y = icon_top + t.height + gap;
+  if (y + h > screen_h) y = icon_top - h - gap;
   x = std::max(0, std::min(x, screen_w - w));
   y = std::max(0, std::min(y, screen_h - h));
-  TrayErrorTrap trap(d);
   XSetWindowAttributes a{};
   a.override_redirect = True;
   a.save_under = True;
