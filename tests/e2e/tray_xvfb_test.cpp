@@ -218,7 +218,9 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
   EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
 }
 
+// The frame step on the game thread this time: the icon's requests go through the main thread.
 TEST_F(TrayXvfbTest, WithoutATrayHostNothingIsDockedUntilOneStarts) {
+  BuildGame({{"main.kas", std::string(".config threaded 1\n") + kTrayGame}});
   test::ChildProcess engine(Args(), Env());
   auto alive = [&] { return engine.Running(); };
   // The window shows after the first frame, whose script has asked for the icon.
