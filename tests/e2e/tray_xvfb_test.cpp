@@ -134,6 +134,11 @@ class TrayXvfbTest : public TrayGameTest {
     }
     return {};
   }
+  // Waits until no popup menu is on the screen; false when one stays.
+  bool WaitForNoMenu(const std::function<bool()>& alive) const {
+    return WaitFor([&] { return FirstWindow("--onlyvisible --name '^menu$'").empty() ? "x" : ""; },
+                   alive) == "x";
+  }
   std::vector<std::string> Env() const { return SdlEnv(server_.display()); }
 
   test::XvfbServer server_;
@@ -167,7 +172,8 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
 
   // The tip shows where the pointer rests, drawn on its pale background.
   X("xdotool mousemove --window " + icon + " 8 " + std::to_string(g.height / 2));
-  const std::string tip = WaitFor([&] { return FirstWindow("--onlyvisible --name '^tip$'"); }, alive);
+  const std::string tip =
+      WaitFor([&] { return FirstWindow("--onlyvisible --name '^tip$'"); }, alive);
   ASSERT_FALSE(tip.empty()) << "no tip";
   const Geometry t = ParseGeometry(X("xwininfo -id " + tip));
   EXPECT_TRUE(t.y + t.height <= g.y || t.y >= g.y + g.height) << "the tip covers the icon";
@@ -185,9 +191,7 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
   ASSERT_FALSE(menu.empty()) << "a right click opened no popup";
   EXPECT_TRUE(FirstWindow("--onlyvisible --name '^tip$'").empty()) << "the tip stayed";
   X("xdotool mousemove --window " + menu + " 30 33 click 1");
-  ASSERT_TRUE(WaitFor([&] { return FirstWindow("--onlyvisible --name '^menu$'").empty() ? "x" : ""; },
-                      alive) == "x")
-      << "the popup stayed open";
+  ASSERT_TRUE(WaitForNoMenu(alive)) << "the popup stayed open";
 
   // A double click opens it too; the first item is chosen.
   X("xdotool mousemove --window " + icon + " 8 " + std::to_string(g.height / 2) +
@@ -195,14 +199,15 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
   menu = WaitFor([&] { return FirstWindow("--onlyvisible --name '^menu$'"); }, alive);
   ASSERT_FALSE(menu.empty()) << "a double click opened no popup";
   X("xdotool mousemove --window " + menu + " 30 13 click 1");
-  ASSERT_TRUE(WaitFor([&] { return FirstWindow("--onlyvisible --name '^menu$'").empty() ? "x" : ""; },
-                      alive) == "x")
-      << "the popup stayed open";
+  ASSERT_TRUE(WaitForNoMenu(alive)) << "the popup stayed open";
 
   // The script removes the icon: it leaves the panel and its window is gone.
   game_.Write("gone", "");
   const std::string undocked = WaitFor(
-      [&] { return DockedIcon(panel).empty() && FirstWindow("--name '^tray icon$'").empty() ? "x" : ""; },
+      [&] {
+        const bool gone = DockedIcon(panel).empty() && FirstWindow("--name '^tray icon$'").empty();
+        return gone ? "x" : "";
+      },
       alive);
   EXPECT_EQ(undocked, "x") << X("xwininfo -root -tree");
 

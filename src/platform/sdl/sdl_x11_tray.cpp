@@ -130,9 +130,9 @@ uint32_t RgbOf(const Visual* visual, unsigned long pixel) {
 
 // An image of the screen's depth whose pixels the caller fills (XDestroyImage frees them).
 XImage* MakeImage(Display* d, int screen, int width, int height) {
-  XImage* image = XCreateImage(d, DefaultVisual(d, screen), static_cast<unsigned>(DefaultDepth(d, screen)),
-                               ZPixmap, 0, nullptr, static_cast<unsigned>(width),
-                               static_cast<unsigned>(height), 32, 0);
+  const auto depth = static_cast<unsigned>(DefaultDepth(d, screen));
+  XImage* image = XCreateImage(d, DefaultVisual(d, screen), depth, ZPixmap, 0, nullptr,
+                               static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
   if (image == nullptr) return nullptr;
   image->data = static_cast<char*>(
       std::calloc(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height), 1));
