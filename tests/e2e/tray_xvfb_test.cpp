@@ -247,5 +247,54 @@ TEST_F(TrayXvfbTest, WithoutATrayHostNothingIsDockedUntilOneStarts) {
   EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
 }
 
+#ifdef FAKE_TRAY
+// A tray that asks for a visual with alpha gets the icon drawn in it: opaque where the layer is,
+// transparent around it in the larger socket.
+TEST_F(TrayXvfbTest, TrayWithAnAlphaVisualGetsTheIconOverTransparency) {
+  test::TempDir seen;
+  const std::string out = seen.File("icon.txt");
+  test::ChildProcess tray({FAKE_TRAY, out}, {"DISPLAY=" + server_.display()});
+  ASSERT_FALSE(WaitFor([&] { return FirstWindow("--name '^fake tray$'"); },
+                       [&] { return tray.Running(); })
+                   .empty())
+      << "the stand-in tray did not start";
+  test::ChildProcess engine(Args(), Env());
+  const std::string text = WaitFor(
+      [&] { return ::access(out.c_str(), R_OK) == 0 ? test::ReadFile(out) : std::string(); },
+      [&] { return engine.Running() && tray.Running(); });
+  ASSERT_FALSE(text.empty()) << "the icon never showed in the stand-in tray";
+
+  constexpr int kSocket = 24, kOffset = (kSocket - kSide) / 2;
+  std::istringstream words(text);
+  size_t wrong = 0;
+  std::string first_wrong;
+  for (int y = 0; y < kSocket; ++y) {
+    for (int x = 0; x < kSocket; ++x) {
+      std::string word;
+      words >> word;
+      const uint32_t got = uint32_t(std::strtoul(word.c_str(), nullptr, 16));
+      const bool on_icon = x >= kOffset && y >= kOffset && x < kOffset + kSide &&
+                           y < kOffset + kSide;
+      const uint32_t want = on_icon ? 0xFF000000u | IconColour(x - kOffset, y - kOffset) : 0u;
+      if (got != want && wrong++ == 0) {
+        first_wrong = std::to_string(x) + "," + std::to_string(y) + ": " + word;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0u) << "first at " << first_wrong << "\n" << text;
+
+  game_.Write("gone", "");
+  const std::string gone = out + ".gone";
+  EXPECT_EQ(WaitFor([&] { return ::access(gone.c_str(), R_OK) == 0 ? "x" : ""; },
+                    [&] { return engine.Running(); }),
+            "x")
+      << "the icon window stayed";
+  const test::ProcessResult r = engine.Stop(30000);
+  ASSERT_FALSE(r.timed_out);
+  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+}
+#endif
+
+
 }  // namespace
 }  // namespace korvel

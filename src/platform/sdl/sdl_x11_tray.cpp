@@ -35,12 +35,18 @@ struct X11Tray {
   int screen = 0;
   ::Window root = 0;
   Atom selection = None, opcode = None, manager = None, xembed_info = None;
-  Atom window_type = None, tooltip_type = None;
+  Atom window_type = None, tooltip_type = None, tray_visual = None;
   bool wanted = false;  // the engine shows an icon
   WindowId owner = kNoWindow;
   uint32_t icon[kSide * kSide] = {};  // 0xAARRGGBB, straight alpha
   std::string tip;                    // code page 932
   ::Window icon_window = 0;
+  // A tray that asks for a visual with alpha gets the icon in it: its window is then drawn whole,
+  // transparent around the icon, with this GC and colour map.
+  VisualID icon_visual = 0;  // 0: the screen's default visual
+  Visual* argb_visual = nullptr;
+  Colormap argb_colormap = 0;
+  GC argb_gc = nullptr;
   ::Window host = 0;                  // the tray the icon was handed to
   int width = kSide, height = kSide;  // the icon window's size, as the tray made it
   ::Window tip_window = 0;
@@ -128,10 +134,9 @@ uint32_t RgbOf(const Visual* visual, unsigned long pixel) {
          Channel8(pixel, visual->blue_mask);
 }
 
-// An image of the screen's depth whose pixels the caller fills (XDestroyImage frees them).
-XImage* MakeImage(Display* d, int screen, int width, int height) {
-  const auto depth = static_cast<unsigned>(DefaultDepth(d, screen));
-  XImage* image = XCreateImage(d, DefaultVisual(d, screen), depth, ZPixmap, 0, nullptr,
+// An image of a visual and depth whose pixels the caller fills (XDestroyImage frees them).
+XImage* MakeImage(Display* d, Visual* visual, int depth, int width, int height) {
+  XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                                static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
   if (image == nullptr) return nullptr;
   image->data = static_cast<char*>(
@@ -141,6 +146,38 @@ XImage* MakeImage(Display* d, int screen, int width, int height) {
     return nullptr;
   }
   return image;
+}
+
+// The icon's pixel at (x, y) of a `side` × `side` square (scaled down from 16 × 16 when smaller).
+uint32_t IconPixel(int x, int y, int side) {
+  return g_x11_tray.icon[(y * kSide / side) * kSide + x * kSide / side];
+}
+
+// In a tray's visual with alpha: the whole window, transparent but for the icon (alpha
+// premultiplied, as compositors take it).
+void DrawIconWithAlpha(int side, int ox, int oy) {
+  X11Tray& t = g_x11_tray;
+  Display* d = t.display;
+  const Visual* visual = t.argb_visual;
+  const unsigned long alpha_mask =
+      0xFFFFFFFFul & ~(visual->red_mask | visual->green_mask | visual->blue_mask);
+  TrayErrorTrap trap(d);
+  XImage* image = MakeImage(d, t.argb_visual, 32, t.width, t.height);
+  if (image == nullptr) return;
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      const uint32_t p = IconPixel(x, y, side);
+      const uint32_t a = p >> 24;
+      uint32_t rgb = 0;
+      for (int shift = 0; shift <= 16; shift += 8) {
+        rgb |= ((((p >> shift) & 0xFFu) * a + 127) / 255) << shift;
+      }
+      XPutPixel(image, ox + x, oy + y, PixelOf(visual, rgb) | Channel(a, alpha_mask));
+    }
+  }
+  XPutImage(d, t.icon_window, t.argb_gc, image, 0, 0, 0, 0, static_cast<unsigned>(t.width),
+            static_cast<unsigned>(t.height));
+  XDestroyImage(image);
 }
 
 // The icon, 16 × 16 in the middle of its window (smaller windows get it scaled down), laid over
@@ -153,6 +190,10 @@ void DrawIcon() {
   const int side = std::min({t.width, t.height, kSide});
   if (side <= 0) return;
   const int ox = (t.width - side) / 2, oy = (t.height - side) / 2;
+  if (t.icon_visual != 0) {
+    DrawIconWithAlpha(side, ox, oy);
+    return;
+  }
   TrayErrorTrap trap(d);
   XClearWindow(d, t.icon_window);
   // What the tray shows under the icon; an icon window that is not on the screen reads nothing.
@@ -162,11 +203,13 @@ void DrawIcon() {
     XDestroyImage(image);
     image = nullptr;
   }
-  if (image == nullptr) image = MakeImage(d, t.screen, side, side);
+  if (image == nullptr) {
+    image = MakeImage(d, DefaultVisual(d, t.screen), DefaultDepth(d, t.screen), side, side);
+  }
   if (image == nullptr) return;
   for (int y = 0; y < side; ++y) {
     for (int x = 0; x < side; ++x) {
-      const uint32_t p = t.icon[(y * kSide / side) * kSide + x * kSide / side];
+      const uint32_t p = IconPixel(x, y, side);
       const uint32_t a = p >> 24;
       uint32_t rgb = p & 0xFFFFFFu;
       if (a < 255) {
@@ -192,7 +235,8 @@ void DrawTip() {
   Display* d = t.display;
   const Visual* visual = DefaultVisual(d, t.screen);
   TrayErrorTrap trap(d);
-  XImage* image = MakeImage(d, t.screen, t.tip_picture.width, t.tip_picture.height);
+  XImage* image = MakeImage(d, DefaultVisual(d, t.screen), DefaultDepth(d, t.screen),
+                            t.tip_picture.width, t.tip_picture.height);
   if (image == nullptr) return;
   for (int y = 0; y < t.tip_picture.height; ++y) {
     for (int x = 0; x < t.tip_picture.width; ++x) {
@@ -274,10 +318,63 @@ bool OpenTrayDisplay() {
   t.xembed_info = XInternAtom(d, "_XEMBED_INFO", False);
   t.window_type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
   t.tooltip_type = XInternAtom(d, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+  t.tray_visual = XInternAtom(d, "_NET_SYSTEM_TRAY_VISUAL", False);
   // A tray host that starts later announces itself to the root window.
   TrayErrorTrap trap(d);
   XSelectInput(d, t.root, StructureNotifyMask);
   return true;
+}
+
+// The visual the tray asks its icons to use, when it is a 32-bit one with alpha.
+bool TrayAlphaVisual(::Window host, XVisualInfo* out) {
+  X11Tray& t = g_x11_tray;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(t.display, host, t.tray_visual, 0, 1, False, XA_VISUALID, &type, &format,
+                         &count, &after, &data) != Success) {
+    return false;
+  }
+  VisualID id = 0;
+  if (data != nullptr && type == XA_VISUALID && format == 32 && count == 1) {
+    id = static_cast<VisualID>(*reinterpret_cast<const unsigned long*>(data));
+  }
+  if (data != nullptr) XFree(data);
+  if (id == 0) return false;
+  XVisualInfo wanted{};
+  wanted.visualid = id;
+  int found = 0;
+  XVisualInfo* infos = XGetVisualInfo(t.display, VisualIDMask, &wanted, &found);
+  const bool usable = infos != nullptr && found > 0 && infos[0].depth == 32 &&
+                      infos[0].c_class == TrueColor;
+  if (usable) *out = infos[0];
+  if (infos != nullptr) XFree(infos);
+  return usable;
+}
+
+void FreeAlphaVisual() {
+  X11Tray& t = g_x11_tray;
+  if (t.argb_gc != nullptr) XFreeGC(t.display, t.argb_gc);
+  if (t.argb_colormap != 0) XFreeColormap(t.display, t.argb_colormap);
+  t.argb_gc = nullptr;
+  t.argb_colormap = 0;
+  t.argb_visual = nullptr;
+}
+
+void DestroyIconWindow() {
+  X11Tray& t = g_x11_tray;
+  HideTip();
+  TrayErrorTrap trap(t.display);
+  if (t.icon_window != 0) XDestroyWindow(t.display, t.icon_window);
+  if (t.host != 0) XSelectInput(t.display, t.host, NoEventMask);
+  FreeAlphaVisual();
+  t.icon_window = 0;
+  t.icon_visual = 0;
+  t.host = 0;
+  t.inside = false;
+  t.tip_blocked = false;
+  t.left_pressed = false;
 }
 
 // Hands the icon window (made on first use) to the tray host; false when there is none.
@@ -287,13 +384,31 @@ bool Dock() {
   const ::Window host = XGetSelectionOwner(d, t.selection);
   if (host == None) return false;
   TrayErrorTrap trap(d);
+  XVisualInfo argb{};
+  const bool with_alpha = TrayAlphaVisual(host, &argb);
+  const VisualID visual = with_alpha ? argb.visualid : 0;
+  // A window made for another tray's visual is made again.
+  if (t.icon_window != 0 && t.icon_visual != visual) DestroyIconWindow();
   if (t.icon_window == 0) {
     XSetWindowAttributes a{};
-    // The tray's own background shows where the icon is not opaque.
-    a.background_pixmap = ParentRelative;
     a.event_mask = kIconEvents;
-    t.icon_window = XCreateWindow(d, t.root, 0, 0, kSide, kSide, 0, CopyFromParent, InputOutput,
-                                  CopyFromParent, CWBackPixmap | CWEventMask, &a);
+    if (with_alpha) {
+      FreeAlphaVisual();
+      t.argb_visual = argb.visual;
+      t.argb_colormap = XCreateColormap(d, t.root, argb.visual, AllocNone);
+      a.colormap = t.argb_colormap;
+      a.background_pixel = 0;
+      a.border_pixel = 0;
+      t.icon_window = XCreateWindow(d, t.root, 0, 0, kSide, kSide, 0, 32, InputOutput, argb.visual,
+                                    CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &a);
+      t.argb_gc = XCreateGC(d, t.icon_window, 0, nullptr);
+    } else {
+      // The tray's own background shows where the icon is not opaque.
+      a.background_pixmap = ParentRelative;
+      t.icon_window = XCreateWindow(d, t.root, 0, 0, kSide, kSide, 0, CopyFromParent, InputOutput,
+                                    CopyFromParent, CWBackPixmap | CWEventMask, &a);
+    }
+    t.icon_visual = visual;
     t.width = t.height = kSide;
     const long info[2] = {0, kXEmbedMapped};  // protocol version 0, map when embedded
     XChangeProperty(d, t.icon_window, t.xembed_info, t.xembed_info, 32, PropModeReplace,
@@ -323,19 +438,6 @@ bool Dock() {
   if (trap.Failed()) return false;
   t.host = host;
   return true;
-}
-
-void DestroyIconWindow() {
-  X11Tray& t = g_x11_tray;
-  HideTip();
-  TrayErrorTrap trap(t.display);
-  if (t.icon_window != 0) XDestroyWindow(t.display, t.icon_window);
-  if (t.host != 0) XSelectInput(t.display, t.host, NoEventMask);
-  t.icon_window = 0;
-  t.host = 0;
-  t.inside = false;
-  t.tip_blocked = false;
-  t.left_pressed = false;
 }
 
 void PostClick(int32_t message, int x, int y) {
@@ -397,7 +499,9 @@ void HandleTrayEvent(const XEvent& e) {
       if (e.xdestroywindow.window == t.icon_window && t.icon_window != 0) {
         // The tray took the icon window with it.
         t.icon_window = 0;
+        t.icon_visual = 0;
         t.host = 0;
+        FreeAlphaVisual();
         HideTip();
       } else if (e.xdestroywindow.window == t.host && t.host != 0) {
         t.host = 0;
