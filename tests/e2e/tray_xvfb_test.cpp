@@ -154,20 +154,23 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
   ASSERT_FALSE(icon.empty()) << "no icon docked in the panel:\n" << X("xwininfo -root -tree");
 
   // The icon's 16 × 16 pixels, in the middle of the socket trayer made, are the layer's as
-  // ImageMagick reads the layer's file.
-  const Geometry g = ParseGeometry(X("xwininfo -id " + icon));
-  ASSERT_GE(g.width, kSide);
-  ASSERT_GE(g.height, kSide);
+  // ImageMagick reads the layer's file. The size is read with each picture: trayer may still be
+  // sizing the socket.
   const std::string want = X("convert " + game_.File("icon.bmp") + " -depth 8 rgb:-");
   ASSERT_EQ(want.size(), size_t(kSide * kSide * 3));
-  const std::string crop = std::to_string(kSide) + "x" + std::to_string(kSide) + "+" +
-                           std::to_string((g.width - kSide) / 2) + "+" +
-                           std::to_string((g.height - kSide) / 2);
+  Geometry g;
   std::string shot;
   for (int attempt = 0; attempt < 50 && shot != want; ++attempt) {
     test::SleepRealMs(100);
+    g = ParseGeometry(X("xwininfo -id " + icon));
+    if (g.width < kSide || g.height < kSide) continue;
+    const std::string crop = std::to_string(kSide) + "x" + std::to_string(kSide) + "+" +
+                             std::to_string((g.width - kSide) / 2) + "+" +
+                             std::to_string((g.height - kSide) / 2);
     shot = X("import -window " + icon + " -crop " + crop + " +repage -depth 8 rgb:-");
   }
+  ASSERT_GE(g.width, kSide);
+  ASSERT_GE(g.height, kSide);
   EXPECT_TRUE(shot == want) << "the icon does not show the layer (" << shot.size() << " bytes)";
 
   // The tip shows where the pointer rests, drawn on its pale background.
@@ -177,10 +180,23 @@ TEST_F(TrayXvfbTest, DockedIconShowsTheLayerTipAndPopupAndUndocks) {
   ASSERT_FALSE(tip.empty()) << "no tip";
   const Geometry t = ParseGeometry(X("xwininfo -id " + tip));
   EXPECT_TRUE(t.y + t.height <= g.y || t.y >= g.y + g.height) << "the tip covers the icon";
-  const std::string tip_pixels = X("import -window " + tip + " -depth 8 rgb:-");
+  // Its picture: the pale background inside the frame, and black text (read until it shows, as
+  // the window may be on the screen a moment before it is drawn).
+  const std::string background = "\xFF\xFF\xE1", ink(3, '\0');
+  const size_t inside = (size_t(t.width) + 2) * 3;  // row 1, column 2
+  std::string tip_pixels;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    tip_pixels = X("import -window " + tip + " -depth 8 rgb:-");
+    if (tip_pixels.size() == size_t(t.width) * size_t(t.height) * 3 &&
+        tip_pixels.compare(inside, 3, background) == 0 &&
+        tip_pixels.find(ink) != std::string::npos) {
+      break;
+    }
+    test::SleepRealMs(100);
+  }
   ASSERT_EQ(tip_pixels.size(), size_t(t.width) * size_t(t.height) * 3);
-  EXPECT_EQ(tip_pixels.substr((size_t(t.width) + 2) * 3, 3), "\xFF\xFF\xE1");
-  EXPECT_NE(tip_pixels.find(std::string("\0\0\0", 3)), std::string::npos) << "the tip has no text";
+  EXPECT_EQ(tip_pixels.substr(inside, 3), background);
+  EXPECT_NE(tip_pixels.find(ink), std::string::npos) << "the tip has no text";
 
   // A right click opens the popup at the pointer and hides the tip; its second item is chosen.
   const std::string at = X("xdotool getmouselocation --shell");

@@ -285,7 +285,9 @@ void ShowTip() {
   XSetWindowAttributes a{};
   a.override_redirect = True;
   a.save_under = True;
-  a.background_pixel = PixelOf(DefaultVisual(d, t.screen), t.tip_picture.pixels[0] & 0xFFFFFFu);
+  // The picture's background (inside its frame) until it is drawn.
+  const uint32_t background = t.tip_picture.pixels[static_cast<size_t>(w) + 1];
+  a.background_pixel = PixelOf(DefaultVisual(d, t.screen), background & 0xFFFFFFu);
   a.event_mask = ExposureMask;
   t.tip_window = XCreateWindow(d, t.root, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
                                0, CopyFromParent, InputOutput, CopyFromParent,
@@ -294,6 +296,8 @@ void ShowTip() {
   XChangeProperty(d, t.tip_window, t.window_type, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&t.tooltip_type), 1);
   XMapRaised(d, t.tip_window);
+  // Drawn at once, so the tip is never seen empty; exposures draw it again.
+  DrawTip();
 }
 
 bool OpenTrayDisplay() {
