@@ -1,5 +1,5 @@
-// Command 83: the notification-area icon: shown or not, its tip, whether its icon came from a layer,
-// and the menu node of its popup menu. The platform shows it where the desktop has a tray.
+// Command 83: the notification-area icon: shown or not, its tip, whether its icon came from a
+// layer, and the menu node of its popup menu. The platform shows it where the desktop has a tray.
 #pragma once
 
 #include <atomic>
