@@ -183,6 +183,7 @@ void WireSubsystems() {
   g_hooks.destroy_menus = DestroyMenus;
   g_hooks.menu_bar_event = HandleMenuBarEvent;
   g_hooks.show_full_screen_menu_bar = ShowFullScreenMenuBar;
+  g_hooks.mark_root_layer_changed = MarkRootLayerWhollyChanged;
   g_rebuild_menu_bar = RebuildMenuBar;
   g_tray_menu_builder = BuildTrayMenuSet;
   g_hooks.show_popup_menu = ShowPopupMenuSet;

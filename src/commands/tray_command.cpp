@@ -1,7 +1,9 @@
-// Command 83: tray icon state, its tip cut to the tip field, its icon checked against 16 x 16.
+// Command 83: the tray icon, its tip cut to the tip field, its icon checked against 16 x 16; shown
+// where the desktop has a notification area, kept as state everywhere.
 #include "commands/tray_command.h"
 
 #include "commands/cursor_command.h"
+#include "core/window_record.h"
 #include "layer/layer_data.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
@@ -21,12 +23,17 @@ void KeepMenuNode(const char* /*node_path*/) {}
 
 TrayMenuBuilder g_tray_menu_builder = KeepMenuNode;
 
-void InitTrayState() { g_tray = TrayState{}; }
+void InitTrayState() {
+  g_tray.shown.store(false);
+  g_tray.tip.clear();
+  g_tray.icon_from_layer.store(false);
+  g_tray.menu_node.clear();
+}
 
 void RemoveTrayIcon() {
-  if (!g_tray.shown) return;
-  g_tray.shown = false;
-  g_tray.icon_from_layer = false;
+  if (!g_tray.shown.exchange(false)) return;
+  g_tray.icon_from_layer.store(false);
+  platform::RemoveTrayIcon();
 }
 
 int32_t RunTrayCommand() {
@@ -47,9 +54,14 @@ int32_t RunTrayCommand() {
     if (ArgValue(0) == 1) {
       g_tray.tip = tip;
       // Without a fitting layer the program's own icon is used.
-      g_tray.icon_from_layer = icon_layer != nullptr &&
-                               LayerFitsIcon(icon_layer, kTrayIconSide, kTrayIconSide, false);
+      const bool from_layer = icon_layer != nullptr &&
+                              LayerFitsIcon(icon_layer, kTrayIconSide, kTrayIconSide, false);
+      g_tray.icon_from_layer = from_layer;
       g_tray.shown = true;
+      // Clicks go to the main window, as the icon's messages do.
+      const WindowRecord* main = g_windows[0];
+      platform::ShowTrayIcon(main != nullptr ? main->handle.load() : platform::kNoWindow,
+                             from_layer ? icon_layer->pixels : nullptr, tip);
     } else {
       RemoveTrayIcon();
     }

@@ -1,7 +1,8 @@
-// Command 83: the notification-area icon, kept as state only (this desktop shows none): shown or
-// not, its tip, whether its icon came from a layer, and the menu node of its popup menu.
+// Command 83: the notification-area icon: shown or not, its tip, whether its icon came from a
+// layer, and the menu node of its popup menu. The platform shows it where the desktop has a tray.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,10 +13,12 @@ inline constexpr uint8_t kCommandTray = 83;
 inline constexpr size_t kTrayTipCapacity = 128;
 inline constexpr int32_t kTrayIconSide = 16;
 
+// The flags are atomic: the main thread removes the icon when the main window goes, while the game
+// thread may run scripts.
 struct TrayState {
-  bool shown = false;
+  std::atomic<bool> shown{false};
   std::string tip;            // code page 932, at most 127 bytes
-  bool icon_from_layer = false;  // else the program's own icon
+  std::atomic<bool> icon_from_layer{false};  // else the program's own icon
   std::string menu_node;      // the node menu set 2 was built from (code page 932)
 };
 

@@ -62,6 +62,17 @@ void PollWindowMouse(WindowRecord* w, int32_t screen_x, int32_t screen_y) {
                               : 0;
 }
 
+// The tray icon's popup (menu set 2), asked for by a click on the main thread: shown at the end of
+// this frame, over a frame composed whole.
+void TakeTrayPopupRequest() {
+  constexpr uint8_t kTrayMenuSet = 2;
+  if (g_window_messages.tray_popup_request.exchange(0) == 0) return;
+  g_hooks.mark_root_layer_changed(0);
+  g_frame.popup_x = g_window_messages.tray_popup_x.load();
+  g_frame.popup_y = g_window_messages.tray_popup_y.load();
+  g_frame.popup_menu_request = kTrayMenuSet;
+}
+
 }  // namespace
 
 void InitFrameState() {
@@ -147,6 +158,7 @@ int32_t RunFrame() {
   ApplyMaximiseAndRestore();
   g_hooks.apply_display_changes();
   g_hooks.poll_input();
+  TakeTrayPopupRequest();
 
   do {
     g_frame.repeat_tick.store(0);

@@ -55,6 +55,7 @@ uint64_t NoMenuCommand(int, int32_t, int32_t) { return 0; }
 bool NoDragLayer(int32_t, const char*, DragLayerView*) { return false; }
 bool NotMenuBarEvent(const platform::Event&) { return false; }
 void NoMenuBarWindow(bool) {}
+void NoRootLayer(int32_t) {}
 
 SubsystemHooks DefaultHooks() {
   return SubsystemHooks{
@@ -111,6 +112,7 @@ SubsystemHooks DefaultHooks() {
       .display_message = IgnoreDisplayMessage,
       .menu_bar_event = NotMenuBarEvent,
       .show_full_screen_menu_bar = NoMenuBarWindow,
+      .mark_root_layer_changed = NoRootLayer,
   };
 }
 

@@ -96,6 +96,9 @@ struct SubsystemHooks {
   // ---- Menu bar ----
   // Shows or hides the full-screen menu-bar window; hiding marks the root layer wholly changed.
   void (*show_full_screen_menu_bar)(bool show);
+  // Marks window `window`'s root layer wholly changed (frame-step thread): the frame is shown whole
+  // next time.
+  void (*mark_root_layer_changed)(int32_t window);
 };
 
 extern SubsystemHooks g_hooks;

@@ -14,6 +14,7 @@
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
+#include "platform/desktop.h"
 #include "platform/text_encoding.h"
 
 namespace korvel {
@@ -82,6 +83,29 @@ void StoreMaximisedClientSize(const WindowRecord* record) {
     g_window_sizing.client_width = client.right - client.left;
     g_window_sizing.client_height = client.bottom - client.top;
   }
+}
+
+// A click on the tray icon (window 0): the window is shown and brought to the front; a right or
+// double click also asks for the tray's popup menu at the cursor, less the display offset.
+void HandleTrayIcon(WindowRecord* record, int32_t message) {
+  if (record->index != 0 || record->handle == platform::kNoWindow) return;
+  if (message != platform::kTrayLeftDown && message != platform::kTrayLeftDoubleClick &&
+      message != platform::kTrayRightDown) {
+    return;
+  }
+  platform::ShowWindow(record->handle, platform::ShowCommand::kShow);
+  platform::RaiseWindow(record->handle);
+  if (message == platform::kTrayLeftDown) {
+    // Shown again at once, as a refreshed window is.
+    g_hooks.display_message(record->index, static_cast<int32_t>(platform::EventKind::kExposed), 0,
+                            0);
+    return;
+  }
+  int32_t x = 0, y = 0;
+  platform::GetCursorPos(&x, &y);
+  g_window_messages.tray_popup_x.store(x - g_display.offset_x);
+  g_window_messages.tray_popup_y.store(y - g_display.offset_y);
+  g_window_messages.tray_popup_request.store(1);
 }
 
 }  // namespace
@@ -331,6 +355,9 @@ int32_t MainWindowProc(WindowRecord* record, const platform::Event& event) {
       if (HandleWindowPosChanged(record) && event.kind == EventKind::kSized) return 1;
       g_hooks.display_message(record->index, static_cast<int32_t>(event.kind), event.x, event.y);
       return 1;
+    case EventKind::kTrayIcon:
+      HandleTrayIcon(record, event.value);
+      return 0;
     case EventKind::kMovieEnd:
       // Either player's end: the movie code has already asked for the whole frame again.
       if (event.value == 1) g_frame.movie_playing.store(0);

@@ -85,6 +85,9 @@ void ResetWindowMessages() {
   g_window_messages.display_client_size.store(0);
   g_window_messages.monitor_check_pending.store(0);
   g_window_messages.sizing_frame_end_pending.store(0);
+  g_window_messages.tray_popup_request.store(0);
+  g_window_messages.tray_popup_x.store(0);
+  g_window_messages.tray_popup_y.store(0);
   WindowSizingState& sizing = g_window_sizing;
   sizing.maximise_in_progress = 0;
   sizing.restore_pending.store(0);

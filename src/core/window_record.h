@@ -84,6 +84,10 @@ struct WindowMessageState {
   // a due look at the window's monitor.
   std::atomic<uint64_t> display_client_size{0};
   std::atomic<uint8_t> monitor_check_pending{0};
+  // A right or double click on the tray icon asked for the tray's popup menu at this screen point
+  // (the cursor less the display offset); the frame step's thread shows it.
+  std::atomic<uint8_t> tray_popup_request{0};
+  std::atomic<int32_t> tray_popup_x{0}, tray_popup_y{0};
   std::mutex dropped_lock;          // the game thread reads the list
   std::vector<std::string> dropped_files;  // code page 932, at most 65536 names of 1..260 bytes
 };

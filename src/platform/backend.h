@@ -115,6 +115,12 @@ class Backend {
                               int32_t hot_y) = 0;
   virtual int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
                               std::string* answer_sjis) = 0;
+  // The notification-area icon (platform/desktop.h); none by default.
+  virtual bool ShowTrayIcon(WindowId /*owner*/, const uint8_t* /*bgra*/,
+                            std::string_view /*tip_sjis*/) {
+    return false;
+  }
+  virtual void RemoveTrayIcon() {}
 };
 
 std::unique_ptr<Backend> MakeHeadlessBackend();

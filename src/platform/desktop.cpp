@@ -32,6 +32,17 @@ bool SetImageCursor(const uint8_t* bgra, int32_t width, int32_t height, int32_t 
   return b != nullptr && b->SetImageCursor(bgra, width, height, hot_x, hot_y);
 }
 
+bool ShowTrayIcon(WindowId owner, const uint8_t* bgra, std::string_view tip_sjis) {
+  const size_t nul = tip_sjis.find('\0');
+  if (nul != std::string_view::npos) tip_sjis = tip_sjis.substr(0, nul);
+  Backend* b = ActiveBackendObject();
+  return b != nullptr && b->ShowTrayIcon(owner, bgra, tip_sjis);
+}
+
+void RemoveTrayIcon() {
+  if (Backend* b = ActiveBackendObject()) b->RemoveTrayIcon();
+}
+
 void AppendTypedText(std::string* text_utf8, std::string_view typed_utf8, size_t limit) {
   for (size_t i = 0; i < typed_utf8.size();) {
     const auto b = static_cast<uint8_t>(typed_utf8[i]);

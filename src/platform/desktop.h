@@ -56,6 +56,24 @@ int32_t InputDialog(WindowId owner, const InputDialogRequest& request, std::stri
 void AppendTypedText(std::string* text_utf8, std::string_view typed_utf8, size_t limit);
 void RemoveLastTypedChar(std::string* text_utf8);
 
+// ---- Tray icon ----------------------------------------------------------------------------------
+
+// The icon's side in pixels.
+inline constexpr int32_t kTrayIconPictureSide = 16;
+// What a click on the icon reports (kTrayIcon events), as the mouse messages Windows sends to the
+// icon's owner.
+enum : int32_t { kTrayLeftDown = 0x201, kTrayLeftDoubleClick = 0x203, kTrayRightDown = 0x204 };
+
+// Shows the icon in the desktop's notification area, or updates the shown one: `bgra` is a top-down
+// 16 × 16 picture (blue, green, red, alpha; a picture whose alpha is zero throughout is opaque, as
+// an icon without alpha is), null for the program's own icon. The tip (code page 932) is shown when
+// the pointer rests on the icon; clicks arrive as kTrayIcon events addressed to `owner`. False when
+// the desktop has no notification area (headless, no tray host, another window system): nothing is
+// shown, and the engine keeps its state alone.
+bool ShowTrayIcon(WindowId owner, const uint8_t* bgra, std::string_view tip_sjis);
+// Takes the icon out of the notification area (nothing when none is shown).
+void RemoveTrayIcon();
+
 // ---- Headless, for tests ------------------------------------------------------------------------
 
 // The cursor shape last set: a SystemCursor as its number, or -2 after an image cursor (with its

@@ -1,6 +1,6 @@
 // The main window procedure in headless runs: the close states with the Yes/No question, destroyed
 // windows, dropped files, system keys, minimise and maximise with the restore's reallocation,
-// window dragging on the drag layer's pixels, movie end and the screen saver.
+// window dragging on the drag layer's pixels, movie end, tray icon clicks and the screen saver.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 
 #include "core/engine_state.h"
 #include "core/project_config.h"
+#include "platform/desktop.h"
 #include "input_test_env.h"
 
 namespace korvel {
@@ -184,6 +185,71 @@ TEST_F(WindowProc, MouseMessagesAndMovieEnd) {
   Post(g_windows[0], platform::EventKind::kMovieEnd, 1);
   PumpMessages();
   EXPECT_EQ(g_frame.movie_playing.load(), 0) << "the graph player's end clears it too";
+}
+
+// What the frame step asked of the menu code after a tray click.
+struct TrayPopupSeen {
+  int set = 0;
+  int32_t x = 0, y = 0;
+  int marked_window = -1;
+};
+TrayPopupSeen g_tray_seen;
+
+TEST_F(WindowProc, TrayIconClicksShowTheWindowAndOpenTheTrayPopup) {
+  struct Case {
+    const char* name;
+    int32_t message;
+    bool shown, popup;
+  } cases[] = {
+      {"left press: shown and in front", platform::kTrayLeftDown, true, false},
+      {"right press: the tray's popup", platform::kTrayRightDown, true, true},
+      {"double click: the tray's popup", platform::kTrayLeftDoubleClick, true, true},
+      {"left release: nothing", 0x202, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    g_tray_seen = TrayPopupSeen{};
+    g_hooks.show_popup_menu = [](int set, int32_t x, int32_t y) -> uint64_t {
+      g_tray_seen.set = set;
+      g_tray_seen.x = x;
+      g_tray_seen.y = y;
+      return 102;
+    };
+    g_hooks.mark_root_layer_changed = [](int32_t window) { g_tray_seen.marked_window = window; };
+    WindowRecord* main = g_windows[0];
+    platform::ShowWindow(main->handle, platform::ShowCommand::kHide);
+    PumpMessages();
+    g_display.offset_x = 30;
+    g_display.offset_y = 40;
+    platform::SetCursorPos(1000, 700);
+    Post(main, platform::EventKind::kTrayIcon, c.message);
+    PumpMessages();
+    platform::HeadlessWindowInfo info;
+    ASSERT_TRUE(platform::GetHeadlessWindowInfo(main->handle, &info));
+    EXPECT_EQ(info.visible, c.shown);
+    if (c.shown) {
+      EXPECT_EQ(platform::HeadlessActiveWindow(), main->handle);
+    }
+    EXPECT_EQ(g_window_messages.tray_popup_request.load() != 0, c.popup);
+
+    // The frame step shows menu set 2 at the cursor less the display offset, over a frame marked
+    // to be shown whole, and the choice becomes the menu command.
+    EXPECT_EQ(RunFrame(), 0);
+    PumpMessages();
+    EXPECT_EQ(g_window_messages.tray_popup_request.load(), 0);
+    if (c.popup) {
+      EXPECT_EQ(g_tray_seen.set, 2);
+      EXPECT_EQ(g_tray_seen.x, 970);
+      EXPECT_EQ(g_tray_seen.y, 660);
+      EXPECT_EQ(g_tray_seen.marked_window, 0);
+      EXPECT_EQ(g_window_messages.menu_command.load(), 102u);
+    } else {
+      EXPECT_EQ(g_tray_seen.set, 0);
+      EXPECT_EQ(g_tray_seen.marked_window, -1);
+    }
+  }
 }
 
 TEST_F(WindowProc, RefusedMinimiseIsUndone) {

@@ -81,6 +81,7 @@ bool SdlBackend::Init() {
 
 void SdlBackend::Shutdown() {
   OnMainThread([] {
+    CloseTray();
     for (Window& window : g_sdl.windows) {
       if (window.handle != nullptr) {
         DetachGlDevice(window.handle);
@@ -101,6 +102,7 @@ void SdlBackend::PumpEvents() {
   if (!IsMainThread()) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
+  PumpTrayEvents();
 }
 
 void SdlBackend::GetCursorPos(int32_t* x, int32_t* y) {

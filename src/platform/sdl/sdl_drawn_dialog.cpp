@@ -130,6 +130,36 @@ PlatformFont* OpenDialogFont() {
   return nullptr;
 }
 
+}  // namespace
+
+TipPicture DrawTipPicture(const std::string& tip_sjis) {
+  constexpr int kTipPadding = 4;
+  constexpr uint32_t kTipBackground = 0xFFFFFFE1u, kTipFrame = 0xFF767676u;
+  const std::vector<std::string> lines = WrapLines(tip_sjis, kMaxTextWidth);
+  int text_width = 0;
+  for (const std::string& line : lines) text_width = std::max(text_width, TextWidth(line));
+  Canvas canvas;
+  canvas.width = text_width + 2 * kTipPadding + 2;
+  canvas.height = static_cast<int>(lines.size()) * kLineHeight + 2 * kTipPadding;
+  canvas.pixels.assign(static_cast<size_t>(canvas.width) * static_cast<size_t>(canvas.height),
+                       kTipBackground);
+  canvas.Frame(0, 0, canvas.width, canvas.height, 1, kTipFrame);
+  PlatformFont* font = OpenDialogFont();
+  int y = kTipPadding + (kLineHeight - kCell) / 2;
+  for (const std::string& line : lines) {
+    DrawText(&canvas, font, line, kTipPadding + 1, y, kInk, canvas.width - 1);
+    y += kLineHeight;
+  }
+  if (font != nullptr) ClosePlatformFont(font);
+  TipPicture picture;
+  picture.width = canvas.width;
+  picture.height = canvas.height;
+  picture.pixels = std::move(canvas.pixels);
+  return picture;
+}
+
+namespace {
+
 struct Rect4 {
   int x = 0, y = 0, w = 0, h = 0;
   bool Contains(int px, int py) const { return px >= x && py >= y && px < x + w && py < y + h; }

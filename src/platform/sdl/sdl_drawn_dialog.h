@@ -37,6 +37,14 @@ struct DrawnDialog {
 // False for SDL's dummy and offscreen video drivers, where no window is seen.
 bool VideoDriverHasScreen();
 
+// A tooltip's picture: the tip's lines (code page 932, broken at line breaks) in the dialogs' font
+// on a pale background inside a one-pixel frame. Pixels are 0xAARRGGBB, rows top-down.
+struct TipPicture {
+  int32_t width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};
+TipPicture DrawTipPicture(const std::string& tip_sjis);
+
 // Runs the dialog to its end on the main thread. Returns the id of the pressed button (or the
 // escape result), with the edit field's text in `edit_text_utf8`; -1 when no window could be made.
 int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog);

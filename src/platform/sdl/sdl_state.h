@@ -70,6 +70,10 @@ void DetachGlDevice(SDL_Window* handle);
 void FilterX11Errors();
 // Frees the cursors made so far (main thread, before SDL quits).
 void FreeCursors();
+// The tray icon's share of the event pump (main thread): its window's events, the tip's delay.
+void PumpTrayEvents();
+// Takes the tray icon away and closes its connection (main thread, before SDL quits).
+void CloseTray();
 // Code page 932 text as UTF-8 for SDL, with "\r\n" reduced to "\n".
 std::string SdlText(std::string_view sjis);
 
@@ -142,6 +146,8 @@ class SdlBackend final : public Backend {
                       int32_t hot_y) override;
   int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
                       std::string* answer_sjis) override;
+  bool ShowTrayIcon(WindowId owner, const uint8_t* bgra, std::string_view tip_sjis) override;
+  void RemoveTrayIcon() override;
 };
 
 }  // namespace korvel::platform::sdl
