@@ -2,6 +2,7 @@
 // the run ends by itself, headless and in a real window, instead of hanging between the sound
 // thread, the main thread and the engine lock.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -141,6 +142,34 @@ TEST_F(SoundErrorGameTest, DamagedPackEndsThroughTheDrawnDialogsUnderXvfb) {
   EXPECT_NE(r.stderr_text.find("korvel: dialog: DEBUG Message | エラー番号：1020"),
             std::string::npos)
       << r;
+}
+
+// SIGTERM while the error dialog is open ends it and the sound thread's box that follows it.
+TEST_F(SoundErrorGameTest, TerminationEndsTheErrorDialogAndTheBoxAfterIt) {
+  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
+    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+  }
+  test::XvfbServer server;
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  const std::string display = server.display();
+  test::WindowManager wm(display, runtime_.path());
+  ASSERT_TRUE(wm.running()) << "openbox did not start";
+  BuildDamagedPackGame();
+  if (HasFatalFailure()) return;
+  test::ChildProcess engine(Args(), SdlEnv(display));
+  std::string found;
+  for (int i = 0; i < 500 && found.empty() && engine.Running(); ++i) {
+    found = test::CaptureCommand("DISPLAY=" + display +
+                                 " timeout 10 xdotool search --onlyvisible --name "
+                                 "'^KORVEL Debug Info\\.$' 2>/dev/null");
+    if (found.empty()) test::SleepRealMs(20);
+  }
+  ASSERT_FALSE(found.empty()) << "no error dialog";
+  engine.Signal(SIGTERM);
+  const ProcessResult r = engine.Wait(30000);
+  ASSERT_FALSE(r.timed_out) << r;
+  EXPECT_EQ(r.exit_status, 1) << r;
+  EXPECT_NE(r.stderr_text.find("korvel: dialog: DEBUG Message | "), std::string::npos) << r;
 }
 
 // The longest stretch, in frames, over which the output repeats itself one second later while it
