@@ -1,14 +1,37 @@
 // Engine-wide flags.
 #include "core/engine_state.h"
 
+#include "core/deferred_dialogs.h"
+
 namespace korvel {
 
 EngineState g_engine;
 
-std::recursive_mutex& EngineLock() {
-  static std::recursive_mutex lock;
+void EngineMutex::lock() {
+  mutex_.lock();
+  platform::NoteEngineLockHold(1);
+}
+
+bool EngineMutex::try_lock() {
+  if (!mutex_.try_lock()) return false;
+  platform::NoteEngineLockHold(1);
+  return true;
+}
+
+void EngineMutex::unlock() {
+  platform::NoteEngineLockHold(-1);
+  mutex_.unlock();
+  // Reports made under the lock kept their dialogs back: nobody may wait for the main thread (or
+  // for a player) while holding it.
+  if (platform::EngineLockHolds() == 0) ShowDeferredDialogs();
+}
+
+EngineMutex& EngineLock() {
+  static EngineMutex lock;
   return lock;
 }
+
+bool EngineLockHeld() { return platform::EngineLockHolds() > 0; }
 
 void SetQuitFromReport(bool fatal) {
   g_engine.fatal_quit.store(fatal ? 1 : 0);

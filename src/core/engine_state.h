@@ -14,9 +14,10 @@ struct EngineState {
   std::atomic<uint8_t> quit_flag{0};      // the program is to end; every loop polls it
   std::atomic<uint8_t> running_flag{1};   // cleared when the queue yields the quit message
   uint8_t threaded_flag = 0;              // the frame loop runs on the game thread
-  // 0 while the thread runs, 1 once it ended, 255 when it was never started. Engine lock.
-  uint8_t game_thread_ended = 255;
-  uint8_t sound_thread_ended = 255;
+  // 0 while the thread runs, 1 once it ended, 255 when it was never started. Atomic, so a wait
+  // for a thread's end never needs the engine lock (the ending thread may hold it).
+  std::atomic<uint8_t> game_thread_ended{255};
+  std::atomic<uint8_t> sound_thread_ended{255};
   std::atomic<uint8_t> restart_flag{0};
   uint32_t exit_code = 0;
   // 1 while the quit flag stands because of a fatal error report (exit status 1).
@@ -27,8 +28,21 @@ struct EngineState {
 
 extern EngineState g_engine;
 
-// The engine lock: one recursive lock for all sound state, the request ring and the ended flags.
-std::recursive_mutex& EngineLock();
+// The engine lock: one recursive lock for all sound state, the request ring and the data-file
+// sources. It counts the calling thread's holds (the platform's main-thread requests refuse to wait
+// under it), and error dialogs raised under it are shown once the thread's last hold is released.
+class EngineMutex {
+ public:
+  void lock();
+  bool try_lock();
+  void unlock();
+
+ private:
+  std::recursive_mutex mutex_;
+};
+EngineMutex& EngineLock();
+// True while the calling thread holds the engine lock.
+bool EngineLockHeld();
 
 // Sets the quit flag as an error report does: the fatal argument is assigned, so a non-fatal report
 // withdraws a pending request.

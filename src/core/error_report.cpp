@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/deferred_dialogs.h"
 #include "core/engine_state.h"
 #include "core/error_dialog.h"
 #include "core/error_texts.h"
@@ -104,6 +105,12 @@ void ReportErrorArgs(int32_t code, bool fatal, bool script, std::span<const Form
     message.assign(g_report.message, length);
     file = g_report.file;
     line = g_report.line;
+  }
+  // The dialog waits for the player (and, off the main thread, for the main thread): never while
+  // this thread holds the engine lock, which the main thread or the sound thread may be waiting
+  // for. It is shown when the lock is released.
+  if (DeferDialogWhileLocked([message, file, line] { ShowErrorDialogAt(message, file, line); })) {
+    return;
   }
   // The dialog runs outside the lock: a report from another thread meanwhile only formats.
   ShowErrorDialogAt(message, file, line);

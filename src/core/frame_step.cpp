@@ -137,6 +137,17 @@ bool DrawConditionHolds() {
   return g_frame.movie_playing.load() == 0;
 }
 
+bool StepHeldHeadlessFrame() {
+  platform::BeginFrame(g_frame.frame_counter + 1);
+  g_frame.frame_counter += 1;
+  const uint64_t limit = platform::FrameLimit();
+  if (limit != 0 && g_frame.frame_counter >= limit) {
+    SetQuitFlag();
+    return true;
+  }
+  return false;
+}
+
 int32_t RunFrame() {
   g_frame.frame_counter += 1;
   if (g_frame.suspend_flag.load() != 0) return 0;

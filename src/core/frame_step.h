@@ -42,6 +42,10 @@ void InitFrameState();
 void PollMouseAndKeyboardFocus();
 // One frame; non-zero asks for quitting.
 int32_t RunFrame();
+// Headless, while the scripts are held by the engine's pause: one more frame passes without
+// running them, so the scripted input of the next frame is applied (a focus that comes back) and
+// the frame limit still ends the run. True when that limit is reached (the quit flag is then set).
+bool StepHeldHeadlessFrame();
 void UpdateFullScreenMenuBar();
 // Composing and presentation run only while this holds (movie flags and settings field 0).
 bool DrawConditionHolds();

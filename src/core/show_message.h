@@ -10,7 +10,8 @@
 namespace korvel {
 
 // Formats `format` with `args` (at most 1023 bytes) and shows it in a system-modal message box with
-// an OK button and no owner. Texts are code page 932. Returns the message box's result.
+// an OK button and no owner. Texts are code page 932. Returns the message box's result. Under the
+// engine lock the box is shown once the calling thread releases the lock, and OK is returned now.
 int32_t ShowMessageArgs(std::string_view title, std::string_view format,
                         std::span<const FormatArg> args);
 

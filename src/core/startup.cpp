@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -95,12 +96,11 @@ void GameThreadMain() {
 
 // Waits, polling every millisecond, until a thread's ended flag is set; 255 means never started.
 // The main thread keeps serving requests meanwhile: an ending game thread may still need it.
-void WaitForThreadEnd(const uint8_t* ended) {
+// The flag is read without the engine lock: the ending thread may hold the lock while it waits for
+// the main thread (a dialog), and the lock-free read lets this loop serve it.
+void WaitForThreadEnd(const std::atomic<uint8_t>* ended) {
   for (;;) {
-    {
-      std::lock_guard lock(EngineLock());
-      if (*ended != 0) return;
-    }
+    if (ended->load() != 0) return;
     platform::ServeMainThreadRequests();
     platform::SleepMs(1);
   }

@@ -3,6 +3,8 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -31,6 +33,7 @@ struct MainThreadState {
 };
 
 MainThreadState g_main;
+thread_local int t_engine_lock_holds = 0;
 
 // Runs every queued request; the caller is the main thread.
 void ServeQueued() {
@@ -76,7 +79,20 @@ bool IsMainThread() {
 
 bool MainThreadRequestPending() { return g_main.pending.load() != 0; }
 
+void NoteEngineLockHold(int delta) { t_engine_lock_holds += delta; }
+
+int EngineLockHolds() { return t_engine_lock_holds; }
+
 void RunOnMainThread(void (*fn)(void* context), void* context) {
+#ifndef NDEBUG
+  if (t_engine_lock_holds > 0) {
+    // The main thread may itself be waiting for the engine lock: this wait could last for ever.
+    std::fprintf(stderr,
+                 "korvel: fatal: a main-thread request was made while holding the engine lock\n");
+    std::fflush(stderr);
+    std::abort();
+  }
+#endif
   if (IsMainThread()) {
     fn(context);
     return;

@@ -304,5 +304,10 @@ bool IsMainThread();
 void RunOnMainThread(void (*fn)(void* context), void* context);
 // Serves pending requests (the main thread calls this in every loop it runs).
 void ServeMainThreadRequests();
+// The calling thread's count of engine-lock holds, kept by the engine lock. No thread may wait for
+// the main thread while it holds that lock (the main thread may be waiting for it): in debug builds
+// RunOnMainThread ends the program with a message when it is called with a hold counted.
+void NoteEngineLockHold(int delta);
+int EngineLockHolds();
 
 }  // namespace korvel::platform

@@ -19,7 +19,10 @@ extern char** environ;
 namespace korvel::platform {
 namespace {
 
+// Raised by the signal and never lowered: every dialog from then on ends at once, however many
+// follow one another. The event that starts the quit is posted once.
 std::atomic<bool> g_termination_requested{false};
+std::atomic<bool> g_termination_taken{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
 void OnTerminationSignal(int /*signal*/) { g_termination_requested.store(true); }
@@ -109,6 +112,8 @@ void EndProcess(int64_t pid) {
 void SleepRealTimeMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void InstallTerminationHandlers() {
+  g_termination_requested.store(false);
+  g_termination_taken.store(false);
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
@@ -117,6 +122,10 @@ void InstallTerminationHandlers() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool TakeTerminationRequest() { return g_termination_requested.exchange(false); }
+bool TakeTerminationRequest() {
+  return g_termination_requested.load() && !g_termination_taken.exchange(true);
+}
+
+bool TerminationRequested() { return g_termination_requested.load(); }
 
 }  // namespace korvel::platform

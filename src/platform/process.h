@@ -39,9 +39,13 @@ std::vector<std::string> FindAssociatedProgram(const std::string& path);
 // Splits a desktop entry's Exec value into arguments and removes its field codes (%f, %U, ...).
 std::vector<std::string> SplitExecLine(const std::string& exec);
 
-// Installs SIGTERM/SIGINT handlers that turn the signal into EventKind::kTerminate.
+// Installs SIGTERM/SIGINT handlers that turn the signal into EventKind::kTerminate, and forgets a
+// signal of an earlier run in this process.
 void InstallTerminationHandlers();
-// True once a termination signal arrived (cleared by taking it).
+// True the first time it is asked after a termination signal arrived (the quit event is posted
+// once).
 bool TakeTerminationRequest();
+// True from the signal on, for good: a dialog shown then ends at once, whichever follows which.
+bool TerminationRequested();
 
 }  // namespace korvel::platform

@@ -13,7 +13,7 @@ namespace korvel {
 CompilerOutput g_compiler_output;
 
 int32_t FindInCompilerOutput(ResourceLocator* locator, const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   const auto& files = g_compiler_output.files;
   for (size_t i = 0; i < files.size(); ++i) {
     if (NamesEqualNoCase(files[i].name, name)) {
@@ -27,7 +27,7 @@ int32_t FindInCompilerOutput(ResourceLocator* locator, const char* name) {
 }
 
 int32_t LoadFromCompilerOutput(ResourceLocator* locator, const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   const auto& files = g_compiler_output.files;
   const int32_t index = locator->compiler_index;
   if (index < 0 || static_cast<size_t>(index) >= files.size()) {
@@ -57,13 +57,13 @@ int32_t RegisterCompilerOutputFile(const char* name, const uint8_t* data, uint32
   }
   std::memcpy(name_copy, name, length);
   if (size > 0) std::memcpy(data_copy, data, size);
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   g_compiler_output.files.push_back({name_copy, size, data_copy});
   return 0;
 }
 
 void ShutdownCompilerOutput() {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   for (auto& file : g_compiler_output.files) {
     FreeBlock(file.name);
     FreeBlock(file.data);

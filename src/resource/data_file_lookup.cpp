@@ -59,7 +59,7 @@ int32_t LoadLocatedFile(ResourceLocator* locator, const char* name) {
 }
 
 int32_t LoadDataFile(ResourceLocator* locator, const char* name, bool want_type) {
-  std::unique_lock<std::recursive_mutex> lock(EngineLock());
+  std::unique_lock<EngineMutex> lock(EngineLock());
   const int32_t source = FindDataFile(locator, name, want_type);
   if (source <= 0) return source;
   // Memory sources are copied under the lock; disk and pack reads need not hold it.
@@ -140,7 +140,7 @@ int32_t LocateMediaFile(ResourceLocator* locator, std::string* output_name, cons
 
 int32_t LoadMediaFile(ResourceLocator* locator, std::string* output_name, const char* name,
                       int32_t media_class) {
-  std::unique_lock<std::recursive_mutex> lock(EngineLock());
+  std::unique_lock<EngineMutex> lock(EngineLock());
   const int32_t result = LocateMediaFile(locator, output_name, name, media_class);
   if (result != 0) return result;
   if (locator->source == kSourceDisk || locator->source == kSourcePack) lock.unlock();

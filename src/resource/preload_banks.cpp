@@ -15,7 +15,7 @@ namespace korvel {
 PreloadBank g_preload_banks[kPreloadBankCount];
 
 int32_t FindInPreloadBanks(ResourceLocator* locator, const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   for (int32_t bank = 0; bank < kPreloadBankCount; ++bank) {
     const PreloadBank& b = g_preload_banks[bank];
     for (int32_t row = 0; row < b.count && row < kPreloadBankRows; ++row) {
@@ -33,7 +33,7 @@ int32_t FindInPreloadBanks(ResourceLocator* locator, const char* name) {
 }
 
 int32_t LoadFromPreloadBank(ResourceLocator* locator, const char* name) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   const int32_t bank = locator->bank;
   const int32_t row = locator->bank_row;
   if (bank < 0 || bank >= kPreloadBankCount || row < 0 || row >= g_preload_banks[bank].count ||
@@ -55,7 +55,7 @@ int32_t LoadFromPreloadBank(ResourceLocator* locator, const char* name) {
 
 int32_t PushPreloadBankRow(int32_t bank, const char* name, uint32_t type, uint8_t* data,
                            uint32_t size) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   if (bank < 0 || bank >= kPreloadBankCount || g_preload_banks[bank].count >= kPreloadBankMaxRows) {
     FreeBlock(data);
     return -1;
@@ -75,7 +75,7 @@ int32_t PushPreloadBankRow(int32_t bank, const char* name, uint32_t type, uint8_
 }
 
 int32_t RemovePreloadBankEntry(int32_t bank, int32_t row) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   if (bank < 0 || bank >= kPreloadBankCount) return -1;
   PreloadBank& b = g_preload_banks[bank];
   if (row < 0 || row >= b.count || b.count > kPreloadBankRows) return -1;
@@ -86,31 +86,44 @@ int32_t RemovePreloadBankEntry(int32_t bank, int32_t row) {
 }
 
 int32_t AddFileToPreloadBank(int32_t bank, const char* name, int32_t media_class) {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
   if (bank < 0 || bank >= kPreloadBankCount) return -1;
-  PreloadBank& b = g_preload_banks[bank];
   ResourceLocator locator{};
   std::string located;
-  const int32_t found = LocateMediaFile(&locator, &located, name, media_class);
-  if (found < 0) return -1;
-  if (found != 0) return 0;
-  // A row keeps the name in a 261-byte buffer: a longer name could not be found again.
-  if (located.size() >= static_cast<size_t>(kPreloadNameCapacity)) return -1;
-  auto* copy = static_cast<char*>(AllocZeroed(kPreloadNameCapacity));
-  if (copy == nullptr) return -1;
-  std::memcpy(copy, located.data(), located.size());
-
-  if (locator.source == kSourcePreloadBank && locator.bank == bank) {
-    // Already here: the row becomes the newest one, its data kept.
-    const PreloadRow kept = b.rows[locator.bank_row];
-    RemovePreloadBankEntry(bank, locator.bank_row);
-    b.rows[b.count - 1] = PreloadRow{copy, kept.size, kept.type, kept.data};
-    return 0;
+  char* copy = nullptr;
+  {
+    std::lock_guard<EngineMutex> lock(EngineLock());
+    PreloadBank& b = g_preload_banks[bank];
+    const int32_t found = LocateMediaFile(&locator, &located, name, media_class);
+    if (found < 0) return -1;
+    if (found != 0) return 0;
+    // A row keeps the name in a 261-byte buffer: a longer name could not be found again.
+    if (located.size() >= static_cast<size_t>(kPreloadNameCapacity)) return -1;
+    copy = static_cast<char*>(AllocZeroed(kPreloadNameCapacity));
+    if (copy == nullptr) return -1;
+    std::memcpy(copy, located.data(), located.size());
+    if (locator.source == kSourcePreloadBank && locator.bank == bank) {
+      // Already here: the row becomes the newest one, its data kept.
+      const PreloadRow kept = b.rows[locator.bank_row];
+      RemovePreloadBankEntry(bank, locator.bank_row);
+      b.rows[b.count - 1] = PreloadRow{copy, kept.size, kept.type, kept.data};
+      return 0;
+    }
+    // Rows in memory are copied while their source cannot change.
+    if (locator.source != kSourceDisk && locator.source != kSourcePack &&
+        LoadLocatedFile(&locator, located.c_str()) != 0) {
+      FreeBlock(copy);
+      return -1;
+    }
   }
-  if (LoadLocatedFile(&locator, located.c_str()) != 0) {
+  // Files and pack entries are read without the lock: the sound thread must not wait for the
+  // disk. The lock is taken again only to publish the row.
+  if ((locator.source == kSourceDisk || locator.source == kSourcePack) &&
+      LoadLocatedFile(&locator, located.c_str()) != 0) {
     FreeBlock(copy);
     return -1;
   }
+  std::lock_guard<EngineMutex> lock(EngineLock());
+  PreloadBank& b = g_preload_banks[bank];
   if (b.count >= kPreloadBankMaxRows) {
     FreeBlock(b.rows[0].name);
     FreeBlock(b.rows[0].data);
@@ -124,7 +137,7 @@ int32_t AddFileToPreloadBank(int32_t bank, const char* name, int32_t media_class
 }
 
 void ShutdownPreloadBanks() {
-  std::lock_guard<std::recursive_mutex> lock(EngineLock());
+  std::lock_guard<EngineMutex> lock(EngineLock());
   for (auto& bank : g_preload_banks) {
     for (int32_t row = 0; row < bank.count && row < kPreloadBankRows; ++row) {
       FreeBlock(bank.rows[row].name);

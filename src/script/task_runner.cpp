@@ -208,6 +208,9 @@ int32_t StepCommand() {
     if (g_engine.running_flag.load() == 0 || QuitRequested()) return 1;
     if (SpendBudget()) return 1;
     platform::SleepMs(kPauseSleepMs);
+    // Headless frames go on while the scripts are held: the pause holds the scripts, not the
+    // frames that bring the scripted input (the focus coming back) and the frame limit.
+    if (platform::IsHeadless() && StepHeldHeadlessFrame()) return 1;
     SampleMainWindow();
   }
   const ScriptTask* task = g_runner.task;

@@ -29,9 +29,9 @@ void InitSoundRing() {
 }
 
 bool SoundWaitAbandoned() {
-  if (QuitRequested()) return true;
-  std::lock_guard lock(EngineLock());
-  return g_engine.sound_thread_ended == 1;
+  // No engine lock: the sound thread may hold it while it waits for the main thread, which may be
+  // the thread asking here.
+  return QuitRequested() || g_engine.sound_thread_ended.load() == 1;
 }
 
 int32_t PostSoundRequest(NamedTreeNode* node, uint8_t opcode, int32_t parameter, const char* text) {
@@ -72,6 +72,8 @@ int32_t WaitSoundRequest(int32_t slot) {
   if (slot < 0 || slot >= static_cast<int32_t>(kSoundRingSlots)) return -1;
   while (g_sound_ring.slots[slot].done.load() == 0) {
     if (SoundWaitAbandoned()) return -1;
+    // The sound pass may be showing a dialog through the main thread: serve it while waiting.
+    platform::ServeMainThreadRequests();
     platform::SleepMs(1);
   }
   return 0;

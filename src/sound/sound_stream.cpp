@@ -35,7 +35,16 @@ struct SoundStream {
   int64_t silence = 0;
   uint64_t data_offset = 0, data_size = 0;
   std::vector<uint8_t> shadow;  // what the voice's ring holds, for the level queries
+  // Ogg: one decoder over the image for the stream's life, opened by the first seek or fill.
+  // Reopening it for every half second cost more than the decoding itself, inside the lock.
+  OggDecoder ogg;
 };
+
+// The stream's open decoder, opened first when needed; null when the image is not Ogg Vorbis.
+OggDecoder* OpenDecoder(SoundStream* s) {
+  if (!s->ogg.IsOpen() && s->ogg.Open(s->image.data(), s->image.size()) < 0) return nullptr;
+  return &s->ogg;
+}
 
 SoundStream* StreamOf(const SoundChannel* channel) {
   return static_cast<SoundStream*>(channel->stream);
@@ -86,6 +95,7 @@ int32_t LoadData(SoundChannel* channel, int64_t id) {
   if (channel->stream == nullptr) channel->stream = new SoundStream();
   SoundStream* s = StreamOf(channel);
   if (!s->image.empty()) return -1010;
+  s->ogg.Close();
   if (id == kSilentSoundId) {
     s->image = MakeSilentWav();
     channel->kind = 2;
@@ -294,9 +304,9 @@ int32_t SeekChannelMs(SoundChannel* channel, int64_t ms) {
     s->silence += AlignDown(-ms * bps / 1000, s->format.block_align);
   }
   if (channel->stream_format == kStreamOgg) {
-    OggDecoder ogg;
-    if (ogg.Open(s->image.data(), s->image.size()) < 0) return -2010;
-    const int32_t result = SeekStreamTo(channel, &ogg, std::max<int64_t>(ms, 0));
+    OggDecoder* ogg = OpenDecoder(s);
+    if (ogg == nullptr) return -2010;
+    const int32_t result = SeekStreamTo(channel, ogg, std::max<int64_t>(ms, 0));
     if (result < 0) return result;
   } else {
     SeekStreamTo(channel, nullptr, std::max<int64_t>(ms, 0));
@@ -311,12 +321,13 @@ int32_t FillNextHalf(SoundChannel* channel) {
   const uint32_t half = channel->buffer_size / 2;
   const int64_t bps = channel->bytes_per_second;
   const uint32_t block = std::max<uint16_t>(s->format.block_align, 1);
-  OggDecoder decoder;
   OggDecoder* ogg = nullptr;
   if (channel->stream_format == kStreamOgg) {
-    if (decoder.Open(s->image.data(), s->image.size()) < 0) return -3010;
-    if (decoder.PcmSeek(s->read_position) < 0) return -3020;
-    ogg = &decoder;
+    ogg = OpenDecoder(s);
+    if (ogg == nullptr) return -3010;
+    // The kept decoder stands where the last fill or seek left it; it seeks only when the stream
+    // was placed elsewhere meanwhile.
+    if (ogg->PcmTell() != s->read_position && ogg->PcmSeek(s->read_position) < 0) return -3020;
   }
   uint8_t* out = s->decode.data();
   std::memcpy(out, s->carry.data(), s->carry_fill);
@@ -338,6 +349,7 @@ int32_t FillNextHalf(SoundChannel* channel) {
     const int32_t got = ReadPcm(s, ogg, out + filled, want);
     if (got < 0) {
       FreeVoice(s);
+      s->ogg.Close();
       return got;
     }
     if (got > 0) {

@@ -114,10 +114,7 @@ void SoundThreadMain(std::promise<void>* joined) {
   platform::SetClockThread(false);
 }
 
-bool SoundThreadRunning() {
-  std::lock_guard lock(EngineLock());
-  return g_engine.sound_thread_ended == 0;
-}
+bool SoundThreadRunning() { return g_engine.sound_thread_ended.load() == 0; }
 
 }  // namespace
 

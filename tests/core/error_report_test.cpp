@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -175,12 +176,20 @@ TEST_F(ErrorReportTest, LicenceNoticeUsesItsTitle) {
 TEST_F(ErrorReportTest, ReportsFromTwoThreadsStayWhole) {
   constexpr int kReports = 200;
   ::testing::internal::CaptureStderr();
-  std::thread first([] {
+  std::atomic<int> finished{0};
+  std::thread first([&] {
     for (int i = 0; i < kReports; ++i) ReportError(104060, false, "a.png");
+    finished.fetch_add(1);
   });
-  std::thread second([] {
+  std::thread second([&] {
     for (int i = 0; i < kReports; ++i) ReportError(104130, false, 77);
+    finished.fetch_add(1);
   });
+  // The first report's dialog is answered on the main thread, as a main loop would serve it.
+  while (finished.load() != 2) {
+    platform::ServeMainThreadRequests();
+    std::this_thread::yield();
+  }
   first.join();
   second.join();
   const std::string err = ::testing::internal::GetCapturedStderr();

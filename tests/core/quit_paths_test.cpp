@@ -182,7 +182,7 @@ TEST_F(QuitPathTest, GameThreadStartsAfterTheGpuSetUp) {
   g_hooks.write_system_report = [] {};
   g_hooks.init_gpu = [] {
     std::lock_guard lock(EngineLock());
-    thread_state_at_gpu_set_up = g_engine.game_thread_ended;
+    thread_state_at_gpu_set_up = g_engine.game_thread_ended.load();
     ticks_at_gpu_set_up = g_ticks;
     return 0;
   };

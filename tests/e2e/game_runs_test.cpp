@@ -133,19 +133,35 @@ TEST_F(GameRunTest, MissingScriptFileIsReportedWhenEntered) {
   EXPECT_NE(r.stderr_text.find("krt00001.kbn"), std::string::npos) << r.stderr_text;
 }
 
-// With the focus gone the engine pauses: the script stays before its fatal command until the run
-// is ended from outside.
+// With the focus gone the engine pauses: the script stays where it is, while headless frames go
+// on, so the focus scripted to come back arrives and the script then runs to its end; without it
+// the frame limit ends the run, the script still held before its box.
 TEST_F(GameRunTest, LostFocusHoldsTheScripts) {
-  BuildGame({{"main.kas", "label SYSTEM_START\nloop 10\n  WAIT 0=( 1 )\nend\n24\n"}});
+  // Ten frames of waiting; held from frame 3 to frame 40, the script reaches its check after frame
+  // 45 (a failed check runs the unknown command 24).
+  BuildGame({{"main.kas",
+              ".sysvar 87 int frames\n.global int n\n"
+              "label SYSTEM_START\nloop 10\n  WAIT 0=( 1 )\nend\n"
+              "let $n = $frames\nif $n 45 <\n  24\nend\n"
+              "MSGBOX 0=( \"Done\" ) 1=( \"back\" )\nQUIT\n"}});
   TempDir control;
-  const std::string input = control.Write("input.txt", "3 focus lost\n");
-  ChildProcess child(Args(), HeadlessEnv({"KORVEL_INPUT=" + input, "KORVEL_TICK_BUDGET=0"}));
-  test::SleepRealMs(1500);
-  child.Signal(SIGTERM);
-  const ProcessResult r = child.Wait(30000);
-  ASSERT_FALSE(r.timed_out);
-  EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
-  EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r.stderr_text;
+  const std::string answers = control.Write("answers.txt", "1\n");
+  for (const bool comes_back : {true, false}) {
+    SCOPED_TRACE(comes_back);
+    const std::string input = control.Write(
+        "input.txt", comes_back ? "3 focus lost\n40 focus gained\n" : "3 focus lost\n");
+    const ProcessResult r = RunProcess(
+        Args(), HeadlessEnv({"KORVEL_INPUT=" + input, "KORVEL_ANSWERS=" + answers,
+                             "KORVEL_TICK_BUDGET=0", "KORVEL_FRAMES=120"}),
+        60000);
+    ASSERT_FALSE(r.timed_out) << r;
+    EXPECT_EQ(r.exit_status, 0) << r;
+    EXPECT_EQ(r.stderr_text.find("korvel: error"), std::string::npos) << r;
+    // Without the focus the frame limit ends the run with the script still held.
+    EXPECT_EQ(r.stderr_text.find("korvel: dialog: Done | back | 1\n") != std::string::npos,
+              comes_back)
+        << r;
+  }
 }
 
 // What scripts/demo does: kasm builds the sample into a game folder and the engine runs it

@@ -119,6 +119,10 @@ TEST(Termination, SignalsBecomeOneTerminateEvent) {
   EXPECT_EQ(events[0].kind, EventKind::kTerminate);
   EXPECT_TRUE(DrainEvents().empty());
   EXPECT_FALSE(TakeTerminationRequest());
+  // The request itself stays: dialogs shown after the signal end at once.
+  EXPECT_TRUE(TerminationRequested());
+  InstallTerminationHandlers();
+  EXPECT_FALSE(TerminationRequested());
   sigaction(SIGTERM, &old_term, nullptr);
   sigaction(SIGINT, &old_int, nullptr);
   ShutdownPlatform();

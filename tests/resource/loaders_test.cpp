@@ -153,7 +153,7 @@ TEST_F(LoadersTest, FindThenLoadCannotBeSplitByABankChange) {
   std::atomic<bool> stop{false};
   std::thread rotator([&stop] {
     while (!stop.load()) {
-      std::lock_guard<std::recursive_mutex> lock(EngineLock());
+      std::lock_guard<EngineMutex> lock(EngineLock());
       PreloadBank& bank = g_preload_banks[0];
       const PreloadRow first = bank.rows[0];
       for (int32_t r = 1; r < bank.count; ++r) bank.rows[r - 1] = bank.rows[r];

@@ -1,7 +1,10 @@
 // Headless dialogs: every dialog takes the next answer of the answer queue (KORVEL_ANSWERS or added
 // by a test). A dialog without a fitting answer ends the run with status 2, except the error
-// dialog, for which no answer means Exit.
+// dialog, for which no answer means Exit. Answers are taken on the main thread, as the SDL backend
+// shows its dialogs there, so a dialog raised on another thread waits for the main thread here too.
 #include <cstdio>
+
+#include "platform/backend.h"
 
 #include "platform/headless/headless_api.h"
 #include "platform/headless/headless_state.h"
@@ -10,11 +13,15 @@ namespace korvel::platform::headless {
 namespace {
 
 bool TakeAnswer(Answer* answer) {
-  std::lock_guard lock(g_state.mutex);
-  if (g_state.answers.empty()) return false;
-  *answer = std::move(g_state.answers.front());
-  g_state.answers.pop_front();
-  return true;
+  bool taken = false;
+  OnMainThread([&] {
+    std::lock_guard lock(g_state.mutex);
+    if (g_state.answers.empty()) return;
+    *answer = std::move(g_state.answers.front());
+    g_state.answers.pop_front();
+    taken = true;
+  });
+  return taken;
 }
 
 // The result codes of the buttons a message box with `flags` shows.

@@ -483,11 +483,14 @@ int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog) {
         }
       }
       ServeMainThreadRequests();
-      if (ended == 0 && TakeTerminationRequest()) {
-        // SIGTERM ends the dialog as closing it would; the engine then quits as usual.
-        Event terminate;
-        terminate.kind = EventKind::kTerminate;
-        PostEvent(std::move(terminate));
+      if (ended == 0 && TerminationRequested()) {
+        // SIGTERM ends the dialog as closing it would, and every dialog after it; the engine then
+        // quits as usual.
+        if (TakeTerminationRequest()) {
+          Event terminate;
+          terminate.kind = EventKind::kTerminate;
+          PostEvent(std::move(terminate));
+        }
         ended = dialog->escape_result;
         if (ended == 0 && !dialog->buttons.empty()) ended = dialog->buttons[s.focus].id;
         if (ended == 0) ended = kIdCancel;
