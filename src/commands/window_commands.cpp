@@ -286,7 +286,7 @@ int32_t ApplyWindowCommand() {
   if (ArgGiven(kTitle)) {
     std::string title = CutText(ArgText(kTitle), kMaxTitle);
     if (title.empty()) title = " ";
-    CopyText(w->title, title);
+    StoreWindowTitle(w, title);
     platform::SetWindowTitle(w->handle, title);
   }
   if (ArgGiven(kDisplayValue)) w->display_value = static_cast<uint32_t>(ArgValue(kDisplayValue));

@@ -1,6 +1,8 @@
 // Window 0's presentation placement.
 #include "core/display_state.h"
 
+#include "core/window_placement.h"
+
 namespace korvel {
 
 DisplayState g_display;
@@ -23,6 +25,7 @@ void InitDisplayState() {
   g_display.desktop_height = 0;
   g_display.desktop_bits = 32;
   g_display.desktop_refresh = 60;
+  ResetWindowPlacement();
 }
 
 }  // namespace korvel

@@ -8,12 +8,13 @@
 
 namespace korvel {
 
-// The placement and the two state flags are read on the main thread too (mouse position, drag
-// test, window messages): atomics. Only the frame step's thread changes the placement; the main
-// thread records what a window message asks for (window_proc.h).
+// The placement belongs to the frame step's thread: the main thread maps the mouse with the copy
+// that thread publishes (window_placement.h), never with these fields. The two state flags are read
+// by the main thread's window messages too: atomics. The main thread records what a window message
+// asks for (window_proc.h).
 struct DisplayState {
-  std::atomic<int32_t> offset_x{0}, offset_y{0};  // frame origin in window 0's client area
-  std::atomic<int32_t> display_width{0}, display_height{0};  // presentation size (0: logical)
+  int32_t offset_x = 0, offset_y = 0;              // frame origin in window 0's client area
+  int32_t display_width = 0, display_height = 0;   // presentation size (0: logical)
   std::atomic<uint8_t> full_screen{0};
   std::atomic<uint8_t> maximised{0};
   int32_t menu_bar_height = 0;

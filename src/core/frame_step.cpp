@@ -12,6 +12,7 @@
 #include "core/show_message.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "platform/platform.h"
@@ -24,8 +25,10 @@ namespace {
 
 constexpr int32_t kMaxImageSide = 8192;
 
-// Position of the cursor in one window, with the two outside flags.
-void PollWindowMouse(WindowRecord* w, int32_t screen_x, int32_t screen_y) {
+// Position of the cursor in one window, with the two outside flags, mapped with the placement the
+// frame step's thread last published (this runs on the main thread).
+void PollWindowMouse(WindowRecord* w, const WindowPlacement& place, int32_t screen_x,
+                     int32_t screen_y) {
   if (w->handle == platform::kNoWindow) {
     w->mouse_x = 0;
     w->mouse_y = 0;
@@ -33,31 +36,30 @@ void PollWindowMouse(WindowRecord* w, int32_t screen_x, int32_t screen_y) {
     w->mouse_outside_wide = 1;
     return;
   }
+  const bool known = w->index >= 0 && w->index < kWindowCount;
+  const int32_t logical_w = known ? place.logical_width[w->index] : 0;
+  const int32_t logical_h = known ? place.logical_height[w->index] : 0;
   int32_t x = screen_x, y = screen_y;
   platform::ScreenToClient(w->handle, &x, &y);
   int32_t wide_x = 0, wide_y = 0;
   if (w->index == 0) {
-    x -= g_display.offset_x;
-    y -= g_display.offset_y;
-    wide_x = g_display.offset_x;
-    wide_y = g_display.offset_y;
-    if (g_display.display_width != 0 && g_display.display_height != 0) {
-      x = static_cast<int32_t>(static_cast<int64_t>(x) * w->logical_width /
-                               g_display.display_width);
-      y = static_cast<int32_t>(static_cast<int64_t>(y) * w->logical_height /
-                               g_display.display_height);
-      wide_x = static_cast<int32_t>(static_cast<int64_t>(wide_x) * w->logical_width /
-                                    g_display.display_width);
-      wide_y = static_cast<int32_t>(static_cast<int64_t>(wide_y) * w->logical_height /
-                                    g_display.display_height);
+    x -= place.offset_x;
+    y -= place.offset_y;
+    wide_x = place.offset_x;
+    wide_y = place.offset_y;
+    if (place.display_width != 0 && place.display_height != 0) {
+      x = static_cast<int32_t>(static_cast<int64_t>(x) * logical_w / place.display_width);
+      y = static_cast<int32_t>(static_cast<int64_t>(y) * logical_h / place.display_height);
+      wide_x = static_cast<int32_t>(static_cast<int64_t>(wide_x) * logical_w / place.display_width);
+      wide_y =
+          static_cast<int32_t>(static_cast<int64_t>(wide_y) * logical_h / place.display_height);
     }
   }
   w->mouse_x = x;
   w->mouse_y = y;
-  w->mouse_outside =
-      (x < 0 || x > w->logical_width - 1 || y < 0 || y > w->logical_height - 1) ? 1 : 0;
-  w->mouse_outside_wide = (x < -wide_x || x > w->logical_width - 1 + wide_x || y < -wide_y ||
-                           y > w->logical_height - 1 + wide_y)
+  w->mouse_outside = (x < 0 || x > logical_w - 1 || y < 0 || y > logical_h - 1) ? 1 : 0;
+  w->mouse_outside_wide = (x < -wide_x || x > logical_w - 1 + wide_x || y < -wide_y ||
+                           y > logical_h - 1 + wide_y)
                               ? 1
                               : 0;
 }
@@ -127,8 +129,9 @@ void PollMouseAndKeyboardFocus() {
 
   int32_t sx = 0, sy = 0;
   platform::GetCursorPos(&sx, &sy);
+  const WindowPlacement place = PublishedWindowPlacement();
   for (auto* w : g_windows) {
-    if (w != nullptr) PollWindowMouse(w, sx, sy);
+    if (w != nullptr) PollWindowMouse(w, place, sx, sy);
   }
 }
 
@@ -177,6 +180,8 @@ int32_t RunFrame() {
     if (g_hooks.run_script_tasks() != 0) SetQuitFlag();
     if (QuitRequested()) return 1;
   } while (g_frame.repeat_tick.load() != 0);
+  // What the display changes and the scripts made of the placement, for the main thread's mouse.
+  PublishWindowPlacement();
 
   g_hooks.sweep_layer_changes();
 

@@ -29,6 +29,7 @@
 #include "core/subsystem_hooks.h"
 #include "core/system_objects.h"
 #include "core/system_probes.h"
+#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "platform/file_system.h"
@@ -254,6 +255,8 @@ int InitSequence() {
   }
   // The game thread starts last: the drawing mode, the GPU hooks, the timer stamps and the pacer's
   // reference are settled by then, and it is the only thread to touch them from here on.
+  // The main thread maps the mouse with this until the first frame publishes its own.
+  PublishWindowPlacement();
   if (g_engine.threaded_flag != 0) StartMainLoopThread();
   return 0;
 }

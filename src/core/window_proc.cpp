@@ -13,6 +13,7 @@
 #include "core/project_config.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_placement.h"
 #include "core/window_record.h"
 #include "platform/desktop.h"
 #include "platform/text_encoding.h"
@@ -56,15 +57,16 @@ bool IsSystemKey(int32_t vk) {
   return (keys[kVkMenu] & 0x80) != 0;
 }
 
-// Client coordinates to the window's logical ones: window 0 shows its frame at the display offset,
-// scaled to the display size.
-void ClientToLogical(const WindowRecord* record, int32_t* x, int32_t* y) {
+// Client coordinates to the window's logical ones, with the placement the frame step's thread
+// published: window 0 shows its frame at the display offset, scaled to the display size.
+void ClientToLogical(const WindowRecord* record, const WindowPlacement& place, int32_t* x,
+                     int32_t* y) {
   if (record->index != 0) return;
-  int64_t lx = static_cast<int64_t>(*x) - g_display.offset_x;
-  int64_t ly = static_cast<int64_t>(*y) - g_display.offset_y;
-  if (g_display.display_width > 0 && g_display.display_height > 0) {
-    lx = lx * record->logical_width / g_display.display_width;
-    ly = ly * record->logical_height / g_display.display_height;
+  int64_t lx = static_cast<int64_t>(*x) - place.offset_x;
+  int64_t ly = static_cast<int64_t>(*y) - place.offset_y;
+  if (place.display_width > 0 && place.display_height > 0) {
+    lx = lx * place.logical_width[0] / place.display_width;
+    ly = ly * place.logical_height[0] / place.display_height;
   }
   *x = static_cast<int32_t>(lx);
   *y = static_cast<int32_t>(ly);
@@ -119,8 +121,10 @@ int32_t HandleCloseButton(WindowRecord* record) {
     g_frame.suspend_flag.store(1);
     RequestCursorShow();
     ApplyCursorRequest();
+    // The title as it stands now: a window command on the game thread may be changing it.
+    const std::string title = WindowTitle(record);
     const int32_t answer = platform::MessageBox(
-        record->handle, record->title, Sjis("終了します。よろしいですか？"),
+        record->handle, title, Sjis("終了します。よろしいですか？"),
         platform::kMbYesNo | platform::kMbIconInformation);
     // Either answer lets the frame step run again: on Yes the quit flag ends the run, and the game
     // thread must be able to reach its end.
@@ -267,9 +271,14 @@ void SetWindowDrag(bool enabled, std::string_view layer_path_sjis) {
 
 bool IsWindowDragPoint(const WindowRecord* record, int32_t client_x, int32_t client_y) {
   if (record == nullptr || g_window_drag.enabled.load() == 0) return false;
+  if (record->index < 0 || record->index >= kWindowCount) return false;
+  const WindowPlacement place = PublishedWindowPlacement();
   int32_t x = client_x, y = client_y;
-  ClientToLogical(record, &x, &y);
-  if (x < 0 || y < 0 || x >= record->logical_width || y >= record->logical_height) return false;
+  ClientToLogical(record, place, &x, &y);
+  if (x < 0 || y < 0 || x >= place.logical_width[record->index] ||
+      y >= place.logical_height[record->index]) {
+    return false;
+  }
   std::string path;
   {
     std::lock_guard lock(g_window_drag.lock);

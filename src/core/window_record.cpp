@@ -1,6 +1,7 @@
 // The four engine windows.
 #include "core/window_record.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -50,14 +51,25 @@ void InitWindowRecord(WindowRecord* record, int32_t index) {
 
 void InitWindowObject(WindowRecord* record, const char* title) {
   record->client_rect = {0, 0, record->logical_width, record->logical_height};
-  std::strncpy(record->title, title != nullptr ? title : "", sizeof(record->title) - 1);
-  record->title[sizeof(record->title) - 1] = '\0';
+  StoreWindowTitle(record, title != nullptr ? title : "");
   if (record->index != 0) record->show_on_first_frame = 1;
   record->display_value = 256;
   record->state = kWindowStateNormal;
   record->minimise_allowed = 1;
   record->main_flag = record->index == 0 ? 1 : 0;
   for (auto& s : record->cursor_switches) s = 1;
+}
+
+void StoreWindowTitle(WindowRecord* record, std::string_view title) {
+  title = title.substr(0, std::min(title.find('\0'), sizeof(record->title) - 1));
+  std::lock_guard lock(record->title_lock);
+  std::memcpy(record->title, title.data(), title.size());
+  record->title[title.size()] = '\0';
+}
+
+std::string WindowTitle(const WindowRecord* record) {
+  std::lock_guard lock(record->title_lock);
+  return record->title;
 }
 
 WindowRecord* FindWindowRecord(platform::WindowId window) {

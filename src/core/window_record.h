@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -27,6 +28,8 @@ enum : uint8_t {
 
 // Fields that the main thread writes and the game thread reads (or the reverse) are atomics, so
 // the threaded frame loop shares them without a lock.
+// The logical size belongs to the frame step's thread; the main thread maps the mouse with the
+// copy published to it (window_placement.h).
 struct WindowRecord {
   int32_t index = 0;
   int32_t logical_width = 0;
@@ -34,10 +37,13 @@ struct WindowRecord {
   uint32_t display_value = 256;     // set to 256 at initialisation; scripts may change it
   uint8_t show_on_first_frame = 0;
   std::atomic<uint8_t> state{0};
-  uint8_t main_flag = 0;
-  uint8_t minimise_allowed = 0;
+  std::atomic<uint8_t> main_flag{0};         // read by the sound thread
+  std::atomic<uint8_t> minimise_allowed{0};  // read by the main thread's minimise message
   uint8_t creation_byte = 0;        // 1 once the window has been created through the platform
-  char title[261] = {};             // code page 932
+  // Code page 932. The frame step's thread writes it under the lock (StoreWindowTitle); other
+  // threads read it only through WindowTitle.
+  char title[261] = {};
+  mutable std::mutex title_lock;
   NamedTreeNode* root_layer = nullptr;
   char menu_name[261] = {};
   platform::Rect client_rect{};
@@ -131,6 +137,10 @@ void FreeWindowRecords();
 void InitWindowRecord(WindowRecord* record, int32_t index);
 // Title (code page 932), client rectangle, state 1 and the switches set when a window is opened.
 void InitWindowObject(WindowRecord* record, const char* title);
+
+// Sets the title (cut to the 260 bytes the field holds); WindowTitle copies it out, from any thread.
+void StoreWindowTitle(WindowRecord* record, std::string_view title);
+std::string WindowTitle(const WindowRecord* record);
 
 // The record whose platform window is `window`, or null.
 WindowRecord* FindWindowRecord(platform::WindowId window);

@@ -78,6 +78,18 @@ void DrawFrameOverlays(WindowId window, uint8_t* bgra, int32_t width, int32_t he
   DrawLocked(window, bgra, width, height, pitch, client_top);
 }
 
+void DrawStripOverlays(WindowId window, uint8_t* bgra, int32_t width, int32_t height,
+                       int32_t pitch) {
+  if (bgra == nullptr || width < 1 || height < 1 || pitch < width * 4) return;
+  std::lock_guard lock(g_overlays.lock);
+  for (int i = 0; i < static_cast<int>(OverlaySlot::kCount); ++i) {
+    const Overlay& o = g_overlays.slots[i];
+    if (InStrip(i) && o.draw != nullptr && o.window == window) {
+      o.draw(bgra, width, height, pitch, height);
+    }
+  }
+}
+
 void ResetFrameOverlays() {
   std::lock_guard lock(g_overlays.lock);
   for (Overlay& o : g_overlays.slots) o = Overlay{};

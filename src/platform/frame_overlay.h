@@ -33,6 +33,12 @@ const uint8_t* ApplyFrameOverlays(WindowId window, const uint8_t* bgra, int32_t 
 void DrawFrameOverlays(WindowId window, uint8_t* bgra, int32_t width, int32_t height,
                        int32_t pitch, int32_t client_top);
 
+// Draws only the overlays of `window` that draw into its menu bar strip, into `bgra`, the strip
+// alone (client_top is `height`). Showing the strip runs on whichever thread the bar changes on:
+// the client area's overlays, and what they read, stay with the frame's own presentation.
+void DrawStripOverlays(WindowId window, uint8_t* bgra, int32_t width, int32_t height,
+                       int32_t pitch);
+
 // Drops every overlay and the copy buffer.
 void ResetFrameOverlays();
 

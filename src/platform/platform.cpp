@@ -356,7 +356,7 @@ void PresentMenuBar(WindowId window, int32_t width) {
   const int32_t height = WindowMenuBarHeight(window);
   if (b == nullptr || width <= 0 || width > 16384 || height <= 0) return;
   std::vector<uint8_t> strip(static_cast<size_t>(width) * 4 * static_cast<size_t>(height), 0);
-  DrawFrameOverlays(window, strip.data(), width, height, width * 4, height);
+  DrawStripOverlays(window, strip.data(), width, height, width * 4);
   b->PresentMenuBar(window, strip.data(), width, height, width * 4);
 }
 

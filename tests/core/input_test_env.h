@@ -15,6 +15,7 @@
 #include "core/input_state.h"
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
@@ -38,6 +39,7 @@ class InputShell : public HeadlessEngine {
     SetWindowedDisplay(640, 480);
     InitWindowObject(main, "input");
     ASSERT_EQ(CreateEngineWindow(main, main->title), 1);
+    PublishWindowPlacement();  // as start-up does before the first frame
     SetupInput();
     OpenJoysticks();
     platform::ShowWindow(main->handle, platform::ShowCommand::kShow);
@@ -60,9 +62,11 @@ class InputShell : public HeadlessEngine {
         << line << ": " << error;
   }
 
-  // One loop pass; the frame number counts from 1.
+  // One loop pass; the frame number counts from 1. The mouse is mapped with the placement as a
+  // frame step would have published it.
   void Step() {
     ++frame_;
+    PublishWindowPlacement();
     platform::BeginFrame(frame_);
     PumpMessages();
     PollMouseAndKeyboardFocus();

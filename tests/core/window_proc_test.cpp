@@ -390,9 +390,25 @@ TEST_F(WindowProc, DragAreaFollowsTheDisplayOffsetAndScale) {
   g_display.offset_y = 50;
   g_display.display_width = 1280;  // shown at twice the logical size
   g_display.display_height = 960;
+  PublishWindowPlacement();
   EXPECT_TRUE(IsWindowDragPoint(g_windows[0], 100 + 2 * 11, 50 + 2 * 21));
   EXPECT_FALSE(IsWindowDragPoint(g_windows[0], 11, 21));
   EXPECT_FALSE(IsWindowDragPoint(g_windows[0], 100 + 2 * 10, 50 + 2 * 20));
+  // The main thread's hit test reads only what the frame step published: a placement the frame
+  // step's thread is still changing counts from its next publication on.
+  g_display.offset_x = 0;
+  g_display.offset_y = 0;
+  g_display.display_width = 0;  // unscaled
+  g_display.display_height = 0;
+  g_windows[0]->logical_width = 10;
+  EXPECT_TRUE(IsWindowDragPoint(g_windows[0], 100 + 2 * 11, 50 + 2 * 21));
+  EXPECT_FALSE(IsWindowDragPoint(g_windows[0], 11, 21));
+  PublishWindowPlacement();
+  EXPECT_FALSE(IsWindowDragPoint(g_windows[0], 100 + 2 * 11, 50 + 2 * 21));
+  EXPECT_FALSE(IsWindowDragPoint(g_windows[0], 11, 21)) << "outside the 10-pixel logical width";
+  g_windows[0]->logical_width = 640;
+  PublishWindowPlacement();
+  EXPECT_TRUE(IsWindowDragPoint(g_windows[0], 11, 21));
 }
 
 TEST_F(WindowProc, ScreenSaverOnlyWhenAllowed) {

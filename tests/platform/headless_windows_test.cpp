@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
+#include "platform/frame_overlay.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
 #include "platform_test_util.h"
@@ -181,6 +183,30 @@ TEST(HeadlessDump, PresentedFramesBecomeRgbaPngs) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("frames/w2-000008.png")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("frames/w2-000009.png")));
   ShutdownPlatform();
+}
+
+// Overlays that count their calls: the client area's (a Flash rectangle) and the strip's (the bar).
+int g_client_draws = 0;
+int g_strip_draws = 0;
+void CountClientDraw(uint8_t*, int32_t, int32_t, int32_t, int32_t) { ++g_client_draws; }
+void CountStripDraw(uint8_t*, int32_t, int32_t, int32_t, int32_t) { ++g_strip_draws; }
+
+// Showing the bar's strip alone (the main thread does so when the bar changes) draws only the
+// strip's overlay: the client area's overlays read the frame step's state and stay with its frames.
+TEST_F(HeadlessWindows, MenuBarStripDrawsOnlyTheStripOverlay) {
+  const WindowId a = Make(0);
+  SetWindowMenuBar(a, 20);
+  SetFrameOverlay(OverlaySlot::kFlash, a, CountClientDraw);
+  SetFrameOverlay(OverlaySlot::kMenuBar, a, CountStripDraw);
+  g_client_draws = g_strip_draws = 0;
+  PresentMenuBar(a, 320);
+  EXPECT_EQ(g_strip_draws, 1);
+  EXPECT_EQ(g_client_draws, 0);
+  std::vector<uint8_t> frame(320 * 240 * 4, 0);
+  PresentFrame(a, frame.data(), 320, 240, 320 * 4, 1);
+  EXPECT_EQ(g_client_draws, 1);
+  SetFrameOverlay(OverlaySlot::kFlash, a, nullptr);
+  SetFrameOverlay(OverlaySlot::kMenuBar, a, nullptr);
 }
 
 }  // namespace

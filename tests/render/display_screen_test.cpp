@@ -17,6 +17,7 @@
 #include "core/gpu_requests.h"
 #include "core/project_config.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
@@ -299,6 +300,7 @@ TEST_F(DisplayScreenTest, MaximiseAndRestoreMessagesShareThePlacementWithoutARac
     while (!done.load()) {
       ApplyMaximiseAndRestore();
       ApplyDisplayChanges();
+      PublishWindowPlacement();
       // What the presentation reads.
       EXPECT_GE(g_display.display_width + g_display.display_height, 0);
     }

@@ -12,6 +12,7 @@
 
 #include "core/display_state.h"
 #include "core/subsystem_hooks.h"
+#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "layer/layer_test_env.h"
 
@@ -24,6 +25,7 @@ class DragSnapshotTest : public test::LayerEnv {
     LayerEnv::SetUp();
     InitDisplayState();
     SetWindowedDisplay(kWidth, kHeight);
+    PublishWindowPlacement();
     ResetSubsystemHooks();
     g_hooks.find_drag_layer = FindDragLayerSnapshot;
   }

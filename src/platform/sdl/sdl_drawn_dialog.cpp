@@ -475,12 +475,12 @@ int32_t RunDrawnDialog(WindowId owner, DrawnDialog* dialog) {
       SDL_Event e;
       if (SDL_WaitEventTimeout(&e, 20) != 0) {
         const Uint32 target = EventWindowId(e);
-        if (target == id) {
-          ended = HandleEvent(&s, e, &redraw);
-        } else if (!IsInputEvent(e)) {
-          // The other windows are disabled while the dialog is up, but they still hear the rest.
-          TranslateEvent(e);
-        }
+        if (target == id) ended = HandleEvent(&s, e, &redraw);
+        // The other windows are disabled while the dialog is up, but they still hear the rest. A
+        // key let go reaches the engine's key table wherever it went: the Alt of an Alt+F4 that
+        // asked the close question would otherwise stay down, and every key after it would be
+        // taken for a system key.
+        if (e.type == SDL_KEYUP || (target != id && !IsInputEvent(e))) TranslateEvent(e);
       }
       ServeMainThreadRequests();
       if (ended == 0 && TerminationRequested()) {
