@@ -1,0 +1,131 @@
+// The portable effect row kernels (32-bit arithmetic, tables built once per call) and the
+// choice of kernels per instruction set.
+#include "pixel/pixel_effect_kernels.h"
+
+#include <algorithm>
+
+namespace korvel::effect_kernels {
+
+namespace {
+
+inline uint8_t Clamp255(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+void Brightness(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t add) {
+  uint8_t table[256];
+  for (int32_t v = 0; v < 256; ++v) table[v] = Clamp255(v + add);
+  for (size_t i = 0; i < pixels * 4; i += 4) {
+    dst[i] = table[src[i]];
+    dst[i + 1] = table[src[i + 1]];
+    dst[i + 2] = table[src[i + 2]];
+    dst[i + 3] = src[i + 3];
+  }
+}
+
+void Negative(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  for (size_t i = 0; i < pixels * 4; i += 4) {
+    dst[i] = static_cast<uint8_t>(255 - src[i]);
+    dst[i + 1] = static_cast<uint8_t>(255 - src[i + 1]);
+    dst[i + 2] = static_cast<uint8_t>(255 - src[i + 2]);
+    dst[i + 3] = src[i + 3];
+  }
+}
+
+void Tone(uint8_t* dst, const uint8_t* src, size_t pixels, const uint8_t* up,
+          const uint8_t* down) {
+  uint8_t table[3][256];
+  for (int ch = 0; ch < 3; ++ch) {
+    for (int32_t v = 0; v < 256; ++v) {
+      table[ch][v] = Clamp255(v + (((255 - v) * up[ch]) >> 7) - ((v * down[ch]) >> 7));
+    }
+  }
+  for (size_t i = 0; i < pixels * 4; i += 4) {
+    dst[i] = table[0][src[i]];
+    dst[i + 1] = table[1][src[i + 1]];
+    dst[i + 2] = table[2][src[i + 2]];
+    dst[i + 3] = src[i + 3];
+  }
+}
+
+// Y = (306 r + 601 g + 117 b)·1024 (below 2^29); the two lower channels are max(0, Y − k) >> 20
+// (a truncating division of a non-negative number), red min(255, (Y + k) >> 20).
+void Sepia(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  for (size_t i = 0; i < pixels * 4; i += 4) {
+    const int32_t y = (306 * src[i + 2] + 601 * src[i + 1] + 117 * src[i]) * 1024;
+    dst[i] = static_cast<uint8_t>(std::max(0, y - 46347025) >> 20);
+    dst[i + 1] = static_cast<uint8_t>(std::max(0, y - 287585) >> 20);
+    dst[i + 2] = static_cast<uint8_t>(std::min(255, (y + 18748416) >> 20));
+    dst[i + 3] = src[i + 3];
+  }
+}
+
+// The saturation of one pixel for a in 0..256 (all products stay within 32 bits).
+void Saturate(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  for (size_t p = 0; p < pixels * 4; p += 4) {
+    const uint8_t* s = src + p;
+    uint8_t* d = dst + p;
+    const int32_t g = (s[0] + s[1] + s[2]) / 3;
+    const uint8_t alpha = s[3];
+    if (a < 128) {
+      const int32_t k = 128 - a;
+      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + (((g - s[i]) * k) >> 7));
+    } else {
+      const int32_t sv = a - 128;
+      int32_t t = sv;
+      int32_t dv[3];
+      for (int i = 0; i < 3; ++i) {
+        dv[i] = s[i] - g;
+        const int32_t r = s[i] + ((sv * dv[i]) >> 7);
+        if (r > 255) t = std::min(t, ((255 - s[i]) * 128) / dv[i]);
+        if (r < 0) t = std::min(t, (-128 * s[i]) / dv[i]);
+      }
+      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + ((dv[i] * t) >> 7));
+    }
+    d[3] = alpha;
+  }
+}
+
+void BlurStep(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t* leave,
+              const uint8_t* alpha_from, uint8_t* out, Reciprocal r) {
+  if (enter != nullptr) {
+    for (size_t k = 0; k < lanes; ++k) sums[k] += enter[k];
+  }
+  if (leave != nullptr) {
+    for (size_t k = 0; k < lanes; ++k) sums[k] -= leave[k];
+  }
+  for (size_t k = 0; k < lanes; ++k) out[k] = static_cast<uint8_t>(DivideBy(sums[k], r));
+  if (alpha_from != nullptr) {
+    for (size_t k = 3; k < lanes; k += 4) out[k] = alpha_from[k];
+  }
+}
+
+}  // namespace
+
+const Kernels& ScalarKernels() {
+  static const Kernels k{Brightness, Negative, Tone, Sepia, Saturate, BlurStep};
+  return k;
+}
+
+const Kernels& KernelsFor(PixelIsa isa) {
+  if (!PixelIsaSupported(isa)) isa = PixelIsa::kScalar;
+#if defined(__x86_64__) || defined(__i386__)
+  if (isa == PixelIsa::kSse2) {
+    static const Kernels k = [] {
+      Kernels g = ScalarKernels();
+      sse2::Fill(g);
+      return g;
+    }();
+    return k;
+  }
+  if (isa == PixelIsa::kAvx2) {
+    static const Kernels k = [] {
+      Kernels g = ScalarKernels();
+      avx2::Fill(g);
+      return g;
+    }();
+    return k;
+  }
+#endif
+  return ScalarKernels();
+}
+
+}  // namespace korvel::effect_kernels

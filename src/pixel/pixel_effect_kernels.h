@@ -1,0 +1,70 @@
+// Internal: the row kernels of the pixel effects, per instruction set, and the exact reciprocal
+// the blurs divide their window sums with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pixel/pixel_kernels.h"
+
+namespace korvel::effect_kernels {
+
+// floor(x / n) as (x·m) >> shift. With shift = 31 + ceil(log2 n) and m = ceil(2^shift / n), the
+// excess e = m·n − 2^shift stays below n, and the quotient is exact whenever x·e < 2^shift: for
+// every x ≤ 255·n while n ≤ 2^23 (the blurs' divisors stay below 2^22). m fits 32 bits and x·m
+// 64 bits.
+struct Reciprocal {
+  uint32_t m = 1u << 31;
+  uint32_t shift = 31;
+};
+
+inline Reciprocal ReciprocalOf(uint32_t n) {
+  uint32_t bits = 0;
+  while (bits < 32 && (uint64_t{1} << bits) < n) ++bits;
+  Reciprocal r;
+  r.shift = 31 + bits;
+  r.m = static_cast<uint32_t>(((uint64_t{1} << r.shift) + n - 1) / n);
+  return r;
+}
+
+inline uint32_t DivideBy(uint32_t x, Reciprocal r) {
+  return static_cast<uint32_t>((uint64_t{x} * r.m) >> r.shift);
+}
+
+// The largest divisor a blur can meet: a window of 2r + 1 with r at most 2^20.
+inline constexpr uint32_t kMaxBlurDivisor = (1u << 21) + 1;
+
+struct Kernels {
+  // Blue, green, red: clamp(c + add, 0, 255) for add in −255..255; alpha copied.
+  void (*brightness)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t add);
+  // Blue, green, red: 255 − c; alpha copied.
+  void (*negative)(uint8_t* dst, const uint8_t* src, size_t pixels);
+  // Per channel: c + (((255 − c)·up) >> 7) − ((c·down) >> 7), up and down 0..128 per byte of a
+  // pixel (blue, green, red, alpha; the alpha entries 0).
+  void (*tone)(uint8_t* dst, const uint8_t* src, size_t pixels, const uint8_t* up,
+               const uint8_t* down);
+  // Sepia of every pixel; alpha copied.
+  void (*sepia)(uint8_t* dst, const uint8_t* src, size_t pixels);
+  // Saturation with a in 0..256; alpha copied.
+  void (*saturate)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a);
+  // One output line of a running-sum blur over `lanes` 32-bit sums (4 per pixel): sums +=
+  // enter − leave (either may be null), then out = sums / n through `r`. With `alpha_from`, each
+  // pixel's alpha comes from there instead.
+  void (*blur_step)(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t* leave,
+                    const uint8_t* alpha_from, uint8_t* out, Reciprocal r);
+};
+
+const Kernels& ScalarKernels();
+// The kernels of one instruction set (unsupported ones give the scalar kernels).
+const Kernels& KernelsFor(PixelIsa isa);
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace sse2 {
+void Fill(Kernels& k);
+}
+namespace avx2 {
+void Fill(Kernels& k);
+}
+#endif
+
+}  // namespace korvel::effect_kernels

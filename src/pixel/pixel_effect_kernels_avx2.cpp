@@ -1,0 +1,47 @@
+// AVX2 effect row kernels; results equal the scalar kernels byte for byte.
+#include "pixel/pixel_effect_kernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace korvel::effect_kernels::avx2 {
+
+namespace {
+
+#include "pixel/simd_avx2.inl"
+#include "pixel/simd_common.inl"
+
+// The operations the effect kernels need beyond V.
+struct X {
+  using Count = __m128i;
+  KORVEL_SIMD_INLINE static Count CountOf(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
+  KORVEL_SIMD_INLINE static __m256i MulU32(__m256i a, __m256i b) { return _mm256_mul_epu32(a, b); }
+  KORVEL_SIMD_INLINE static __m256i Srl64(__m256i a, Count n) { return _mm256_srl_epi64(a, n); }
+  template <int N>
+  KORVEL_SIMD_INLINE static __m256i Srl64Imm(__m256i a) { return _mm256_srli_epi64(a, N); }
+  template <int N>
+  KORVEL_SIMD_INLINE static __m256i Sll64Imm(__m256i a) { return _mm256_slli_epi64(a, N); }
+  // Eight bytes as eight 32-bit lanes.
+  KORVEL_SIMD_INLINE static __m256i Widen8To32(const uint8_t* p) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  }
+  // Thirty-two 32-bit lanes holding 0..255, as thirty-two bytes in order (the packs work inside
+  // each 128-bit half; the permute puts the 4-byte groups back in order).
+  KORVEL_SIMD_INLINE static __m256i PackQuads(__m256i a, __m256i b, __m256i c, __m256i d) {
+    const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
+    return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+  }
+};
+
+#include "pixel/pixel_effect_kernels_simd.inl"
+
+}  // namespace
+
+void Fill(Kernels& k) { FillKernels(k); }
+
+}  // namespace korvel::effect_kernels::avx2
+
+#endif

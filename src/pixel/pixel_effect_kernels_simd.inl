@@ -1,0 +1,204 @@
+// Effect row kernels over a vector type V and its extra operations X (included after
+// simd_<isa>.inl and simd_common.inl inside an anonymous namespace). Whole vectors here; the
+// pixels after the last whole vector go to the scalar kernels, so every byte equals theirs.
+
+constexpr size_t kPixelsPerVector = V::kBytes / 4;
+
+KORVEL_SIMD_INLINE V::R Min32(V::R a, V::R b) { return Select(V::CmpGt32(a, b), b, a); }
+
+// 32-bit lanes clamped to 0..255.
+KORVEL_SIMD_INLINE V::R Clamp255x32(V::R v) {
+  v = V::AndNot(V::template Sra32<31>(v), v);
+  return V::And(V::Or(v, V::template Sra32<31>(V::Sub32(V::Set32(255), v))), V::Set32(255));
+}
+
+// Blue, green, red bytes of 32-bit lanes (0..255 each) with the alpha of `x`.
+KORVEL_SIMD_INLINE V::R Assemble(V::R b, V::R g, V::R r, V::R x) {
+  return V::Or(V::Or(b, V::template Sll32<8>(g)),
+               V::Or(V::template Sll32<16>(r), V::And(x, V::Set32(static_cast<int32_t>(0xFF000000u)))));
+}
+
+KORVEL_SIMD void BrightnessV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t add) {
+  const int32_t amount = std::min(add < 0 ? -add : add, 255);
+  const V::R step = V::Set32(amount * 0x010101);
+  size_t i = 0;
+  if (add >= 0) {
+    for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+      V::Store(dst + i * 4, V::AddsU8(V::Load(src + i * 4), step));
+    }
+  } else {
+    for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+      V::Store(dst + i * 4, V::SubsU8(V::Load(src + i * 4), step));
+    }
+  }
+  ScalarKernels().brightness(dst + i * 4, src + i * 4, pixels - i, add);
+}
+
+KORVEL_SIMD void NegativeV(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  const V::R flip = V::Set32(0x00FFFFFF);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    V::Store(dst + i * 4, V::Xor(V::Load(src + i * 4), flip));
+  }
+  ScalarKernels().negative(dst + i * 4, src + i * 4, pixels - i);
+}
+
+// Four 16-bit lanes, one per byte of a pixel, repeated.
+KORVEL_SIMD_INLINE V::R PixelPattern16(const uint8_t* v) {
+  return V::Set64(static_cast<long long>(uint64_t{v[0]} | uint64_t{v[1]} << 16 |
+                                         uint64_t{v[2]} << 32 | uint64_t{v[3]} << 48));
+}
+
+// On 16-bit lanes: (255 − c)·up ≤ 255·127 and c·down ≤ 255·128, both below 2^16.
+KORVEL_SIMD_INLINE V::R ToneLanes(V::R c, V::R up, V::R down) {
+  return V::Sub16(V::Add16(c, V::template Srl16<7>(V::Mul16(V::Sub16(V::Set16(255), c), up))),
+                  V::template Srl16<7>(V::Mul16(c, down)));
+}
+
+KORVEL_SIMD void ToneV(uint8_t* dst, const uint8_t* src, size_t pixels, const uint8_t* up,
+                       const uint8_t* down) {
+  const V::R vu = PixelPattern16(up), vd = PixelPattern16(down);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    V::Store(dst + i * 4, V::Pack(ToneLanes(V::Lo(x), vu, vd), ToneLanes(V::Hi(x), vu, vd)));
+  }
+  ScalarKernels().tone(dst + i * 4, src + i * 4, pixels - i, up, down);
+}
+
+// max(0, y − k) >> 20 on 32-bit lanes.
+KORVEL_SIMD_INLINE V::R FloorPart(V::R y, int32_t k) {
+  const V::R t = V::Sub32(y, V::Set32(k));
+  return V::template Srl32<20>(V::AndNot(V::template Sra32<31>(t), t));
+}
+
+// Y' = 117 b + 601 g + 306 r from two multiply-adds on 16-bit halves of each pixel's lane.
+KORVEL_SIMD void SepiaV(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  const V::R low = V::Set32(0xFF), mid = V::Set32(0xFF0000);
+  const V::R k_bg = V::Set32(117 | (601 << 16)), k_r = V::Set32(306);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    const V::R bg = V::Or(V::And(x, low), V::And(V::template Sll32<8>(x), mid));
+    const V::R r = V::And(V::template Srl32<16>(x), low);
+    const V::R y = V::template Sll32<10>(V::Add32(V::Madd16(bg, k_bg), V::Madd16(r, k_r)));
+    const V::R red = V::template Srl32<20>(V::Add32(y, V::Set32(18748416)));
+    const V::R red_capped = Select(V::CmpGt32(red, V::Set32(255)), V::Set32(255), red);
+    V::Store(dst + i * 4, Assemble(FloorPart(y, 46347025), FloorPart(y, 287585), red_capped, x));
+  }
+  ScalarKernels().sepia(dst + i * 4, src + i * 4, pixels - i);
+}
+
+// Channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below 32768. The
+// strength limits divide numbers below 2^15 by 1..255 in single precision: a quotient that is not
+// whole lies at least 1/255 from the next integer, far beyond the rounding, so truncating the
+// correctly rounded quotient gives the integer one.
+KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  const V::R low = V::Set32(0xFF), zero = V::Zero();
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    const V::R c[3] = {V::And(x, low), V::And(V::template Srl32<8>(x), low),
+                       V::And(V::template Srl32<16>(x), low)};
+    const V::R sum = V::Add32(V::Add32(c[0], c[1]), c[2]);
+    const V::R g = V::template Srl32<16>(V::Madd16(sum, V::Set32(21846)));
+    V::R out[3];
+    if (a < 128) {
+      // c + (((g − c)·k) >> 7) lies between c and g: no clamp needed.
+      const V::R k = V::Set32(128 - a);
+      for (int ch = 0; ch < 3; ++ch) {
+        out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(V::Sub32(g, c[ch]), k)));
+      }
+    } else {
+      const V::R s = V::Set32(a - 128);
+      V::R d[3];
+      V::R t = s;
+      for (int ch = 0; ch < 3; ++ch) {
+        d[ch] = V::Sub32(c[ch], g);
+        const V::R r = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], s)));
+        const V::R over = V::CmpGt32(r, V::Set32(255));
+        const V::R under = V::CmpGt32(zero, r);
+        const V::R limited = V::Or(over, under);
+        if (!V::AnyMaskSet(limited)) continue;
+        const V::R sign = V::template Sra32<31>(d[ch]);
+        const V::R magnitude = V::Sub32(V::Xor(d[ch], sign), sign);
+        const V::R num = V::template Sll32<7>(Select(over, V::Sub32(V::Set32(255), c[ch]), c[ch]));
+        const V::R den = Select(limited, magnitude, V::Set32(1));
+        const V::R q = V::TruncToInt(V::DivF(V::ToFloat(num), V::ToFloat(den)));
+        t = Select(limited, Min32(t, q), t);
+      }
+      for (int ch = 0; ch < 3; ++ch) {
+        out[ch] = Clamp255x32(V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t))));
+      }
+    }
+    V::Store(dst + i * 4, Assemble(out[0], out[1], out[2], x));
+  }
+  ScalarKernels().saturate(dst + i * 4, src + i * 4, pixels - i, a);
+}
+
+// (sums·m) >> shift on 32-bit lanes, through two 32 × 32 → 64-bit products.
+KORVEL_SIMD_INLINE V::R DivideLanes(V::R sums, V::R m, X::Count shift) {
+  const V::R even = X::Srl64(X::MulU32(sums, m), shift);
+  const V::R odd = X::Srl64(X::MulU32(X::template Srl64Imm<32>(sums), m), shift);
+  return V::Or(even, X::template Sll64Imm<32>(odd));
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD_INLINE V::R StepLanes(uint32_t* sums, const uint8_t* enter, const uint8_t* leave,
+                                  size_t k) {
+  V::R s = V::Load(reinterpret_cast<const uint8_t*>(sums + k));
+  if constexpr (kEnter) s = V::Add32(s, X::Widen8To32(enter + k));
+  if constexpr (kLeave) s = V::Sub32(s, X::Widen8To32(leave + k));
+  if constexpr (kEnter || kLeave) V::Store(reinterpret_cast<uint8_t*>(sums + k), s);
+  return s;
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD void BlurStepT(uint32_t* sums, size_t lanes, const uint8_t* enter,
+                           const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                           Reciprocal r) {
+  constexpr size_t kLanes = V::kBytes / 4;  // 32-bit lanes per vector
+  const V::R m = V::Set32(static_cast<int32_t>(r.m));
+  const X::Count shift = X::CountOf(r.shift);
+  const V::R alpha = V::Set32(static_cast<int32_t>(0xFF000000u));
+  size_t k = 0;
+  for (; k + 4 * kLanes <= lanes; k += 4 * kLanes) {
+    V::R q[4];
+    for (size_t j = 0; j < 4; ++j) {
+      q[j] = DivideLanes(StepLanes<kEnter, kLeave>(sums, enter, leave, k + j * kLanes), m, shift);
+    }
+    V::R bytes = X::PackQuads(q[0], q[1], q[2], q[3]);
+    if (alpha_from != nullptr) bytes = Select(alpha, V::Load(alpha_from + k), bytes);
+    V::Store(out + k, bytes);
+  }
+  // The last lanes one by one.
+  for (; k < lanes; ++k) {
+    if constexpr (kEnter) sums[k] += enter[k];
+    if constexpr (kLeave) sums[k] -= leave[k];
+    out[k] = static_cast<uint8_t>(DivideBy(sums[k], r));
+    if (alpha_from != nullptr && (k & 3) == 3) out[k] = alpha_from[k];
+  }
+}
+
+KORVEL_SIMD void BlurStepV(uint32_t* sums, size_t lanes, const uint8_t* enter,
+                           const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                           Reciprocal r) {
+  if (enter != nullptr && leave != nullptr) {
+    BlurStepT<true, true>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else if (enter != nullptr) {
+    BlurStepT<true, false>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else if (leave != nullptr) {
+    BlurStepT<false, true>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else {
+    BlurStepT<false, false>(sums, lanes, enter, leave, alpha_from, out, r);
+  }
+}
+
+void FillKernels(Kernels& k) {
+  k.brightness = BrightnessV;
+  k.negative = NegativeV;
+  k.tone = ToneV;
+  k.sepia = SepiaV;
+  k.saturate = SaturateV;
+  k.blur_step = BlurStepV;
+}
