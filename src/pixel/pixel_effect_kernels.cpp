@@ -3,6 +3,7 @@
 #include "pixel/pixel_effect_kernels.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvel::effect_kernels {
 
@@ -98,10 +99,38 @@ void BlurStep(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t*
   }
 }
 
+void Transpose(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch, int32_t w,
+               int32_t h) {
+  for (int32_t x = 0; x < w; ++x) {
+    uint8_t* d = dst + static_cast<size_t>(x) * dst_pitch;
+    for (int32_t y = 0; y < h; ++y) {
+      std::memcpy(d + static_cast<size_t>(y) * 4, src + static_cast<size_t>(y) * src_pitch + static_cast<size_t>(x) * 4, 4);
+    }
+  }
+}
+
+void Gather(uint8_t* out, const uint8_t* in, const int32_t* index, size_t n) {
+  for (size_t i = 0; i < n; ++i) std::memcpy(out + i * 4, in + static_cast<size_t>(index[i]) * 4, 4);
+}
+
+void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring, const int32_t* co,
+           const int32_t* si, int32_t x, int32_t count, int32_t dy, int32_t cx, int32_t cy,
+           int32_t rw, int32_t rh) {
+  for (int32_t i = 0; i < count; ++i, ++x) {
+    const int32_t dx = x - cx;
+    const int32_t c = co[ring[x]], s = si[ring[x]];
+    const int32_t sx = std::clamp(((dx * c - dy * s) >> 8) + cx, 0, rw - 1);
+    const int32_t sy = std::clamp(((dx * s + dy * c) >> 8) + cy, 0, rh - 1);
+    std::memcpy(out + static_cast<size_t>(i) * 4,
+                in + (static_cast<size_t>(sy) * static_cast<size_t>(pitch) + static_cast<size_t>(sx)) * 4, 4);
+  }
+}
+
 }  // namespace
 
 const Kernels& ScalarKernels() {
-  static const Kernels k{Brightness, Negative, Tone, Sepia, Saturate, BlurStep};
+  static const Kernels k{Brightness, Negative, Tone,    Sepia, Saturate,
+                         BlurStep,   Transpose, Gather, Swirl};
   return k;
 }
 

@@ -13,10 +13,18 @@ namespace korvel::effect_kernels {
 // excess e = m·n − 2^shift stays below n, and the quotient is exact whenever x·e < 2^shift: for
 // every x ≤ 255·n while n ≤ 2^23 (the blurs' divisors stay below 2^22). m fits 32 bits and x·m
 // 64 bits.
+//
+// The vector kernels take a shorter way while n ≤ kFloatDivisorLimit: trunc((x + 0.5)·(1 / n)) in
+// single precision. x + 0.5 is exact (x < 2^23), and (x + 0.5) / n lies at least 0.5 / n inside
+// the quotient's interval, more than the two roundings can move it (255 / n·2^-23·n at most).
 struct Reciprocal {
   uint32_t m = 1u << 31;
   uint32_t shift = 31;
+  float inverse = 1.0f;
+  bool single = true;  // the single-precision way holds
 };
+
+inline constexpr uint32_t kFloatDivisorLimit = 16384;
 
 inline Reciprocal ReciprocalOf(uint32_t n) {
   uint32_t bits = 0;
@@ -24,11 +32,19 @@ inline Reciprocal ReciprocalOf(uint32_t n) {
   Reciprocal r;
   r.shift = 31 + bits;
   r.m = static_cast<uint32_t>(((uint64_t{1} << r.shift) + n - 1) / n);
+  r.inverse = 1.0f / static_cast<float>(n);
+  r.single = n <= kFloatDivisorLimit;
   return r;
 }
 
 inline uint32_t DivideBy(uint32_t x, Reciprocal r) {
   return static_cast<uint32_t>((uint64_t{x} * r.m) >> r.shift);
+}
+
+// The single-precision way, as the vector kernels compute it.
+inline uint32_t DivideBySingle(uint32_t x, Reciprocal r) {
+  const float sum = static_cast<float>(x) + 0.5f;
+  return static_cast<uint32_t>(sum * r.inverse);
 }
 
 // The largest divisor a blur can meet: a window of 2r + 1 with r at most 2^20.
@@ -52,6 +68,19 @@ struct Kernels {
   // pixel's alpha comes from there instead.
   void (*blur_step)(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t* leave,
                     const uint8_t* alpha_from, uint8_t* out, Reciprocal r);
+  // dst pixel (row x, column y) = src pixel (row y, column x) for a w × h block of src (pitches
+  // in bytes).
+  void (*transpose)(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch,
+                    int32_t w, int32_t h);
+  // out[i] = the pixel at index[i] of `in` (counted in pixels) for n pixels.
+  void (*gather)(uint8_t* out, const uint8_t* in, const int32_t* index, size_t n);
+  // The swirl of `count` pixels of one row from column x: with dx = x − cx and the pixel's ring
+  // turn (co, si) = (co[ring[x]], si[ring[x]]), sx = clamp(((dx·co − dy·si) >> 8) + cx, 0, rw − 1),
+  // sy = clamp(((dx·si + dy·co) >> 8) + cy, 0, rh − 1); out = in pixel (sx, sy), `in` of
+  // `pitch` pixels a row. The products stay within 32 bits (rw + rh below 2^22).
+  void (*swirl)(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
+                const int32_t* co, const int32_t* si, int32_t x, int32_t count, int32_t dy,
+                int32_t cx, int32_t cy, int32_t rw, int32_t rh);
 };
 
 const Kernels& ScalarKernels();

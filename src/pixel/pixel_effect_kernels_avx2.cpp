@@ -38,9 +38,53 @@ struct X {
 
 #include "pixel/pixel_effect_kernels_simd.inl"
 
+// Eight pixels at a time through the gather instruction (indices below 2^31).
+KORVEL_SIMD void GatherAvx2(uint8_t* out, const uint8_t* in, const int32_t* index, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i idx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index + i));
+    V::Store(out + i * 4, _mm256_i32gather_epi32(reinterpret_cast<const int*>(in), idx, 4));
+  }
+  ScalarKernels().gather(out + i * 4, in, index + i, n - i);
+}
+
+KORVEL_SIMD void SwirlAvx2(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
+                           const int32_t* co, const int32_t* si, int32_t x, int32_t count,
+                           int32_t dy, int32_t cx, int32_t cy, int32_t rw, int32_t rh) {
+  const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i vdy = _mm256_set1_epi32(dy), vcx = _mm256_set1_epi32(cx),
+                vcy = _mm256_set1_epi32(cy), zero = _mm256_setzero_si256(),
+                right = _mm256_set1_epi32(rw - 1), bottom = _mm256_set1_epi32(rh - 1),
+                vpitch = _mm256_set1_epi32(pitch);
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ring + x + i));
+    const __m256i c = _mm256_i32gather_epi32(co, r, 4);
+    const __m256i s = _mm256_i32gather_epi32(si, r, 4);
+    const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x + i - cx), step);
+    __m256i sx = _mm256_add_epi32(
+        _mm256_srai_epi32(_mm256_sub_epi32(_mm256_mullo_epi32(dx, c), _mm256_mullo_epi32(vdy, s)), 8),
+        vcx);
+    __m256i sy = _mm256_add_epi32(
+        _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(dx, s), _mm256_mullo_epi32(vdy, c)), 8),
+        vcy);
+    sx = _mm256_min_epi32(_mm256_max_epi32(sx, zero), right);
+    sy = _mm256_min_epi32(_mm256_max_epi32(sy, zero), bottom);
+    const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(sy, vpitch), sx);
+    V::Store(out + static_cast<size_t>(i) * 4,
+             _mm256_i32gather_epi32(reinterpret_cast<const int*>(in), idx, 4));
+  }
+  ScalarKernels().swirl(out + static_cast<size_t>(i) * 4, in, pitch, ring, co, si, x + i, count - i,
+                        dy, cx, cy, rw, rh);
+}
+
 }  // namespace
 
-void Fill(Kernels& k) { FillKernels(k); }
+void Fill(Kernels& k) {
+  FillKernels(k);
+  k.gather = GatherAvx2;
+  k.swirl = SwirlAvx2;
+}
 
 }  // namespace korvel::effect_kernels::avx2
 

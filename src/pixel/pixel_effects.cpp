@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "pixel/pixel_effect_kernels.h"
@@ -136,24 +137,18 @@ void BlurRows(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t* d
               size_t dst_pitch, int32_t width, int32_t height, int64_t r, bool keep_alpha,
               bool box) {
   constexpr int32_t kStrip = 16;
-  std::vector<uint8_t> across(static_cast<size_t>(width) * kStrip * 4);
-  std::vector<uint8_t> blurred(across.size());
+  const size_t strip_bytes = static_cast<size_t>(width) * kStrip * 4;
+  std::unique_ptr<uint8_t[]> across(new uint8_t[strip_bytes]), blurred(new uint8_t[strip_bytes]);
   std::vector<uint32_t> sums;
   for (int32_t y0 = 0; y0 < height; y0 += kStrip) {
     const int32_t rows = std::min(kStrip, height - y0);
     const size_t pitch = static_cast<size_t>(rows) * 4;
-    for (int32_t j = 0; j < rows; ++j) {
-      const uint8_t* s = src + static_cast<size_t>(y0 + j) * src_pitch;
-      uint8_t* t = across.data() + static_cast<size_t>(j) * 4;
-      for (int32_t x = 0; x < width; ++x) std::memcpy(t + x * pitch, s + static_cast<size_t>(x) * 4, 4);
-    }
-    BlurColumns(k, across.data(), pitch, blurred.data(), pitch, rows, width, r, keep_alpha, box,
+    k.transpose(across.get(), pitch, src + static_cast<size_t>(y0) * src_pitch, src_pitch, width,
+                rows);
+    BlurColumns(k, across.get(), pitch, blurred.get(), pitch, rows, width, r, keep_alpha, box,
                 sums);
-    for (int32_t j = 0; j < rows; ++j) {
-      uint8_t* d = dst + static_cast<size_t>(y0 + j) * dst_pitch;
-      const uint8_t* t = blurred.data() + static_cast<size_t>(j) * 4;
-      for (int32_t x = 0; x < width; ++x) std::memcpy(d + static_cast<size_t>(x) * 4, t + x * pitch, 4);
-    }
+    k.transpose(dst + static_cast<size_t>(y0) * dst_pitch, dst_pitch, blurred.get(), pitch, rows,
+                width);
   }
 }
 
@@ -165,14 +160,15 @@ void Blur(const Kernels& k, const EffectCall& c, bool box, bool do_rows, bool do
   const size_t out_pitch = static_cast<size_t>(c.out_width) * 4;
   const size_t in_pitch = static_cast<size_t>(c.width) * 4;
   const uint8_t* in = c.in + At(c.x0, c.y0, c.width);
-  std::vector<uint8_t> tmp;
-  if (do_rows && do_columns) tmp.resize(static_cast<size_t>(rw) * rh * 4);
-  uint8_t* row_dst = do_columns ? tmp.data() : c.out;
+  // Every byte of the temporary is written before it is read: no clearing.
+  std::unique_ptr<uint8_t[]> tmp;
+  if (do_rows && do_columns) tmp.reset(new uint8_t[static_cast<size_t>(rw) * static_cast<size_t>(rh) * 4]);
+  uint8_t* row_dst = do_columns ? tmp.get() : c.out;
   const size_t row_pitch = do_columns ? static_cast<size_t>(rw) * 4 : out_pitch;
   if (do_rows) BlurRows(k, in, in_pitch, row_dst, row_pitch, rw, rh, r, keep_alpha, box);
   if (do_columns) {
     std::vector<uint32_t> sums;
-    BlurColumns(k, do_rows ? tmp.data() : in, do_rows ? row_pitch : in_pitch, c.out, out_pitch,
+    BlurColumns(k, do_rows ? tmp.get() : in, do_rows ? row_pitch : in_pitch, c.out, out_pitch,
                 rw, rh, r, keep_alpha, box, sums);
   }
 }
@@ -274,18 +270,25 @@ int32_t BoundedOffset(int64_t v, int32_t size) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, -size, size));
 }
 
-void Waves(const EffectCall& c, bool rows, bool columns) {
+void Waves(const Kernels& k, const EffectCall& c, bool rows, bool columns) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
+  if (columns && (int64_t{c.y1} + 1 + rh) * c.width >= (int64_t{1} << 31)) {
+    // Pixel indices beyond 32 bits: the reference's way.
+    RunPixelEffectReference(rows ? 21 : 20, c);
+    return;
+  }
   const int32_t right = std::max(c.x1 - 1, c.x0);
-  // Per column: the source row offset; per row: the source column of every x.
+  // Per column: the source row offset times the width; per row: the source column of every x
+  // and the pixel index it reads.
   std::vector<int32_t> e(static_cast<size_t>(rw), 0);
   if (columns) {
     for (int32_t x = c.x0; x <= c.x1; ++x) {
-      e[static_cast<size_t>(x - c.x0)] = BoundedOffset(
-          WaveOffset(static_cast<double>(x) + static_cast<double>(c.b), c.a, false), rh);
+      e[static_cast<size_t>(x - c.x0)] =
+          BoundedOffset(WaveOffset(static_cast<double>(x) + static_cast<double>(c.b), c.a, false), rh) *
+          c.width;
     }
   }
-  std::vector<int32_t> source_x(static_cast<size_t>(rw));
+  std::vector<int32_t> source_x(static_cast<size_t>(rw)), index(static_cast<size_t>(rw));
   for (int32_t y = c.y0; y <= c.y1; ++y) {
     const int32_t d =
         rows ? BoundedOffset(WaveOffset(static_cast<double>(y) + static_cast<double>(c.b), c.a, true), rw)
@@ -309,15 +312,12 @@ void Waves(const EffectCall& c, bool rows, bool columns) {
       sx = sx < c.x0 ? c.x0 : (sx > c.x1 ? right : sx);
       source_x[static_cast<size_t>(x - c.x0)] = sx;
     }
-    const uint8_t* in = c.in;
-    const auto width = static_cast<size_t>(c.width);
-    for (int32_t i = 0; i < rw; ++i) {
-      int32_t sy = y + e[static_cast<size_t>(i)];
-      sy = sy < c.y0 ? c.y0 : (sy > c.y1 ? c.y1 : sy);
-      std::memcpy(out + static_cast<size_t>(i) * 4,
-                  in + (static_cast<size_t>(sy) * width + static_cast<size_t>(source_x[static_cast<size_t>(i)])) * 4,
-                  4);
+    // Clamping the row before scaling by the width equals clamping the scaled row.
+    const int32_t row = y * c.width, top = c.y0 * c.width, bottom = c.y1 * c.width;
+    for (size_t i = 0; i < source_x.size(); ++i) {
+      index[i] = std::min(std::max(row + e[i], top), bottom) + source_x[i];
     }
+    k.gather(out, c.in, index.data(), index.size());
   }
 }
 
@@ -355,32 +355,35 @@ const std::vector<uint32_t>& Rings(int32_t rw, int32_t rh, int32_t rings) {
   return map.ring;
 }
 
-void Swirl(const EffectCall& c) {
+void Swirl(const Kernels& k, const EffectCall& c) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
+  if (int64_t{rw} + rh >= (int64_t{1} << 22) || (int64_t{c.y0} + rh) * c.width >= (int64_t{1} << 31)) {
+    // Products or pixel indices beyond 32 bits: the reference's way.
+    RunPixelEffectReference(37, c);
+    return;
+  }
   const int32_t cx = rw / 2, cy = rh / 2;
   const auto rings = static_cast<int32_t>(1.0 + (std::hypot(double(rw), double(rh)) + 1.0) * 0.5);
   const double a = static_cast<double>(Bounded(c.a, int64_t{1} << 40));
-  std::vector<int64_t> cosv(static_cast<size_t>(rings)), sinv(static_cast<size_t>(rings));
+  std::vector<int32_t> cosv(static_cast<size_t>(rings)), sinv(static_cast<size_t>(rings));
   for (int32_t i = 0; i < rings; ++i) {
     const double deg = a / 10.0 - i * a / (10.0 * rings);
     const double rad = deg * 0.017453292519444445;
-    cosv[static_cast<size_t>(i)] = static_cast<int64_t>(std::cos(rad) * 256.0);
-    sinv[static_cast<size_t>(i)] = static_cast<int64_t>(std::sin(rad) * 256.0);
+    cosv[static_cast<size_t>(i)] = static_cast<int32_t>(std::cos(rad) * 256.0);
+    sinv[static_cast<size_t>(i)] = static_cast<int32_t>(std::sin(rad) * 256.0);
   }
   const std::vector<uint32_t>& ring = Rings(rw, rh, rings);
   const uint8_t* in = c.in + At(c.x0, c.y0, c.width);
-  const auto in_width = static_cast<size_t>(c.width);
-  for (int32_t y = 0; y < rh; ++y) {
-    uint8_t* d = c.out + At(0, y, c.out_width);
-    const uint32_t* ry = ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw);
-    const int64_t dy = y - cy;
-    for (int32_t x = 0; x < rw; ++x) {
-      const int64_t dx = x - cx;
-      const int64_t co = cosv[ry[x]], si = sinv[ry[x]];
-      const int64_t sx = std::clamp<int64_t>(((dx * co - dy * si) >> 8) + cx, 0, rw - 1);
-      const int64_t sy = std::clamp<int64_t>(((dx * si + dy * co) >> 8) + cy, 0, rh - 1);
-      std::memcpy(d + static_cast<size_t>(x) * 4,
-                  in + (static_cast<size_t>(sy) * in_width + static_cast<size_t>(sx)) * 4, 4);
+  // Tiles keep each stretch of turned reads within a few pages and cache lines.
+  constexpr int32_t kTile = 32;
+  for (int32_t ty = 0; ty < rh; ty += kTile) {
+    for (int32_t tx = 0; tx < rw; tx += kTile) {
+      const int32_t y_end = std::min(rh, ty + kTile), count = std::min(rw - tx, kTile);
+      for (int32_t y = ty; y < y_end; ++y) {
+        k.swirl(c.out + At(tx, y, c.out_width), in, c.width,
+                ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw), cosv.data(),
+                sinv.data(), tx, count, y - cy, cx, cy, rw, rh);
+      }
     }
   }
 }
@@ -409,13 +412,13 @@ bool RunPixelEffectOn(PixelIsa isa, uint8_t mode, const EffectCall& c) {
     case 8: Shuffle(c); return true;
     case 10: Tone(k, c); return true;
     case 18: Mosaic(c); return true;
-    case 19: Waves(c, true, false); return true;
-    case 20: Waves(c, false, true); return true;
-    case 21: Waves(c, true, true); return true;
+    case 19: Waves(k, c, true, false); return true;
+    case 20: Waves(k, c, false, true); return true;
+    case 21: Waves(k, c, true, true); return true;
     case 25: Negative(k, c); return true;
     case 27: Saturation(k, c); return true;
     case 36: Sepia(k, c); return true;
-    case 37: Swirl(c); return true;
+    case 37: Swirl(k, c); return true;
     default: return RunPixelEffectReference(mode, c);
   }
 }

@@ -224,5 +224,22 @@ TEST(BlurReciprocal, GivesTheQuotientForEveryReachableNumerator) {
   }
 }
 
+// The vector kernels' single-precision quotient, also monotonic in x (every rounding is), held to
+// floor(x / n) at both ends of every quotient's run for every divisor it serves.
+TEST(BlurReciprocal, SinglePrecisionWayGivesTheQuotientWhereItIsUsed) {
+  using effect_kernels::DivideBySingle;
+  using effect_kernels::ReciprocalOf;
+  for (uint32_t n = 1; n <= effect_kernels::kFloatDivisorLimit; ++n) {
+    const auto r = ReciprocalOf(n);
+    ASSERT_TRUE(r.single);
+    for (uint32_t q = 0; q < 255; ++q) {
+      ASSERT_EQ(DivideBySingle(q * n, r), q) << n;
+      ASSERT_EQ(DivideBySingle(q * n + n - 1, r), q) << n;
+    }
+    ASSERT_EQ(DivideBySingle(255 * n, r), 255u) << n;
+  }
+  EXPECT_FALSE(ReciprocalOf(effect_kernels::kFloatDivisorLimit + 1).single);
+}
+
 }  // namespace
 }  // namespace korvel
