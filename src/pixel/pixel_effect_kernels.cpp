@@ -113,12 +113,13 @@ void Gather(uint8_t* out, const uint8_t* in, const int32_t* index, size_t n) {
   for (size_t i = 0; i < n; ++i) std::memcpy(out + i * 4, in + static_cast<size_t>(index[i]) * 4, 4);
 }
 
-void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring, const int32_t* co,
-           const int32_t* si, int32_t x, int32_t count, int32_t dy, int32_t cx, int32_t cy,
+void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
+           const int32_t* turn, int32_t x, int32_t count, int32_t dy, int32_t cx, int32_t cy,
            int32_t rw, int32_t rh) {
   for (int32_t i = 0; i < count; ++i, ++x) {
     const int32_t dx = x - cx;
-    const int32_t c = co[ring[x]], s = si[ring[x]];
+    const auto t = static_cast<uint32_t>(turn[ring[x]]);
+    const int32_t c = static_cast<int16_t>(t & 0xFFFFu), s = static_cast<int16_t>(t >> 16);
     const int32_t sx = std::clamp(((dx * c - dy * s) >> 8) + cx, 0, rw - 1);
     const int32_t sy = std::clamp(((dx * s + dy * c) >> 8) + cy, 0, rh - 1);
     std::memcpy(out + static_cast<size_t>(i) * 4,

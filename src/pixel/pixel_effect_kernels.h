@@ -75,12 +75,12 @@ struct Kernels {
   // out[i] = the pixel at index[i] of `in` (counted in pixels) for n pixels.
   void (*gather)(uint8_t* out, const uint8_t* in, const int32_t* index, size_t n);
   // The swirl of `count` pixels of one row from column x: with dx = x − cx and the pixel's ring
-  // turn (co, si) = (co[ring[x]], si[ring[x]]), sx = clamp(((dx·co − dy·si) >> 8) + cx, 0, rw − 1),
-  // sy = clamp(((dx·si + dy·co) >> 8) + cy, 0, rh − 1); out = in pixel (sx, sy), `in` of
-  // `pitch` pixels a row. The products stay within 32 bits (rw + rh below 2^22).
+  // turn turn[ring[x]] = co in the low 16 bits and si in the high 16 bits (each −256..256),
+  // sx = clamp(((dx·co − dy·si) >> 8) + cx, 0, rw − 1), sy = clamp(((dx·si + dy·co) >> 8) + cy,
+  // 0, rh − 1); out = in pixel (sx, sy), `in` of `pitch` pixels a row. rw and rh are below 32768.
   void (*swirl)(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
-                const int32_t* co, const int32_t* si, int32_t x, int32_t count, int32_t dy,
-                int32_t cx, int32_t cy, int32_t rw, int32_t rh);
+                const int32_t* turn, int32_t x, int32_t count, int32_t dy, int32_t cx, int32_t cy,
+                int32_t rw, int32_t rh);
 };
 
 const Kernels& ScalarKernels();

@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvel::effect_kernels::avx2 {
 
@@ -16,6 +17,19 @@ namespace {
 
 // The operations the effect kernels need beyond V.
 struct X {
+  // table[index[i]] for eight indices, built in registers (the gather instruction is slower here).
+  KORVEL_SIMD_INLINE static __m256i LookUp(const int32_t* table, const uint32_t* index) {
+    return _mm256_setr_epi32(table[index[0]], table[index[1]], table[index[2]], table[index[3]],
+                             table[index[4]], table[index[5]], table[index[6]], table[index[7]]);
+  }
+  // 16-bit lanes: four of a, then four of b, in each 128-bit half.
+  KORVEL_SIMD_INLINE static __m256i ClampPairs(int32_t a, int32_t b) {
+    const __m128i h = _mm_set_epi16(static_cast<int16_t>(b), static_cast<int16_t>(b),
+                                    static_cast<int16_t>(b), static_cast<int16_t>(b),
+                                    static_cast<int16_t>(a), static_cast<int16_t>(a),
+                                    static_cast<int16_t>(a), static_cast<int16_t>(a));
+    return _mm256_broadcastsi128_si256(h);
+  }
   using Count = __m128i;
   KORVEL_SIMD_INLINE static Count CountOf(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
   KORVEL_SIMD_INLINE static __m256i MulU32(__m256i a, __m256i b) { return _mm256_mul_epu32(a, b); }
@@ -48,42 +62,11 @@ KORVEL_SIMD void GatherAvx2(uint8_t* out, const uint8_t* in, const int32_t* inde
   ScalarKernels().gather(out + i * 4, in, index + i, n - i);
 }
 
-KORVEL_SIMD void SwirlAvx2(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
-                           const int32_t* co, const int32_t* si, int32_t x, int32_t count,
-                           int32_t dy, int32_t cx, int32_t cy, int32_t rw, int32_t rh) {
-  const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256i vdy = _mm256_set1_epi32(dy), vcx = _mm256_set1_epi32(cx),
-                vcy = _mm256_set1_epi32(cy), zero = _mm256_setzero_si256(),
-                right = _mm256_set1_epi32(rw - 1), bottom = _mm256_set1_epi32(rh - 1),
-                vpitch = _mm256_set1_epi32(pitch);
-  int32_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ring + x + i));
-    const __m256i c = _mm256_i32gather_epi32(co, r, 4);
-    const __m256i s = _mm256_i32gather_epi32(si, r, 4);
-    const __m256i dx = _mm256_add_epi32(_mm256_set1_epi32(x + i - cx), step);
-    __m256i sx = _mm256_add_epi32(
-        _mm256_srai_epi32(_mm256_sub_epi32(_mm256_mullo_epi32(dx, c), _mm256_mullo_epi32(vdy, s)), 8),
-        vcx);
-    __m256i sy = _mm256_add_epi32(
-        _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(dx, s), _mm256_mullo_epi32(vdy, c)), 8),
-        vcy);
-    sx = _mm256_min_epi32(_mm256_max_epi32(sx, zero), right);
-    sy = _mm256_min_epi32(_mm256_max_epi32(sy, zero), bottom);
-    const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(sy, vpitch), sx);
-    V::Store(out + static_cast<size_t>(i) * 4,
-             _mm256_i32gather_epi32(reinterpret_cast<const int*>(in), idx, 4));
-  }
-  ScalarKernels().swirl(out + static_cast<size_t>(i) * 4, in, pitch, ring, co, si, x + i, count - i,
-                        dy, cx, cy, rw, rh);
-}
-
 }  // namespace
 
 void Fill(Kernels& k) {
   FillKernels(k);
   k.gather = GatherAvx2;
-  k.swirl = SwirlAvx2;
 }
 
 }  // namespace korvel::effect_kernels::avx2

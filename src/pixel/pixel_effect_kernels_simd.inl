@@ -110,22 +110,27 @@ KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int3
         out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(V::Sub32(g, c[ch]), k)));
       }
     } else {
-      const V::R s = V::Set32(a - 128);
+      const V::R s = V::Set32(a - 128), one = V::Set32(1);
       V::R d[3];
-      V::R t = s;
+      // The smallest of s / 1 and each limited channel's fraction, kept as numerator and
+      // denominator (cross products below 2^24 compare exactly); the floor of the smallest
+      // fraction is the smallest floor, so one division ends it.
+      V::R best_num = s, best_den = one;
       for (int ch = 0; ch < 3; ++ch) {
         d[ch] = V::Sub32(c[ch], g);
         const V::R r = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], s)));
         const V::R over = V::CmpGt32(r, V::Set32(255));
-        const V::R under = V::CmpGt32(zero, r);
-        const V::R limited = V::Or(over, under);
+        const V::R limited = V::Or(over, V::CmpGt32(zero, r));
         const V::R sign = V::template Sra32<31>(d[ch]);
-        const V::R magnitude = V::Sub32(V::Xor(d[ch], sign), sign);
         const V::R num = V::template Sll32<7>(Select(over, V::Sub32(V::Set32(255), c[ch]), c[ch]));
-        const V::R den = Select(limited, magnitude, V::Set32(1));
-        const V::R q = V::TruncToInt(V::DivF(V::ToFloat(num), V::ToFloat(den)));
-        t = Select(limited, Min32(t, q), t);
+        const V::R cand_num = Select(limited, num, s);
+        const V::R cand_den = Select(limited, V::Sub32(V::Xor(d[ch], sign), sign), one);
+        const V::R smaller =
+            V::CmpGt32(V::Madd16(best_num, cand_den), V::Madd16(cand_num, best_den));
+        best_num = Select(smaller, cand_num, best_num);
+        best_den = Select(smaller, cand_den, best_den);
       }
+      const V::R t = V::TruncToInt(V::DivF(V::ToFloat(best_num), V::ToFloat(best_den)));
       for (int ch = 0; ch < 3; ++ch) {
         out[ch] = Clamp255x32(V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t))));
       }
@@ -247,7 +252,43 @@ KORVEL_SIMD void TransposeV(uint8_t* dst, size_t dst_pitch, const uint8_t* src, 
   }
 }
 
+// The swirl through 16-bit multiply-adds: each ring's turn is packed as a (co, si) pair, so that
+// the pairs (dx, −dy) and (dy, dx) give dx·co − dy·si and dx·si + dy·co in one step each. The
+// clamps work on the saturated 16-bit results: the bounds are below 32768, so saturating first
+// changes nothing. |dx| and |dy| stay below 32768.
+KORVEL_SIMD void SwirlV(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
+                        const int32_t* turn, int32_t x, int32_t count, int32_t dy, int32_t cx,
+                        int32_t cy, int32_t rw, int32_t rh) {
+  constexpr int32_t kN = static_cast<int32_t>(kPixelsPerVector);
+  alignas(32) int32_t offsets[kN];
+  alignas(32) int16_t packed[2 * kN];
+  for (int32_t j = 0; j < kN; ++j) offsets[j] = j;
+  const V::R step = V::Load(reinterpret_cast<const uint8_t*>(offsets));
+  const V::R vcx = V::Set32(cx), vcy = V::Set32(cy);
+  const V::R minus_dy = V::Set32(static_cast<int32_t>(static_cast<uint32_t>(-dy) << 16));
+  const V::R plus_dy = V::Set32(dy & 0xFFFF), low = V::Set32(0xFFFF);
+  const V::R bounds = X::ClampPairs(rw - 1, rh - 1);
+  int32_t i = 0;
+  for (; i + kN <= count; i += kN) {
+    const V::R t = X::LookUp(turn, ring + x + i);
+    const V::R dx = V::Add32(V::Set32(x + i - cx), step);
+    const V::R sx = V::Add32(V::template Sra32<8>(V::Madd16(t, V::Or(V::And(dx, low), minus_dy))), vcx);
+    const V::R sy = V::Add32(V::template Sra32<8>(V::Madd16(t, V::Or(plus_dy, V::template Sll32<16>(dx)))), vcy);
+    V::Store(reinterpret_cast<uint8_t*>(packed),
+             V::MinS16(V::MaxS16(V::Packs32(sx, sy), V::Zero()), bounds));
+    // The packs leave four x then four y per 128 bits.
+    for (int32_t j = 0; j < kN; ++j) {
+      const auto px = static_cast<size_t>(packed[(j / 4) * 8 + j % 4]);
+      const auto py = static_cast<size_t>(packed[(j / 4) * 8 + 4 + j % 4]);
+      std::memcpy(out + static_cast<size_t>(i + j) * 4, in + (py * static_cast<size_t>(pitch) + px) * 4, 4);
+    }
+  }
+  ScalarKernels().swirl(out + static_cast<size_t>(i) * 4, in, pitch, ring, turn, x + i, count - i, dy,
+                        cx, cy, rw, rh);
+}
+
 void FillKernels(Kernels& k) {
+  k.swirl = SwirlV;
   k.transpose = TransposeV;
   k.brightness = BrightnessV;
   k.negative = NegativeV;

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace korvel::effect_kernels::sse2 {
 
@@ -16,6 +17,16 @@ namespace {
 
 // The operations the effect kernels need beyond V.
 struct X {
+  // table[index[i]] for four indices, built in registers.
+  KORVEL_SIMD_INLINE static __m128i LookUp(const int32_t* table, const uint32_t* index) {
+    return _mm_setr_epi32(table[index[0]], table[index[1]], table[index[2]], table[index[3]]);
+  }
+  // 16-bit lanes: four of a, then four of b.
+  KORVEL_SIMD_INLINE static __m128i ClampPairs(int32_t a, int32_t b) {
+    return _mm_set_epi16(static_cast<int16_t>(b), static_cast<int16_t>(b), static_cast<int16_t>(b),
+                         static_cast<int16_t>(b), static_cast<int16_t>(a), static_cast<int16_t>(a),
+                         static_cast<int16_t>(a), static_cast<int16_t>(a));
+  }
   using Count = __m128i;
   KORVEL_SIMD_INLINE static Count CountOf(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
   KORVEL_SIMD_INLINE static __m128i MulU32(__m128i a, __m128i b) { return _mm_mul_epu32(a, b); }

@@ -357,20 +357,23 @@ const std::vector<uint32_t>& Rings(int32_t rw, int32_t rh, int32_t rings) {
 
 void Swirl(const Kernels& k, const EffectCall& c) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
-  if (int64_t{rw} + rh >= (int64_t{1} << 22) || (int64_t{c.y0} + rh) * c.width >= (int64_t{1} << 31)) {
-    // Products or pixel indices beyond 32 bits: the reference's way.
+  if (rw >= 32768 || rh >= 32768) {
+    // Offsets beyond 16 bits: the reference's way.
     RunPixelEffectReference(37, c);
     return;
   }
   const int32_t cx = rw / 2, cy = rh / 2;
   const auto rings = static_cast<int32_t>(1.0 + (std::hypot(double(rw), double(rh)) + 1.0) * 0.5);
   const double a = static_cast<double>(Bounded(c.a, int64_t{1} << 40));
-  std::vector<int32_t> cosv(static_cast<size_t>(rings)), sinv(static_cast<size_t>(rings));
+  // Each ring's turn: cos in the low 16 bits, sin in the high 16 bits (both −256..256).
+  std::vector<int32_t> turn(static_cast<size_t>(rings));
   for (int32_t i = 0; i < rings; ++i) {
     const double deg = a / 10.0 - i * a / (10.0 * rings);
     const double rad = deg * 0.017453292519444445;
-    cosv[static_cast<size_t>(i)] = static_cast<int32_t>(std::cos(rad) * 256.0);
-    sinv[static_cast<size_t>(i)] = static_cast<int32_t>(std::sin(rad) * 256.0);
+    const auto co = static_cast<int32_t>(std::cos(rad) * 256.0);
+    const auto si = static_cast<int32_t>(std::sin(rad) * 256.0);
+    turn[static_cast<size_t>(i)] =
+        static_cast<int32_t>((static_cast<uint32_t>(co) & 0xFFFFu) | (static_cast<uint32_t>(si) << 16));
   }
   const std::vector<uint32_t>& ring = Rings(rw, rh, rings);
   const uint8_t* in = c.in + At(c.x0, c.y0, c.width);
@@ -381,8 +384,8 @@ void Swirl(const Kernels& k, const EffectCall& c) {
       const int32_t y_end = std::min(rh, ty + kTile), count = std::min(rw - tx, kTile);
       for (int32_t y = ty; y < y_end; ++y) {
         k.swirl(c.out + At(tx, y, c.out_width), in, c.width,
-                ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw), cosv.data(),
-                sinv.data(), tx, count, y - cy, cx, cy, rw, rh);
+                ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw), turn.data(), tx,
+                count, y - cy, cx, cy, rw, rh);
       }
     }
   }
