@@ -220,36 +220,56 @@ void Mosaic(const EffectCall& c) {
   }
 }
 
-// Mode 8: the copy, then each pass's blocks in the reference's order (forward row by row, or
-// backward), with the alpha of each position kept.
+// Mode 8: each pass's blocks in the reference's order (forward row by row, or backward), with
+// the alpha of each position kept; the first pass reads the input and so also makes the copy.
 void Shuffle(const EffectCall& c) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
-  for (int32_t y = 0; y < rh; ++y) {
-    std::memcpy(c.out + At(0, y, c.out_width), c.in + At(c.x0, c.y0 + y, c.width),
-                static_cast<size_t>(rw) * 4);
-  }
+  const size_t row_bytes = static_cast<size_t>(rw) * 4;
+  auto copy_rows = [&](int32_t from, int32_t to) {
+    for (int32_t y = from; y < to; ++y) {
+      std::memcpy(c.out + At(0, y, c.out_width), c.in + At(c.x0, c.y0 + y, c.width), row_bytes);
+    }
+  };
   const int64_t half = c.a / 2;
-  if (half < 1 || c.next_random == nullptr) return;
+  if (half < 1 || c.next_random == nullptr || rw < 2 || rh < 2) {
+    copy_rows(0, rh);
+    return;
+  }
   const int64_t passes = 1 + (std::min<int64_t>(half, 1 << 20) - 1) / 32;
-  const size_t pitch = static_cast<size_t>(c.out_width) * 4;
-  auto block = [&](int32_t bx, int32_t by) {
-    uint8_t* top = c.out + At(bx, by, c.out_width);
-    uint8_t* p[4] = {top, top + 4, top + pitch, top + pitch + 4};
-    const uint32_t g[4] = {Load32(p[0]), Load32(p[1]), Load32(p[2]), Load32(p[3])};
+  const size_t out_pitch = static_cast<size_t>(c.out_width) * 4;
+  const size_t in_pitch = static_cast<size_t>(c.width) * 4;
+  // One block from `from` (rows `from_pitch` apart) into `to`.
+  auto block = [&](uint8_t* to, const uint8_t* from, size_t from_pitch) {
+    const uint32_t g[4] = {Load32(from), Load32(from + 4), Load32(from + from_pitch),
+                           Load32(from + from_pitch + 4)};
     const uint8_t* order = kShufflePermutations[c.next_random() % 24];
+    uint8_t* p[4] = {to, to + 4, to + out_pitch, to + out_pitch + 4};
     for (int i = 0; i < 4; ++i) Store32(p[i], (g[order[i]] & 0xFFFFFFu) | (g[i] & 0xFF000000u));
   };
-  for (int64_t pass = 0; pass < passes; ++pass) {
+  // The first pass (forward, grid at (0, 0)) reads the input directly: it is the copy as well.
+  const int32_t cols0 = rw / 2, rows0 = rh / 2;
+  for (int32_t j = 0; j < rows0; ++j) {
+    uint8_t* to = c.out + At(0, 2 * j, c.out_width);
+    const uint8_t* from = c.in + At(c.x0, c.y0 + 2 * j, c.width);
+    for (int32_t i = 0; i < cols0; ++i) block(to + i * 8, from + i * 8, in_pitch);
+    if (rw & 1) {
+      std::memcpy(to + (rw - 1) * 4, from + (rw - 1) * 4, 4);
+      std::memcpy(to + out_pitch + (rw - 1) * 4, from + in_pitch + (rw - 1) * 4, 4);
+    }
+  }
+  if (rh & 1) copy_rows(rh - 1, rh);
+  for (int64_t pass = 1; pass < passes; ++pass) {
     const int32_t start = static_cast<int32_t>(pass & 1);
     const int32_t cols = (rw - start) / 2, rows = (rh - start) / 2;
     if (cols <= 0 || rows <= 0) continue;
+    auto at = [&](int32_t i, int32_t j) { return c.out + At(start + i * 2, start + j * 2, c.out_width); };
     if ((pass & 1) == 0) {
       for (int32_t j = 0; j < rows; ++j) {
-        for (int32_t i = 0; i < cols; ++i) block(start + i * 2, start + j * 2);
+        for (int32_t i = 0; i < cols; ++i) block(at(i, j), at(i, j), out_pitch);
       }
     } else {
       for (int32_t j = rows - 1; j >= 0; --j) {
-        for (int32_t i = cols - 1; i >= 0; --i) block(start + i * 2, start + j * 2);
+        for (int32_t i = cols - 1; i >= 0; --i) block(at(i, j), at(i, j), out_pitch);
       }
     }
   }
