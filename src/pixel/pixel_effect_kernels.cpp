@@ -99,6 +99,20 @@ void BlurStep(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t*
   }
 }
 
+void BlurStepShort(uint16_t* sums, size_t lanes, const uint8_t* enter, const uint8_t* leave,
+                   const uint8_t* alpha_from, uint8_t* out, ShortDivisor d) {
+  for (size_t k = 0; k < lanes; ++k) {
+    uint32_t v = sums[k];
+    if (enter != nullptr) v += enter[k];
+    if (leave != nullptr) v -= leave[k];
+    sums[k] = static_cast<uint16_t>(v);
+    out[k] = static_cast<uint8_t>(DivideShort(sums[k], d));
+  }
+  if (alpha_from != nullptr) {
+    for (size_t k = 3; k < lanes; k += 4) out[k] = alpha_from[k];
+  }
+}
+
 void Transpose(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch, int32_t w,
                int32_t h) {
   for (int32_t x = 0; x < w; ++x) {
@@ -130,8 +144,8 @@ void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
 }  // namespace
 
 const Kernels& ScalarKernels() {
-  static const Kernels k{Brightness, Negative, Tone,    Sepia, Saturate,
-                         BlurStep,   Transpose, Gather, Swirl};
+  static const Kernels k{Brightness, Negative,  Tone,   Sepia, Saturate, BlurStep,
+                         BlurStepShort, Transpose, Gather, Swirl};
   return k;
 }
 

@@ -47,6 +47,32 @@ inline uint32_t DivideBySingle(uint32_t x, Reciprocal r) {
   return static_cast<uint32_t>(sum * r.inverse);
 }
 
+// floor(x / n) for 16-bit x and n ≤ kShortDivisorLimit without a wide product (Granlund and
+// Montgomery): with l = ceil(log2 n) and m = floor(2^16·(2^l − n) / n) + 1 (below 2^16),
+// t = (m·x) >> 16 and floor(x / n) = (t + ((x − t) >> min(l, 1))) >> max(l − 1, 0).
+struct ShortDivisor {
+  uint16_t m = 1;
+  uint8_t first_shift = 0, second_shift = 0;
+};
+
+// Windows of at most this many pixels sum to at most 255·257 = 65535: their sums fit 16 bits.
+inline constexpr uint32_t kShortDivisorLimit = 257;
+
+inline ShortDivisor ShortDivisorOf(uint32_t n) {
+  uint32_t bits = 0;
+  while ((1u << bits) < n) ++bits;
+  ShortDivisor d;
+  d.m = static_cast<uint16_t>(((uint64_t{1} << 16) * ((uint64_t{1} << bits) - n)) / n + 1);
+  d.first_shift = static_cast<uint8_t>(bits < 1 ? bits : 1);
+  d.second_shift = static_cast<uint8_t>(bits < 1 ? 0 : bits - 1);
+  return d;
+}
+
+inline uint32_t DivideShort(uint32_t x, ShortDivisor d) {
+  const uint32_t t = (x * d.m) >> 16;
+  return (t + ((x - t) >> d.first_shift)) >> d.second_shift;
+}
+
 // The largest divisor a blur can meet: a window of 2r + 1 with r at most 2^20.
 inline constexpr uint32_t kMaxBlurDivisor = (1u << 21) + 1;
 
@@ -68,6 +94,10 @@ struct Kernels {
   // pixel's alpha comes from there instead.
   void (*blur_step)(uint32_t* sums, size_t lanes, const uint8_t* enter, const uint8_t* leave,
                     const uint8_t* alpha_from, uint8_t* out, Reciprocal r);
+  // The same over 16-bit sums, for windows of at most kShortDivisorLimit pixels.
+  void (*blur_step_short)(uint16_t* sums, size_t lanes, const uint8_t* enter,
+                          const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                          ShortDivisor d);
   // dst pixel (row x, column y) = src pixel (row y, column x) for a w × h block of src (pitches
   // in bytes).
   void (*transpose)(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch,

@@ -17,6 +17,16 @@ namespace {
 
 // The operations the effect kernels need beyond V.
 struct X {
+  using Count = __m128i;
+  KORVEL_SIMD_INLINE static __m256i Srl16(__m256i a, Count n) { return _mm256_srl_epi16(a, n); }
+  // Sixteen bytes as sixteen 16-bit lanes.
+  KORVEL_SIMD_INLINE static __m256i Widen8To16(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
+  // Two vectors of 16-bit lanes holding 0..255 as bytes in order (the pack works per half).
+  KORVEL_SIMD_INLINE static __m256i PackInOrder(__m256i a, __m256i b) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), _MM_SHUFFLE(3, 1, 2, 0));
+  }
   // table[index[i]] for eight indices, built in registers (the gather instruction is slower here).
   KORVEL_SIMD_INLINE static __m256i LookUp(const int32_t* table, const uint32_t* index) {
     return _mm256_setr_epi32(table[index[0]], table[index[1]], table[index[2]], table[index[3]],
@@ -30,7 +40,6 @@ struct X {
                                     static_cast<int16_t>(a), static_cast<int16_t>(a));
     return _mm256_broadcastsi128_si256(h);
   }
-  using Count = __m128i;
   KORVEL_SIMD_INLINE static Count CountOf(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
   KORVEL_SIMD_INLINE static __m256i MulU32(__m256i a, __m256i b) { return _mm256_mul_epu32(a, b); }
   KORVEL_SIMD_INLINE static __m256i Srl64(__m256i a, Count n) { return _mm256_srl_epi64(a, n); }

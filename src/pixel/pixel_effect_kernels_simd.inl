@@ -220,6 +220,52 @@ KORVEL_SIMD void BlurStepV(uint32_t* sums, size_t lanes, const uint8_t* enter,
   }
 }
 
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD_INLINE V::R StepShort(uint16_t* sums, const uint8_t* enter, const uint8_t* leave,
+                                  size_t k, V::R m, X::Count first, X::Count second) {
+  V::R s = V::Load(reinterpret_cast<const uint8_t*>(sums + k));
+  if constexpr (kEnter) s = V::Add16(s, X::Widen8To16(enter + k));
+  if constexpr (kLeave) s = V::Sub16(s, X::Widen8To16(leave + k));
+  if constexpr (kEnter || kLeave) V::Store(reinterpret_cast<uint8_t*>(sums + k), s);
+  const V::R t = V::MulHiU16(s, m);
+  return X::Srl16(V::Add16(t, X::Srl16(V::Sub16(s, t), first)), second);
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD void BlurStepShortT(uint16_t* sums, size_t lanes, const uint8_t* enter,
+                                const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                                ShortDivisor d) {
+  constexpr size_t kLanes = V::kBytes / 2;  // 16-bit lanes per vector
+  const V::R m = V::Set16(static_cast<int16_t>(d.m));
+  const X::Count first = X::CountOf(d.first_shift), second = X::CountOf(d.second_shift);
+  const V::R alpha = V::Set32(static_cast<int32_t>(0xFF000000u));
+  size_t k = 0;
+  for (; k + 2 * kLanes <= lanes; k += 2 * kLanes) {
+    const V::R q0 = StepShort<kEnter, kLeave>(sums, enter, leave, k, m, first, second);
+    const V::R q1 = StepShort<kEnter, kLeave>(sums, enter, leave, k + kLanes, m, first, second);
+    V::R bytes = X::PackInOrder(q0, q1);
+    if (alpha_from != nullptr) bytes = Select(alpha, V::Load(alpha_from + k), bytes);
+    V::Store(out + k, bytes);
+  }
+  ScalarKernels().blur_step_short(sums + k, lanes - k, kEnter ? enter + k : nullptr,
+                                  kLeave ? leave + k : nullptr,
+                                  alpha_from != nullptr ? alpha_from + k : nullptr, out + k, d);
+}
+
+KORVEL_SIMD void BlurStepShortV(uint16_t* sums, size_t lanes, const uint8_t* enter,
+                                const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                                ShortDivisor d) {
+  if (enter != nullptr && leave != nullptr) {
+    BlurStepShortT<true, true>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else if (enter != nullptr) {
+    BlurStepShortT<true, false>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else if (leave != nullptr) {
+    BlurStepShortT<false, true>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else {
+    BlurStepShortT<false, false>(sums, lanes, enter, leave, alpha_from, out, d);
+  }
+}
+
 // Four rows of four pixels turned over with 128-bit unpacks (both instruction sets).
 KORVEL_SIMD void TransposeV(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch,
                             int32_t w, int32_t h) {
@@ -296,4 +342,5 @@ void FillKernels(Kernels& k) {
   k.sepia = SepiaV;
   k.saturate = SaturateV;
   k.blur_step = BlurStepV;
+  k.blur_step_short = BlurStepShortV;
 }

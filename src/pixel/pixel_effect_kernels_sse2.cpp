@@ -17,6 +17,14 @@ namespace {
 
 // The operations the effect kernels need beyond V.
 struct X {
+  using Count = __m128i;
+  KORVEL_SIMD_INLINE static __m128i Srl16(__m128i a, Count n) { return _mm_srl_epi16(a, n); }
+  // Eight bytes as eight 16-bit lanes.
+  KORVEL_SIMD_INLINE static __m128i Widen8To16(const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+  }
+  // Two vectors of 16-bit lanes holding 0..255 as bytes in order.
+  KORVEL_SIMD_INLINE static __m128i PackInOrder(__m128i a, __m128i b) { return _mm_packus_epi16(a, b); }
   // table[index[i]] for four indices, built in registers.
   KORVEL_SIMD_INLINE static __m128i LookUp(const int32_t* table, const uint32_t* index) {
     return _mm_setr_epi32(table[index[0]], table[index[1]], table[index[2]], table[index[3]]);
@@ -27,7 +35,6 @@ struct X {
                          static_cast<int16_t>(b), static_cast<int16_t>(a), static_cast<int16_t>(a),
                          static_cast<int16_t>(a), static_cast<int16_t>(a));
   }
-  using Count = __m128i;
   KORVEL_SIMD_INLINE static Count CountOf(uint32_t n) { return _mm_cvtsi32_si128(static_cast<int>(n)); }
   KORVEL_SIMD_INLINE static __m128i MulU32(__m128i a, __m128i b) { return _mm_mul_epu32(a, b); }
   KORVEL_SIMD_INLINE static __m128i Srl64(__m128i a, Count n) { return _mm_srl_epi64(a, n); }

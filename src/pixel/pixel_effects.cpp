@@ -88,46 +88,67 @@ void Saturation(const Kernels& k, const EffectCall& c) {
 // kernel step over the sums of all its columns. `box` clamps window rows into the image and
 // divides by 2r + 1; otherwise the window is cut at the image and divides by the rows summed.
 // With `keep_alpha` the alpha bytes are the source's.
-void BlurColumns(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t* dst,
-                 size_t dst_pitch, int32_t width, int32_t height, int64_t r, bool keep_alpha,
-                 bool box, std::vector<uint32_t>& sums) {
+template <typename Sum>
+void BlurColumnsWith(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t* dst,
+                     size_t dst_pitch, int32_t width, int32_t height, int64_t r, bool keep_alpha,
+                     bool box, std::vector<Sum>& sums) {
+  constexpr bool kShort = sizeof(Sum) == 2;
   const size_t lanes = static_cast<size_t>(width) * 4;
   sums.assign(lanes, 0);
   auto row = [&](int64_t i) {
     return src + static_cast<size_t>(std::clamp<int64_t>(i, 0, height - 1)) * src_pitch;
   };
   auto add = [&](const uint8_t* p, uint32_t times) {
-    for (size_t j = 0; j < lanes; ++j) sums[j] += times * p[j];
+    for (size_t j = 0; j < lanes; ++j) sums[j] = static_cast<Sum>(sums[j] + times * p[j]);
   };
   auto alpha = [&](int32_t i) { return keep_alpha ? src + static_cast<size_t>(i) * src_pitch : nullptr; };
+  auto step = [&](const uint8_t* enter, const uint8_t* leave, int32_t i, uint32_t n) {
+    uint8_t* out = dst + static_cast<size_t>(i) * dst_pitch;
+    if constexpr (kShort) {
+      k.blur_step_short(sums.data(), lanes, enter, leave, alpha(i), out, effect_kernels::ShortDivisorOf(n));
+    } else {
+      k.blur_step(sums.data(), lanes, enter, leave, alpha(i), out, ReciprocalOf(n));
+    }
+  };
   if (box) {
     const int64_t inside = std::min<int64_t>(r, height - 1);
     add(row(0), static_cast<uint32_t>(r + 1));
     for (int64_t i = 1; i <= inside; ++i) add(row(i), 1);
     if (r > inside) add(row(height - 1), static_cast<uint32_t>(r - inside));
-    const Reciprocal recip = ReciprocalOf(static_cast<uint32_t>(2 * r + 1));
     for (int32_t i = 0; i < height; ++i) {
-      const uint8_t* enter = i == 0 ? nullptr : row(i + r);
-      const uint8_t* leave = i == 0 ? nullptr : row(i - r - 1);
-      k.blur_step(sums.data(), lanes, enter, leave, alpha(i), dst + static_cast<size_t>(i) * dst_pitch,
-                  recip);
+      step(i == 0 ? nullptr : row(i + r), i == 0 ? nullptr : row(i - r - 1), i,
+           static_cast<uint32_t>(2 * r + 1));
     }
     return;
   }
   const int64_t first_end = std::min<int64_t>(height, r + 1);
   for (int64_t i = 0; i < first_end; ++i) add(row(i), 1);
-  int64_t last_n = -1;
-  Reciprocal recip;
   for (int32_t i = 0; i < height; ++i) {
     const uint8_t* enter = i > 0 && i + r < height ? row(i + r) : nullptr;
     const uint8_t* leave = i > 0 && i - r - 1 >= 0 ? row(i - r - 1) : nullptr;
     const int64_t n = std::min<int64_t>(height, i + r + 1) - std::max<int64_t>(0, i - r);
-    if (n != last_n) {
-      recip = ReciprocalOf(static_cast<uint32_t>(n));
-      last_n = n;
-    }
-    k.blur_step(sums.data(), lanes, enter, leave, alpha(i), dst + static_cast<size_t>(i) * dst_pitch,
-                recip);
+    step(enter, leave, i, static_cast<uint32_t>(n));
+  }
+}
+
+// The running-sum pass down the columns of a `width` × `height` image: each output row is one
+// kernel step over the sums of all its columns. `box` clamps window rows into the image and
+// divides by 2r + 1; otherwise the window is cut at the image and divides by the rows summed.
+// With `keep_alpha` the alpha bytes are the source's. Windows of at most 257 rows keep 16-bit
+// sums.
+struct BlurSums {
+  std::vector<uint32_t> wide;
+  std::vector<uint16_t> narrow;
+};
+
+void BlurColumns(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t* dst,
+                 size_t dst_pitch, int32_t width, int32_t height, int64_t r, bool keep_alpha,
+                 bool box, BlurSums& sums) {
+  const int64_t widest = box ? 2 * r + 1 : std::min<int64_t>(2 * r + 1, height);
+  if (widest <= effect_kernels::kShortDivisorLimit) {
+    BlurColumnsWith(k, src, src_pitch, dst, dst_pitch, width, height, r, keep_alpha, box, sums.narrow);
+  } else {
+    BlurColumnsWith(k, src, src_pitch, dst, dst_pitch, width, height, r, keep_alpha, box, sums.wide);
   }
 }
 
@@ -136,10 +157,10 @@ void BlurColumns(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t
 void BlurRows(const Kernels& k, const uint8_t* src, size_t src_pitch, uint8_t* dst,
               size_t dst_pitch, int32_t width, int32_t height, int64_t r, bool keep_alpha,
               bool box) {
-  constexpr int32_t kStrip = 16;
+  constexpr int32_t kStrip = 32;
   const size_t strip_bytes = static_cast<size_t>(width) * kStrip * 4;
   std::unique_ptr<uint8_t[]> across(new uint8_t[strip_bytes]), blurred(new uint8_t[strip_bytes]);
-  std::vector<uint32_t> sums;
+  BlurSums sums;
   for (int32_t y0 = 0; y0 < height; y0 += kStrip) {
     const int32_t rows = std::min(kStrip, height - y0);
     const size_t pitch = static_cast<size_t>(rows) * 4;
@@ -167,7 +188,7 @@ void Blur(const Kernels& k, const EffectCall& c, bool box, bool do_rows, bool do
   const size_t row_pitch = do_columns ? static_cast<size_t>(rw) * 4 : out_pitch;
   if (do_rows) BlurRows(k, in, in_pitch, row_dst, row_pitch, rw, rh, r, keep_alpha, box);
   if (do_columns) {
-    std::vector<uint32_t> sums;
+    BlurSums sums;
     BlurColumns(k, do_rows ? tmp.get() : in, do_rows ? row_pitch : in_pitch, c.out, out_pitch,
                 rw, rh, r, keep_alpha, box, sums);
   }

@@ -73,8 +73,9 @@ struct ModeValues {
   std::vector<int64_t> b;
 };
 
-void ExpectSameAsReference(const ModeValues& m, uint32_t seed) {
-  for (const Shape& s : kShapes) {
+template <typename Shapes>
+void ExpectSameAsReference(const ModeValues& m, uint32_t seed, const Shapes& shapes) {
+  for (const Shape& s : shapes) {
     std::vector<uint8_t> in(static_cast<size_t>(s.w) * static_cast<size_t>(s.h) * 4);
     pixel_test::FillRandom(in, seed + static_cast<uint32_t>(s.w * 131 + s.h));
     for (int64_t a : m.a) {
@@ -95,6 +96,10 @@ void ExpectSameAsReference(const ModeValues& m, uint32_t seed) {
   }
 }
 
+void ExpectSameAsReference(const ModeValues& m, uint32_t seed) {
+  ExpectSameAsReference(m, seed, kShapes);
+}
+
 TEST(EffectsOnEveryIsa, ColourOperationsMatchTheReference) {
   const ModeValues modes[] = {
       {1, {-300, 0, 1, 127, 128, 129, 200, 256, 400, 1 << 22}, {0}},
@@ -110,6 +115,11 @@ TEST(EffectsOnEveryIsa, ColourOperationsMatchTheReference) {
 TEST(EffectsOnEveryIsa, BlursMatchTheReferenceAtEveryRadius) {
   const std::vector<int64_t> radii = {0, 1, 2, 3, 6, 15, 16, 17, 33, 40, 64, 70, 1000, 1 << 20, 1 << 24};
   for (uint8_t mode : {2, 3, 4, 5}) ExpectSameAsReference({mode, radii, {0}}, 11);
+  // Rectangles longer than 257 pixels both ways, where cut windows outgrow 16-bit sums.
+  const Shape long_sides[] = {{300, 270, 2, 3, 297, 268}};
+  for (uint8_t mode : {2, 3, 4, 5}) {
+    ExpectSameAsReference({mode, {1, 128, 129, 200, 400}, {0}}, 13, long_sides);
+  }
 }
 
 TEST(EffectsOnEveryIsa, MovingEffectsMatchTheReference) {
@@ -221,6 +231,16 @@ TEST(BlurReciprocal, GivesTheQuotientForEveryReachableNumerator) {
       ASSERT_EQ(DivideBy(q * n + n - 1, r), q) << n;
     }
     ASSERT_EQ(DivideBy(255 * n, r), 255u) << n;
+  }
+}
+
+// The 16-bit sums' quotient, numerator by numerator for every divisor it serves.
+TEST(BlurReciprocal, ShortDivisorGivesTheQuotientForEveryNumerator) {
+  for (uint32_t n = 1; n <= effect_kernels::kShortDivisorLimit; ++n) {
+    const auto d = effect_kernels::ShortDivisorOf(n);
+    for (uint32_t x = 0; x <= 255 * n; ++x) {
+      ASSERT_EQ(effect_kernels::DivideShort(x, d), x / n) << x << " / " << n;
+    }
   }
 }
 
