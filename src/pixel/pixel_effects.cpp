@@ -22,7 +22,6 @@ const uint8_t kShufflePermutations[24][4] = {
 namespace {
 
 using effect_kernels::Kernels;
-using effect_kernels::Reciprocal;
 using effect_kernels::ReciprocalOf;
 
 size_t At(int64_t x, int64_t y, int64_t pitch) { return static_cast<size_t>((y * pitch + x) * 4); }
