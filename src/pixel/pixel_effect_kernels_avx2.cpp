@@ -71,10 +71,54 @@ KORVEL_SIMD void GatherAvx2(uint8_t* out, const uint8_t* in, const int32_t* inde
   ScalarKernels().gather(out + i * 4, in, index + i, n - i);
 }
 
+// Eight rows of eight pixels turned over: unpacks inside each 128-bit half, then the halves
+// exchanged. The columns right of the last whole block and the rows below it go to the 4 × 4 way.
+KORVEL_SIMD void TransposeAvx2(uint8_t* dst, size_t dst_pitch, const uint8_t* src,
+                               size_t src_pitch, int32_t w, int32_t h) {
+  const int32_t w8 = w & ~7, h8 = h & ~7;
+  for (int32_t y = 0; y < h8; y += 8) {
+    const uint8_t* s = src + static_cast<size_t>(y) * src_pitch;
+    for (int32_t x = 0; x < w8; x += 8) {
+      const uint8_t* p = s + static_cast<size_t>(x) * 4;
+      __m256i r[8];
+      for (int i = 0; i < 8; ++i) r[i] = V::Load(p + static_cast<size_t>(i) * src_pitch);
+      __m256i t[8];
+      for (int i = 0; i < 4; ++i) {
+        t[2 * i] = _mm256_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
+        t[2 * i + 1] = _mm256_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+      }
+      // u[k] holds column k (first four rows) | column k + 4 for rows 0-3 (u[0..3]) and 4-7 (u[4..7]).
+      __m256i u[8];
+      for (int half = 0; half < 2; ++half) {
+        const __m256i* q = t + 4 * half;
+        u[4 * half + 0] = _mm256_unpacklo_epi64(q[0], q[2]);
+        u[4 * half + 1] = _mm256_unpackhi_epi64(q[0], q[2]);
+        u[4 * half + 2] = _mm256_unpacklo_epi64(q[1], q[3]);
+        u[4 * half + 3] = _mm256_unpackhi_epi64(q[1], q[3]);
+      }
+      uint8_t* d = dst + static_cast<size_t>(x) * dst_pitch + static_cast<size_t>(y) * 4;
+      for (int k = 0; k < 4; ++k) {
+        V::Store(d + static_cast<size_t>(k) * dst_pitch, _mm256_permute2x128_si256(u[k], u[k + 4], 0x20));
+        V::Store(d + static_cast<size_t>(k + 4) * dst_pitch,
+                 _mm256_permute2x128_si256(u[k], u[k + 4], 0x31));
+      }
+    }
+  }
+  if (w8 < w) {
+    TransposeV(dst + static_cast<size_t>(w8) * dst_pitch, dst_pitch, src + static_cast<size_t>(w8) * 4,
+               src_pitch, w - w8, h);
+  }
+  if (h8 < h) {
+    TransposeV(dst + static_cast<size_t>(h8) * 4, dst_pitch, src + static_cast<size_t>(h8) * src_pitch,
+               src_pitch, w8, h - h8);
+  }
+}
+
 }  // namespace
 
 void Fill(Kernels& k) {
   FillKernels(k);
+  k.transpose = TransposeAvx2;
   k.gather = GatherAvx2;
 }
 
