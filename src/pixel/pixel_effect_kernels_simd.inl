@@ -6,12 +6,6 @@ constexpr size_t kPixelsPerVector = V::kBytes / 4;
 
 KORVEL_SIMD_INLINE V::R Min32(V::R a, V::R b) { return Select(V::CmpGt32(a, b), b, a); }
 
-// 32-bit lanes clamped to 0..255.
-KORVEL_SIMD_INLINE V::R Clamp255x32(V::R v) {
-  v = V::AndNot(V::template Sra32<31>(v), v);
-  return V::And(V::Or(v, V::template Sra32<31>(V::Sub32(V::Set32(255), v))), V::Set32(255));
-}
-
 // Blue, green, red bytes of 32-bit lanes (0..255 each) with the alpha of `x`.
 KORVEL_SIMD_INLINE V::R Assemble(V::R b, V::R g, V::R r, V::R x) {
   return V::Or(V::Or(b, V::template Sll32<8>(g)),
@@ -131,8 +125,11 @@ KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int3
         best_den = Select(smaller, cand_den, best_den);
       }
       const V::R t = V::TruncToInt(V::DivF(V::ToFloat(best_num), V::ToFloat(best_den)));
+      // No clamp: t ≤ s keeps each channel that was in range there (d·t lies between 0 and d·s),
+      // and t ≤ the channel's own bound keeps a limited one within (255 − c)·128 above or c·128
+      // below, so every result is already 0..255.
       for (int ch = 0; ch < 3; ++ch) {
-        out[ch] = Clamp255x32(V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t))));
+        out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t)));
       }
     }
     V::Store(dst + i * 4, Assemble(out[0], out[1], out[2], x));
