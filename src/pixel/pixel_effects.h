@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "pixel/pixel_kernels.h"
+
 namespace korvel {
 
 // One effect call. The rectangle x0..x1, y0..y1 is inclusive and inside the source image. Modes
@@ -21,8 +23,17 @@ struct EffectCall {
   uint32_t (*next_random)() = nullptr;  // mode 8's generator
 };
 
-// Runs effect `mode`; false for a mode without an effect (nothing written).
+// Runs effect `mode` on the installed instruction set; false for a mode without an effect
+// (nothing written).
 bool RunPixelEffect(uint8_t mode, const EffectCall& call);
+
+// The same on one instruction set (tests and benchmarks; an unsupported one falls back to scalar).
+// Every instruction set gives the reference's bytes.
+bool RunPixelEffectOn(PixelIsa isa, uint8_t mode, const EffectCall& call);
+
+// The plain routines, written as the formulas read: what the faster paths are checked against.
+bool RunPixelEffectReference(uint8_t mode, const EffectCall& call);
+void SaturatePixelsReference(uint8_t* pixels, int32_t width, int32_t height, int64_t a);
 
 // True for the modes that keep the whole image (17 threshold, 22 fill).
 inline bool EffectKeepsWholeImage(uint8_t mode) { return mode == 17 || (mode >= 22 && mode <= 24); }

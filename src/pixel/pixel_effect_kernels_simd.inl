@@ -1,0 +1,343 @@
+// Effect row kernels over a vector type V and its extra operations X (included after
+// simd_<isa>.inl and simd_common.inl inside an anonymous namespace). Whole vectors here; the
+// pixels after the last whole vector go to the scalar kernels, so every byte equals theirs.
+
+constexpr size_t kPixelsPerVector = V::kBytes / 4;
+
+KORVEL_SIMD_INLINE V::R Min32(V::R a, V::R b) { return Select(V::CmpGt32(a, b), b, a); }
+
+// Blue, green, red bytes of 32-bit lanes (0..255 each) with the alpha of `x`.
+KORVEL_SIMD_INLINE V::R Assemble(V::R b, V::R g, V::R r, V::R x) {
+  return V::Or(V::Or(b, V::template Sll32<8>(g)),
+               V::Or(V::template Sll32<16>(r), V::And(x, V::Set32(static_cast<int32_t>(0xFF000000u)))));
+}
+
+KORVEL_SIMD void BrightnessV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t add) {
+  const int32_t amount = std::min(add < 0 ? -add : add, 255);
+  const V::R step = V::Set32(amount * 0x010101);
+  size_t i = 0;
+  if (add >= 0) {
+    for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+      V::Store(dst + i * 4, V::AddsU8(V::Load(src + i * 4), step));
+    }
+  } else {
+    for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+      V::Store(dst + i * 4, V::SubsU8(V::Load(src + i * 4), step));
+    }
+  }
+  ScalarKernels().brightness(dst + i * 4, src + i * 4, pixels - i, add);
+}
+
+KORVEL_SIMD void NegativeV(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  const V::R flip = V::Set32(0x00FFFFFF);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    V::Store(dst + i * 4, V::Xor(V::Load(src + i * 4), flip));
+  }
+  ScalarKernels().negative(dst + i * 4, src + i * 4, pixels - i);
+}
+
+// Four 16-bit lanes, one per byte of a pixel, repeated.
+KORVEL_SIMD_INLINE V::R PixelPattern16(const uint8_t* v) {
+  return V::Set64(static_cast<long long>(uint64_t{v[0]} | uint64_t{v[1]} << 16 |
+                                         uint64_t{v[2]} << 32 | uint64_t{v[3]} << 48));
+}
+
+// On 16-bit lanes: (255 − c)·up ≤ 255·127 and c·down ≤ 255·128, both below 2^16.
+KORVEL_SIMD_INLINE V::R ToneLanes(V::R c, V::R up, V::R down) {
+  return V::Sub16(V::Add16(c, V::template Srl16<7>(V::Mul16(V::Sub16(V::Set16(255), c), up))),
+                  V::template Srl16<7>(V::Mul16(c, down)));
+}
+
+KORVEL_SIMD void ToneV(uint8_t* dst, const uint8_t* src, size_t pixels, const uint8_t* up,
+                       const uint8_t* down) {
+  const V::R vu = PixelPattern16(up), vd = PixelPattern16(down);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    V::Store(dst + i * 4, V::Pack(ToneLanes(V::Lo(x), vu, vd), ToneLanes(V::Hi(x), vu, vd)));
+  }
+  ScalarKernels().tone(dst + i * 4, src + i * 4, pixels - i, up, down);
+}
+
+// max(0, y − k) >> 20 on 32-bit lanes.
+KORVEL_SIMD_INLINE V::R FloorPart(V::R y, int32_t k) {
+  const V::R t = V::Sub32(y, V::Set32(k));
+  return V::template Srl32<20>(V::AndNot(V::template Sra32<31>(t), t));
+}
+
+// Y' = 117 b + 601 g + 306 r from two multiply-adds on 16-bit halves of each pixel's lane.
+KORVEL_SIMD void SepiaV(uint8_t* dst, const uint8_t* src, size_t pixels) {
+  const V::R low = V::Set32(0xFF), mid = V::Set32(0xFF0000);
+  const V::R k_bg = V::Set32(117 | (601 << 16)), k_r = V::Set32(306);
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    const V::R bg = V::Or(V::And(x, low), V::And(V::template Sll32<8>(x), mid));
+    const V::R r = V::And(V::template Srl32<16>(x), low);
+    const V::R y = V::template Sll32<10>(V::Add32(V::Madd16(bg, k_bg), V::Madd16(r, k_r)));
+    const V::R red = V::template Srl32<20>(V::Add32(y, V::Set32(18748416)));
+    const V::R red_capped = Select(V::CmpGt32(red, V::Set32(255)), V::Set32(255), red);
+    V::Store(dst + i * 4, Assemble(FloorPart(y, 46347025), FloorPart(y, 287585), red_capped, x));
+  }
+  ScalarKernels().sepia(dst + i * 4, src + i * 4, pixels - i);
+}
+
+// Channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below 32768. The
+// strength limits divide numbers below 2^15 by 1..255 in single precision: a quotient that is not
+// whole lies at least 1/255 from the next integer, far beyond the rounding, so truncating the
+// correctly rounded quotient gives the integer one.
+KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  const V::R low = V::Set32(0xFF), zero = V::Zero();
+  size_t i = 0;
+  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+    const V::R x = V::Load(src + i * 4);
+    const V::R c[3] = {V::And(x, low), V::And(V::template Srl32<8>(x), low),
+                       V::And(V::template Srl32<16>(x), low)};
+    const V::R sum = V::Add32(V::Add32(c[0], c[1]), c[2]);
+    const V::R g = V::template Srl32<16>(V::Madd16(sum, V::Set32(21846)));
+    V::R out[3];
+    if (a < 128) {
+      // c + (((g − c)·k) >> 7) lies between c and g: no clamp needed.
+      const V::R k = V::Set32(128 - a);
+      for (int ch = 0; ch < 3; ++ch) {
+        out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(V::Sub32(g, c[ch]), k)));
+      }
+    } else {
+      const V::R s = V::Set32(a - 128), one = V::Set32(1);
+      V::R d[3];
+      // The smallest of s / 1 and each limited channel's fraction, kept as numerator and
+      // denominator (cross products below 2^24 compare exactly); the floor of the smallest
+      // fraction is the smallest floor, so one division ends it.
+      V::R best_num = s, best_den = one;
+      for (int ch = 0; ch < 3; ++ch) {
+        d[ch] = V::Sub32(c[ch], g);
+        const V::R r = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], s)));
+        const V::R over = V::CmpGt32(r, V::Set32(255));
+        const V::R limited = V::Or(over, V::CmpGt32(zero, r));
+        const V::R sign = V::template Sra32<31>(d[ch]);
+        const V::R num = V::template Sll32<7>(Select(over, V::Sub32(V::Set32(255), c[ch]), c[ch]));
+        const V::R cand_num = Select(limited, num, s);
+        const V::R cand_den = Select(limited, V::Sub32(V::Xor(d[ch], sign), sign), one);
+        const V::R smaller =
+            V::CmpGt32(V::Madd16(best_num, cand_den), V::Madd16(cand_num, best_den));
+        best_num = Select(smaller, cand_num, best_num);
+        best_den = Select(smaller, cand_den, best_den);
+      }
+      const V::R t = V::TruncToInt(V::DivF(V::ToFloat(best_num), V::ToFloat(best_den)));
+      // No clamp: t ≤ s keeps each channel that was in range there (d·t lies between 0 and d·s),
+      // and t ≤ the channel's own bound keeps a limited one within (255 − c)·128 above or c·128
+      // below, so every result is already 0..255.
+      for (int ch = 0; ch < 3; ++ch) {
+        out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t)));
+      }
+    }
+    V::Store(dst + i * 4, Assemble(out[0], out[1], out[2], x));
+  }
+  ScalarKernels().saturate(dst + i * 4, src + i * 4, pixels - i, a);
+}
+
+// (sums·m) >> shift on 32-bit lanes, through two 32 × 32 → 64-bit products.
+KORVEL_SIMD_INLINE V::R DivideLanes(V::R sums, V::R m, X::Count shift) {
+  const V::R even = X::Srl64(X::MulU32(sums, m), shift);
+  const V::R odd = X::Srl64(X::MulU32(X::template Srl64Imm<32>(sums), m), shift);
+  return V::Or(even, X::template Sll64Imm<32>(odd));
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD_INLINE V::R StepLanes(uint32_t* sums, const uint8_t* enter, const uint8_t* leave,
+                                  size_t k) {
+  V::R s = V::Load(reinterpret_cast<const uint8_t*>(sums + k));
+  if constexpr (kEnter) s = V::Add32(s, X::Widen8To32(enter + k));
+  if constexpr (kLeave) s = V::Sub32(s, X::Widen8To32(leave + k));
+  if constexpr (kEnter || kLeave) V::Store(reinterpret_cast<uint8_t*>(sums + k), s);
+  return s;
+}
+
+// trunc((sums + 0.5)·inverse) on 32-bit lanes (see Reciprocal).
+KORVEL_SIMD_INLINE V::R DivideLanesSingle(V::R sums, V::F inverse) {
+  return V::TruncToInt(V::MulF(V::SubF(V::ToFloat(sums), V::SetF(-0.5f)), inverse));
+}
+
+template <bool kEnter, bool kLeave, bool kSingle>
+KORVEL_SIMD void BlurStepT(uint32_t* sums, size_t lanes, const uint8_t* enter,
+                           const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                           Reciprocal r) {
+  constexpr size_t kLanes = V::kBytes / 4;  // 32-bit lanes per vector
+  const V::R m = V::Set32(static_cast<int32_t>(r.m));
+  const X::Count shift = X::CountOf(r.shift);
+  const V::F inverse = V::SetF(r.inverse);
+  const V::R alpha = V::Set32(static_cast<int32_t>(0xFF000000u));
+  size_t k = 0;
+  for (; k + 4 * kLanes <= lanes; k += 4 * kLanes) {
+    V::R q[4];
+    for (size_t j = 0; j < 4; ++j) {
+      const V::R v = StepLanes<kEnter, kLeave>(sums, enter, leave, k + j * kLanes);
+      if constexpr (kSingle) {
+        q[j] = DivideLanesSingle(v, inverse);
+      } else {
+        q[j] = DivideLanes(v, m, shift);
+      }
+    }
+    V::R bytes = X::PackQuads(q[0], q[1], q[2], q[3]);
+    if (alpha_from != nullptr) bytes = Select(alpha, V::Load(alpha_from + k), bytes);
+    V::Store(out + k, bytes);
+  }
+  // The last lanes one by one.
+  for (; k < lanes; ++k) {
+    if constexpr (kEnter) sums[k] += enter[k];
+    if constexpr (kLeave) sums[k] -= leave[k];
+    out[k] = static_cast<uint8_t>(DivideBy(sums[k], r));
+    if (alpha_from != nullptr && (k & 3) == 3) out[k] = alpha_from[k];
+  }
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD_INLINE void BlurStepE(uint32_t* sums, size_t lanes, const uint8_t* enter,
+                                  const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                                  Reciprocal r) {
+  if (r.single) {
+    BlurStepT<kEnter, kLeave, true>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else {
+    BlurStepT<kEnter, kLeave, false>(sums, lanes, enter, leave, alpha_from, out, r);
+  }
+}
+
+KORVEL_SIMD void BlurStepV(uint32_t* sums, size_t lanes, const uint8_t* enter,
+                           const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                           Reciprocal r) {
+  if (enter != nullptr && leave != nullptr) {
+    BlurStepE<true, true>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else if (enter != nullptr) {
+    BlurStepE<true, false>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else if (leave != nullptr) {
+    BlurStepE<false, true>(sums, lanes, enter, leave, alpha_from, out, r);
+  } else {
+    BlurStepE<false, false>(sums, lanes, enter, leave, alpha_from, out, r);
+  }
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD_INLINE V::R StepShort(uint16_t* sums, const uint8_t* enter, const uint8_t* leave,
+                                  size_t k, V::R m, X::Count first, X::Count second) {
+  V::R s = V::Load(reinterpret_cast<const uint8_t*>(sums + k));
+  if constexpr (kEnter) s = V::Add16(s, X::Widen8To16(enter + k));
+  if constexpr (kLeave) s = V::Sub16(s, X::Widen8To16(leave + k));
+  if constexpr (kEnter || kLeave) V::Store(reinterpret_cast<uint8_t*>(sums + k), s);
+  const V::R t = V::MulHiU16(s, m);
+  return X::Srl16(V::Add16(t, X::Srl16(V::Sub16(s, t), first)), second);
+}
+
+template <bool kEnter, bool kLeave>
+KORVEL_SIMD void BlurStepShortT(uint16_t* sums, size_t lanes, const uint8_t* enter,
+                                const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                                ShortDivisor d) {
+  constexpr size_t kLanes = V::kBytes / 2;  // 16-bit lanes per vector
+  const V::R m = V::Set16(static_cast<int16_t>(d.m));
+  const X::Count first = X::CountOf(d.first_shift), second = X::CountOf(d.second_shift);
+  const V::R alpha = V::Set32(static_cast<int32_t>(0xFF000000u));
+  size_t k = 0;
+  for (; k + 2 * kLanes <= lanes; k += 2 * kLanes) {
+    const V::R q0 = StepShort<kEnter, kLeave>(sums, enter, leave, k, m, first, second);
+    const V::R q1 = StepShort<kEnter, kLeave>(sums, enter, leave, k + kLanes, m, first, second);
+    V::R bytes = X::PackInOrder(q0, q1);
+    if (alpha_from != nullptr) bytes = Select(alpha, V::Load(alpha_from + k), bytes);
+    V::Store(out + k, bytes);
+  }
+  ScalarKernels().blur_step_short(sums + k, lanes - k, kEnter ? enter + k : nullptr,
+                                  kLeave ? leave + k : nullptr,
+                                  alpha_from != nullptr ? alpha_from + k : nullptr, out + k, d);
+}
+
+KORVEL_SIMD void BlurStepShortV(uint16_t* sums, size_t lanes, const uint8_t* enter,
+                                const uint8_t* leave, const uint8_t* alpha_from, uint8_t* out,
+                                ShortDivisor d) {
+  if (enter != nullptr && leave != nullptr) {
+    BlurStepShortT<true, true>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else if (enter != nullptr) {
+    BlurStepShortT<true, false>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else if (leave != nullptr) {
+    BlurStepShortT<false, true>(sums, lanes, enter, leave, alpha_from, out, d);
+  } else {
+    BlurStepShortT<false, false>(sums, lanes, enter, leave, alpha_from, out, d);
+  }
+}
+
+// Four rows of four pixels turned over with 128-bit unpacks (both instruction sets).
+KORVEL_SIMD void TransposeV(uint8_t* dst, size_t dst_pitch, const uint8_t* src, size_t src_pitch,
+                            int32_t w, int32_t h) {
+  const int32_t w4 = w & ~3, h4 = h & ~3;
+  for (int32_t y = 0; y < h4; y += 4) {
+    const uint8_t* s = src + static_cast<size_t>(y) * src_pitch;
+    for (int32_t x = 0; x < w4; x += 4) {
+      const uint8_t* p = s + static_cast<size_t>(x) * 4;
+      const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + src_pitch));
+      const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * src_pitch));
+      const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * src_pitch));
+      const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpacklo_epi32(r2, r3);
+      const __m128i t2 = _mm_unpackhi_epi32(r0, r1), t3 = _mm_unpackhi_epi32(r2, r3);
+      uint8_t* d = dst + static_cast<size_t>(x) * dst_pitch + static_cast<size_t>(y) * 4;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi64(t0, t1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dst_pitch), _mm_unpackhi_epi64(t0, t1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dst_pitch), _mm_unpacklo_epi64(t2, t3));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * dst_pitch), _mm_unpackhi_epi64(t2, t3));
+    }
+  }
+  // The columns right of the last whole block, then the rows below it.
+  if (w4 < w) {
+    ScalarKernels().transpose(dst + static_cast<size_t>(w4) * dst_pitch, dst_pitch,
+                              src + static_cast<size_t>(w4) * 4, src_pitch, w - w4, h);
+  }
+  if (h4 < h) {
+    ScalarKernels().transpose(dst + static_cast<size_t>(h4) * 4, dst_pitch,
+                              src + static_cast<size_t>(h4) * src_pitch, src_pitch, w4, h - h4);
+  }
+}
+
+// The swirl through 16-bit multiply-adds: each ring's turn is packed as a (co, si) pair, so that
+// the pairs (dx, −dy) and (dy, dx) give dx·co − dy·si and dx·si + dy·co in one step each. The
+// clamps work on the saturated 16-bit results: the bounds are below 32768, so saturating first
+// changes nothing. |dx| and |dy| stay below 32768.
+KORVEL_SIMD void SwirlV(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
+                        const int32_t* turn, int32_t x, int32_t count, int32_t dy, int32_t cx,
+                        int32_t cy, int32_t rw, int32_t rh) {
+  constexpr int32_t kN = static_cast<int32_t>(kPixelsPerVector);
+  alignas(32) int32_t offsets[kN];
+  alignas(32) int16_t packed[2 * kN];
+  for (int32_t j = 0; j < kN; ++j) offsets[j] = j;
+  const V::R step = V::Load(reinterpret_cast<const uint8_t*>(offsets));
+  const V::R vcx = V::Set32(cx), vcy = V::Set32(cy);
+  const V::R minus_dy = V::Set32(static_cast<int32_t>(static_cast<uint32_t>(-dy) << 16));
+  const V::R plus_dy = V::Set32(dy & 0xFFFF), low = V::Set32(0xFFFF);
+  const V::R bounds = X::ClampPairs(rw - 1, rh - 1);
+  int32_t i = 0;
+  for (; i + kN <= count; i += kN) {
+    const V::R t = X::LookUp(turn, ring + x + i);
+    const V::R dx = V::Add32(V::Set32(x + i - cx), step);
+    const V::R sx = V::Add32(V::template Sra32<8>(V::Madd16(t, V::Or(V::And(dx, low), minus_dy))), vcx);
+    const V::R sy = V::Add32(V::template Sra32<8>(V::Madd16(t, V::Or(plus_dy, V::template Sll32<16>(dx)))), vcy);
+    V::Store(reinterpret_cast<uint8_t*>(packed),
+             V::MinS16(V::MaxS16(V::Packs32(sx, sy), V::Zero()), bounds));
+    // The packs leave four x then four y per 128 bits.
+    for (int32_t j = 0; j < kN; ++j) {
+      const auto px = static_cast<size_t>(packed[(j / 4) * 8 + j % 4]);
+      const auto py = static_cast<size_t>(packed[(j / 4) * 8 + 4 + j % 4]);
+      std::memcpy(out + static_cast<size_t>(i + j) * 4, in + (py * static_cast<size_t>(pitch) + px) * 4, 4);
+    }
+  }
+  ScalarKernels().swirl(out + static_cast<size_t>(i) * 4, in, pitch, ring, turn, x + i, count - i, dy,
+                        cx, cy, rw, rh);
+}
+
+void FillKernels(Kernels& k) {
+  k.swirl = SwirlV;
+  k.transpose = TransposeV;
+  k.brightness = BrightnessV;
+  k.negative = NegativeV;
+  k.tone = ToneV;
+  k.sepia = SepiaV;
+  k.saturate = SaturateV;
+  k.blur_step = BlurStepV;
+  k.blur_step_short = BlurStepShortV;
+}
