@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "platform/platform_test_util.h"
 #include "platform/sdl/sdl_backend.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -18,9 +19,8 @@ class SdlJoystick : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kSdl));
-    if (platform::ActiveBackend() != platform::BackendKind::kSdl) {
-      GTEST_SKIP() << "SDL's dummy video driver is not available";
-    }
+    KORVEL_REQUIRE_TOOL(platform::ActiveBackend() == platform::BackendKind::kSdl,
+                        "SDL's dummy video driver");
     if (!platform::JoysticksAvailable() || platform::AttachTestJoystick() < 0) {
       platform::ShutdownPlatform();
       GTEST_SKIP() << "SDL has no virtual joysticks";

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -64,7 +65,7 @@ TEST_F(DialogGameTest, HeadlessRunWithoutAnswerEndsWithStatusTwo) {
 
 TEST_F(DialogGameTest, DrawnDialogsUnderXvfb) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
@@ -118,7 +119,7 @@ TEST_F(DialogGameTest, DrawnDialogsUnderXvfb) {
 // SIGTERM while a drawn box waits for the player ends the box and then the run, normally.
 TEST_F(DialogGameTest, TerminationEndsAnOpenBox) {
   test::XvfbServer server;
-  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
+  KORVEL_REQUIRE_TOOL(!server.display().empty(), "Xvfb");
   BuildGame({{"a.kas",
               "label SYSTEM_START\n"
               "MSGBOX 0=( \"Wait\" ) 1=( \"for ever\" ) 13=( 1 )\n"
@@ -142,7 +143,7 @@ TEST_F(DialogGameTest, TerminationEndsAnOpenBox) {
 // A fatal error under Xvfb shows the drawn error dialog; its Exit key ends the run with status 1.
 TEST_F(DialogGameTest, ErrorDialogIsDrawnAndExits) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";

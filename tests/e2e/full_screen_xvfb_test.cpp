@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -72,7 +73,7 @@ class FullScreenXvfbTest : public test::GameFolderTest {
   void SetUp() override {
     for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/openbox", "/usr/bin/xwininfo",
                              "/usr/bin/xprop", "/usr/bin/xdotool", "/usr/bin/import"}) {
-      if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+      KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
     }
     ASSERT_FALSE(server_.display().empty()) << "Xvfb did not start";
   }

@@ -27,6 +27,7 @@
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
+#include "required_tool.h"
 #include "test_support.h"
 
 namespace korvel {
@@ -173,7 +174,7 @@ class InputXvfb : public ::testing::Test {
 
 TEST_F(InputXvfb, KeysMouseWheelAndTheCloseQuestion) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   CwdGuard cwd;
   test::XvfbServer server;

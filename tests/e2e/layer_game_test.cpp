@@ -13,6 +13,7 @@
 
 #include "engine_fixture.h"
 #include "png_pixels.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -168,8 +169,8 @@ TEST_F(LayerGameTest, HeadlessDumpsEqualTheFramesBuiltByTheRules) {
 // The real window under a virtual X server shows what the headless run dumped.
 TEST_F(LayerGameTest, XvfbWindowShowsTheHeadlessDump) {
   test::XvfbServer server;
-  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
-  if (test::CaptureCommand("command -v import").empty()) GTEST_SKIP() << "ImageMagick is missing";
+  KORVEL_REQUIRE_TOOL(!server.display().empty(), "Xvfb");
+  KORVEL_REQUIRE_TOOL(!test::CaptureCommand("command -v import").empty(), "ImageMagick's import");
   RunHeadless(6);
   Canvas dumped(0, 0);
   ASSERT_TRUE(ReadPng(Dump(3), &dumped));

@@ -12,6 +12,7 @@
 
 #include "engine_fixture.h"
 #include "png_pixels.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -52,9 +53,9 @@ constexpr char kPopupGame[] =
 class MenuXvfbTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
-    if (server_.display().empty()) GTEST_SKIP() << "Xvfb is not available";
-    if (test::CaptureCommand("command -v import").empty()) GTEST_SKIP() << "ImageMagick is missing";
-    if (test::CaptureCommand("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is missing";
+    KORVEL_REQUIRE_TOOL(!server_.display().empty(), "Xvfb");
+    KORVEL_REQUIRE_TOOL(!test::CaptureCommand("command -v import").empty(), "ImageMagick's import");
+    KORVEL_REQUIRE_TOOL(!test::CaptureCommand("command -v xdotool").empty(), "xdotool");
     fonts_.Write("fonts.conf",
                  "<?xml version=\"1.0\"?>\n<fontconfig>\n"
                  "<dir>/usr/share/fonts/opentype/ipafont-gothic</dir>\n"

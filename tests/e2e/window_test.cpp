@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_fixture.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -14,7 +15,7 @@ using XvfbWindowTest = test::GameFolderTest;
 
 TEST_F(XvfbWindowTest, WindowAppearsAndClosesCleanly) {
   test::XvfbServer server;
-  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
+  KORVEL_REQUIRE_TOOL(!server.display().empty(), "Xvfb");
   WriteGame(tools::SmallestGame());
   test::ChildProcess engine(Args(), SdlEnv(server.display()));
   std::string found;

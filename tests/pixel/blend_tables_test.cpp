@@ -11,6 +11,7 @@
 
 #include "pixel/blend_modes.h"
 #include "pixel/blend_tables.h"
+#include "required_tool.h"
 #include "sha256.h"
 
 namespace korvel {
@@ -80,7 +81,7 @@ TEST(BlendTables, DigestsMatchTheScript) {
 
 // The script itself still prints those digests (it is the reference written from the formulas).
 TEST(BlendTables, ScriptPrintsTheSameDigests) {
-  if (std::system("python3 -c 1 > /dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not found";
+  KORVEL_REQUIRE_TOOL(std::system("python3 -c 1 > /dev/null 2>&1") == 0, "python3");
   const std::string cmd =
       std::string("python3 ") + KORVEL_SOURCE_DIR + "/tests/pixel/tools/blend_table_sha256.py";
   FILE* pipe = popen(cmd.c_str(), "r");

@@ -10,6 +10,7 @@
 
 #include "imagemagick_runner.h"
 #include "pixel/pixel_effects.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -68,7 +69,7 @@ struct ImCase {
 class EffectsVsImageMagick : public ::testing::TestWithParam<ImCase> {};
 
 TEST_P(EffectsVsImageMagick, Agree) {
-  if (!pixel_test::HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  KORVEL_REQUIRE_TOOL(pixel_test::HaveConvert(), "ImageMagick's convert");
   const ImCase& c = GetParam();
   const RgbImage in = RandomRgb(0x5EED + c.mode);
   RgbImage want;

@@ -13,6 +13,7 @@
 #include "imagemagick_runner.h"
 #include "pixel/pixel_resample.h"
 #include "pixel/pixel_rotate.h"
+#include "required_tool.h"
 
 namespace korvel {
 namespace {
@@ -304,7 +305,7 @@ struct ImScale {
 class ResampleVsImageMagick : public ::testing::TestWithParam<ImScale> {};
 
 TEST_P(ResampleVsImageMagick, AgreeOnSmoothImages) {
-  if (!pixel_test::HaveConvert()) GTEST_SKIP() << "ImageMagick convert not installed";
+  KORVEL_REQUIRE_TOOL(pixel_test::HaveConvert(), "ImageMagick's convert");
   const ImScale& c = GetParam();
   const Scale& s = c.scale;
   const Image in = SmoothImage(s.w, s.h);

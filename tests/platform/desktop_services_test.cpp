@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 #include "platform_test_util.h"
+#include "required_tool.h"
 
 namespace korvel::platform {
 namespace {
@@ -85,7 +86,7 @@ TEST(DesktopHeadless, ClipboardInputDialogAndCursor) {
 }
 
 TEST(DesktopSdl, CursorsAndClipboardOnXvfb) {
-  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+  KORVEL_REQUIRE_TOOL(access("/usr/bin/Xvfb", X_OK) == 0, "Xvfb");
   CleanHeadlessEnv clean;
   ScopedEnv wayland{"WAYLAND_DISPLAY", std::nullopt};
   ScopedEnv driver{"SDL_VIDEODRIVER", std::nullopt};

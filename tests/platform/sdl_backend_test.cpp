@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "platform_test_util.h"
+#include "required_tool.h"
 
 namespace korvel::platform {
 namespace {
@@ -80,9 +81,8 @@ TEST(SdlBackend, CallsFromOtherThreadsRunOnTheMainThread) {
 }
 
 TEST(SdlBackend, WindowAppearsOnXvfb) {
-  if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
-    GTEST_SKIP() << "Xvfb or xdotool is not installed";
-  }
+  KORVEL_REQUIRE_TOOL(access("/usr/bin/Xvfb", X_OK) == 0, "Xvfb");
+  KORVEL_REQUIRE_TOOL(access("/usr/bin/xdotool", X_OK) == 0, "xdotool");
   CleanHeadlessEnv clean;
   NoDisplayEnv no_display;
   korvel::test::XvfbServer server;

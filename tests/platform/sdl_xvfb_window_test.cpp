@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform_test_util.h"
+#include "required_tool.h"
 #include "test_support.h"
 
 namespace korvel::platform {
@@ -35,10 +36,9 @@ class XvfbWindows : public ::testing::Test {
   void SetUp() override { Start(false); }
   // With `window_manager`, openbox runs before SDL starts (SDL asks for full screen through it).
   void Start(bool window_manager) {
-    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xwininfo", X_OK) != 0 ||
-        (window_manager && access("/usr/bin/openbox", X_OK) != 0)) {
-      GTEST_SKIP() << "Xvfb, xwininfo or openbox is not installed";
-    }
+    KORVEL_REQUIRE_TOOL(access("/usr/bin/Xvfb", X_OK) == 0, "Xvfb");
+    KORVEL_REQUIRE_TOOL(access("/usr/bin/xwininfo", X_OK) == 0, "xwininfo");
+    KORVEL_REQUIRE_TOOL(!window_manager || access("/usr/bin/openbox", X_OK) == 0, "openbox");
     ASSERT_FALSE(server_.display().empty()) << "Xvfb did not start";
     display_ = std::make_unique<ScopedEnv>("DISPLAY", server_.display());
     bus_ = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", "disabled:");
@@ -178,9 +178,8 @@ std::vector<uint8_t> Frame(std::initializer_list<std::pair<int, int>> marks, uin
 }
 
 TEST_F(XvfbWindows, ChangedRectanglePresentsShowTheWholeFrame) {
-  if (korvel::test::CaptureCommand("command -v import").empty()) {
-    GTEST_SKIP() << "ImageMagick is missing";
-  }
+  KORVEL_REQUIRE_TOOL(!korvel::test::CaptureCommand("command -v import").empty(),
+                      "ImageMagick's import");
   const std::string title = "korvel-rect-" + std::to_string(getpid());
   WindowDesc desc;
   desc.title = title;

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/sound_device.h"
 #include "platform_test_util.h"
+#include "required_tool.h"
 #include "sound_test_util.h"
 
 namespace korvel::platform {
@@ -189,7 +190,8 @@ TEST_F(SoundDevice, VolumeHalvesTwiceAtMinus1204) {
   CloseSoundDevice();
   // sox, when present, measures the peak of the dump: -12.04 dB.
   const std::string stats = korvel::test::CaptureCommand("sox '" + dump_ + "' -n stats 2>&1");
-  if (stats.find("Pk lev dB") == std::string::npos) GTEST_SKIP() << "no sox: " << stats;
+  KORVEL_REQUIRE_TOOL(stats.find("Pk lev dB") != std::string::npos,
+                      "sox (it said: " << stats << ")");
   const size_t at = stats.find("Pk lev dB");
   EXPECT_NEAR(std::strtod(stats.c_str() + at + 9, nullptr), -12.04, 0.005) << stats;
 }

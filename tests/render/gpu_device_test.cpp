@@ -3,7 +3,7 @@
 // equal to the CPU's within ±2, captures of a known pattern are exact, drawing goes on after a
 // device reset, a threaded run hands every device call to the main thread, and SDL's dummy driver
 // (no OpenGL) gives the message and CPU drawing. Skipped, with the reason, where no context can be
-// made.
+// made (failed instead under KORVEL_REQUIRE_TOOLS=1, as scripts/test runs them).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -23,6 +23,7 @@
 #include "layer/layer_record.h"
 #include "platform/frame_overlay.h"
 #include "platform/platform.h"
+#include "required_tool.h"
 #include "test_support.h"
 
 // Mesa keeps allocations for the life of its driver and unloads the driver before the leak check
@@ -101,9 +102,8 @@ class GpuDeviceTest : public ::testing::Test {
     IgnoreDriverLeaks(true);
     started_ = true;
     ASSERT_TRUE(platform::InitPlatformWith(platform::BackendKind::kSdl));
-    if (platform::ActiveBackend() != platform::BackendKind::kSdl) {
-      GTEST_SKIP() << "SDL's " << driver << " video driver cannot start here";
-    }
+    KORVEL_REQUIRE_TOOL(platform::ActiveBackend() == platform::BackendKind::kSdl,
+                        "SDL's " << driver << " video driver");
     InitEngineState();
     InitErrorReporting();
     engine_ = true;
@@ -127,15 +127,14 @@ class GpuDeviceTest : public ::testing::Test {
     if (std::string(driver) != "dummy") platform::SetGpuDeviceWrapper(test::WrapWithPlan);
   }
 
-  // Starts the GPU path; skips the test when no context can be made.
+  // Starts the GPU path; ends the test (see KORVEL_REQUIRE_TOOL) when no context can be made.
   void StartGpu(uint32_t field) {
     g_drawing = DrawingModeForField(field);
     testing::internal::CaptureStderr();
     const int result = InitGpuHook();
     const std::string err = testing::internal::GetCapturedStderr();
-    if (result != 0 || g_gpu.device == nullptr) {
-      GTEST_SKIP() << "no OpenGL context can be made here: " << err;
-    }
+    KORVEL_REQUIRE_TOOL(result == 0 && g_gpu.device != nullptr,
+                        "an OpenGL context (Mesa's llvmpipe; the engine said: " << err << ")");
   }
 
   void TearDown() override {
@@ -173,7 +172,7 @@ TEST_F(GpuDeviceTest, UnscaledFramesEqualTheCpuFrame) {
   if (IsSkipped()) return;
   for (uint32_t field : {0u, 1u}) {
     ReleaseGpuHook();
-    StartGpu(field);
+    ASSERT_NO_FATAL_FAILURE(StartGpu(field));
     if (IsSkipped()) return;
     presented_.clear();
     frame_.Present(1);
@@ -185,7 +184,7 @@ TEST_F(GpuDeviceTest, UnscaledFramesEqualTheCpuFrame) {
 TEST_F(GpuDeviceTest, DrawingGoesOnAfterAReset) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;
-  StartGpu(0);
+  ASSERT_NO_FATAL_FAILURE(StartGpu(0));
   if (IsSkipped()) return;
   frame_.Present(1);
   const uint32_t before = g_gpu.device->Generation();
@@ -225,7 +224,7 @@ struct Sprite {
 TEST_F(GpuDeviceTest, CaptureOfAKnownPatternIsExact) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;
-  StartGpu(0);
+  ASSERT_NO_FATAL_FAILURE(StartGpu(0));
   if (IsSkipped()) return;
   // 40 × 30 in tiles of at most 16: three columns and two rows, the last ones partly filled.
   Sprite s(40, 30, 16);
@@ -294,7 +293,7 @@ TEST_F(GpuDeviceTest, PastesOfAnotherSizeShowTheNewImage) {
 TEST_F(GpuDeviceTest, TilesFromBeforeAResetAreAbsent) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;
-  StartGpu(0);
+  ASSERT_NO_FATAL_FAILURE(StartGpu(0));
   if (IsSkipped()) return;
   Sprite s(40, 30, 0);
   ASSERT_EQ(PasteSprite(&s.source_node, &s.dest_node), 0);
@@ -316,7 +315,7 @@ TEST_F(GpuDeviceTest, TilesFromBeforeAResetAreAbsent) {
 TEST_F(GpuDeviceTest, BlendModesFollowTheirRows) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;
-  StartGpu(0);
+  ASSERT_NO_FATAL_FAILURE(StartGpu(0));
   if (IsSkipped()) return;
   Sprite s(kW, kH, 0);
   ASSERT_EQ(PasteSprite(&s.source_node, &s.dest_node), 0);
@@ -363,7 +362,7 @@ TEST_F(GpuDeviceTest, BlendModesFollowTheirRows) {
 TEST_F(GpuDeviceTest, GameThreadHandsDeviceCallsToTheMainThread) {
   ASSERT_NO_FATAL_FAILURE(Start("offscreen"));
   if (IsSkipped()) return;
-  StartGpu(1);
+  ASSERT_NO_FATAL_FAILURE(StartGpu(1));
   if (IsSkipped()) return;
   Sprite s(40, 30, 0);
   std::atomic<bool> done{false};
@@ -412,7 +411,7 @@ void PatternStrip(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch, i
 // On X11 (Xvfb): the strip grows the window, which the offscreen driver's surface cannot follow.
 TEST_F(GpuDeviceTest, OverlaysAndTheMenuBarStripShowAsWithCpuDrawing) {
   xvfb_ = std::make_unique<test::XvfbServer>();
-  if (xvfb_->display().empty()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+  KORVEL_REQUIRE_TOOL(!xvfb_->display().empty(), "Xvfb");
   ASSERT_NO_FATAL_FAILURE(Start("x11", xvfb_->display()));
   if (IsSkipped()) return;
   const platform::WindowId window = g_windows[0]->handle;
@@ -430,7 +429,7 @@ TEST_F(GpuDeviceTest, OverlaysAndTheMenuBarStripShowAsWithCpuDrawing) {
     ReleaseGpuHook();
     platform::SetWindowMenuBar(window, c.strip);
     test::g_gpu_plan.presented_height = kH + c.strip;
-    StartGpu(0);
+    ASSERT_NO_FATAL_FAILURE(StartGpu(0));
     if (IsSkipped()) return;
     platform::SetFrameOverlay(platform::OverlaySlot::kFlash, window, c.box ? BlackBox : nullptr);
     platform::SetFrameOverlay(platform::OverlaySlot::kMenuBar, window,
