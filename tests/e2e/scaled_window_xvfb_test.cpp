@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "required_tool.h"
 #include "engine_fixture.h"
 #include "pixel/frame_scalers.h"
 
@@ -88,8 +89,8 @@ class ScaledWindowXvfbTest : public test::GameFolderTest {
 
 TEST_F(ScaledWindowXvfbTest, MovedSpritesLeaveTheWholeFrameScale) {
   test::XvfbServer server;
-  if (server.display().empty()) GTEST_SKIP() << "Xvfb is not available";
-  if (test::CaptureCommand("command -v import").empty()) GTEST_SKIP() << "ImageMagick is missing";
+  KORVEL_REQUIRE_TOOL(!server.display().empty(), "Xvfb");
+  KORVEL_REQUIRE_TOOL(!test::CaptureCommand("command -v import").empty(), "ImageMagick's import");
   const std::vector<uint8_t> want = ExpectedWindow();
 
   test::ChildProcess engine(Args(), SdlEnv(server.display()));

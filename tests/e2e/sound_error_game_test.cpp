@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "required_tool.h"
 #include "engine_fixture.h"
 #include "lib/compiled_game.h"
 #include "lib/kcg_writer.h"
@@ -108,7 +109,7 @@ TEST_F(SoundErrorGameTest, HeadlessLoadErrorEndsThroughTheAnsweredDialog) {
 // are answered with keys, and the run ends by itself.
 TEST_F(SoundErrorGameTest, DamagedPackEndsThroughTheDrawnDialogsUnderXvfb) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
@@ -147,7 +148,7 @@ TEST_F(SoundErrorGameTest, DamagedPackEndsThroughTheDrawnDialogsUnderXvfb) {
 // SIGTERM while the error dialog is open ends it and the sound thread's box that follows it.
 TEST_F(SoundErrorGameTest, TerminationEndsTheErrorDialogAndTheBoxAfterIt) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
@@ -197,7 +198,7 @@ size_t LongestRepeatedSecond(const std::string& raw) {
 // (SDL's disk driver) goes on with the music instead of repeating its last second.
 TEST_F(SoundErrorGameTest, StreamKeepsPlayingUnderAnOpenBoxUnderXvfb) {
   for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
   }
   test::XvfbServer server;
   ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "required_tool.h"
 #include "engine_fixture.h"
 
 namespace korvel {
@@ -62,7 +63,7 @@ class ThreadedXvfbGameTest : public test::GameFolderTest {
  protected:
   void SetUp() override {
     for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-      if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+      KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
     }
     ASSERT_FALSE(server_.display().empty()) << "Xvfb did not start";
     fonts_.Write("fonts.conf",

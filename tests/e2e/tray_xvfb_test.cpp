@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "required_tool.h"
 #include "engine_fixture.h"
 
 namespace korvel {
@@ -90,7 +91,7 @@ class TrayXvfbTest : public TrayGameTest {
   void SetUp() override {
     for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/trayer", "/usr/bin/xwininfo",
                              "/usr/bin/xdotool", "/usr/bin/import", "/usr/bin/convert"}) {
-      if (::access(tool, X_OK) != 0) GTEST_SKIP() << tool << " is not installed";
+      KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
     }
     ASSERT_FALSE(server_.display().empty()) << "Xvfb did not start";
     TrayGameTest::SetUp();
