@@ -6,7 +6,7 @@
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
 #include "platform/platform.h"
-#include "render/display_screen.h"
+#include "render/screen_state.h"
 #include "render/drag_snapshot.h"
 
 namespace korvel {

@@ -1,7 +1,7 @@
 // The display code: presentation size and placement for each scale option, the low-resolution
 // mode pick, the monitor table (two fake monitors, the 16-entry limit), and full screen and back
 // against the headless window records.
-#include "render/display_screen.h"
+#include "render/screen_state.h"
 
 #include <gtest/gtest.h>
 

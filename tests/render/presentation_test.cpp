@@ -26,7 +26,7 @@
 #include "platform/frame_overlay.h"
 #include "platform/platform.h"
 #include "png_pixels.h"
-#include "render/display_screen.h"
+#include "render/screen_state.h"
 #include "render/display_wiring.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"

@@ -1,6 +1,6 @@
 // Window 0's display states: screen size, full screen and back, presentation size and placement,
 // sizing limits, aspect fitting and repainting.
-#include "render/display_screen.h"
+#include "render/screen_state.h"
 
 #include <algorithm>
 #include <cmath>
