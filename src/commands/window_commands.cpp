@@ -20,6 +20,7 @@
 #include "layer/layer_record.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
+#include "render/full_screen.h"
 #include "render/screen_state.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"

@@ -12,7 +12,7 @@
 #include "core/show_message.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "platform/platform.h"

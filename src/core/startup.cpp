@@ -29,7 +29,7 @@
 #include "core/subsystem_hooks.h"
 #include "core/system_objects.h"
 #include "core/system_probes.h"
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "platform/file_system.h"

@@ -13,7 +13,7 @@
 #include "core/project_config.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 #include "core/window_record.h"
 #include "platform/desktop.h"
 #include "platform/text_encoding.h"

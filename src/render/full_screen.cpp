@@ -1,9 +1,9 @@
-// Window 0's display states: screen size, full screen and back, presentation size and placement,
-// sizing limits, aspect fitting and repainting.
-#include "render/screen_state.h"
+// Full screen and back for window 0: the display mode, the borderless window, the other windows'
+// places kept across the switch, and the cursor put on the monitor's centre.
+#include "render/full_screen.h"
 
 #include <algorithm>
-#include <cmath>
+#include <vector>
 
 #include "core/display_state.h"
 #include "core/engine_settings.h"
@@ -15,52 +15,19 @@
 #include "core/show_message.h"
 #include "core/sjis_text.h"
 #include "core/window_record.h"
-#include "layer/layer_data.h"
-#include "layer/layer_record.h"
 #include "render/drawing_mode.h"
-#include "render/frame_presentation.h"
 #include "render/monitor_table.h"
-#include "render/scaled_frame_buffer.h"
+#include "render/presentation_size.h"
+#include "render/screen_state.h"
 
 namespace korvel {
 
-ScreenState g_screen;
-
 namespace {
-
-constexpr int32_t kMaxSide = 8192;
-
-WindowRecord* Main() {
-  WindowRecord* w = g_windows[0];
-  return w != nullptr && w->handle != platform::kNoWindow ? w : nullptr;
-}
-
-bool Gpu() { return g_drawing.gpu != 0; }
-
-// The scaling buffer for a presentation size: 0, or -1 after the fatal report.
-int32_t ReallocateScaled(int32_t width, int32_t height) {
-  if (width > kMaxSide || height > kMaxSide) {
-    ReportImageSizeTooLarge(width, height);
-    return -1;
-  }
-  if (width < 1 || height < 1) return 0;  // nothing to scale into
-  return EnsureScaledFrameBuffer(width, height) != nullptr ? 0 : -1;
-}
 
 void CursorToMonitorCentre(int32_t monitor) {
   const int32_t i = std::clamp(monitor, 0, std::max(g_monitors.count - 1, 0));
   platform::SetCursorPos(g_monitors.left[i] + g_monitors.width[i] / 2,
                          g_monitors.top[i] + g_monitors.height[i] / 2);
-}
-
-// The frame's offset in the client area: centred in full screen and maximised state.
-void CentreFrame(int32_t area_width, int32_t area_height) {
-  if (g_display.full_screen != 0 || g_display.maximised != 0) {
-    g_display.offset_x = (area_width - g_display.display_width) / 2;
-    g_display.offset_y = (area_height - g_display.display_height) / 2;
-  } else {
-    g_display.offset_x = g_display.offset_y = 0;
-  }
 }
 
 // The engine's other visible windows, before a display-mode change may move them.
@@ -127,79 +94,8 @@ void SwitchToWindowedGdi(WindowRecord* main) {
 
 }  // namespace
 
-void InitDisplayScreen() {
-  g_screen = ScreenState{};
-  EnumerateMonitors();
-  g_screen.screen_width = g_monitors.width[0];
-  g_screen.screen_height = g_monitors.height[0];
-}
-
-int32_t AllocateScreenBuffers(int32_t frame_width, int32_t frame_height, int32_t area_width,
-                              int32_t area_height) {
-  const int32_t fw = frame_width != 0 ? frame_width : 1;
-  const double fit = static_cast<double>(frame_height) * area_width / fw;
-  const uint8_t option = g_display.maximised != 0 ? 1 : g_settings.scaling_mode;
-  int32_t width = frame_width, height = frame_height;
-  uint8_t placement = kPlacementNone;
-  const auto by_width = [&] {
-    placement = kPlacementFitWidth;
-    width = area_width;
-    height = frame_width != 0
-                 ? static_cast<int32_t>(int64_t{frame_height} * area_width / frame_width)
-                 : area_height;
-  };
-  const auto by_height = [&] {
-    placement = kPlacementFitHeight;
-    width = frame_height != 0
-                ? static_cast<int32_t>(int64_t{frame_width} * area_height / frame_height)
-                : area_width;
-    height = area_height;
-  };
-  switch (option) {
-    case 1:
-      if (area_height > fit) by_width(); else by_height();
-      break;
-    case 2:
-      if (area_height > fit) by_height(); else by_width();
-      break;
-    case 3:
-      placement = kPlacementStretch;
-      width = area_width;
-      height = area_height;
-      break;
-    default:
-      break;
-  }
-  if (option != 2 && (width > g_screen.screen_width || height > g_screen.screen_height)) {
-    width = g_screen.screen_width / 2;
-    height = g_screen.screen_height / 2;
-  }
-  g_gpu_requests.frame_placement.store(static_cast<int8_t>(placement));
-  g_display.display_width = width;
-  g_display.display_height = height;
-  CentreFrame(area_width, area_height);
-  // A frame shown at its own size needs no scaling buffer.
-  if (width == frame_width && height == frame_height) return 0;
-  return ReallocateScaled(width, height);
-}
-
-void RefreshScreenSize(platform::WindowId window) {
-  EnumerateMonitors();
-  g_screen.monitor = MonitorOfWindow(window);
-  g_screen.screen_width = g_monitors.width[g_screen.monitor];
-  g_screen.screen_height = g_monitors.height[g_screen.monitor];
-}
-
-void UpdateWindowMonitor(platform::WindowId window) {
-  RefreshScreenSize(window);
-  if (g_screen.monitor != g_screen.last_monitor) {
-    g_screen.last_monitor = g_screen.monitor;
-    if (Gpu() && g_display.full_screen == 0 && g_display.maximised == 0) RequestGpuReset();
-  }
-}
-
 int32_t SwitchToFullScreen() {
-  WindowRecord* main = Main();
+  WindowRecord* main = ShownMainWindow();
   if (main == nullptr) return -1;
   RefreshScreenSize(main->handle);
   const int32_t monitor = g_screen.monitor;
@@ -229,7 +125,7 @@ int32_t SwitchToFullScreen() {
   platform::SetWindowResizable(main->handle, false);
 
   // The mode change: the monitor must offer the size at the desktop's depth.
-  if (Gpu()) RequestGpuReset();
+  if (g_drawing.gpu != 0) RequestGpuReset();
   const std::vector<platform::DisplayMode> modes = platform::GetDisplayModes(monitor);
   const bool offered =
       std::any_of(modes.begin(), modes.end(), [&mode](const platform::DisplayMode& m) {
@@ -253,105 +149,18 @@ int32_t SwitchToFullScreen() {
 }
 
 int32_t SwitchToWindowed() {
-  WindowRecord* main = Main();
+  WindowRecord* main = ShownMainWindow();
   if (main == nullptr) return -1;
   g_display.display_width = g_screen.full_screen_width = main->logical_width;
   g_display.display_height = g_screen.full_screen_height = main->logical_height;
   g_display.offset_x = g_display.offset_y = 0;
   g_gpu_requests.frame_placement.store(kPlacementNone);
   SwitchToWindowedGdi(main);
-  if (Gpu()) RequestGpuReset();
-  if (ReallocateScaled(g_display.display_width, g_display.display_height) != 0) return -1;
+  if (g_drawing.gpu != 0) RequestGpuReset();
+  if (ReallocateScaledBuffer(g_display.display_width, g_display.display_height) != 0) return -1;
   RefreshScreenSize(main->handle);
   CursorToMonitorCentre(g_screen.monitor);
   return 0;
-}
-
-void LargestAspectClient(int32_t logical_width, int32_t logical_height, int32_t bound_width,
-                         int32_t bound_height, int32_t* width, int32_t* height) {
-  if (logical_width < 1 || logical_height < 1 || bound_width < 1 || bound_height < 1) {
-    *width = std::max(bound_width, 1);
-    *height = std::max(bound_height, 1);
-    return;
-  }
-  const double aspect = static_cast<double>(logical_width) / logical_height;
-  if (bound_width / aspect <= bound_height) {
-    *width = bound_width;
-    *height = std::max(1, static_cast<int32_t>(bound_width / aspect + 0.5));
-  } else {
-    *height = bound_height;
-    *width = std::max(1, static_cast<int32_t>(bound_height * aspect + 0.5));
-  }
-  *width = std::min(*width, bound_width);
-  *height = std::min(*height, bound_height);
-}
-
-void SetWindowTrackLimits() {
-  WindowRecord* main = Main();
-  if (main == nullptr || g_display.full_screen != 0 || g_display.maximised != 0) return;
-  const int32_t lw = main->logical_width, lh = main->logical_height;
-  if (lw < 1 || lh < 1) return;
-  // The shorter logical side at a quarter, the other side from the aspect ratio.
-  const double aspect = static_cast<double>(lw) / lh;
-  if (lw <= lh) {
-    g_screen.min_client_width = std::max(1, lw / 4);
-    g_screen.min_client_height = std::max(1, static_cast<int32_t>(g_screen.min_client_width /
-                                                                  aspect + 0.5));
-  } else {
-    g_screen.min_client_height = std::max(1, lh / 4);
-    g_screen.min_client_width = std::max(1, static_cast<int32_t>(g_screen.min_client_height *
-                                                                 aspect + 0.5));
-  }
-  LargestAspectClient(lw, lh, g_screen.screen_width - g_screen.frame_extra_width,
-                      g_screen.screen_height - g_screen.frame_extra_height,
-                      &g_screen.max_client_width, &g_screen.max_client_height);
-  ReallocateScaled(g_screen.max_client_width, g_screen.max_client_height);
-}
-
-void FitRectToAspect(int32_t edge, platform::Rect* client) {
-  const WindowRecord* main = g_windows[0];
-  if (main == nullptr || main->logical_width < 1 || main->logical_height < 1) return;
-  const double aspect = static_cast<double>(main->logical_width) / main->logical_height;
-  const int32_t width = client->right - client->left;
-  const int32_t height = client->bottom - client->top;
-  switch (edge) {
-    case 3:  // top
-    case kSizingEdgeBottom:
-      client->right = client->left + static_cast<int32_t>(height * aspect + 0.5);
-      break;
-    default:  // left, right and the corners move the bottom edge
-      client->bottom = client->top + static_cast<int32_t>(width / aspect + 0.5);
-      break;
-  }
-}
-
-void ResizeWindowToScreen(int32_t client_width, int32_t client_height) {
-  WindowRecord* main = Main();
-  if (main == nullptr || g_display.full_screen != 0 || g_display.maximised != 0) return;
-  if (g_frame.countdown_border != 0) return;
-  if (client_width < 1 || client_height < 1) return;
-  const int32_t lw = main->logical_width, lh = main->logical_height;
-  if (lw < 1 || lh < 1) return;
-  // The window system reports only the size a drag ended with: a drag that changed the height
-  // alone was on the top or bottom edge, and the width follows it; otherwise the width leads. All
-  // within the screen.
-  const bool height_alone =
-      client_width == g_display.display_width && client_height != g_display.display_height;
-  platform::Rect fitted{0, 0, client_width, client_height};
-  FitRectToAspect(height_alone ? kSizingEdgeBottom : kSizingEdgeRight, &fitted);
-  int32_t width = fitted.right;
-  int32_t height = fitted.bottom;
-  const int32_t bound_w = std::max(g_screen.screen_width - g_screen.frame_extra_width, 1);
-  const int32_t bound_h = std::max(g_screen.screen_height - g_screen.frame_extra_height, 1);
-  if (width > bound_w || height > bound_h) {
-    LargestAspectClient(lw, lh, bound_w, bound_h, &width, &height);
-  }
-  if (width != client_width || height != client_height) {
-    platform::SetWindowClientSize(main->handle, width, height);
-  }
-  g_display.display_width = width;
-  g_display.display_height = height;
-  if (width != lw || height != lh) ReallocateScaled(width, height);
 }
 
 }  // namespace korvel

@@ -16,6 +16,7 @@
 #include "core/project_config.h"
 #include "layer/layer_test_env.h"
 #include "platform/headless/headless_api.h"
+#include "render/full_screen.h"
 #include "render/screen_state.h"
 #include "render/scaled_frame_buffer.h"
 #include "script/decoded_arguments.h"

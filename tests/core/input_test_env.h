@@ -15,7 +15,7 @@
 #include "core/input_state.h"
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"

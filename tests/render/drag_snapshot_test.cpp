@@ -12,7 +12,7 @@
 
 #include "core/display_state.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 #include "core/window_proc.h"
 #include "layer/layer_test_env.h"
 

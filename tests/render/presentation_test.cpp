@@ -27,7 +27,7 @@
 #include "platform/platform.h"
 #include "png_pixels.h"
 #include "render/screen_state.h"
-#include "render/display_wiring.h"
+#include "render/display_hooks.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"
 #include "test_support.h"
