@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 
 namespace korvel {
 

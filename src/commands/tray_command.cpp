@@ -7,7 +7,7 @@
 #include "layer/layer_data.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 #include "platform/text_encoding.h"
 #include "script/decoded_arguments.h"
 

@@ -15,7 +15,7 @@
 #include "core/subsystem_hooks.h"
 #include "core/published_placement.h"
 #include "core/window_record.h"
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 #include "platform/text_encoding.h"
 
 namespace korvel {

@@ -11,7 +11,7 @@
 #include "core/input_state.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 #include "platform/headless/headless_api.h"
 #include "script/variables.h"
 

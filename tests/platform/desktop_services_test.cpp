@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"

@@ -1,5 +1,5 @@
-// The desktop services of platform/desktop.h, forwarded to the active backend.
-#include "platform/desktop.h"
+// The desktop services of platform/input_dialog.h, forwarded to the active backend.
+#include "platform/input_dialog.h"
 
 #include <utility>
 
