@@ -19,17 +19,17 @@
 #include "core/frame_step.h"
 #include "core/gpu_requests.h"
 #include "core/project_config.h"
-#include "core/subsystem_hooks.h"
 #include "core/published_placement.h"
+#include "core/subsystem_hooks.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
-#include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
 #include "render/display_hooks.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"
 #include "render/scaled_frame_buffer.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {
