@@ -38,7 +38,7 @@
 #include "pixel/worker_pool.h"
 #include "resource/compiler_link.h"
 #include "resource/data_file_lookup.h"
-#include "render/display_wiring.h"
+#include "render/display_hooks.h"
 #include "render/drawing_mode.h"
 #include "render/frame_presentation.h"
 #include "render/gpu_lifecycle.h"

@@ -2,7 +2,7 @@
 #include "commands/clipboard_commands.h"
 
 #include "core/shift_jis.h"
-#include "platform/desktop.h"
+#include "platform/clipboard.h"
 #include "script/decoded_arguments.h"
 #include "script/variables.h"
 

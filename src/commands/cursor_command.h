@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "platform/cursor_shapes.h"
 
 namespace korvel {
 

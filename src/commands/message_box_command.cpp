@@ -5,7 +5,7 @@
 
 #include "core/input_state.h"
 #include "core/window_record.h"
-#include "platform/desktop.h"
+#include "platform/input_dialog.h"
 #include "platform/platform.h"
 #include "script/decoded_arguments.h"
 #include "script/variables.h"

@@ -7,8 +7,8 @@
 #include "layer/layer_data.h"
 #include "layer/layer_paths.h"
 #include "layer/layer_record.h"
-#include "platform/desktop.h"
 #include "platform/text_encoding.h"
+#include "platform/tray_icon.h"
 #include "script/decoded_arguments.h"
 
 namespace korvel {

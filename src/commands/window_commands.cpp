@@ -20,9 +20,10 @@
 #include "layer/layer_record.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
-#include "render/display_screen.h"
 #include "render/drawing_mode.h"
+#include "render/full_screen.h"
 #include "render/monitor_table.h"
+#include "render/screen_state.h"
 #include "script/command_table.h"
 #include "script/decoded_arguments.h"
 #include "script/script_data.h"
@@ -220,45 +221,38 @@ void SetResizableFrame(WindowRecord* w, int64_t value) {
   if (g_drawing.gpu != 0) RequestGpuReset();
 }
 
-}  // namespace
-
-RebuildMenuBarFn g_rebuild_menu_bar = NoMenuBar;
-
-int32_t ApplyWindowCommand() {
-  const int32_t number = WindowNumber(kCommandWindow);
-  if (number < 0) return -1;
-  WindowRecord* w = g_windows[number];
-  if (w == nullptr) return -1;
-  bool open = IsOpen(w);
-  const bool frozen = number == 0 && FullOrMaximised();
-
-  // Logical size.
-  if (ArgGiven(kWidth) || ArgGiven(kHeight)) {
-    int32_t size[2] = {w->logical_width, w->logical_height};
-    const uint8_t params[2] = {kWidth, kHeight};
-    for (int i = 0; i < 2; ++i) {
-      if (!ArgGiven(params[i]) || ArgValue(params[i]) == -1) continue;
-      const int64_t v = ArgValue(params[i]);
-      if (v < 1 || v > kMaxLogicalSide) {
-        ReportRange(kCommandWindow, params[i], v, 1, kMaxLogicalSide);
-        return -1;
-      }
-      size[i] = static_cast<int32_t>(v);
+// The logical size (parameters 7 and 8, -1 keeping a side): the client follows when the window is
+// open. A full-screen or maximised main window (`frozen`) keeps its size. -1 after 101000.
+int32_t SetLogicalSize(WindowRecord* w, int32_t number, bool open, bool frozen) {
+  if (!ArgGiven(kWidth) && !ArgGiven(kHeight)) return 0;
+  int32_t size[2] = {w->logical_width, w->logical_height};
+  const uint8_t params[2] = {kWidth, kHeight};
+  for (int i = 0; i < 2; ++i) {
+    if (!ArgGiven(params[i]) || ArgValue(params[i]) == -1) continue;
+    const int64_t v = ArgValue(params[i]);
+    if (v < 1 || v > kMaxLogicalSide) {
+      ReportRange(kCommandWindow, params[i], v, 1, kMaxLogicalSide);
+      return -1;
     }
-    if (!frozen && (size[0] != w->logical_width || size[1] != w->logical_height)) {
-      w->logical_width = size[0];
-      w->logical_height = size[1];
-      if (open) {
-        ResizeClient(w, size[0], size[1]);
-        w->client_rect = platform::Rect{0, 0, size[0], size[1]};
-        if (number == 0) SetWindowedDisplay(size[0], size[1]);
-      }
+    size[i] = static_cast<int32_t>(v);
+  }
+  if (!frozen && (size[0] != w->logical_width || size[1] != w->logical_height)) {
+    w->logical_width = size[0];
+    w->logical_height = size[1];
+    if (open) {
+      ResizeClient(w, size[0], size[1]);
+      w->client_rect = platform::Rect{0, 0, size[0], size[1]};
+      if (number == 0) SetWindowedDisplay(size[0], size[1]);
     }
   }
+  return 0;
+}
 
-  // Display size: the other side follows the logical aspect ratio. Below 1 is ignored.
+// The display size of an open window (parameters 9 and 10): the other side follows the logical
+// aspect ratio, within the screen. Below 1 is ignored.
+void SetDisplaySize(WindowRecord* w, int32_t number) {
   for (const uint8_t param : {kDisplayWidth, kDisplayHeight}) {
-    if (!ArgGiven(param) || !open || frozen) continue;
+    if (!ArgGiven(param)) continue;
     const int64_t v = ArgValue(param);
     if (v < 1 || w->logical_width < 1 || w->logical_height < 1) continue;
     if (g_screen.screen_width < 1) RefreshScreenSize(w->handle);
@@ -277,12 +271,10 @@ int32_t ApplyWindowCommand() {
       g_display.display_height = dh;
     }
   }
+}
 
-  if (!open) {
-    if (OpenWindow(w, number) != 0) return -1;
-    open = true;
-  }
-
+// The title, display value, first-frame showing and position.
+void SetTitleAndPosition(WindowRecord* w) {
   if (ArgGiven(kTitle)) {
     std::string title = CutText(ArgText(kTitle), kMaxTitle);
     if (title.empty()) title = " ";
@@ -304,6 +296,11 @@ int32_t ApplyWindowCommand() {
     platform::SetWindowPosition(w->handle, w->x, w->y);
     ++w->position_changes;
   }
+}
+
+// The z order, the main and minimise flags, the state and flashing. -1 after 101310 (the main
+// window behind itself, or a main-window state above 2).
+int32_t SetOrderAndState(WindowRecord* w, int32_t number) {
   if (ArgGiven(kZOrder)) {
     const int64_t order = ArgValue(kZOrder);
     if (order == 3 && number == 0) {
@@ -330,6 +327,12 @@ int32_t ApplyWindowCommand() {
     platform::FlashWindow(w->handle, static_cast<uint32_t>(ArgValue(kFlashFlags)),
                           static_cast<uint32_t>(ArgValue(kFlashCount)));
   }
+  return 0;
+}
+
+// The root layer, the menu bar, the shape layer and the drag-pick layer. 0; -1 after an error;
+// 1 when the shape could not be made (the old one stays).
+int32_t SetLayersAndMenu(WindowRecord* w, int32_t number) {
   if (ArgGiven(kRootLayer) && SetRootLayer(w) != 0) return -1;
   if (ArgGiven(kMenuName)) {
     CopyText(w->menu_name, CutText(ArgText(kMenuName), kMaxTitle));
@@ -343,6 +346,11 @@ int32_t ApplyWindowCommand() {
     if (NamedLayer(kPickLayer) == nullptr) return -1;
     SetWindowDrag(true, ArgText(kPickLayer));
   }
+  return 0;
+}
+
+// The maximise box, raising, full screen, minimising, maximising and the resizable frame.
+void SetShowState(WindowRecord* w, int32_t number) {
   if (ArgGiven(kMaximizeBox) && g_display.full_screen == 0) {
     platform::SetWindowMaximizable(w->handle, ArgValue(kMaximizeBox) == 1);
   }
@@ -371,6 +379,29 @@ int32_t ApplyWindowCommand() {
     }
   }
   if (ArgGiven(kResizable)) SetResizableFrame(w, ArgValue(kResizable));
+}
+
+}  // namespace
+
+RebuildMenuBarFn g_rebuild_menu_bar = NoMenuBar;
+
+// The sizes come first (a window not yet open opens at them), then the window is opened, then the
+// other settings group by group; the first error ends the command.
+int32_t ApplyWindowCommand() {
+  const int32_t number = WindowNumber(kCommandWindow);
+  if (number < 0) return -1;
+  WindowRecord* w = g_windows[number];
+  if (w == nullptr) return -1;
+  const bool open = IsOpen(w);
+  const bool frozen = number == 0 && FullOrMaximised();
+  if (SetLogicalSize(w, number, open, frozen) != 0) return -1;
+  if (open && !frozen) SetDisplaySize(w, number);
+  if (!open && OpenWindow(w, number) != 0) return -1;
+  SetTitleAndPosition(w);
+  if (SetOrderAndState(w, number) != 0) return -1;
+  const int32_t layers = SetLayersAndMenu(w, number);
+  if (layers != 0) return layers;
+  SetShowState(w, number);
   return 0;
 }
 

@@ -1,7 +1,7 @@
 // Window 0's presentation placement.
 #include "core/display_state.h"
 
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 
 namespace korvel {
 

@@ -9,7 +9,7 @@
 namespace korvel {
 
 // The placement belongs to the frame step's thread: the main thread maps the mouse with the copy
-// that thread publishes (window_placement.h), never with these fields. The two state flags are read
+// that thread publishes (published_placement.h), never with these fields. The two state flags are read
 // by the main thread's window messages too: atomics. The main thread records what a window message
 // asks for (window_proc.h).
 struct DisplayState {

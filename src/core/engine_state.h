@@ -31,6 +31,16 @@ extern EngineState g_engine;
 // The engine lock: one recursive lock for all sound state, the request ring and the data-file
 // sources. It counts the calling thread's holds (the platform's main-thread requests refuse to wait
 // under it), and error dialogs raised under it are shown once the thread's last hold is released.
+//
+// Rules while the engine lock is held:
+// - No thread waits for the main thread: no dialog, no message box and no RunOnMainThread request.
+//   The main thread may itself be waiting for the engine lock, so such a wait could last for ever.
+//   In debug builds RunOnMainThread ends the program when the calling thread holds the lock.
+// - An error found under the lock is recorded, and its dialog is shown after the last hold is
+//   released (core/deferred_dialogs.h): report functions may be called under the lock for that.
+// - Holds may be long: the sound pass holds the lock for its whole pass, loading a sound file
+//   included, so the main thread takes the lock only where it must and never while it is asked to
+//   serve another thread.
 class EngineMutex {
  public:
   void lock();

@@ -11,12 +11,12 @@
 #include "core/gpu_requests.h"
 #include "core/input_state.h"
 #include "core/project_config.h"
+#include "core/published_placement.h"
 #include "core/sjis_text.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
 #include "core/window_record.h"
-#include "platform/desktop.h"
 #include "platform/text_encoding.h"
+#include "platform/tray_icon.h"
 
 namespace korvel {
 

@@ -29,7 +29,7 @@ enum : uint8_t {
 // Fields that the main thread writes and the game thread reads (or the reverse) are atomics, so
 // the threaded frame loop shares them without a lock.
 // The logical size belongs to the frame step's thread; the main thread maps the mouse with the
-// copy published to it (window_placement.h).
+// copy published to it (published_placement.h).
 struct WindowRecord {
   int32_t index = 0;
   int32_t logical_width = 0;

@@ -11,7 +11,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "platform/cursor_shapes.h"
+#include "platform/input_dialog.h"
 #include "platform/platform.h"
 
 namespace korvel::platform {
@@ -107,7 +108,8 @@ class Backend {
                               std::string_view text_sjis, int edit_button, EditCallback on_edit,
                               void* context) = 0;
 
-  // Clipboard, cursor shapes and the text-input dialog (platform/desktop.h).
+  // Clipboard (platform/clipboard.h), cursor shapes (platform/cursor_shapes.h) and the text-input
+  // dialog (platform/input_dialog.h).
   virtual bool SetClipboardText(std::string_view text_sjis) = 0;
   virtual bool GetClipboardText(std::string* text_sjis) = 0;
   virtual bool SetSystemCursor(SystemCursor cursor) = 0;
@@ -115,7 +117,7 @@ class Backend {
                               int32_t hot_y) = 0;
   virtual int32_t InputDialog(WindowId owner, const InputDialogRequest& request,
                               std::string* answer_sjis) = 0;
-  // The notification-area icon (platform/desktop.h); none by default.
+  // The notification-area icon (platform/tray_icon.h); none by default.
   virtual bool ShowTrayIcon(WindowId /*owner*/, const uint8_t* /*bgra*/,
                             std::string_view /*tip_sjis*/) {
     return false;

@@ -192,7 +192,7 @@ enum class EventKind : uint8_t {
   kMovieEnd,      // value: 1 when the playing movie reached its end or was stopped (MM_MCINOTIFY)
   kMenuBarChoice,  // value: a command the player chose from the menu bar (headless input `menu`)
   kTrayIcon,      // a click on the tray icon: value kTrayLeftDown, kTrayLeftDoubleClick or
-                  // kTrayRightDown (desktop.h); x, y: the pointer in screen coordinates
+                  // kTrayRightDown (tray_icon.h); x, y: the pointer in screen coordinates
 };
 
 struct Event {

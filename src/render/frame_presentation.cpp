@@ -13,7 +13,7 @@
 #include "layer/layer_data.h"
 #include "layer/layer_record.h"
 #include "platform/platform.h"
-#include "render/display_wiring.h"
+#include "render/display_hooks.h"
 #include "render/drag_snapshot.h"
 #include "render/drawing_mode.h"
 #include "pixel/frame_scalers.h"

@@ -5,6 +5,7 @@
 
 #include "core/engine_state.h"
 #include "platform/platform.h"
+#include "sound/live_channel_walks.h"
 #include "sound/sound_engine.h"
 #include "sound/sound_levels.h"
 #include "sound/sound_stream_ops.h"

@@ -20,6 +20,8 @@ uint32_t NonZeroNow();
 // millisecond for time 0). Never 0 while delta is not: a slow fade still arrives.
 int32_t FadeRate(int32_t delta, int32_t time_ms);
 
+// Applies the channel's effective volume (or its subtree's) to its voice.
+void ApplyVolume(NamedTreeNode* node);
 // Sets a leaf's voice to silence, or re-applies the effective volumes of a group's subtree.
 void MuteChannel(NamedTreeNode* node);
 // Turns a channel down to near silence (quit) and sets it idle.

@@ -1,5 +1,6 @@
-// The sound thread: its pass (requests, focus pause, fades, play positions, refills), the fourteen
-// request handlers, pause and resume of channels, and the error box that ends the thread.
+// The sound engine: its state, the sound thread's start and stop, one pass of it (focus pause,
+// requests, fades, play positions, refills), the release of every channel at its end, and the
+// error box that ends it.
 #pragma once
 
 #include <cstdint>
@@ -47,17 +48,6 @@ int32_t RunSoundPass();
 uint32_t SoundPassPeriod();
 // Runs the requests in the ring; negative ends the thread.
 int32_t RunSoundCommands();
-void UpdateFades(NamedTreeNode* node);
-int32_t TrackPlayPositions(NamedTreeNode* node);
-// One channel's step of TrackPlayPositions: the play cursor's advance, and every loop end the voice
-// has passed (the channel is released at its loop limit). -310 without a voice, -320 without a cursor.
-int32_t TrackChannelPosition(SoundChannel* channel);
-int32_t RefillStreams(NamedTreeNode* node);
-
-// Pauses (1) or resumes (0) the node, its following siblings and everything below them.
-void SetTreePaused(NamedTreeNode* node, int32_t paused);
-// Pauses or resumes the node and everything below it.
-void SetNodePaused(NamedTreeNode* node, int32_t paused);
 
 // Releases every channel of the tree (end of the sound thread).
 void StopAllSounds();
@@ -67,8 +57,5 @@ void StopAllSounds();
 const char* SoundErrorText(int32_t code);
 // Shows the "DEBUG Message" box for `code` (on the main thread) and sets the quit flag.
 void ShowSoundError(int32_t code);
-
-// Applies the channel's effective volume (or its subtree's) to its voice.
-void ApplyVolume(NamedTreeNode* node);
 
 }  // namespace korvel

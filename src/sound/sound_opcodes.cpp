@@ -6,6 +6,7 @@
 #include "sound/sound_channel_ops.h"
 #include "sound/sound_command_ring.h"
 #include "sound/sound_engine.h"
+#include "sound/sound_tree_pause.h"
 #include "sound/sound_opcodes.h"
 #include "sound/sound_stream_ops.h"
 

@@ -7,7 +7,7 @@
 #include "command_args.h"
 #include "commands/clipboard_commands.h"
 #include "engine_fixture.h"
-#include "platform/desktop.h"
+#include "platform/clipboard.h"
 #include "script/variables.h"
 
 namespace korvel {

@@ -17,7 +17,7 @@
 #include "core/input_state.h"
 #include "core/project_config.h"
 #include "layer/layer_test_env.h"
-#include "platform/desktop.h"
+#include "platform/cursor_shapes.h"
 #include "platform/platform.h"
 #include "script/system_variables.h"
 

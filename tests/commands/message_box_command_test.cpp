@@ -11,8 +11,8 @@
 #include "core/input_state.h"
 #include "core/window_record.h"
 #include "engine_fixture.h"
-#include "platform/desktop.h"
 #include "platform/headless/headless_api.h"
+#include "platform/input_dialog.h"
 #include "script/variables.h"
 
 namespace korvel {

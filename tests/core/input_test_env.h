@@ -13,14 +13,14 @@
 #include "core/error_report.h"
 #include "core/frame_step.h"
 #include "core/input_state.h"
+#include "core/published_placement.h"
 #include "core/startup.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
-#include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
+#include "engine_fixture.h"
 
 namespace korvel::test {
 

@@ -9,7 +9,7 @@
 
 #include "core/engine_state.h"
 #include "core/project_config.h"
-#include "platform/desktop.h"
+#include "platform/tray_icon.h"
 #include "input_test_env.h"
 
 namespace korvel {

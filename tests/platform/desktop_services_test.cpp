@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop.h"
+#include "platform/clipboard.h"
+#include "platform/cursor_shapes.h"
 #include "platform/headless/headless_api.h"
+#include "platform/input_dialog.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
+#include "platform/typed_text.h"
 #include "platform_test_util.h"
 #include "required_tool.h"
 

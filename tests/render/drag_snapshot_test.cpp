@@ -11,8 +11,8 @@
 #include <string>
 
 #include "core/display_state.h"
+#include "core/published_placement.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "layer/layer_test_env.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/desktop.h"
+#include "platform/typed_text.h"
 #include "platform/fonts.h"
 #include "platform/process.h"
 #include "platform/text_encoding.h"

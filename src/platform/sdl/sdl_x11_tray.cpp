@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/desktop.h"
+#include "platform/tray_icon.h"
 #include "platform/sdl/sdl_drawn_dialog.h"
 #include "platform/sdl/sdl_state.h"
 

@@ -1,7 +1,10 @@
 // The display code: presentation size and placement for each scale option, the low-resolution
 // mode pick, the monitor table (two fake monitors, the 16-entry limit), and full screen and back
 // against the headless window records.
-#include "render/display_screen.h"
+#include "render/full_screen.h"
+#include "render/presentation_size.h"
+#include "render/screen_state.h"
+#include "render/window_sizing.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +19,17 @@
 #include "core/frame_step.h"
 #include "core/gpu_requests.h"
 #include "core/project_config.h"
+#include "core/published_placement.h"
 #include "core/subsystem_hooks.h"
-#include "core/window_placement.h"
 #include "core/window_proc.h"
 #include "core/window_record.h"
-#include "engine_fixture.h"
 #include "platform/headless/headless_api.h"
 #include "platform/platform.h"
-#include "render/display_wiring.h"
+#include "render/display_hooks.h"
 #include "render/drawing_mode.h"
 #include "render/monitor_table.h"
 #include "render/scaled_frame_buffer.h"
+#include "engine_fixture.h"
 
 namespace korvel {
 namespace {

@@ -1,12 +1,13 @@
-// The per-pass walks over the sound tree: fades, play-position tracking, refills, pause and release.
+// The sound pass's walks over the channels that play: play-position tracking and stream refills.
+#include "sound/live_channel_walks.h"
+
 #include <algorithm>
-#include <mutex>
 
 #include "core/engine_state.h"
-#include "platform/platform.h"
 #include "sound/sound_channel_ops.h"
 #include "sound/sound_engine.h"
 #include "sound/sound_stream_ops.h"
+#include "sound/sound_tree_walk.h"
 
 namespace korvel {
 
@@ -14,51 +15,6 @@ namespace {
 
 bool Sounding(const SoundChannel* channel) {
   return channel != nullptr && channel->state >= kSoundFadingIn;
-}
-
-// A walk stops at the first negative result.
-template <typename Visit>
-int32_t Walk(NamedTreeNode* node, Visit& visit) {
-  for (; node != nullptr; node = node->next_sibling) {
-    const int32_t result = visit(node);
-    if (result < 0) return result;
-    if (node->first_child != nullptr) {
-      const int32_t below = Walk(node->first_child, visit);
-      if (below < 0) return below;
-    }
-  }
-  return 0;
-}
-
-void FadeChannel(NamedTreeNode* node, SoundChannel* channel, uint32_t now) {
-  if (channel->pause_tick != 0) {
-    // A paused fade stands still: its start moves forward by the time spent paused.
-    channel->fade_start_tick += now - channel->pause_tick;
-    channel->pause_tick = now == 0 ? 1 : now;
-    return;
-  }
-  if (g_sound_engine.focus_paused != 0) return;
-  const int64_t elapsed = static_cast<uint32_t>(now - channel->fade_start_tick);
-  int64_t volume = channel->fade_from + elapsed * channel->fade_rate / 1024;
-  const bool falling = channel->fade_rate < 0;
-  if (channel->fade_time_ms <= 0 || (falling ? volume <= channel->fade_to
-                                             : volume >= channel->fade_to)) {
-    volume = channel->fade_to;
-    channel->fade_end_tick = now == 0 ? 1 : now;
-  }
-  channel->volume = static_cast<int32_t>(volume);
-  ApplyVolume(node);
-  if (channel->fade_end_tick == 0) return;
-  channel->fade_end_tick = 0;
-  if (channel->state == kSoundFadingIn) {
-    channel->state = kSoundPlaying;
-    return;
-  }
-  channel->volume = channel->fade_to = channel->previous_target = 256;
-  channel->fade_from = 0;
-  channel->state = kSoundIdle;
-  channel->pause_tick = 0;
-  ReleaseChannel(channel);
 }
 
 bool Live(const SoundChannel* channel) {
@@ -112,19 +68,6 @@ int32_t TrackChannelPosition(SoundChannel* channel) {
   return 0;
 }
 
-void UpdateFades(NamedTreeNode* node) {
-  const uint32_t now = platform::NowMs();
-  auto visit = [now](NamedTreeNode* n) {
-    SoundChannel* channel = ChannelOf(n);
-    if (channel != nullptr &&
-        (channel->state == kSoundFadingIn || channel->state == kSoundFadingOut)) {
-      FadeChannel(n, channel, now);
-    }
-    return 0;
-  };
-  Walk(node, visit);
-}
-
 // Walks the live channels with `step`; once the program quits, every channel that sounds is turned
 // down to near silence and set idle instead.
 namespace {
@@ -141,7 +84,7 @@ int32_t WalkLiveChannels(NamedTreeNode* node, bool has_step, int32_t (*step)(Sou
     if (!Live(channel) || !has_step) return 0;
     return step(channel);
   };
-  return Walk(node, visit);
+  return WalkSoundTree(node, visit);
 }
 
 }  // namespace
@@ -153,37 +96,6 @@ int32_t TrackPlayPositions(NamedTreeNode* node) {
 int32_t RefillStreams(NamedTreeNode* node) {
   return WalkLiveChannels(node, g_sound_stream_ops.refill != nullptr,
                           [](SoundChannel* channel) { return g_sound_stream_ops.refill(channel); });
-}
-
-void SetNodePaused(NamedTreeNode* node, int32_t paused) {
-  if (paused != 0) {
-    PauseChannel(node);
-  } else {
-    ResumeChannel(node);
-  }
-  if (node->first_child != nullptr) SetTreePaused(node->first_child, paused);
-}
-
-void SetTreePaused(NamedTreeNode* node, int32_t paused) {
-  for (; node != nullptr; node = node->next_sibling) {
-    if (paused != 0) {
-      PauseChannel(node);
-    } else {
-      ResumeChannel(node);
-    }
-    if (node->first_child != nullptr) SetTreePaused(node->first_child, paused);
-  }
-}
-
-void StopAllSounds() {
-  platform::SleepMs(20);
-  std::lock_guard lock(EngineLock());
-  auto visit = [](NamedTreeNode* n) {
-    SoundChannel* channel = ChannelOf(n);
-    if (channel != nullptr) ReleaseChannel(channel);
-    return 0;
-  };
-  Walk(g_sound_tree.root, visit);
 }
 
 }  // namespace korvel

@@ -1,5 +1,5 @@
 // The window placement published to the main thread.
-#include "core/window_placement.h"
+#include "core/published_placement.h"
 
 #include <mutex>
 

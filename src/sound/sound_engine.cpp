@@ -1,5 +1,7 @@
-// The sound thread: start and stop, one pass (focus pause, requests, fades, positions, refills) and
-// the numbered error box that ends it.
+// The sound engine: the sound thread's start and stop, one pass (focus pause, requests, fades,
+// positions, refills), the release of every channel at its end and the numbered error box.
+#include "sound/sound_engine.h"
+
 #include <future>
 #include <mutex>
 #include <thread>
@@ -10,10 +12,13 @@
 #include "core/sjis_text.h"
 #include "core/window_record.h"
 #include "platform/platform.h"
+#include "sound/live_channel_walks.h"
 #include "sound/sound_channel_ops.h"
 #include "sound/sound_command_ring.h"
-#include "sound/sound_engine.h"
+#include "sound/sound_fades.h"
 #include "sound/sound_opcodes.h"
+#include "sound/sound_tree_pause.h"
+#include "sound/sound_tree_walk.h"
 
 namespace korvel {
 
@@ -224,6 +229,17 @@ void InitSoundEngine() {
   g_sound_engine.sound_on = sound_on;
   TakeSoundError();
   InitSoundRing();
+}
+
+void StopAllSounds() {
+  platform::SleepMs(20);
+  std::lock_guard lock(EngineLock());
+  auto visit = [](NamedTreeNode* n) {
+    SoundChannel* channel = ChannelOf(n);
+    if (channel != nullptr) ReleaseChannel(channel);
+    return 0;
+  };
+  WalkSoundTree(g_sound_tree.root, visit);
 }
 
 }  // namespace korvel

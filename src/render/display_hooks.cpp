@@ -1,13 +1,15 @@
-// The display code's hooks.
-#include "render/display_wiring.h"
+// The display code's hooks, and window 0's size, move, paint and activation messages.
+#include "render/display_hooks.h"
 
 #include "core/display_state.h"
 #include "core/project_config.h"
 #include "core/subsystem_hooks.h"
 #include "core/window_record.h"
 #include "platform/platform.h"
-#include "render/display_screen.h"
 #include "render/drag_snapshot.h"
+#include "render/full_screen.h"
+#include "render/screen_state.h"
+#include "render/window_sizing.h"
 
 namespace korvel {
 
