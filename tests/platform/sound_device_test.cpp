@@ -14,12 +14,15 @@
 #include "platform/sound_device.h"
 #include "platform_test_util.h"
 #include "sound_test_util.h"
+#include "support/platform/sound_device_probe.h"
 
 namespace korvel::platform {
 namespace {
 
 using test::CleanHeadlessEnv;
+using korvel::test::HeadlessMixedFrames;
 using test::ScopedEnv;
+using korvel::test::VoicePlaying;
 
 using test::Pcm;
 
