@@ -39,23 +39,27 @@ void SdlMix(int16_t* out, uint32_t frames) {
   MixLocked(out, frames);
 }
 
-// Headless: mixes the frames the clock has made due since the last call.
-void CatchUpLocked() {
+}  // namespace
+
+void CatchUpSoundDeviceLocked() {
   if (!g_sound_device.open || !g_sound_device.headless) return;
   const uint64_t due = headless::ClockElapsed() * kMixRate / 1000;
   constexpr uint32_t kChunk = 4096;
   g_sound_device.scratch.resize(2 * kChunk);
   while (g_sound_device.mixed_frames < due) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunk, due - g_sound_device.mixed_frames));
+    const uint32_t n =
+        static_cast<uint32_t>(std::min<uint64_t>(kChunk, due - g_sound_device.mixed_frames));
     MixLocked(g_sound_device.scratch.data(), n);
     g_sound_device.recorder.Append(g_sound_device.scratch.data(), n);
     g_sound_device.mixed_frames += n;
   }
 }
 
+namespace {
+
 // The voice for `id` after catching up, or null.
 MixVoice* FindLocked(VoiceId id) {
-  CatchUpLocked();
+  CatchUpSoundDeviceLocked();
   auto it = g_sound_device.voices.find(id);
   return it == g_sound_device.voices.end() ? nullptr : it->second.get();
 }
@@ -100,7 +104,7 @@ void CloseSoundDevice() {
   {
     std::lock_guard lock(g_sound_device.mutex);
     if (!g_sound_device.open) return;
-    CatchUpLocked();
+    CatchUpSoundDeviceLocked();
     sdl = !g_sound_device.headless;
   }
   // Outside the mutex: closing waits for a running callback, which takes it.
@@ -121,7 +125,7 @@ int32_t CreateVoice(const PcmFormat& format, VoiceId* voice) {
   std::lock_guard lock(g_sound_device.mutex);
   *voice = 0;
   if (!g_sound_device.open) return kVoiceCreateFailed;
-  CatchUpLocked();
+  CatchUpSoundDeviceLocked();
   auto v = std::make_unique<MixVoice>();
   if (!InitMixVoice(v.get(), format)) return kVoiceCreateFailed;
   const VoiceId id = g_sound_device.next_id++;
@@ -134,7 +138,7 @@ int32_t CreateVoice(const PcmFormat& format, VoiceId* voice) {
 
 void DestroyVoice(VoiceId voice) {
   std::lock_guard lock(g_sound_device.mutex);
-  CatchUpLocked();
+  CatchUpSoundDeviceLocked();
   if (g_sound_device.voices.erase(voice) != 0) RebuildListLocked();
 }
 
@@ -193,11 +197,6 @@ bool SetVoicePan(VoiceId voice, int32_t millibels) {
 bool SetVoiceFrequency(VoiceId voice, uint32_t hz) {
   if (hz < kMinVoiceFrequency || hz > kMaxVoiceFrequency) return false;
   return WithVoice(voice, [&](MixVoice* v) { SetMixVoiceFrequency(v, hz); return true; });
-}
-
-void HeadlessMixToClock() {
-  std::lock_guard lock(g_sound_device.mutex);
-  CatchUpLocked();
 }
 
 }  // namespace korvel::platform

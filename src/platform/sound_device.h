@@ -76,10 +76,4 @@ bool SetVoiceFrequency(VoiceId voice, uint32_t hz);
 // Gain of a level in hundredths of a decibel: 10^(mB / 2000), 0 at or below kVolumeSilent.
 double MillibelGain(int32_t millibels);
 
-// ---- Headless -----------------------------------------------------------------------------------
-
-// Mixes up to the virtual clock now (the device does this itself before every voice call and when
-// it closes; tests call it to look at the dump).
-void HeadlessMixToClock();
-
 }  // namespace korvel::platform

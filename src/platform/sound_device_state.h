@@ -29,4 +29,8 @@ struct SoundDeviceState {
 
 extern SoundDeviceState g_sound_device;
 
+// Under the device mutex, headless: mixes the frames the virtual clock has made due since the last
+// call into the recorder (the device does this before every voice call and when it closes).
+void CatchUpSoundDeviceLocked();
+
 }  // namespace korvel::platform

@@ -21,6 +21,7 @@ namespace {
 
 using test::CleanHeadlessEnv;
 using korvel::test::HeadlessMixedFrames;
+using korvel::test::HeadlessMixToClock;
 using test::ScopedEnv;
 using korvel::test::VoicePlaying;
 

@@ -10,8 +10,9 @@ namespace {
 
 using platform::g_sound_device;
 
-// The voice (under the device mutex), or null.
+// The voice after catching up with the clock (under the device mutex), or null.
 const platform::MixVoice* FindVoiceLocked(platform::VoiceId voice) {
+  platform::CatchUpSoundDeviceLocked();
   auto it = g_sound_device.voices.find(voice);
   return it == g_sound_device.voices.end() ? nullptr : it->second.get();
 }
@@ -19,10 +20,14 @@ const platform::MixVoice* FindVoiceLocked(platform::VoiceId voice) {
 }  // namespace
 
 bool VoicePlaying(platform::VoiceId voice) {
-  platform::HeadlessMixToClock();
   std::lock_guard lock(g_sound_device.mutex);
   const platform::MixVoice* v = FindVoiceLocked(voice);
   return v != nullptr && v->playing;
+}
+
+void HeadlessMixToClock() {
+  std::lock_guard lock(g_sound_device.mutex);
+  platform::CatchUpSoundDeviceLocked();
 }
 
 uint64_t HeadlessMixedFrames() {
@@ -31,7 +36,6 @@ uint64_t HeadlessMixedFrames() {
 }
 
 const uint8_t* VoiceRing(platform::VoiceId voice) {
-  platform::HeadlessMixToClock();
   std::lock_guard lock(g_sound_device.mutex);
   const platform::MixVoice* v = FindVoiceLocked(voice);
   return v != nullptr && !v->ring.empty() ? v->ring.data() : nullptr;

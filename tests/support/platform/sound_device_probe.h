@@ -1,4 +1,4 @@
-// A look inside the sound device: a voice's state and ring, and how far the headless mix has run.
+// A look inside the sound device: a voice's state and ring, and the headless mix.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,9 @@ namespace korvel::test {
 bool VoicePlaying(platform::VoiceId voice);
 // Stereo frames the headless recorder has mixed since the virtual clock started.
 uint64_t HeadlessMixedFrames();
+// Mixes up to the virtual clock now, as the device does before every voice call and when it closes
+// (to look at the dump).
+void HeadlessMixToClock();
 // The bytes of the voice's ring (VoiceBufferBytes long), null for an unknown voice. Valid until
 // the voice is destroyed.
 const uint8_t* VoiceRing(platform::VoiceId voice);
