@@ -15,11 +15,16 @@
 #include "platform/movie_player.h"
 #include "platform/platform.h"
 #include "platform/sound_device.h"
+#include "support/platform/movie_stats.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace korvel::platform;
+using korvel::test::GetMovieStats;
+using korvel::test::MovieClockUs;
+using korvel::test::MovieStats;
+using korvel::test::WatchMoviePumps;
 
 constexpr double kClipSeconds = 10.0;
 
@@ -101,6 +106,7 @@ void PlayerLag720p(benchmark::State& state) {
     request.path = path;
     request.window = CreateWindow(desc);
     request.rect = {0, 0, 1280, 720};
+    WatchMoviePumps();
     if (StartMovie(request) != MovieStartStatus::kStarted) {
       state.SkipWithError("the clip does not start");
       return;
@@ -143,6 +149,7 @@ void PlayerRealTime720p(benchmark::State& state) {
     MovieStartRequest request;
     request.path = path;
     request.rect = {0, 0, 1280, 720};
+    WatchMoviePumps();
     if (StartMovie(request) != MovieStartStatus::kStarted) {
       state.SkipWithError("the clip does not start");
       return;

@@ -35,8 +35,9 @@ const Menu* TopMenu(const MenuSet& set) {
   return set.menus[0].used != 0 ? &set.menus[0] : nullptr;
 }
 
-// Under the lock: draws the pixels when they are stale.
-void DrawLocked() {
+}  // namespace
+
+void DrawMenuBarLocked() {
   MenuBarState& b = g_menu_bar;
   if (b.drawn) return;
   const Menu* top = TopMenu(b.menus);
@@ -50,11 +51,13 @@ void DrawLocked() {
   b.presented = false;
 }
 
+namespace {
+
 // The strip's overlay: the bar's pixels, opaque, in the rows above the client area.
 void DrawMenuBarOverlay(uint8_t* bgra, int32_t width, int32_t height, int32_t pitch,
                         int32_t client_top) {
   std::lock_guard guard(g_menu_bar.lock);
-  DrawLocked();
+  DrawMenuBarLocked();
   const int32_t bar_w = g_menu_bar.layout.width;
   const int32_t w = std::min(width, bar_w);
   const int32_t rows = std::min({height, client_top, kMenuBarHeight});
@@ -250,12 +253,6 @@ int32_t RebuildMenuBar(const char* name, int32_t window) {
     PresentTo(handle);
   }
   return 0;
-}
-
-int32_t DrawInstalledMenuBar() {
-  std::lock_guard guard(g_menu_bar.lock);
-  DrawLocked();
-  return g_menu_bar.layout.width;
 }
 
 void PresentWindowMenuBar(int32_t window) {

@@ -31,6 +31,9 @@ struct MenuBarState {
 
 extern MenuBarState g_menu_bar;
 
+// Under g_menu_bar.lock: draws the bar's pixels when they are stale.
+void DrawMenuBarLocked();
+
 void InitMenuBar();
 // Removes the bar from its window and closes the full-screen bar window.
 void ShutdownMenuBar();
@@ -39,9 +42,6 @@ void ShutdownMenuBar();
 // bar; an unknown node is script error 101250 (fatal); a tree needing more menus than a set holds
 // installs no bar. 0, or -1 on failure.
 int32_t RebuildMenuBar(const char* name, int32_t window);
-
-// Draws the bar's pixels when they changed (the benchmark calls it too). Returns the pixels' width.
-int32_t DrawInstalledMenuBar();
 
 // After window `window`'s frame was presented (frame-step thread): shows the bar again where it
 // changed or the window asked for a repaint.

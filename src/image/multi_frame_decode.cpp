@@ -7,28 +7,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "image/jpeg_memory_reader.h"
+#include "image/multi_frame_decoder_state.h"
 
 namespace korvel {
 
+MultiFrameDecoder g_multi_frame_decoder;
+
 namespace {
 
-struct MultiFrameDecoder {
-  bool created = false;
-  JpegMemoryReader reader;
-  // In flight during a decode.
-  DecodedImage image;
-  uint8_t* grey_row = nullptr;
-  int32_t error_code = 0;
-  int32_t width = 0, height = 0;
-};
-
-MultiFrameDecoder g_decoder;
-
-// Decodes the colour part into g_decoder.image and, when there is one, the alpha part into its
+// Decodes the colour part into the decoder's image and, when there is one, the alpha part into its
 // alpha bytes. 0, or -1 (error_code says why; 0 for a broken part).
 int32_t RunPart(const MultiFramePart& part, const ImageLimits& limits) {
-  MultiFrameDecoder& d = g_decoder;
+  MultiFrameDecoder& d = g_multi_frame_decoder;
   jpeg_decompress_struct* cinfo = &d.reader.cinfo;
   if (setjmp(d.reader.error.recovery)) return -1;
 
@@ -94,7 +84,7 @@ int32_t RunPart(const MultiFramePart& part, const ImageLimits& limits) {
 
 DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& limits,
                               DecodedImage* out, int32_t* width, int32_t* height) {
-  MultiFrameDecoder& d = g_decoder;
+  MultiFrameDecoder& d = g_multi_frame_decoder;
   if (!d.created) {
     // libjpeg can fail while creating its decompressor; that fails the frame, not the run.
     if (setjmp(d.reader.error.recovery)) return DecodeFail(kErrorNoMemory);
@@ -123,11 +113,9 @@ DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& lim
 }
 
 void ShutdownMultiFrameDecoder() {
-  if (!g_decoder.created) return;
-  jpeg_destroy_decompress(&g_decoder.reader.cinfo);
-  g_decoder.created = false;
+  if (!g_multi_frame_decoder.created) return;
+  jpeg_destroy_decompress(&g_multi_frame_decoder.reader.cinfo);
+  g_multi_frame_decoder.created = false;
 }
-
-bool MultiFrameDecoderCreated() { return g_decoder.created; }
 
 }  // namespace korvel

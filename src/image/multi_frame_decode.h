@@ -19,7 +19,5 @@ DecodeStatus DecodeMultiFrame(const MultiFramePart& part, const ImageLimits& lim
 
 // Frees the decompressor (created on the first decode).
 void ShutdownMultiFrameDecoder();
-// True while the decompressor exists (tests).
-bool MultiFrameDecoderCreated();
 
 }  // namespace korvel

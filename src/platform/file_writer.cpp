@@ -23,9 +23,6 @@ namespace korvel::platform {
 
 namespace {
 
-FileWriteHook g_write_hook = nullptr;
-uint64_t g_write_index = 0;
-
 constexpr char kTempPrefix[] = ".korvel-write-";
 constexpr size_t kTempPrefixLength = sizeof kTempPrefix - 1;
 constexpr size_t kTempSuffixLength = 6;  // what mkostemp puts in place of "XXXXXX"
@@ -86,8 +83,10 @@ void Fail(FileWriter* writer, int error) {
 
 // 0, or the errno of a failed flush of the folder.
 int SyncFolder(const std::string& folder) {
-  if (g_write_hook != nullptr) {
-    if (const int injected = g_write_hook(kFolderFlushStep); injected != 0) return injected;
+  if (g_file_write_fault != nullptr) {
+    if (const int injected = g_file_write_fault(FileWriteStep::kFolderFlush); injected != 0) {
+      return injected;
+    }
   }
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -148,11 +147,6 @@ FileWriter::~FileWriter() {
   if (handle >= 0 || !temp_path.empty()) AbortFileWrite(this);
 }
 
-void SetFileWriteHook(FileWriteHook hook) {
-  g_write_hook = hook;
-  g_write_index = 0;
-}
-
 bool BeginFileWrite(const std::string& folder, const std::string& name, FileWriter* writer) {
   AbortFileWrite(writer);
   writer->error = 0;
@@ -195,8 +189,8 @@ bool BeginFileWrite(const std::string& folder, const std::string& name, FileWrit
 bool WriteFileBytes(FileWriter* writer, const void* data, size_t count) {
   if (writer->handle < 0) Fail(writer, EBADF);
   if (writer->error != 0) return false;
-  if (g_write_hook != nullptr) {
-    if (const int injected = g_write_hook(g_write_index++); injected != 0) {
+  if (g_file_write_fault != nullptr) {
+    if (const int injected = g_file_write_fault(FileWriteStep::kWrite); injected != 0) {
       Fail(writer, injected);
       return false;
     }

@@ -49,12 +49,13 @@ void AbortFileWrite(FileWriter* writer);
 // of the failing step.
 int CreateFolderPath(const std::string& path);
 
-// Tests: called before every write with its 0-based index, and with kFolderFlushStep before the
-// folder is flushed. A test may end the process there to show that an interrupted save leaves the
-// old file, or answer an errno that the step then fails with (0: the step goes ahead). Null
-// removes it.
-inline constexpr uint64_t kFolderFlushStep = UINT64_MAX;
-using FileWriteHook = int (*)(uint64_t step);
-void SetFileWriteHook(FileWriteHook hook);
+// Where a file write can be stopped from outside: before each write, and before the folder is
+// flushed.
+enum class FileWriteStep : uint8_t { kWrite, kFolderFlush };
+// A test's fault injector, called at each step (null: none; the program sets none). It may end the
+// process there, to show that an interrupted save leaves the old file, or answer an errno that the
+// step then fails with (0: the step goes ahead).
+using FileWriteFault = int (*)(FileWriteStep step);
+inline FileWriteFault g_file_write_fault = nullptr;
 
 }  // namespace korvel::platform

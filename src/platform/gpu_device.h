@@ -1,7 +1,7 @@
 // The GPU device: the few drawing calls the GPU path makes (context, textures, system-memory
 // surfaces, quads, present, read-back, an offscreen target), behind one interface. The SDL backend
-// implements it on OpenGL 3.3 core (else OpenGL ES 3.0); headless has none. A wrapper that fails a
-// chosen call, and a stand-in that succeeds without drawing, serve the tests.
+// implements it on OpenGL 3.3 core (else OpenGL ES 3.0); headless has none. Tests put a wrapper of
+// their own around every new device.
 #pragma once
 
 #include <cstdint>
@@ -134,30 +134,11 @@ class GpuDevice {
 // headless none.
 std::unique_ptr<GpuDevice> CreateGpuDevice(WindowId window);
 
-// Tests: every device made afterwards is passed through `wrap` (null: none). A wrapper may be
-// handed a null device (headless) and make its own.
+// Every device made afterwards is passed through `wrap` (null: none; the program sets none). A
+// wrapper may be handed a null device (headless) and make its own.
 using GpuDeviceWrapper = std::unique_ptr<GpuDevice> (*)(std::unique_ptr<GpuDevice> device);
 void SetGpuDeviceWrapper(GpuDeviceWrapper wrap);
 // Passes a new device through the wrapper (backends' devices go through it).
 std::unique_ptr<GpuDevice> WrapGpuDevice(std::unique_ptr<GpuDevice> device);
-
-// A device that succeeds at everything and draws nothing (a stand-in where no context exists).
-std::unique_ptr<GpuDevice> MakeStubGpuDevice();
-
-// Forwards every call to `inner` (a stand-in when null) and fails `fail` on its `nth` use (1 is
-// the first; 0 every use). Calls are counted in `log` when given.
-struct GpuFaultPlan {
-  GpuCall fail = GpuCall::kNone;
-  int32_t nth = 0;
-  uint64_t always_fail = 0;  // bit (1 << call) for calls that fail on every use
-  int32_t* uses = nullptr;   // counts uses of `fail` across devices (a reset makes a new one)
-  std::vector<GpuCall>* log = nullptr;
-  std::vector<GpuDrawState>* draws = nullptr;  // the states of every quad drawn, when given
-  // Present reads the drawable back into this first (the frame as drawn), when given.
-  std::vector<uint8_t>* presented = nullptr;
-  int32_t presented_width = 0, presented_height = 0;
-};
-std::unique_ptr<GpuDevice> MakeFailingGpuDevice(std::unique_ptr<GpuDevice> inner,
-                                                const GpuFaultPlan& plan);
 
 }  // namespace korvel::platform

@@ -5,7 +5,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -14,6 +13,7 @@ extern "C" {
 #include <algorithm>
 #include <mutex>
 
+#include "platform/movie_streams.h"
 #include "platform/sound_device.h"
 
 namespace korvel::platform {
@@ -31,8 +31,9 @@ int64_t ToMicroseconds(int64_t ts, AVRational base) {
   return av_rescale_q(ts, base, AVRational{1, 1000000});
 }
 
-// Opens the decoder of stream `index`; null when it has none or it does not open.
-AVCodecContext* OpenStreamDecoder(AVFormatContext* fmt, int index) {
+}  // namespace
+
+AVCodecContext* OpenMovieStreamDecoder(AVFormatContext* fmt, int index) {
   if (index < 0) return nullptr;
   const AVCodec* codec = avcodec_find_decoder(fmt->streams[index]->codecpar->codec_id);
   if (codec == nullptr) return nullptr;
@@ -52,8 +53,7 @@ AVCodecContext* OpenStreamDecoder(AVFormatContext* fmt, int index) {
   return ctx;
 }
 
-// Opens a file as a container, reading local files only (a playlist cannot reach the network).
-AVFormatContext* OpenContainer(const std::string& utf8_path) {
+AVFormatContext* OpenMovieContainer(const std::string& utf8_path) {
   QuietLibraries();
   AVFormatContext* fmt = nullptr;
   AVDictionary* options = nullptr;
@@ -69,8 +69,6 @@ AVFormatContext* OpenContainer(const std::string& utf8_path) {
   }
   return fmt;
 }
-
-}  // namespace
 
 struct MovieDecoder::State {
   AVFormatContext* fmt = nullptr;
@@ -109,12 +107,12 @@ void MovieDecoder::Close() {
 MovieOpenStatus MovieDecoder::Open(const std::string& utf8_path) {
   Close();
   State& s = *state_;
-  s.fmt = OpenContainer(utf8_path);
+  s.fmt = OpenMovieContainer(utf8_path);
   if (s.fmt == nullptr) return MovieOpenStatus::kOpenFailed;
   s.video_index = av_find_best_stream(s.fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   s.audio_index = av_find_best_stream(s.fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  s.video = OpenStreamDecoder(s.fmt, s.video_index);
-  s.audio = OpenStreamDecoder(s.fmt, s.audio_index);
+  s.video = OpenMovieStreamDecoder(s.fmt, s.video_index);
+  s.audio = OpenMovieStreamDecoder(s.fmt, s.audio_index);
   if (s.video != nullptr && (s.video->width < 1 || s.video->height < 1 ||
                              s.video->width > kMaxOutputSide || s.video->height > kMaxOutputSide)) {
     avcodec_free_context(&s.video);
@@ -278,44 +276,6 @@ MovieDecoder::Item MovieDecoder::Next(MovieVideoFrame* video, std::vector<int16_
     }
     ReadPacket();
   }
-}
-
-bool MovieDecoder::DecodeRawVideo(const std::string& utf8_path, RawFrameSink sink,
-                                  void* context) {
-  AVFormatContext* fmt = OpenContainer(utf8_path);
-  if (fmt == nullptr) return false;
-  const int index = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  AVCodecContext* ctx = OpenStreamDecoder(fmt, index);
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  const bool ok = ctx != nullptr && packet != nullptr && frame != nullptr;
-  std::vector<uint8_t> bytes;
-  const auto drain = [&] {
-    while (avcodec_receive_frame(ctx, frame) == 0) {
-      const auto format = static_cast<AVPixelFormat>(frame->format);
-      const int size = av_image_get_buffer_size(format, frame->width, frame->height, 1);
-      if (size > 0) {
-        bytes.resize(static_cast<size_t>(size));
-        av_image_copy_to_buffer(bytes.data(), size, frame->data, frame->linesize, format,
-                                frame->width, frame->height, 1);
-        sink(context, bytes.data(), bytes.size(), frame->best_effort_timestamp);
-      }
-      av_frame_unref(frame);
-    }
-  };
-  if (ok) {
-    while (av_read_frame(fmt, packet) >= 0) {
-      if (packet->stream_index == index && avcodec_send_packet(ctx, packet) >= 0) drain();
-      av_packet_unref(packet);
-    }
-    avcodec_send_packet(ctx, nullptr);
-    drain();
-  }
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avcodec_free_context(&ctx);
-  avformat_close_input(&fmt);
-  return ok;
 }
 
 }  // namespace korvel::platform

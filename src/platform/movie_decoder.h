@@ -54,12 +54,6 @@ class MovieDecoder {
   // skipped.
   Item Next(MovieVideoFrame* video, std::vector<int16_t>* audio, int64_t* audio_time_us);
 
-  // Decodes every video frame of a file and hands each, in the decoder's own pixel format with its
-  // planes packed without padding, to `sink`. False when the file or its video decoder cannot be
-  // opened.
-  using RawFrameSink = void (*)(void* context, const uint8_t* data, size_t size, int64_t pts);
-  static bool DecodeRawVideo(const std::string& utf8_path, RawFrameSink sink, void* context);
-
  private:
   // What asking one stream's decoder gave: an item ready, a frame that gave nothing (ask again),
   // or nothing until more input comes.

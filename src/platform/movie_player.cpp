@@ -3,6 +3,7 @@
 #include "platform/movie_player.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -62,7 +63,6 @@ struct Player {
   uint32_t last_play_ms = 0;  // when the play cursor was last read
   uint32_t ring_bytes = 0;
   uint32_t start_ms = 0;
-  MovieStats stats;
 
   // The picture shown (the overlay reads it under `lock`).
   MovieVideoFrame current;
@@ -70,6 +70,7 @@ struct Player {
 };
 
 Player g_player;
+std::atomic<MoviePumpWatcher> g_pump_watcher{nullptr};
 
 uint64_t QueuedAudioFrames() { return (g_player.audio.size() - g_player.audio_read) / 2; }
 
@@ -268,11 +269,11 @@ bool CaughtUp(int64_t clock_us) {
 }
 
 // Takes every frame whose time has come; the last becomes the picture. True when it changed.
-bool TakeDueFrames(int64_t clock_us) {
+bool TakeDueFrames(int64_t clock_us, MoviePumpReport* report) {
   Player& p = g_player;
   bool changed = false;
   while (!p.video.empty() && p.video.front().time_us <= clock_us) {
-    if (changed) p.stats.frames_skipped += 1;
+    if (changed) report->frames_skipped += 1;
     p.video_bytes -= p.video.front().bgra.size();
     p.current = std::move(p.video.front());
     p.video.pop_front();
@@ -280,11 +281,16 @@ bool TakeDueFrames(int64_t clock_us) {
     changed = true;
   }
   if (changed) {
-    p.stats.frames_shown += 1;
-    p.stats.last_lag_us = clock_us - p.current.time_us;
-    p.stats.max_lag_us = std::max(p.stats.max_lag_us, p.stats.last_lag_us);
+    report->frames_shown += 1;
+    report->last_lag_us = clock_us - p.current.time_us;
+    report->max_lag_us = std::max(report->max_lag_us, report->last_lag_us);
   }
   return changed;
+}
+
+void ReportPump(const MoviePumpReport& report) {
+  const MoviePumpWatcher watcher = g_pump_watcher.load();
+  if (watcher != nullptr) watcher(report);
 }
 
 void JoinThread() {
@@ -364,7 +370,6 @@ void StopMovie() {
   p.voice_started = false;
   p.written_frames = p.played_frames = p.audio_debt = 0;
   p.last_play = p.last_play_ms = p.ring_bytes = p.start_ms = 0;
-  p.stats = MovieStats{};
   p.current = MovieVideoFrame{};
   p.has_current = false;
   p.volume_mb = volume;
@@ -385,28 +390,31 @@ bool PumpMovie() {
   if (!p.active || p.ended) return false;
   bool changed = false;
   bool end = false;
+  MoviePumpReport report;
   {
     std::unique_lock lock(p.lock);
     FeedVoice();
     int64_t clock = ClockLocked();
+    report.clock_us = clock;
     if (IsHeadless()) {
       // Wait for the decoder, writing audio as it comes, so the run does not depend on its pace.
       // Taking and writing first leaves only what lies ahead in the queues, so stocked queues
       // also mean caught up.
       for (;;) {
-        changed = TakeDueFrames(clock) || changed;
+        changed = TakeDueFrames(clock, &report) || changed;
         FeedVoice();
         if (CaughtUp(clock)) break;
         p.wake.notify_all();  // what was taken may have made room for the decoder
         p.wake.wait(lock);
       }
     }
-    changed = TakeDueFrames(clock) || changed;
+    changed = TakeDueFrames(clock, &report) || changed;
     p.wake.notify_all();
     const int64_t audio_end_us = static_cast<int64_t>(p.audio_data_frames * 1000000 / kMixRate);
     end = p.done && p.video.empty() && QueuedAudioFrames() == 0 &&
           clock >= std::max(p.video_end_us, p.voice != 0 ? audio_end_us : 0);
   }
+  ReportPump(report);
   if (end) {
     p.ended = true;
     SetFrameOverlay(OverlaySlot::kMovie, p.window, nullptr);
@@ -423,14 +431,6 @@ bool PumpMovie() {
   return changed;
 }
 
-int64_t MovieClockUs() {
-  std::lock_guard lock(g_player.lock);
-  return g_player.active ? ClockLocked() : 0;
-}
-
-MovieStats GetMovieStats() {
-  std::lock_guard lock(g_player.lock);
-  return g_player.stats;
-}
+void SetMoviePumpWatcher(MoviePumpWatcher watcher) { g_pump_watcher.store(watcher); }
 
 }  // namespace korvel::platform

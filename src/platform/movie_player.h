@@ -49,17 +49,19 @@ int32_t MovieVolume();
 // window changed (a new frame or the end).
 bool PumpMovie();
 
-// The movie's clock in microseconds from its start.
-int64_t MovieClockUs();
-
-// Counts for the benchmark: frames shown, frames passed over, and how far behind the clock the
-// shown frames were (the last and the largest, in microseconds).
-struct MovieStats {
-  uint64_t frames_shown = 0;
-  uint64_t frames_skipped = 0;
+// What one pump did, for a watcher (a benchmark's counts): the clock it took frames by, how often
+// the picture changed and how many frames were passed over, and how far behind the clock the frames
+// shown were (the last and the largest, in microseconds; 0 when none was shown).
+struct MoviePumpReport {
+  int64_t clock_us = 0;
+  uint32_t frames_shown = 0;
+  uint32_t frames_skipped = 0;
   int64_t last_lag_us = 0;
   int64_t max_lag_us = 0;
 };
-MovieStats GetMovieStats();
+// Called at the end of every pump of a playing movie, on the frame-step thread (null: none; the
+// program sets none).
+using MoviePumpWatcher = void (*)(const MoviePumpReport& report);
+void SetMoviePumpWatcher(MoviePumpWatcher watcher);
 
 }  // namespace korvel::platform

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -15,30 +14,21 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/script_paths.h"
+#include "platform/started_programs.h"
 #include "platform/text_encoding.h"
 #include "platform/windows_command_line.h"
 
 namespace korvel::platform {
 
-namespace {
-
-// Children not waited for: each has a thread of its own that reaps it the moment it ends. Those
-// threads outlive the player when a started program stays open after it quits, so the list they
-// edit is never destroyed.
-struct Children {
-  std::mutex mutex;
-  std::condition_variable ended;
-  std::vector<int64_t> pids;
-  size_t started = 0;  // children tracked since the last WaitStartedPrograms
-};
-
-Children& TheChildren() {
-  static Children* const children = new Children;
+StartedPrograms& TheStartedPrograms() {
+  static StartedPrograms* const children = new StartedPrograms;
   return *children;
 }
 
+namespace {
+
 void Track(int64_t pid) {
-  Children& children = TheChildren();
+  StartedPrograms& children = TheStartedPrograms();
   {
     std::lock_guard<std::mutex> lock(children.mutex);
     children.pids.push_back(pid);
@@ -131,22 +121,6 @@ OpenOutcome OpenScriptTarget(const std::vector<std::string>& roots, std::string_
     return Start(program, argv, wait);
   }
   return OpenOutcome::kNotFound;
-}
-
-size_t RunningStartedPrograms() {
-  Children& children = TheChildren();
-  std::lock_guard<std::mutex> lock(children.mutex);
-  return children.pids.size();
-}
-
-size_t WaitStartedPrograms() {
-  Children& children = TheChildren();
-  std::unique_lock<std::mutex> lock(children.mutex);
-  children.ended.wait(lock, [&children] { return children.pids.empty(); });
-  // Counted when started, not when found running: a quick child may be reaped before this call.
-  const size_t count = children.started;
-  children.started = 0;
-  return count;
 }
 
 }  // namespace korvel::platform

@@ -33,11 +33,4 @@ bool WouldRunAsProgram(const std::string& real_path);
 // The desktop program's path for a file (searched on PATH when the entry names it bare), or "".
 std::string AssociatedProgramPath(const std::string& real_path);
 
-// Children started without waiting are reaped by a thread of their own as soon as they end. The
-// number of those still running:
-size_t RunningStartedPrograms();
-// Tests: waits until every started child has ended and been reaped; returns how many were started
-// without waiting since the last call.
-size_t WaitStartedPrograms();
-
 }  // namespace korvel::platform

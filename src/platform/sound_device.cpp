@@ -14,67 +14,60 @@
 #include "platform/environment.h"
 #include "platform/headless/headless_state.h"
 #include "platform/platform.h"
+#include "platform/sound_device_state.h"
 #include "platform/sound_mixer.h"
 #include "platform/sound_output.h"
 #include "platform/wav_recorder.h"
 
 namespace korvel::platform {
+
+SoundDeviceState g_sound_device;
+
 namespace {
 
-struct Device {
-  std::mutex mutex;
-  bool open = false;
-  bool headless = false;
-  std::map<VoiceId, std::unique_ptr<MixVoice>> voices;
-  std::vector<MixVoice*> list;  // the voices in id order, for the mix
-  VoiceId next_id = 1;
-  uint64_t mixed_frames = 0;  // headless: since the clock started
-  WavRecorder recorder;
-  std::vector<int16_t> scratch;
-  bool exit_hook = false;
-};
-
-Device g_device;
-
 void RebuildListLocked() {
-  g_device.list.clear();
-  for (auto& [id, voice] : g_device.voices) g_device.list.push_back(voice.get());
+  g_sound_device.list.clear();
+  for (auto& [id, voice] : g_sound_device.voices) g_sound_device.list.push_back(voice.get());
 }
 
 void MixLocked(int16_t* out, uint32_t frames) {
-  MixVoices(g_device.list.data(), g_device.list.size(), out, frames);
+  MixVoices(g_sound_device.list.data(), g_sound_device.list.size(), out, frames);
 }
 
 void SdlMix(int16_t* out, uint32_t frames) {
-  std::lock_guard lock(g_device.mutex);
+  std::lock_guard lock(g_sound_device.mutex);
   MixLocked(out, frames);
 }
 
-// Headless: mixes the frames the clock has made due since the last call.
-void CatchUpLocked() {
-  if (!g_device.open || !g_device.headless) return;
+}  // namespace
+
+void CatchUpSoundDeviceLocked() {
+  if (!g_sound_device.open || !g_sound_device.headless) return;
   const uint64_t due = headless::ClockElapsed() * kMixRate / 1000;
   constexpr uint32_t kChunk = 4096;
-  g_device.scratch.resize(2 * kChunk);
-  while (g_device.mixed_frames < due) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunk, due - g_device.mixed_frames));
-    MixLocked(g_device.scratch.data(), n);
-    g_device.recorder.Append(g_device.scratch.data(), n);
-    g_device.mixed_frames += n;
+  g_sound_device.scratch.resize(2 * kChunk);
+  while (g_sound_device.mixed_frames < due) {
+    const uint32_t n =
+        static_cast<uint32_t>(std::min<uint64_t>(kChunk, due - g_sound_device.mixed_frames));
+    MixLocked(g_sound_device.scratch.data(), n);
+    g_sound_device.recorder.Append(g_sound_device.scratch.data(), n);
+    g_sound_device.mixed_frames += n;
   }
 }
 
+namespace {
+
 // The voice for `id` after catching up, or null.
 MixVoice* FindLocked(VoiceId id) {
-  CatchUpLocked();
-  auto it = g_device.voices.find(id);
-  return it == g_device.voices.end() ? nullptr : it->second.get();
+  CatchUpSoundDeviceLocked();
+  auto it = g_sound_device.voices.find(id);
+  return it == g_sound_device.voices.end() ? nullptr : it->second.get();
 }
 
 // Runs `fn` on the voice under the device mutex, after catching up; false for an unknown voice.
 template <typename F>
 bool WithVoice(VoiceId id, F&& fn) {
-  std::lock_guard lock(g_device.mutex);
+  std::lock_guard lock(g_sound_device.mutex);
   MixVoice* v = FindLocked(id);
   return v != nullptr && fn(v);
 }
@@ -85,22 +78,22 @@ void CloseAtExit() { CloseSoundDevice(); }
 
 bool OpenSoundDevice() {
   {
-    std::lock_guard lock(g_device.mutex);
-    if (g_device.open) return true;
-    g_device.headless = IsHeadless();
-    g_device.mixed_frames = 0;
-    if (g_device.headless) {
+    std::lock_guard lock(g_sound_device.mutex);
+    if (g_sound_device.open) return true;
+    g_sound_device.headless = IsHeadless();
+    g_sound_device.mixed_frames = 0;
+    if (g_sound_device.headless) {
       const std::string path = GetEnvironment("KORVEL_AUDIO_DUMP");
-      if (!path.empty() && !g_device.recorder.Open(path)) return false;
+      if (!path.empty() && !g_sound_device.recorder.Open(path)) return false;
     }
   }
   // Outside the mutex: the SDL callback takes it.
-  if (!g_device.headless && !OpenSdlAudio(SdlMix)) return false;
-  std::lock_guard lock(g_device.mutex);
-  g_device.open = true;
-  if (!g_device.exit_hook) {
+  if (!g_sound_device.headless && !OpenSdlAudio(SdlMix)) return false;
+  std::lock_guard lock(g_sound_device.mutex);
+  g_sound_device.open = true;
+  if (!g_sound_device.exit_hook) {
     // The dump's header is fixed also when the program ends without closing the device.
-    g_device.exit_hook = true;
+    g_sound_device.exit_hook = true;
     std::atexit(CloseAtExit);
   }
   return true;
@@ -109,44 +102,44 @@ bool OpenSoundDevice() {
 void CloseSoundDevice() {
   bool sdl = false;
   {
-    std::lock_guard lock(g_device.mutex);
-    if (!g_device.open) return;
-    CatchUpLocked();
-    sdl = !g_device.headless;
+    std::lock_guard lock(g_sound_device.mutex);
+    if (!g_sound_device.open) return;
+    CatchUpSoundDeviceLocked();
+    sdl = !g_sound_device.headless;
   }
   // Outside the mutex: closing waits for a running callback, which takes it.
   if (sdl) CloseSdlAudio();
-  std::lock_guard lock(g_device.mutex);
-  g_device.recorder.Finish();
-  g_device.voices.clear();
-  g_device.list.clear();
-  g_device.open = false;
+  std::lock_guard lock(g_sound_device.mutex);
+  g_sound_device.recorder.Finish();
+  g_sound_device.voices.clear();
+  g_sound_device.list.clear();
+  g_sound_device.open = false;
 }
 
 bool SoundDeviceOpen() {
-  std::lock_guard lock(g_device.mutex);
-  return g_device.open;
+  std::lock_guard lock(g_sound_device.mutex);
+  return g_sound_device.open;
 }
 
 int32_t CreateVoice(const PcmFormat& format, VoiceId* voice) {
-  std::lock_guard lock(g_device.mutex);
+  std::lock_guard lock(g_sound_device.mutex);
   *voice = 0;
-  if (!g_device.open) return kVoiceCreateFailed;
-  CatchUpLocked();
+  if (!g_sound_device.open) return kVoiceCreateFailed;
+  CatchUpSoundDeviceLocked();
   auto v = std::make_unique<MixVoice>();
   if (!InitMixVoice(v.get(), format)) return kVoiceCreateFailed;
-  const VoiceId id = g_device.next_id++;
-  if (g_device.next_id <= 0) g_device.next_id = 1;
-  g_device.voices[id] = std::move(v);
+  const VoiceId id = g_sound_device.next_id++;
+  if (g_sound_device.next_id <= 0) g_sound_device.next_id = 1;
+  g_sound_device.voices[id] = std::move(v);
   RebuildListLocked();
   *voice = id;
   return 0;
 }
 
 void DestroyVoice(VoiceId voice) {
-  std::lock_guard lock(g_device.mutex);
-  CatchUpLocked();
-  if (g_device.voices.erase(voice) != 0) RebuildListLocked();
+  std::lock_guard lock(g_sound_device.mutex);
+  CatchUpSoundDeviceLocked();
+  if (g_sound_device.voices.erase(voice) != 0) RebuildListLocked();
 }
 
 uint32_t VoiceBufferBytes(VoiceId voice) {
@@ -191,10 +184,6 @@ bool StopVoice(VoiceId voice) {
   return WithVoice(voice, [](MixVoice* v) { v->playing = false; return true; });
 }
 
-bool VoicePlaying(VoiceId voice) {
-  return WithVoice(voice, [](MixVoice* v) { return v->playing; });
-}
-
 bool SetVoiceVolume(VoiceId voice, int32_t millibels) {
   if (millibels < kVolumeSilent || millibels > 0) return false;
   return WithVoice(voice, [&](MixVoice* v) { v->volume_mb = millibels; UpdateVoiceGains(v); return true; });
@@ -208,16 +197,6 @@ bool SetVoicePan(VoiceId voice, int32_t millibels) {
 bool SetVoiceFrequency(VoiceId voice, uint32_t hz) {
   if (hz < kMinVoiceFrequency || hz > kMaxVoiceFrequency) return false;
   return WithVoice(voice, [&](MixVoice* v) { SetMixVoiceFrequency(v, hz); return true; });
-}
-
-uint64_t HeadlessMixedFrames() {
-  std::lock_guard lock(g_device.mutex);
-  return g_device.mixed_frames;
-}
-
-void HeadlessMixToClock() {
-  std::lock_guard lock(g_device.mutex);
-  CatchUpLocked();
 }
 
 }  // namespace korvel::platform

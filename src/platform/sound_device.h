@@ -63,7 +63,6 @@ bool SetVoicePosition(VoiceId voice, uint32_t play);
 bool PlayVoice(VoiceId voice, bool looping);
 // Stops; the play cursor stays.
 bool StopVoice(VoiceId voice);
-bool VoicePlaying(VoiceId voice);
 
 // Volume in hundredths of a decibel, kVolumeSilent..0: gain 10^(mB / 2000), kVolumeSilent silent.
 // Out of range: false, unchanged.
@@ -76,13 +75,5 @@ bool SetVoiceFrequency(VoiceId voice, uint32_t hz);
 
 // Gain of a level in hundredths of a decibel: 10^(mB / 2000), 0 at or below kVolumeSilent.
 double MillibelGain(int32_t millibels);
-
-// ---- Headless -----------------------------------------------------------------------------------
-
-// Stereo frames the headless recorder has mixed since the virtual clock started (tests).
-uint64_t HeadlessMixedFrames();
-// Mixes up to the virtual clock now (the device does this itself before every voice call and when
-// it closes; tests call it to look at the dump).
-void HeadlessMixToClock();
 
 }  // namespace korvel::platform

@@ -259,12 +259,6 @@ int32_t SeekStreamTo(SoundChannel* channel, OggDecoder* ogg, int64_t ms) {
 
 }  // namespace
 
-const uint8_t* VoiceRingContents(const SoundChannel* channel) {
-  const SoundStream* s = StreamOf(channel);
-  if (s == nullptr || s->voice == 0 || s->shadow.empty()) return nullptr;
-  return s->shadow.data();
-}
-
 platform::VoiceId ChannelVoice(const SoundChannel* channel) {
   const SoundStream* s = StreamOf(channel);
   return s != nullptr ? s->voice : 0;

@@ -22,9 +22,6 @@ int32_t FillNextHalf(SoundChannel* channel);
 // Writes the half the play cursor has left, if any.
 int32_t RefillChannel(SoundChannel* channel);
 
-// What the voice's ring was given (buffer size bytes), null without a voice; level queries read it.
-const uint8_t* VoiceRingContents(const SoundChannel* channel);
-
 // The voice of a channel (0 when none).
 platform::VoiceId ChannelVoice(const SoundChannel* channel);
 

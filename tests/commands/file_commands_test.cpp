@@ -23,6 +23,7 @@
 #include "resource/preload_banks.h"
 #include "script/decoded_arguments.h"
 #include "script/variables.h"
+#include "support/platform/started_programs_probe.h"
 #include "test_support.h"
 
 namespace korvel {
@@ -53,7 +54,7 @@ class FileCommandTest : public test::LayerEnv {
     ClearDecodedArguments();
   }
   void TearDown() override {
-    platform::WaitStartedPrograms();
+    test::WaitStartedPrograms();
     g_argument_decoder = saved_decoder_;
     FreeDecodedArguments();
     for (size_t i = 0; i < std::size(g_args.at); ++i) g_args.at[i].text = saved_texts_[i];
@@ -351,7 +352,7 @@ class FileOpenTest : public FileCommandTest {
     chmod(tools_.File("bin/" + name).c_str(), 0755);
   }
   std::string Log(const std::string& name) {
-    platform::WaitStartedPrograms();
+    test::WaitStartedPrograms();
     return fs::exists(tools_.File(name)) ? test::ReadFile(tools_.File(name)) : "";
   }
   int32_t Open(const std::string& target, bool open, bool wait,
@@ -372,11 +373,11 @@ TEST_F(FileOpenTest, UrlsGoToXdgOpenWithTheirSlashes) {
   // One child each, kept for reaping; each is waited for here so that the log keeps their order.
   // With 7, xdg-open itself is waited for.
   ASSERT_EQ(Open("HTTPS://Example.com/A/b?x=1", true, false, "--not-for-urls"), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
+  EXPECT_EQ(test::WaitStartedPrograms(), 1u);
   ASSERT_EQ(Open("http://example.com\\page", true, false), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
+  EXPECT_EQ(test::WaitStartedPrograms(), 1u);
   ASSERT_EQ(Open("mailto:someone@example.com", false, true), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 0u);
+  EXPECT_EQ(test::WaitStartedPrograms(), 0u);
   EXPECT_EQ(Log("xdg-open.log"),
             "https://example.com/a/b?x=1\nhttp://example.com/page\nmailto:someone@example.com\n");
   EXPECT_EQ(Log("viewer.log"), "");
@@ -386,12 +387,12 @@ TEST_F(FileOpenTest, FilesOpenWithTheirDesktopProgram) {
   Put("Docs/Read Me.txt", "hello");
   // Waiting: the program has ended before the command returns.
   ASSERT_EQ(Open("docs/read me.txt", false, true), 0);
-  EXPECT_EQ(platform::RunningStartedPrograms(), 0u);
+  EXPECT_EQ(test::RunningStartedPrograms(), 0u);
   EXPECT_EQ(test::ReadFile(tools_.File("viewer.log")),
             "--view " + File("Docs/Read Me.txt") + "\n");
   // 6 and 7 together: opened once, not waited for; the child is kept until reaped.
   ASSERT_EQ(Open("DOCS/READ ME.TXT", true, true), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 1u);
+  EXPECT_EQ(test::WaitStartedPrograms(), 1u);
   EXPECT_EQ(Log("viewer.log"), "--view " + File("Docs/Read Me.txt") + "\n--view " +
                                    File("Docs/Read Me.txt") + "\n");
   // Without a desktop program, xdg-open gets the file (and nothing else: it takes one file).
@@ -417,7 +418,7 @@ TEST_F(FileOpenTest, WaitingCoversTheXdgOpenFallBack) {
   fs::remove(tools_.File("data/applications/viewer.desktop"));
   Script("xdg-open", "sleep 0.2\necho \"$@\" >> " + tools_.File("xdg-open.log"));
   ASSERT_EQ(Open("a.txt", false, true), 0);
-  EXPECT_EQ(platform::WaitStartedPrograms(), 0u);  // none left running to reap
+  EXPECT_EQ(test::WaitStartedPrograms(), 0u);  // none left running to reap
   EXPECT_EQ(test::ReadFile(tools_.File("xdg-open.log")), File("a.txt") + "\n");
 }
 

@@ -15,6 +15,7 @@
 #include "platform/frame_overlay.h"
 #include "platform/headless/headless_api.h"
 #include "png_pixels.h"
+#include "support/commands/menu_bar_pixels.h"
 #include "test_support.h"
 
 namespace korvel::test {

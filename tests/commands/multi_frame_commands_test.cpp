@@ -15,11 +15,13 @@
 #include "resource/data_file_lookup.h"
 #include "script/decoded_arguments.h"
 #include "script/variables.h"
+#include "support/image/multi_frame_decoder_probe.h"
 
 namespace korvel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::MultiFrameDecoderCreated;
 using tools::EncodeJpeg;
 using tools::MultiFrameSource;
 using tools::WriteMultiFrameFile;

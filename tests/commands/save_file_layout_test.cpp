@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/file_writer.h"
 #include "save_test_env.h"
+#include "support/platform/file_write_hook.h"
 
 namespace korvel::test {
 namespace {
@@ -249,7 +250,7 @@ TEST_F(SaveFileLayout, InterruptedSaveLeavesTheOldFile) {
     if (pid == 0) {
       prepare();
       g_kill_at_write = kill_at;
-      platform::SetFileWriteHook(KillAtWrite);
+      SetFileWriteHook(KillAtWrite);
       WriteFile();
       ::_exit(3);  // every write done: this kill point was past the last write
     }
@@ -279,7 +280,7 @@ TEST_F(SaveFileLayout, InterruptedSaveLeavesTheOldFile) {
   EXPECT_EQ(LoadInt(2), 102);
 }
 
-int FailFolderFlush(uint64_t step) { return step == platform::kFolderFlushStep ? EIO : 0; }
+int FailFolderFlush(uint64_t step) { return step == kFolderFlushStep ? EIO : 0; }
 
 // Once the new file has been renamed into place the save has happened: a folder that cannot be
 // flushed afterwards is told on stderr, and the save answers success.
@@ -287,11 +288,11 @@ TEST_F(SaveFileLayout, FolderFlushFailureAfterTheRenameIsNoFailure) {
   WriteSlots({1});
   Declare(1000, 55);
   SaveVar(2, 1000);
-  platform::SetFileWriteHook(FailFolderFlush);
+  SetFileWriteHook(FailFolderFlush);
   ::testing::internal::CaptureStderr();
   const int32_t result = WriteFile();
   const std::string err = ::testing::internal::GetCapturedStderr();
-  platform::SetFileWriteHook(nullptr);
+  SetFileWriteHook(nullptr);
   EXPECT_EQ(result, 0);
   EXPECT_NE(err.find("game.sd"), std::string::npos) << err;
   EXPECT_NE(err.find("flushed"), std::string::npos) << err;

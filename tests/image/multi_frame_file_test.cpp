@@ -12,11 +12,13 @@
 #include "image/multi_frame_format.h"
 #include "lib/multi_frame_writer.h"
 #include "param_names.h"
+#include "support/image/multi_frame_decoder_probe.h"
 
 namespace korvel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::MultiFrameDecoderCreated;
 using tools::MultiFrameHeader;
 using tools::MultiFrameSource;
 using tools::WriteMultiFrameFile;

@@ -23,6 +23,7 @@ extern "C" {
 #include "platform/platform.h"
 #include "platform/sound_device.h"
 #include "platform_test_util.h"
+#include "support/platform/movie_raw_frames.h"
 
 namespace korvel::platform {
 namespace {
@@ -58,7 +59,7 @@ TEST(MovieDecoder, FramesInTheirOwnFormatMatchTheFfmpegProgram) {
   const std::vector<std::string> expected = ReadFrameSums(kFrameSums);
   ASSERT_EQ(expected.size(), 20u);
   std::vector<std::string> got;
-  ASSERT_TRUE(MovieDecoder::DecodeRawVideo(
+  ASSERT_TRUE(korvel::test::DecodeRawVideo(
       kMovie,
       [](void* context, const uint8_t* data, size_t size, int64_t) {
         static_cast<std::vector<std::string>*>(context)->push_back(Md5Hex(data, size));

@@ -15,12 +15,16 @@
 #include "platform_test_util.h"
 #include "required_tool.h"
 #include "sound_test_util.h"
+#include "support/platform/sound_device_probe.h"
 
 namespace korvel::platform {
 namespace {
 
 using test::CleanHeadlessEnv;
+using korvel::test::HeadlessMixedFrames;
+using korvel::test::HeadlessMixToClock;
 using test::ScopedEnv;
+using korvel::test::VoicePlaying;
 
 using test::Pcm;
 

@@ -119,7 +119,7 @@ class GpuDeviceTest : public ::testing::Test {
     w->handle = platform::CreateWindow(desc);
     ASSERT_NE(w->handle.load(), platform::kNoWindow);
     frame_.Open(kW, kH, 11);
-    test::g_gpu_plan = platform::GpuFaultPlan{};
+    test::g_gpu_plan = test::GpuFaultPlan{};
     test::g_gpu_plan.presented = &presented_;
     test::g_gpu_plan.presented_width = kW;
     test::g_gpu_plan.presented_height = kH;
@@ -143,7 +143,7 @@ class GpuDeviceTest : public ::testing::Test {
       frame_.Close();
       ShutdownErrorReporting();
     }
-    test::g_gpu_plan = platform::GpuFaultPlan{};
+    test::g_gpu_plan = test::GpuFaultPlan{};
     platform::ShutdownPlatform();
     IgnoreDriverLeaks(false);
   }

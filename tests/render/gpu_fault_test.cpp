@@ -36,7 +36,7 @@ class GpuFaultTest : public test::HeadlessEngine {
   }
   void TearDown() override {
     frame_.Close();
-    test::g_gpu_plan = platform::GpuFaultPlan{};
+    test::g_gpu_plan = test::GpuFaultPlan{};
     HeadlessEngine::TearDown();
   }
 
@@ -123,7 +123,7 @@ TEST_F(GpuFaultTest, EachFailingCallShowsItsTextsThenCpuFrames) {
     for (int8_t mode : {3, 2}) {
       std::filesystem::remove_all(dumps_.path());
       std::filesystem::create_directories(dumps_.path());
-      test::g_gpu_plan = platform::GpuFaultPlan{};
+      test::g_gpu_plan = test::GpuFaultPlan{};
       test::g_gpu_plan.fail = c.fail;
       test::g_gpu_plan.nth = c.nth;
       test::g_gpu_plan.always_fail = c.always;

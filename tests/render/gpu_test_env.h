@@ -24,15 +24,16 @@
 #include "render/gpu_lifecycle.h"
 #include "render/gpu_state.h"
 #include "render/gpu_tiles.h"
+#include "support/platform/gpu_test_devices.h"
 
 namespace korvel::test {
 
 // The plan every device made during a test is wrapped with.
-inline platform::GpuFaultPlan g_gpu_plan;
+inline GpuFaultPlan g_gpu_plan;
 
 inline std::unique_ptr<platform::GpuDevice> WrapWithPlan(
     std::unique_ptr<platform::GpuDevice> device) {
-  return platform::MakeFailingGpuDevice(std::move(device), g_gpu_plan);
+  return MakeFailingGpuDevice(std::move(device), g_gpu_plan);
 }
 
 // A frame of random bytes with alpha 255, `width` × `height`, in a layer buffer's shape.

@@ -28,11 +28,11 @@ class GpuUploadTest : public test::HeadlessEngine {
     StartWith({{"KORVEL_ANSWERS", answers_.File("answers")}});
     ASSERT_NO_FATAL_FAILURE(OpenWindowZero(64, 48));
     frame_.Open(64, 48, 1);
-    test::g_gpu_plan = platform::GpuFaultPlan{};
+    test::g_gpu_plan = test::GpuFaultPlan{};
   }
   void TearDown() override {
     frame_.Close();
-    test::g_gpu_plan = platform::GpuFaultPlan{};
+    test::g_gpu_plan = test::GpuFaultPlan{};
     HeadlessEngine::TearDown();
   }
   void StartGpu() {

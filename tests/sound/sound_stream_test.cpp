@@ -12,6 +12,7 @@
 #include "resource/data_file_lookup.h"
 #include "sound/sound_stream.h"
 #include "sound_test_fixture.h"
+#include "support/sound/channel_voice_ring.h"
 
 namespace korvel::test {
 namespace {

@@ -1,16 +1,15 @@
 // The test devices: a stand-in that succeeds without drawing, and a wrapper that fails one chosen
 // call (and can keep each presented frame).
-#include <atomic>
+#include "support/platform/gpu_test_devices.h"
+
 #include <cstring>
 #include <map>
 
-#include "platform/gpu_device.h"
+namespace korvel::test {
 
-namespace korvel::platform {
+using namespace platform;
+
 namespace {
-
-std::atomic<GpuDeviceWrapper> g_wrapper{nullptr};
-std::atomic<uint32_t> g_generation{0};
 
 // Succeeds at every call it can; surfaces are real memory so uploads can be checked, textures are
 // numbers with a size. As with OpenGL, a texture takes no surface larger than itself.
@@ -208,15 +207,6 @@ class FailingGpuDevice final : public GpuDevice {
 
 }  // namespace
 
-uint32_t NextGpuGeneration() { return g_generation.fetch_add(1) + 1; }
-
-void SetGpuDeviceWrapper(GpuDeviceWrapper wrap) { g_wrapper.store(wrap); }
-
-std::unique_ptr<GpuDevice> WrapGpuDevice(std::unique_ptr<GpuDevice> device) {
-  const GpuDeviceWrapper wrap = g_wrapper.load();
-  return wrap != nullptr ? wrap(std::move(device)) : std::move(device);
-}
-
 std::unique_ptr<GpuDevice> MakeStubGpuDevice() { return std::make_unique<StubGpuDevice>(); }
 
 std::unique_ptr<GpuDevice> MakeFailingGpuDevice(std::unique_ptr<GpuDevice> inner,
@@ -224,4 +214,4 @@ std::unique_ptr<GpuDevice> MakeFailingGpuDevice(std::unique_ptr<GpuDevice> inner
   return std::make_unique<FailingGpuDevice>(std::move(inner), plan);
 }
 
-}  // namespace korvel::platform
+}  // namespace korvel::test
