@@ -245,7 +245,7 @@ bool PlanNearest(const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src
 
 // Below this many destination pixels a scale runs on the calling thread: waking the workers and
 // their spin afterwards cost more than they save on a small part.
-constexpr int64_t kCallerThreadPixels = int64_t{1} << 18;
+constexpr int64_t kCallerThreadPixels = int64_t{1} << 19;
 
 // Runs the bands on the worker pool, or on this thread for a small scale or a single-threaded
 // filter.

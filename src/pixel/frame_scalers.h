@@ -9,7 +9,7 @@
 //
 // Every scaler weighs each source row across once and keeps it while destination rows use it;
 // the row kernels are those of the instruction set chosen at start-up. The pooled filters run a
-// scale of fewer than 2^18 destination pixels on the calling thread (the bytes are the same).
+// scale of fewer than 2^19 destination pixels on the calling thread (the bytes are the same).
 #pragma once
 
 #include <array>

@@ -59,7 +59,7 @@ TEST_F(FrameScalePartsTest, ChangedPartsKeepTheScreenEqualToAWholeScale) {
                         {64, 36, 96, 54}, {17, 23, 17, 23}, {9, 7, 1, 1},
                         {1, 1, 5, 3},     {50, 3, 13, 40},
                         // Parts and whole scales large enough to go to the workers.
-                        {320, 180, 731, 401}};
+                        {320, 180, 1031, 601}};
   const FrameFilter filters[] = {FrameFilter::kNearest, FrameFilter::kSmooth,
                                  FrameFilter::kSmoothThreaded, FrameFilter::kSmoothContrast};
   std::mt19937 rng(6101);
