@@ -18,7 +18,7 @@ namespace {
 // are written: [first_col, end_col) copied from the source columns, the rest zero.
 struct ScaleRowsParams {
   uint8_t* dst = nullptr;
-  int32_t dst_width = 0;
+  size_t dst_pitch = 0;  // bytes from one destination row to the next
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
   const int32_t* columns = nullptr;  // source columns, indexed from first_col
@@ -34,7 +34,7 @@ struct ScaleRowsParams {
 // lanes. Each source row is weighted across once per band and kept while rows use it.
 struct SmoothRowsParams {
   uint8_t* dst = nullptr;
-  int32_t dst_width = 0;
+  size_t dst_pitch = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
   const int32_t* rows = nullptr;     // upper source row of each destination row
@@ -82,7 +82,7 @@ void ZeroColumnsOutside(uint8_t* out, int32_t x0, int32_t x1, int32_t first, int
 // the same source row as the one above it in the band is a copy of that row.
 WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
   const ScaleRowsParams& p = *static_cast<const ScaleRowsParams*>(context);
-  const size_t dst_row = RowBytes(p.dst_width);
+  const size_t dst_row = p.dst_pitch;
   const size_t src_row = RowBytes(p.src_width);
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
@@ -104,7 +104,7 @@ WorkerStatus ScaleRowsBand(void* context, WorkerBand band) {
 // The smooth scalers' routine, banded as job 11's.
 WorkerStatus SmoothRowsBand(void* context, WorkerBand band) {
   const SmoothRowsParams& p = *static_cast<const SmoothRowsParams*>(context);
-  const size_t dst_row = RowBytes(p.dst_width);
+  const size_t dst_row = p.dst_pitch;
   const size_t src_row = RowBytes(p.src_width);
   const int32_t columns = p.end_col - p.first_col;
   const size_t values = columns > 0 ? static_cast<size_t>(columns) * 4 : 0;
@@ -245,7 +245,7 @@ bool PlanNearest(const uint8_t* src, int32_t src_x0, int32_t src_y0, int32_t src
 
 // Below this many destination pixels a scale runs on the calling thread: waking the workers and
 // their spin afterwards cost more than they save on a small part.
-constexpr int64_t kCallerThreadPixels = int64_t{1} << 18;
+constexpr int64_t kCallerThreadPixels = int64_t{1} << 19;
 
 // Runs the bands on the worker pool, or on this thread for a small scale or a single-threaded
 // filter.
@@ -304,11 +304,17 @@ ScaleRect ScaledPartOf(const FrameScaleTables& t, ScaleRect changed) {
 
 int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* src,
                        ScaleRect window) {
-  if (dst == nullptr || src == nullptr || t.dst_width < 1 || t.dst_height < 1) {
+  return ScaleFramePart(t, dst, RowBytes(t.dst_width), src, window);
+}
+
+int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, size_t dst_pitch,
+                       const uint8_t* src, ScaleRect window) {
+  if (dst == nullptr || src == nullptr || t.dst_width < 1 || t.dst_height < 1 ||
+      dst_pitch < RowBytes(t.dst_width)) {
     return kScaleRefused;
   }
   if (!ClipWindow(t, &window)) return 0;
-  const size_t dst_row = RowBytes(t.dst_width);
+  const size_t dst_row = dst_pitch;
   // Rows of the window whose source lies outside the image are zero.
   for (int32_t y = window.y0; y < window.y1; ++y) {
     if (y < t.first_row || y >= t.end_row) {
@@ -325,7 +331,7 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* s
   if (t.filter == FrameFilter::kNearest) {
     ScaleRowsParams p;
     p.dst = dst;
-    p.dst_width = t.dst_width;
+    p.dst_pitch = dst_pitch;
     p.src = src;
     p.src_width = t.src_width;
     p.columns = t.col_sources.data() + col0;
@@ -341,7 +347,7 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, const uint8_t* s
   }
   SmoothRowsParams p;
   p.dst = dst;
-  p.dst_width = t.dst_width;
+  p.dst_pitch = dst_pitch;
   p.src = src;
   p.src_width = t.src_width;
   p.rows = t.row_sources.data();

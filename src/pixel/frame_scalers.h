@@ -9,10 +9,11 @@
 //
 // Every scaler weighs each source row across once and keeps it while destination rows use it;
 // the row kernels are those of the instruction set chosen at start-up. The pooled filters run a
-// scale of fewer than 2^18 destination pixels on the calling thread (the bytes are the same).
+// scale of fewer than 2^19 destination pixels on the calling thread (the bytes are the same).
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -92,6 +93,10 @@ ScaleRect ScaledPartOf(const FrameScaleTables& tables, ScaleRect changed);
 // layer buffer of the tables' source size. 0, or kScaleRefused for a null buffer or empty tables.
 int32_t ScaleFramePart(const FrameScaleTables& tables, uint8_t* dst, const uint8_t* src,
                        ScaleRect window);
+// The same into a destination whose rows lie `dst_pitch` bytes apart (at least the width's bytes;
+// kScaleRefused otherwise), such as the window system's picture of a window.
+int32_t ScaleFramePart(const FrameScaleTables& tables, uint8_t* dst, size_t dst_pitch,
+                       const uint8_t* src, ScaleRect window);
 
 // The weight-sharpening table: t[f] = clamp(trunc(1.25 * (f - 128) + 128), 0, 255).
 const std::array<uint8_t, 256>& SharpenTable();

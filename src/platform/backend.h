@@ -86,6 +86,13 @@ class Backend {
                                  std::span<const Rect> /*changed*/) {
     PresentFrame(window, bgra, width, height, pitch, frame);
   }
+  // Draws a frame straight into the window's picture (see platform::DrawFrameInPlace); false
+  // when the backend keeps no such picture.
+  virtual bool DrawFrameInPlace(WindowId /*window*/, int32_t /*width*/, int32_t /*height*/,
+                                uint64_t /*frame*/, bool /*whole*/, FrameDrawFn /*draw*/,
+                                void* /*context*/) {
+    return false;
+  }
 
   // Main thread: moves the native events into the event queue.
   virtual void PumpEvents() = 0;

@@ -279,6 +279,14 @@ void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int3
   }
 }
 
+bool DrawFrameInPlace(WindowId window, int32_t width, int32_t height, uint64_t frame, bool whole,
+                      FrameDrawFn draw, void* context) {
+  // An overlay (a playing movie) is laid over a copy of the frame, never over the window's own.
+  if (draw == nullptr || width < 1 || height < 1 || HasFrameOverlay(window)) return false;
+  Backend* b = Active();
+  return b != nullptr && b->DrawFrameInPlace(window, width, height, frame, whole, draw, context);
+}
+
 std::vector<MonitorInfo> Backend::GetMonitors() {
   const DisplayMode mode = GetDesktopMode();
   Rect area;

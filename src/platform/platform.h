@@ -115,6 +115,26 @@ inline void PresentFrameRect(WindowId window, const uint8_t* bgra, int32_t width
   PresentFrameRects(window, bgra, width, height, pitch, frame, std::span<const Rect>(&changed, 1));
 }
 
+// A frame drawn straight into the window system's picture of a window, with no copy between: the
+// picture's pixels (the frame's layout, rows `pitch` bytes apart) and whether the drawer must draw
+// all of it (`whole`: it holds something else) or only what changed since the last frame drawn
+// this way. The drawer returns the rectangles it wrote (at most `capacity`, into `rects`); those
+// are shown, or the whole picture when `whole`.
+struct FrameDrawTarget {
+  uint8_t* pixels = nullptr;
+  int32_t pitch = 0;
+  bool whole = true;
+};
+using FrameDrawFn = int32_t (*)(void* context, const FrameDrawTarget& target, Rect* rects,
+                                int32_t capacity);
+inline constexpr int32_t kFrameDrawRects = 16;
+// Calls `draw` once, on the thread that owns the windows, when the window's picture is width x
+// height in the frame's layout and nothing is laid over the frame (no movie overlay, no menu bar);
+// `whole` asks for a whole drawing anyway. False, with `draw` not called, otherwise: the frame
+// then goes through PresentFrame.
+bool DrawFrameInPlace(WindowId window, int32_t width, int32_t height, uint64_t frame, bool whole,
+                      FrameDrawFn draw, void* context);
+
 // ---- Monitors, display modes and window decoration ---------------------------------------------
 
 inline constexpr int32_t kMaxMonitors = 16;

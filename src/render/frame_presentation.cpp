@@ -140,6 +140,37 @@ platform::Rect PlacePart(uint8_t* canvas, int32_t cw, int32_t ch, const uint8_t*
   return platform::Rect{x0, y0, x1, y1};
 }
 
+// What DrawScaledInWindow scales: the frame's changed parts through the tables.
+struct ScaledDraw {
+  const FrameScaleTables* tables = nullptr;
+  const uint8_t* frame = nullptr;
+  const platform::Rect* changed = nullptr;
+  int32_t count = 0;
+};
+
+// Scales into the window's own picture: the whole frame, or the destination parts the changed
+// parts reach (the whole frame when there are more parts than rectangles to show).
+int32_t DrawScaledInWindow(void* context, const platform::FrameDrawTarget& target,
+                           platform::Rect* rects, int32_t capacity) {
+  const ScaledDraw& d = *static_cast<const ScaledDraw*>(context);
+  const FrameScaleTables& t = *d.tables;
+  const auto pitch = static_cast<size_t>(target.pitch);
+  if (target.whole || d.count > capacity) {
+    ScaleFramePart(t, target.pixels, pitch, d.frame, ScaleRect{0, 0, t.dst_width, t.dst_height});
+    rects[0] = platform::Rect{0, 0, t.dst_width, t.dst_height};
+    return 1;
+  }
+  int32_t shown = 0;
+  for (int32_t i = 0; i < d.count; ++i) {
+    const platform::Rect& c = d.changed[i];
+    const ScaleRect part = ScaledPartOf(t, ScaleRect{c.left, c.top, c.right, c.bottom});
+    if (part.Empty()) continue;
+    ScaleFramePart(t, target.pixels, pitch, d.frame, part);
+    rects[shown++] = platform::Rect{part.x0, part.y0, part.x1, part.y1};
+  }
+  return shown;
+}
+
 // Window 0 scaled to the presentation size into the scaled frame buffer, then shown as it is or
 // placed in the canvas. When the window already shows this scale of the previous frame, only the
 // destination parts the frame's changed parts reach are scaled, copied and shown; the buffer (and
@@ -147,8 +178,6 @@ platform::Rect PlacePart(uint8_t* canvas, int32_t cw, int32_t ch, const uint8_t*
 void PresentScaled(const WindowRecord* w, const LayerData* frame, const PresentPlan& plan) {
   const bool current = g_presentation.scaled_current != 0;
   g_presentation.scaled_current = 0;
-  uint8_t* scaled = EnsureScaledFrameBuffer(plan.dest_width, plan.dest_height);
-  if (scaled == nullptr) return;
   const int32_t fw = frame->width, fh = frame->height;
   const int32_t dw = plan.dest_width, dh = plan.dest_height;
   const FrameScaleTables* tables = TablesFor(FilterOf(plan.path), fw, fh, dw, dh);
@@ -158,22 +187,37 @@ void PresentScaled(const WindowRecord* w, const LayerData* frame, const PresentP
   shape.frame_width = fw;
   shape.frame_height = fh;
   shape.plan = plan;
-  shape.buffer_generation = g_scaled_frame.generation;
   const bool in_place = plan.dest_x == 0 && plan.dest_y == 0 && plan.canvas_width == dw &&
                         plan.canvas_height == dh;
+  platform::Rect changed[kDirtyPartCapacity];
+  const int32_t count = ChangedParts(*frame, changed);
+  // A change covering the whole frame (a repaint) shows the whole window.
+  const bool all_changed = count == 1 && changed[0].left == 0 && changed[0].top == 0 &&
+                           changed[0].right == fw && changed[0].bottom == fh;
+  if (in_place) {
+    // Scaled straight into the window's picture when the window keeps one of this size: no
+    // scaled frame buffer, no copy.
+    shape.in_window = true;
+    const bool whole = !current || !(g_presentation.shown_scale == shape) || all_changed;
+    ScaledDraw draw{tables, frame->pixels, changed, count};
+    if (platform::DrawFrameInPlace(w->handle, dw, dh, g_frame.frame_counter, whole,
+                                   DrawScaledInWindow, &draw)) {
+      g_presentation.present_whole[0] = 1;
+      g_presentation.shown_scale = shape;
+      g_presentation.scaled_current = 1;
+      return;
+    }
+    shape.in_window = false;
+  }
+  uint8_t* scaled = EnsureScaledFrameBuffer(dw, dh);
+  if (scaled == nullptr) return;
+  shape.buffer_generation = g_scaled_frame.generation;
   const bool canvas_kept =
       in_place || g_presentation.canvas.size() ==
                       static_cast<size_t>(plan.canvas_width) * 4 *
                           static_cast<size_t>(std::max(plan.canvas_height, 0));
-
-  platform::Rect changed[kDirtyPartCapacity];
-  const int32_t count = ChangedParts(*frame, changed);
-  bool whole = true;
-  if (current && g_presentation.shown_scale == shape && canvas_kept) {
-    // A change covering the whole frame (a repaint) shows the whole window.
-    whole = count == 1 && changed[0].left == 0 && changed[0].top == 0 && changed[0].right == fw &&
-            changed[0].bottom == fh;
-  }
+  const bool whole =
+      !current || !(g_presentation.shown_scale == shape) || !canvas_kept || all_changed;
   if (whole) {
     ScaleFramePart(*tables, scaled, frame->pixels, ScaleRect{0, 0, dw, dh});
     if (in_place) {

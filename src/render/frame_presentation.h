@@ -56,8 +56,11 @@ struct ShownScale {
   int32_t frame_width = 0, frame_height = 0;
   PresentPlan plan;
   uint32_t buffer_generation = 0;
+  // Scaled straight into the window system's picture of the window (no scaled frame buffer).
+  bool in_window = false;
   bool operator==(const ShownScale& o) const {
-    return path == o.path && frame_width == o.frame_width && frame_height == o.frame_height &&
+    return path == o.path && in_window == o.in_window && frame_width == o.frame_width &&
+           frame_height == o.frame_height &&
            plan.dest_x == o.plan.dest_x && plan.dest_y == o.plan.dest_y &&
            plan.dest_width == o.plan.dest_width && plan.dest_height == o.plan.dest_height &&
            plan.canvas_width == o.plan.canvas_width &&

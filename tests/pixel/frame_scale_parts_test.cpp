@@ -59,7 +59,7 @@ TEST_F(FrameScalePartsTest, ChangedPartsKeepTheScreenEqualToAWholeScale) {
                         {64, 36, 96, 54}, {17, 23, 17, 23}, {9, 7, 1, 1},
                         {1, 1, 5, 3},     {50, 3, 13, 40},
                         // Parts and whole scales large enough to go to the workers.
-                        {320, 180, 731, 401}};
+                        {320, 180, 1031, 601}};
   const FrameFilter filters[] = {FrameFilter::kNearest, FrameFilter::kSmooth,
                                  FrameFilter::kSmoothThreaded, FrameFilter::kSmoothContrast};
   std::mt19937 rng(6101);
@@ -140,6 +140,36 @@ TEST_F(FrameScalePartsTest, PartScaleWritesOnlyItsWindow) {
   EXPECT_FALSE(BuildFrameScaleTables(FrameFilter::kNearest, 4, 4, 8193, 4, &none));
   std::vector<uint8_t> out(16, 0xCD);
   EXPECT_EQ(ScaleFramePart(none, out.data(), src.data(), ScaleRect{0, 0, 2, 2}), kScaleRefused);
+}
+
+// Into a destination whose rows lie further apart than the width (a window system's picture):
+// the window's pixels equal the whole scale's, the bytes past each row and outside the window stay;
+// a pitch shorter than a row is refused and writes nothing.
+TEST_F(FrameScalePartsTest, PitchedDestinationGetsTheSamePixels) {
+  const int32_t sw = 37, sh = 23, dw = 55, dh = 34;
+  const size_t row = static_cast<size_t>(dw) * 4, pitch = row + 12;
+  std::vector<uint8_t> src(static_cast<size_t>(sw) * 4 * (sh + 1) + 4);
+  std::mt19937 rng(11);
+  for (auto& b : src) b = static_cast<uint8_t>(rng());
+  for (FrameFilter f : {FrameFilter::kNearest, FrameFilter::kSmoothThreaded}) {
+    SCOPED_TRACE(static_cast<int>(f));
+    FrameScaleTables t;
+    ASSERT_TRUE(BuildFrameScaleTables(f, sw, sh, dw, dh, &t));
+    const std::vector<uint8_t> whole = WholeScale(f, src, sw, sh, dw, dh);
+    std::vector<uint8_t> out(pitch * dh, 0xCD);
+    EXPECT_EQ(ScaleFramePart(t, out.data(), row - 4, src.data(), ScaleRect{0, 0, dw, dh}),
+              kScaleRefused);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xCD; }));
+    const ScaleRect window{4, 2, 50, 30};
+    ASSERT_EQ(ScaleFramePart(t, out.data(), pitch, src.data(), window), 0);
+    for (int32_t y = 0; y < dh; ++y) {
+      for (size_t x = 0; x < pitch; ++x) {
+        const bool inside = y >= window.y0 && y < window.y1 && x >= size_t(window.x0) * 4 &&
+                            x < size_t(window.x1) * 4;
+        ASSERT_EQ(out[y * pitch + x], inside ? whole[y * row + x] : 0xCD) << x << "," << y;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -54,6 +54,11 @@ struct Window {
   bool shaped = false;
   std::vector<Rect> shape;
   int32_t menu_bar_height = 0;  // reserved above the client area
+  // What frames drawn in place (DrawFrameInPlace) left: `picture_current` while nothing else was
+  // presented to the window since.
+  std::vector<uint8_t> picture;
+  int32_t picture_width = 0, picture_height = 0;
+  bool picture_current = false;
 };
 
 struct Monitor {
@@ -172,6 +177,8 @@ class HeadlessBackend final : public Backend {
   int32_t MenuBarHeight(WindowId window) override;
   void PresentFrame(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                     int32_t pitch, uint64_t frame) override;
+  bool DrawFrameInPlace(WindowId window, int32_t width, int32_t height, uint64_t frame, bool whole,
+                        FrameDrawFn draw, void* context) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;

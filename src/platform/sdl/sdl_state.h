@@ -114,6 +114,8 @@ class SdlBackend final : public Backend {
                       int32_t pitch) override;
   void PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t width, int32_t height,
                          int32_t pitch, uint64_t frame, std::span<const Rect> changed) override;
+  bool DrawFrameInPlace(WindowId window, int32_t width, int32_t height, uint64_t frame, bool whole,
+                        FrameDrawFn draw, void* context) override;
 
   std::vector<MonitorInfo> GetMonitors() override;
   std::vector<DisplayMode> GetDisplayModes(int32_t monitor) override;

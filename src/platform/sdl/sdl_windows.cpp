@@ -374,4 +374,44 @@ void SdlBackend::PresentFrameRects(WindowId window, const uint8_t* bgra, int32_t
   });
 }
 
+bool SdlBackend::DrawFrameInPlace(WindowId window, int32_t width, int32_t height,
+                                  uint64_t /*frame*/, bool whole, FrameDrawFn draw,
+                                  void* context) {
+  bool drawn = false;
+  OnMainThread([&] {
+    Window* record = FindWindow(window);
+    if (record == nullptr || record->bar_height != 0) return;
+    SDL_Surface* target = SDL_GetWindowSurface(record->handle);
+    if (target == nullptr || target->w != width || target->h != height ||
+        !SurfaceLikeFrame(target)) {
+      return;
+    }
+    // A surface that may not hold the last frame (new, converted into, resized) is drawn whole.
+    const bool all = whole || !record->surface_current;
+    Rect rects[kFrameDrawRects];
+    if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
+    const int32_t count = draw(
+        context, FrameDrawTarget{static_cast<uint8_t*>(target->pixels), target->pitch, all},
+        rects, kFrameDrawRects);
+    if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
+    drawn = true;
+    if (all) {
+      record->surface_current = SDL_UpdateWindowSurface(record->handle) == 0;
+      return;
+    }
+    SDL_Rect shown[kFrameDrawRects];
+    int n = 0;
+    for (int32_t i = 0; i < std::min(count, kFrameDrawRects); ++i) {
+      const Rect& r = rects[i];
+      const int x0 = std::max(r.left, 0), y0 = std::max(r.top, 0);
+      const int x1 = std::min(r.right, width), y1 = std::min(r.bottom, height);
+      if (x0 < x1 && y0 < y1) shown[n++] = SDL_Rect{x0, y0, x1 - x0, y1 - y0};
+    }
+    if (n > 0 && SDL_UpdateWindowSurfaceRects(record->handle, shown, n) != 0) {
+      record->surface_current = false;
+    }
+  });
+  return drawn;
+}
+
 }  // namespace korvel::platform::sdl
