@@ -18,6 +18,9 @@ namespace {
 // The operations the effect kernels need beyond V.
 struct X {
   using Count = __m128i;
+  // 16-bit lanes of a and b interleaved into 32-bit lanes (first and second half of each 128 bits).
+  KORVEL_SIMD_INLINE static __m256i Interleave16Lo(__m256i a, __m256i b) { return _mm256_unpacklo_epi16(a, b); }
+  KORVEL_SIMD_INLINE static __m256i Interleave16Hi(__m256i a, __m256i b) { return _mm256_unpackhi_epi16(a, b); }
   KORVEL_SIMD_INLINE static __m256i Srl16(__m256i a, Count n) { return _mm256_srl_epi16(a, n); }
   // Sixteen bytes as sixteen 16-bit lanes.
   KORVEL_SIMD_INLINE static __m256i Widen8To16(const uint8_t* p) {

@@ -18,6 +18,9 @@ namespace {
 // The operations the effect kernels need beyond V.
 struct X {
   using Count = __m128i;
+  // 16-bit lanes of a and b interleaved into 32-bit lanes (first and second half of each 128 bits).
+  KORVEL_SIMD_INLINE static __m128i Interleave16Lo(__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); }
+  KORVEL_SIMD_INLINE static __m128i Interleave16Hi(__m128i a, __m128i b) { return _mm_unpackhi_epi16(a, b); }
   KORVEL_SIMD_INLINE static __m128i Srl16(__m128i a, Count n) { return _mm_srl_epi16(a, n); }
   // Eight bytes as eight 16-bit lanes.
   KORVEL_SIMD_INLINE static __m128i Widen8To16(const uint8_t* p) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -189,6 +190,26 @@ TEST(EffectsOnEveryIsa, SaturationAndSepiaOverAColourGrid) {
   for (PixelIsa isa : AllIsas()) {
     EXPECT_EQ(pixel_test::FirstDiff(RunEffect(false, isa, 36, in, s, 0, 0, 0), want), -1)
         << PixelIsaName(isa);
+  }
+}
+
+// Above 128 the vector kernels reduce the limits to the largest and smallest channel and divide
+// once: every colour at the weakest, a middle and the strongest such strength.
+TEST(EffectsOnEveryIsa, SaturationAbove128OverEveryColour) {
+  constexpr int32_t kColours = 1 << 24;
+  std::vector<uint8_t> in(static_cast<size_t>(kColours) * 4);
+  for (int32_t v = 0; v < kColours; ++v) {
+    const auto u = static_cast<uint32_t>(v) | (static_cast<uint32_t>(v * 7) << 24);
+    std::memcpy(in.data() + static_cast<size_t>(v) * 4, &u, 4);
+  }
+  for (int64_t a : {129, 200, 256}) {
+    std::vector<uint8_t> want = in;
+    SaturatePixelsReference(want.data(), 4096, 4096, a);
+    for (PixelIsa isa : pixel_test::SimdIsas()) {
+      std::vector<uint8_t> got(in.size());
+      effect_kernels::KernelsFor(isa).saturate(got.data(), in.data(), kColours, static_cast<int32_t>(a));
+      EXPECT_EQ(pixel_test::FirstDiff(got, want), -1) << PixelIsaName(isa) << " A " << a;
+    }
   }
 }
 
