@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pixel/frame_scalers.h"
+#include "pixel/pixel_effect_random.h"
 #include "pixel/pixel_effects.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/pixel_resample.h"
@@ -25,10 +26,17 @@ std::vector<uint8_t> Image(int32_t w, int32_t h) {
   return img;
 }
 
-uint32_t BenchRandom() {
-  static std::mt19937 rng(1);
-  return static_cast<uint32_t>(rng());
+// Mode 8's generator as the engine wires it: one at a time or in bulk.
+korvel::ShuffleRandom& BenchGenerator() {
+  static korvel::ShuffleRandom r = [] {
+    korvel::ShuffleRandom g;
+    korvel::SeedShuffleRandom(g, 1);
+    return g;
+  }();
+  return r;
 }
+uint32_t BenchRandom() { return korvel::NextShuffleRandom(BenchGenerator()); }
+void BenchFillRandom(uint32_t* out, size_t n) { korvel::FillShuffleRandom(BenchGenerator(), out, n); }
 
 void SetPixels(benchmark::State& state, int64_t pixels) {
   state.SetItemsProcessed(state.iterations() * pixels);
@@ -55,6 +63,7 @@ void BM_Effect(benchmark::State& state) {
   c.variant = 1;
   c.has_alpha = 1;
   c.next_random = BenchRandom;
+  c.fill_random = BenchFillRandom;
   const bool whole = korvel::EffectKeepsWholeImage(mode);
   for (auto _ : state) {
     if (whole) std::memcpy(out.data(), in.data(), static_cast<size_t>(w) * h * 4);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixel/pixel_effects.h"
+
 namespace korvel::effect_kernels {
 
 namespace {
@@ -141,11 +143,44 @@ void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
   }
 }
 
+constexpr uint32_t kMtUpper = 0x80000000u, kMtLower = 0x7FFFFFFFu, kMtMatrix = 0x9908B0DFu;
+constexpr size_t kMtWords = 624, kMtShift = 397;
+
+inline uint32_t TwistWord(uint32_t word, uint32_t next, uint32_t far) {
+  const uint32_t y = (word & kMtUpper) | (next & kMtLower);
+  return far ^ (y >> 1) ^ ((y & 1u) != 0 ? kMtMatrix : 0u);
+}
+
+void MtTwist(uint32_t* x) {
+  size_t k = 0;
+  for (; k < kMtWords - kMtShift; ++k) x[k] = TwistWord(x[k], x[k + 1], x[k + kMtShift]);
+  for (; k < kMtWords - 1; ++k) x[k] = TwistWord(x[k], x[k + 1], x[k + kMtShift - kMtWords]);
+  x[kMtWords - 1] = TwistWord(x[kMtWords - 1], x[0], x[kMtShift - 1]);
+}
+
+void MtTemper(uint32_t* out, const uint32_t* words, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = Temper(words[i]);
+}
+
+void ShuffleBlocks(uint8_t* to, size_t to_pitch, const uint8_t* from, size_t from_pitch,
+                   const uint32_t* draws, size_t count) {
+  for (size_t b = 0; b < count; ++b, to += 8, from += 8) {
+    uint32_t g[4], out[4];
+    std::memcpy(g, from, 8);
+    std::memcpy(g + 2, from + from_pitch, 8);
+    const uint8_t* order = kShufflePermutations[draws[b] % 24];
+    for (int i = 0; i < 4; ++i) out[i] = (g[order[i]] & 0xFFFFFFu) | (g[i] & 0xFF000000u);
+    std::memcpy(to, out, 8);
+    std::memcpy(to + to_pitch, out + 2, 8);
+  }
+}
+
 }  // namespace
 
 const Kernels& ScalarKernels() {
   static const Kernels k{Brightness, Negative,  Tone,   Sepia, Saturate, BlurStep,
-                         BlurStepShort, Transpose, Gather, Swirl};
+                         BlurStepShort, Transpose, Gather, Swirl, MtTwist,
+                         MtTemper, ShuffleBlocks};
   return k;
 }
 

@@ -358,7 +358,62 @@ KORVEL_SIMD void SwirlV(uint8_t* out, const uint8_t* in, int32_t pitch, const ui
                         cx, cy, rw, rh);
 }
 
+// MT19937's twist a vector of words at a time: word k reads words k + 1 and the far word
+// k + 397 (old ones, not yet twisted) or k − 227 (already twisted, at least 227 words back), so
+// the lanes of one vector never read each other's results. The words where a vector would cross
+// from one kind of far word to the other, and the last word (which reads the new first one),
+// go one by one.
+KORVEL_SIMD_INLINE V::R TwistLanes(const uint32_t* x, size_t k, size_t far) {
+  const V::R word = V::Load(reinterpret_cast<const uint8_t*>(x + k));
+  const V::R next = V::Load(reinterpret_cast<const uint8_t*>(x + k + 1));
+  const V::R y = V::Or(V::And(word, V::Set32(static_cast<int32_t>(0x80000000u))),
+                       V::And(next, V::Set32(0x7FFFFFFF)));
+  const V::R odd = V::Sub32(V::Zero(), V::And(y, V::Set32(1)));
+  const V::R far_word = V::Load(reinterpret_cast<const uint8_t*>(x + far));
+  return V::Xor(V::Xor(far_word, V::template Srl32<1>(y)),
+                V::And(odd, V::Set32(static_cast<int32_t>(0x9908B0DFu))));
+}
+
+KORVEL_SIMD_INLINE void TwistOne(uint32_t* x, size_t k, size_t far) {
+  const uint32_t y = (x[k] & 0x80000000u) | (x[k + 1] & 0x7FFFFFFFu);
+  x[k] = x[far] ^ (y >> 1) ^ ((y & 1u) != 0 ? 0x9908B0DFu : 0u);
+}
+
+KORVEL_SIMD void MtTwistV(uint32_t* x) {
+  constexpr size_t kWords = 624, kShift = 397, kLanes = V::kBytes / 4;
+  constexpr size_t kNear = kWords - kShift;  // words whose far word is still old
+  constexpr size_t kNearVectors = kNear / kLanes * kLanes;
+  constexpr size_t kBackVectors = kNear + (kWords - 1 - kNear) / kLanes * kLanes;
+  for (size_t k = 0; k < kNearVectors; k += kLanes) {
+    V::Store(reinterpret_cast<uint8_t*>(x + k), TwistLanes(x, k, k + kShift));
+  }
+  for (size_t k = kNearVectors; k < kNear; ++k) TwistOne(x, k, k + kShift);
+  for (size_t k = kNear; k < kBackVectors; k += kLanes) {
+    V::Store(reinterpret_cast<uint8_t*>(x + k), TwistLanes(x, k, k - kNear));
+  }
+  for (size_t k = kBackVectors; k < kWords - 1; ++k) TwistOne(x, k, k - kNear);
+  const uint32_t y = (x[kWords - 1] & 0x80000000u) | (x[0] & 0x7FFFFFFFu);
+  x[kWords - 1] = x[kShift - 1] ^ (y >> 1) ^ ((y & 1u) != 0 ? 0x9908B0DFu : 0u);
+}
+
+KORVEL_SIMD void MtTemperV(uint32_t* out, const uint32_t* words, size_t n) {
+  constexpr size_t kLanes = V::kBytes / 4;
+  const V::R b = V::Set32(static_cast<int32_t>(0x9D2C5680u));
+  const V::R c = V::Set32(static_cast<int32_t>(0xEFC60000u));
+  size_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    V::R y = V::Load(reinterpret_cast<const uint8_t*>(words + i));
+    y = V::Xor(y, V::template Srl32<11>(y));
+    y = V::Xor(y, V::And(V::template Sll32<7>(y), b));
+    y = V::Xor(y, V::And(V::template Sll32<15>(y), c));
+    V::Store(reinterpret_cast<uint8_t*>(out + i), V::Xor(y, V::template Srl32<18>(y)));
+  }
+  ScalarKernels().mt_temper(out + i, words + i, n - i);
+}
+
 void FillKernels(Kernels& k) {
+  k.mt_twist = MtTwistV;
+  k.mt_temper = MtTemperV;
   k.swirl = SwirlV;
   k.transpose = TransposeV;
   k.brightness = BrightnessV;
