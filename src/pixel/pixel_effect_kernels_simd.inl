@@ -101,7 +101,8 @@ KORVEL_SIMD_INLINE V::R SmallerQuotient(V::R o_num, V::R o_den, V::R u_num, V::R
 // smallest channel c_min gives 128·c_min/(gray − c_min), and a channel that stays within range at
 // s has a lower bound of at least s (so it needs no test). t = min(s, the bounds that apply); one
 // that does not apply is 32767 / 1..170, beyond any s. Every product stays below 2^15:
-// |d| ≤ 170, t ≤ 128.
+// |d| ≤ 170, t ≤ 128. No clamp: t ≤ s keeps each channel that was within range at s, and t at
+// most a channel's own bound keeps that one within 0..255.
 KORVEL_SIMD void SaturateUp16(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a,
                               size_t& done) {
   const V::R byte = V::Set16(0xFF), alpha = V::Set16(static_cast<int16_t>(0xFF00));
@@ -140,7 +141,8 @@ KORVEL_SIMD void SaturateUp16(uint8_t* dst, const uint8_t* src, size_t pixels, i
   done = i;
 }
 
-// Channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below 32768.
+// Below 128, channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below
+// 32768 (above 128 the same third on 16-bit lanes).
 KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
   const V::R low = V::Set32(0xFF);
   size_t i = 0;
