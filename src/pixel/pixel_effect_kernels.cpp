@@ -61,28 +61,46 @@ void Sepia(uint8_t* dst, const uint8_t* src, size_t pixels) {
   }
 }
 
-// The saturation of one pixel for a in 0..256 (all products stay within 32 bits).
+// The saturation of one pixel for a in 0..256 (all products stay within 32 bits). Above 128 the
+// bounds come from the largest and the smallest channel alone (see the vector kernels), divided
+// through a per-call table: floor(x / d) = (x·m) >> 23 with m = ceil(2^23 / d) for every
+// x < 2^15 and d ≤ 170 (the excess stays below 2^-8, less than the 1/d a quotient that is not
+// whole keeps from the next integer).
 void Saturate(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  if (a < 128) {
+    const int32_t k = 128 - a;
+    for (size_t p = 0; p < pixels * 4; p += 4) {
+      const uint8_t* s = src + p;
+      uint8_t* d = dst + p;
+      const int32_t g = (s[0] + s[1] + s[2]) / 3;
+      const uint8_t alpha = s[3];
+      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + (((g - s[i]) * k) >> 7));
+      d[3] = alpha;
+    }
+    return;
+  }
+  const int32_t sv = a - 128;
+  uint32_t reciprocal[171];
+  for (uint32_t n = 1; n <= 170; ++n) reciprocal[n] = ((1u << 23) + n - 1) / n;
+  auto quotient = [&reciprocal](int32_t x, int32_t n) {
+    return static_cast<int32_t>((uint64_t{static_cast<uint32_t>(x)} * reciprocal[n]) >> 23);
+  };
   for (size_t p = 0; p < pixels * 4; p += 4) {
     const uint8_t* s = src + p;
     uint8_t* d = dst + p;
-    const int32_t g = (s[0] + s[1] + s[2]) / 3;
+    const int32_t c[3] = {s[0], s[1], s[2]};
+    const int32_t g = (c[0] + c[1] + c[2]) / 3;
+    const int32_t high = std::max({c[0], c[1], c[2]}), low = std::min({c[0], c[1], c[2]});
+    const int32_t up = high - g, down = g - low;  // both 0..170
+    // Both bounds always (a divisor of 0 counts as 1), kept only where they apply: no branch on
+    // the pixel's colours.
+    const int32_t over = quotient((255 - high) * 128, std::max(up, 1));
+    const int32_t under = quotient(low * 128, std::max(down, 1));
+    int32_t t = sv;
+    t = high + ((sv * up) >> 7) > 255 && over < t ? over : t;
+    t = low + ((sv * (low - g)) >> 7) < 0 && under < t ? under : t;
     const uint8_t alpha = s[3];
-    if (a < 128) {
-      const int32_t k = 128 - a;
-      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + (((g - s[i]) * k) >> 7));
-    } else {
-      const int32_t sv = a - 128;
-      int32_t t = sv;
-      int32_t dv[3];
-      for (int i = 0; i < 3; ++i) {
-        dv[i] = s[i] - g;
-        const int32_t r = s[i] + ((sv * dv[i]) >> 7);
-        if (r > 255) t = std::min(t, ((255 - s[i]) * 128) / dv[i]);
-        if (r < 0) t = std::min(t, (-128 * s[i]) / dv[i]);
-      }
-      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + ((dv[i] * t) >> 7));
-    }
+    for (int i = 0; i < 3; ++i) d[i] = static_cast<uint8_t>(c[i] + (((c[i] - g) * t) >> 7));
     d[3] = alpha;
   }
 }

@@ -241,8 +241,8 @@ TEST(EffectsOnEveryIsa, SaturationAndSepiaOverAColourGrid) {
   }
 }
 
-// Above 128 the vector kernels reduce the limits to the largest and smallest channel and divide
-// once: every colour at the weakest, a middle and the strongest such strength.
+// Above 128 the kernels reduce the limits to the largest and smallest channel and divide through
+// a reciprocal: every colour at the weakest, a middle and the strongest such strength.
 TEST(EffectsOnEveryIsa, SaturationAbove128OverEveryColour) {
   constexpr int32_t kColours = 1 << 24;
   std::vector<uint8_t> in(static_cast<size_t>(kColours) * 4);
@@ -253,7 +253,7 @@ TEST(EffectsOnEveryIsa, SaturationAbove128OverEveryColour) {
   for (int64_t a : {129, 200, 256}) {
     std::vector<uint8_t> want = in;
     SaturatePixelsReference(want.data(), 4096, 4096, a);
-    for (PixelIsa isa : pixel_test::SimdIsas()) {
+    for (PixelIsa isa : AllIsas()) {
       std::vector<uint8_t> got(in.size());
       effect_kernels::KernelsFor(isa).saturate(got.data(), in.data(), kColours, static_cast<int32_t>(a));
       EXPECT_EQ(pixel_test::FirstDiff(got, want), -1) << PixelIsaName(isa) << " A " << a;
