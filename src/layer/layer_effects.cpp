@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "core/alloc_zeroed.h"
@@ -14,6 +13,7 @@
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
 #include "pixel/frame_scalers.h"
+#include "pixel/pixel_effect_random.h"
 #include "pixel/pixel_effects.h"
 #include "pixel/pixel_resample.h"
 #include "pixel/pixel_rotate.h"
@@ -29,12 +29,18 @@ constexpr uint32_t kParamX1 = 10, kParamY1 = 11, kParamX1Hundredths = 16,
 constexpr int32_t kErrorOutOfRange = 101000;
 constexpr int32_t kErrorNoMemory = 104030;
 
-// The block shuffle's own generator (never the scripts' sequence).
-std::mt19937& EffectRandom() {
-  static std::mt19937 generator(5489u);
+// The block shuffle's own generator (never the scripts' sequence), an MT19937 seeded as an
+// unseeded std::mt19937.
+ShuffleRandom& EffectRandom() {
+  static ShuffleRandom generator = [] {
+    ShuffleRandom r;
+    SeedShuffleRandom(r, 5489u);
+    return r;
+  }();
   return generator;
 }
-uint32_t NextEffectRandom() { return static_cast<uint32_t>(EffectRandom()()); }
+uint32_t NextEffectRandom() { return NextShuffleRandom(EffectRandom()); }
+void FillEffectRandom(uint32_t* out, size_t n) { FillShuffleRandom(EffectRandom(), out, n); }
 
 // A reversed rectangle: 101000 naming x1 or y1, with the lower bound it missed.
 bool RectReversed(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t px, uint32_t py) {
@@ -125,7 +131,7 @@ void ScaleNearestWide(uint8_t* dst, int32_t dw, int32_t dh, const LayerData* src
 
 }  // namespace
 
-void SeedEffectRandom(uint32_t seed) { EffectRandom().seed(seed); }
+void SeedEffectRandom(uint32_t seed) { SeedShuffleRandom(EffectRandom(), seed); }
 
 int32_t ApplyCGEffect(uint8_t mode, NamedTreeNode* node, NamedTreeNode* output_node, int64_t x0,
                       int64_t y0, int64_t x1, int64_t y1, int64_t value_a, int64_t value_b,
@@ -153,6 +159,7 @@ int32_t ApplyCGEffect(uint8_t mode, NamedTreeNode* node, NamedTreeNode* output_n
   call.variant = variant;
   call.has_alpha = layer->has_alpha;
   call.next_random = NextEffectRandom;
+  call.fill_random = FillEffectRandom;
   const bool whole = EffectKeepsWholeImage(mode);
   const bool whole_rect = x0 == 0 && y0 == 0 && x1 == layer->width - 1 && y1 == layer->height - 1;
   if (whole && output == nullptr) {

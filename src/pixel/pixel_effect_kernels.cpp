@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pixel/pixel_effects.h"
+
 namespace korvel::effect_kernels {
 
 namespace {
@@ -59,28 +61,46 @@ void Sepia(uint8_t* dst, const uint8_t* src, size_t pixels) {
   }
 }
 
-// The saturation of one pixel for a in 0..256 (all products stay within 32 bits).
+// The saturation of one pixel for a in 0..256 (all products stay within 32 bits). Above 128 the
+// bounds come from the largest and the smallest channel alone (see the vector kernels), divided
+// through a per-call table: floor(x / d) = (x·m) >> 23 with m = ceil(2^23 / d) for every
+// x < 2^15 and d ≤ 170 (the excess stays below 2^-8, less than the 1/d a quotient that is not
+// whole keeps from the next integer).
 void Saturate(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  if (a < 128) {
+    const int32_t k = 128 - a;
+    for (size_t p = 0; p < pixels * 4; p += 4) {
+      const uint8_t* s = src + p;
+      uint8_t* d = dst + p;
+      const int32_t g = (s[0] + s[1] + s[2]) / 3;
+      const uint8_t alpha = s[3];
+      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + (((g - s[i]) * k) >> 7));
+      d[3] = alpha;
+    }
+    return;
+  }
+  const int32_t sv = a - 128;
+  uint32_t reciprocal[171];
+  for (uint32_t n = 1; n <= 170; ++n) reciprocal[n] = ((1u << 23) + n - 1) / n;
+  auto quotient = [&reciprocal](int32_t x, int32_t n) {
+    return static_cast<int32_t>((uint64_t{static_cast<uint32_t>(x)} * reciprocal[n]) >> 23);
+  };
   for (size_t p = 0; p < pixels * 4; p += 4) {
     const uint8_t* s = src + p;
     uint8_t* d = dst + p;
-    const int32_t g = (s[0] + s[1] + s[2]) / 3;
+    const int32_t c[3] = {s[0], s[1], s[2]};
+    const int32_t g = (c[0] + c[1] + c[2]) / 3;
+    const int32_t high = std::max({c[0], c[1], c[2]}), low = std::min({c[0], c[1], c[2]});
+    const int32_t up = high - g, down = g - low;  // both 0..170
+    // Both bounds always (a divisor of 0 counts as 1), kept only where they apply: no branch on
+    // the pixel's colours.
+    const int32_t over = quotient((255 - high) * 128, std::max(up, 1));
+    const int32_t under = quotient(low * 128, std::max(down, 1));
+    int32_t t = sv;
+    t = high + ((sv * up) >> 7) > 255 && over < t ? over : t;
+    t = low + ((sv * (low - g)) >> 7) < 0 && under < t ? under : t;
     const uint8_t alpha = s[3];
-    if (a < 128) {
-      const int32_t k = 128 - a;
-      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + (((g - s[i]) * k) >> 7));
-    } else {
-      const int32_t sv = a - 128;
-      int32_t t = sv;
-      int32_t dv[3];
-      for (int i = 0; i < 3; ++i) {
-        dv[i] = s[i] - g;
-        const int32_t r = s[i] + ((sv * dv[i]) >> 7);
-        if (r > 255) t = std::min(t, ((255 - s[i]) * 128) / dv[i]);
-        if (r < 0) t = std::min(t, (-128 * s[i]) / dv[i]);
-      }
-      for (int i = 0; i < 3; ++i) d[i] = Clamp255(s[i] + ((dv[i] * t) >> 7));
-    }
+    for (int i = 0; i < 3; ++i) d[i] = static_cast<uint8_t>(c[i] + (((c[i] - g) * t) >> 7));
     d[3] = alpha;
   }
 }
@@ -141,11 +161,44 @@ void Swirl(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
   }
 }
 
+constexpr uint32_t kMtUpper = 0x80000000u, kMtLower = 0x7FFFFFFFu, kMtMatrix = 0x9908B0DFu;
+constexpr size_t kMtWords = 624, kMtShift = 397;
+
+inline uint32_t TwistWord(uint32_t word, uint32_t next, uint32_t far) {
+  const uint32_t y = (word & kMtUpper) | (next & kMtLower);
+  return far ^ (y >> 1) ^ ((y & 1u) != 0 ? kMtMatrix : 0u);
+}
+
+void MtTwist(uint32_t* x) {
+  size_t k = 0;
+  for (; k < kMtWords - kMtShift; ++k) x[k] = TwistWord(x[k], x[k + 1], x[k + kMtShift]);
+  for (; k < kMtWords - 1; ++k) x[k] = TwistWord(x[k], x[k + 1], x[k + kMtShift - kMtWords]);
+  x[kMtWords - 1] = TwistWord(x[kMtWords - 1], x[0], x[kMtShift - 1]);
+}
+
+void MtTemper(uint32_t* out, const uint32_t* words, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = Temper(words[i]);
+}
+
+void ShuffleBlocks(uint8_t* to, size_t to_pitch, const uint8_t* from, size_t from_pitch,
+                   const uint32_t* draws, size_t count) {
+  for (size_t b = 0; b < count; ++b, to += 8, from += 8) {
+    uint32_t g[4], out[4];
+    std::memcpy(g, from, 8);
+    std::memcpy(g + 2, from + from_pitch, 8);
+    const uint8_t* order = kShufflePermutations[draws[b] % 24];
+    for (int i = 0; i < 4; ++i) out[i] = (g[order[i]] & 0xFFFFFFu) | (g[i] & 0xFF000000u);
+    std::memcpy(to, out, 8);
+    std::memcpy(to + to_pitch, out + 2, 8);
+  }
+}
+
 }  // namespace
 
 const Kernels& ScalarKernels() {
   static const Kernels k{Brightness, Negative,  Tone,   Sepia, Saturate, BlurStep,
-                         BlurStepShort, Transpose, Gather, Swirl};
+                         BlurStepShort, Transpose, Gather, Swirl, MtTwist,
+                         MtTemper, ShuffleBlocks};
   return k;
 }
 

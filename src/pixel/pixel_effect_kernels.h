@@ -76,6 +76,14 @@ inline uint32_t DivideShort(uint32_t x, ShortDivisor d) {
 // The largest divisor a blur can meet: a window of 2r + 1 with r at most 2^20.
 inline constexpr uint32_t kMaxBlurDivisor = (1u << 21) + 1;
 
+// MT19937's tempering of one state word.
+inline uint32_t Temper(uint32_t y) {
+  y ^= y >> 11;
+  y ^= (y << 7) & 0x9D2C5680u;
+  y ^= (y << 15) & 0xEFC60000u;
+  return y ^ (y >> 18);
+}
+
 struct Kernels {
   // Blue, green, red: clamp(c + add, 0, 255) for add in −255..255; alpha copied.
   void (*brightness)(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t add);
@@ -111,6 +119,16 @@ struct Kernels {
   void (*swirl)(uint8_t* out, const uint8_t* in, int32_t pitch, const uint32_t* ring,
                 const int32_t* turn, int32_t x, int32_t count, int32_t dy, int32_t cx, int32_t cy,
                 int32_t rw, int32_t rh);
+  // One MT19937 twist of the 624 state words in place, in std::mt19937's order (the last word
+  // reads the new first one).
+  void (*mt_twist)(uint32_t* state);
+  // out[i] = Temper(words[i]) for n words.
+  void (*mt_temper)(uint32_t* out, const uint32_t* words, size_t n);
+  // Mode 8's moves of `count` 2 × 2 blocks side by side (8 bytes apart) from `from` into `to`
+  // (rows `from_pitch` and `to_pitch` bytes apart; the same place or apart): block i's colour
+  // bytes rearranged by kShufflePermutations[draws[i] % 24], the alpha of each position kept.
+  void (*shuffle_blocks)(uint8_t* to, size_t to_pitch, const uint8_t* from, size_t from_pitch,
+                         const uint32_t* draws, size_t count);
 };
 
 const Kernels& ScalarKernels();

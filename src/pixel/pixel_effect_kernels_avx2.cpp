@@ -1,6 +1,8 @@
 // AVX2 effect row kernels; results equal the scalar kernels byte for byte.
 #include "pixel/pixel_effect_kernels.h"
 
+#include "pixel/pixel_effects.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
@@ -18,6 +20,9 @@ namespace {
 // The operations the effect kernels need beyond V.
 struct X {
   using Count = __m128i;
+  // 16-bit lanes of a and b interleaved into 32-bit lanes (first and second half of each 128 bits).
+  KORVEL_SIMD_INLINE static __m256i Interleave16Lo(__m256i a, __m256i b) { return _mm256_unpacklo_epi16(a, b); }
+  KORVEL_SIMD_INLINE static __m256i Interleave16Hi(__m256i a, __m256i b) { return _mm256_unpackhi_epi16(a, b); }
   KORVEL_SIMD_INLINE static __m256i Srl16(__m256i a, Count n) { return _mm256_srl_epi16(a, n); }
   // Sixteen bytes as sixteen 16-bit lanes.
   KORVEL_SIMD_INLINE static __m256i Widen8To16(const uint8_t* p) {
@@ -114,9 +119,41 @@ KORVEL_SIMD void TransposeAvx2(uint8_t* dst, size_t dst_pitch, const uint8_t* sr
   }
 }
 
+// Byte shuffles for the 24 orders of a 2 × 2 block held as its top row then its bottom row:
+// position i takes the colour bytes of pixel order[i] and keeps its own alpha.
+struct ShuffleMasks {
+  alignas(16) uint8_t mask[24][16];
+};
+
+ShuffleMasks MakeShuffleMasks() {
+  ShuffleMasks m;
+  for (int p = 0; p < 24; ++p) {
+    for (int i = 0; i < 4; ++i) {
+      for (int b = 0; b < 3; ++b) m.mask[p][4 * i + b] = static_cast<uint8_t>(4 * kShufflePermutations[p][i] + b);
+      m.mask[p][4 * i + 3] = static_cast<uint8_t>(4 * i + 3);
+    }
+  }
+  return m;
+}
+
+// One block per byte shuffle: both rows in one register, rearranged, written back as two halves.
+KORVEL_SIMD void ShuffleBlocksAvx2(uint8_t* to, size_t to_pitch, const uint8_t* from,
+                                   size_t from_pitch, const uint32_t* draws, size_t count) {
+  static const ShuffleMasks masks = MakeShuffleMasks();
+  for (size_t b = 0; b < count; ++b, to += 8, from += 8) {
+    const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+    const __m128i bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + from_pitch));
+    const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.mask[draws[b] % 24]));
+    const __m128i out = _mm_shuffle_epi8(_mm_unpacklo_epi64(top, bottom), mask);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), out);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + to_pitch), _mm_unpackhi_epi64(out, out));
+  }
+}
+
 }  // namespace
 
 void Fill(Kernels& k) {
+  k.shuffle_blocks = ShuffleBlocksAvx2;
   FillKernels(k);
   k.transpose = TransposeAvx2;
   k.gather = GatherAvx2;

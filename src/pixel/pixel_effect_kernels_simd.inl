@@ -83,56 +83,86 @@ KORVEL_SIMD void SepiaV(uint8_t* dst, const uint8_t* src, size_t pixels) {
   ScalarKernels().sepia(dst + i * 4, src + i * 4, pixels - i);
 }
 
-// Channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below 32768. The
-// strength limits divide numbers below 2^15 by 1..255 in single precision: a quotient that is not
-// whole lies at least 1/255 from the next integer, far beyond the rounding, so truncating the
+// floor(num / den) for non-negative num and den ≥ 1 on 32-bit lanes, of the smaller of the
+// fractions o_num / o_den and u_num / u_den (nums below 2^15, dens below 2^8: the cross products
+// compare exactly). A quotient of numbers below 2^15 by 1..255 that is not whole lies at least
+// 1/255 from the next integer, far beyond the single-precision rounding, so truncating the
 // correctly rounded quotient gives the integer one.
-KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
-  const V::R low = V::Set32(0xFF), zero = V::Zero();
+KORVEL_SIMD_INLINE V::R SmallerQuotient(V::R o_num, V::R o_den, V::R u_num, V::R u_den) {
+  const V::R u_smaller = V::CmpGt32(V::Madd16(o_num, u_den), V::Madd16(u_num, o_den));
+  const V::R num = Select(u_smaller, u_num, o_num), den = Select(u_smaller, u_den, o_den);
+  return V::TruncToInt(V::DivF(V::ToFloat(num), V::ToFloat(den)));
+}
+
+// Saturation above 128 on 16-bit lanes, two vectors of pixels at a time. With gray the exact
+// third, a channel above gray by d passes 255 at s exactly when (s + 128)·d ≥ 128·(256 − gray),
+// and its bound 128·(255 − c)/d = 128·(255 − gray)/d − 128 falls as d grows: when any channel
+// passes, the largest one c_max does and gives the tightest bound. Likewise below 0, where the
+// smallest channel c_min gives 128·c_min/(gray − c_min), and a channel that stays within range at
+// s has a lower bound of at least s (so it needs no test). t = min(s, the bounds that apply); one
+// that does not apply is 32767 / 1..170, beyond any s. Every product stays below 2^15:
+// |d| ≤ 170, t ≤ 128. No clamp: t ≤ s keeps each channel that was within range at s, and t at
+// most a channel's own bound keeps that one within 0..255.
+KORVEL_SIMD void SaturateUp16(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a,
+                              size_t& done) {
+  const V::R byte = V::Set16(0xFF), alpha = V::Set16(static_cast<int16_t>(0xFF00));
+  const V::R third = V::Set16(21846), one = V::Set16(1), zero = V::Zero();
+  const V::R s = V::Set16(static_cast<int16_t>(a - 128)), absent = V::Set16(0x7FFF);
   size_t i = 0;
-  for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
-    const V::R x = V::Load(src + i * 4);
-    const V::R c[3] = {V::And(x, low), V::And(V::template Srl32<8>(x), low),
-                       V::And(V::template Srl32<16>(x), low)};
-    const V::R sum = V::Add32(V::Add32(c[0], c[1]), c[2]);
-    const V::R g = V::template Srl32<16>(V::Madd16(sum, V::Set32(21846)));
+  for (; i + 2 * kPixelsPerVector <= pixels; i += 2 * kPixelsPerVector) {
+    const V::R x0 = V::Load(src + i * 4), x1 = V::Load(src + i * 4 + V::kBytes);
+    // Each 32-bit pixel's halves as signed 16-bit lanes: green·256 + blue and alpha·256 + red.
+    const V::R gb = V::Packs32(V::template Sra32<16>(V::template Sll32<16>(x0)),
+                               V::template Sra32<16>(V::template Sll32<16>(x1)));
+    const V::R ar = V::Packs32(V::template Sra32<16>(x0), V::template Sra32<16>(x1));
+    const V::R c[3] = {V::And(gb, byte), V::template Srl16<8>(gb), V::And(ar, byte)};
+    const V::R gray = V::MulHiU16(V::Add16(V::Add16(c[0], c[1]), c[2]), third);
+    const V::R c_max = V::MaxS16(V::MaxS16(c[0], c[1]), c[2]);
+    const V::R c_min = V::MinS16(V::MinS16(c[0], c[1]), c[2]);
+    const V::R up = V::Sub16(c_max, gray), down = V::Sub16(gray, c_min);
+    const V::R passes = V::CmpGt16(V::Add16(c_max, V::template Sra16<7>(V::Mul16(up, s))), byte);
+    const V::R o_num = V::Or(V::template Sll16<7>(V::Sub16(byte, c_max)), V::AndNot(passes, absent));
+    const V::R u_num = V::Or(V::template Sll16<7>(c_min), V::And(V::CmpEq16(down, zero), absent));
+    const V::R o_den = V::MaxS16(up, one), u_den = V::MaxS16(down, one);
+    const V::R lo = SmallerQuotient(V::Widen16Lo(o_num), V::Widen16Lo(o_den), V::Widen16Lo(u_num),
+                                    V::Widen16Lo(u_den));
+    const V::R hi = SmallerQuotient(V::Widen16Hi(o_num), V::Widen16Hi(o_den), V::Widen16Hi(u_num),
+                                    V::Widen16Hi(u_den));
+    const V::R t = V::MinS16(V::Packs32(lo, hi), s);
     V::R out[3];
-    if (a < 128) {
-      // c + (((g − c)·k) >> 7) lies between c and g: no clamp needed.
-      const V::R k = V::Set32(128 - a);
+    for (int ch = 0; ch < 3; ++ch) {
+      out[ch] = V::Add16(c[ch], V::template Sra16<7>(V::Mul16(V::Sub16(c[ch], gray), t)));
+    }
+    const V::R low = V::Or(out[0], V::template Sll16<8>(out[1]));
+    const V::R high = V::Or(out[2], V::And(ar, alpha));
+    V::Store(dst + i * 4, X::Interleave16Lo(low, high));
+    V::Store(dst + i * 4 + V::kBytes, X::Interleave16Hi(low, high));
+  }
+  done = i;
+}
+
+// Below 128, channels in 32-bit lanes. g = (b + g + r)·21846 >> 16 is the exact third below
+// 32768 (above 128 the same third on 16-bit lanes).
+KORVEL_SIMD void SaturateV(uint8_t* dst, const uint8_t* src, size_t pixels, int32_t a) {
+  const V::R low = V::Set32(0xFF);
+  size_t i = 0;
+  if (a >= 128) {
+    SaturateUp16(dst, src, pixels, a, i);
+  } else {
+    // c + (((g − c)·k) >> 7) lies between c and g: no clamp needed.
+    const V::R k = V::Set32(128 - a);
+    for (; i + kPixelsPerVector <= pixels; i += kPixelsPerVector) {
+      const V::R x = V::Load(src + i * 4);
+      const V::R c[3] = {V::And(x, low), V::And(V::template Srl32<8>(x), low),
+                         V::And(V::template Srl32<16>(x), low)};
+      const V::R sum = V::Add32(V::Add32(c[0], c[1]), c[2]);
+      const V::R g = V::template Srl32<16>(V::Madd16(sum, V::Set32(21846)));
+      V::R out[3];
       for (int ch = 0; ch < 3; ++ch) {
         out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(V::Sub32(g, c[ch]), k)));
       }
-    } else {
-      const V::R s = V::Set32(a - 128), one = V::Set32(1);
-      V::R d[3];
-      // The smallest of s / 1 and each limited channel's fraction, kept as numerator and
-      // denominator (cross products below 2^24 compare exactly); the floor of the smallest
-      // fraction is the smallest floor, so one division ends it.
-      V::R best_num = s, best_den = one;
-      for (int ch = 0; ch < 3; ++ch) {
-        d[ch] = V::Sub32(c[ch], g);
-        const V::R r = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], s)));
-        const V::R over = V::CmpGt32(r, V::Set32(255));
-        const V::R limited = V::Or(over, V::CmpGt32(zero, r));
-        const V::R sign = V::template Sra32<31>(d[ch]);
-        const V::R num = V::template Sll32<7>(Select(over, V::Sub32(V::Set32(255), c[ch]), c[ch]));
-        const V::R cand_num = Select(limited, num, s);
-        const V::R cand_den = Select(limited, V::Sub32(V::Xor(d[ch], sign), sign), one);
-        const V::R smaller =
-            V::CmpGt32(V::Madd16(best_num, cand_den), V::Madd16(cand_num, best_den));
-        best_num = Select(smaller, cand_num, best_num);
-        best_den = Select(smaller, cand_den, best_den);
-      }
-      const V::R t = V::TruncToInt(V::DivF(V::ToFloat(best_num), V::ToFloat(best_den)));
-      // No clamp: t ≤ s keeps each channel that was in range there (d·t lies between 0 and d·s),
-      // and t ≤ the channel's own bound keeps a limited one within (255 − c)·128 above or c·128
-      // below, so every result is already 0..255.
-      for (int ch = 0; ch < 3; ++ch) {
-        out[ch] = V::Add32(c[ch], V::template Sra32<7>(V::Madd16(d[ch], t)));
-      }
+      V::Store(dst + i * 4, Assemble(out[0], out[1], out[2], x));
     }
-    V::Store(dst + i * 4, Assemble(out[0], out[1], out[2], x));
   }
   ScalarKernels().saturate(dst + i * 4, src + i * 4, pixels - i, a);
 }
@@ -330,7 +360,62 @@ KORVEL_SIMD void SwirlV(uint8_t* out, const uint8_t* in, int32_t pitch, const ui
                         cx, cy, rw, rh);
 }
 
+// MT19937's twist a vector of words at a time: word k reads words k + 1 and the far word
+// k + 397 (old ones, not yet twisted) or k − 227 (already twisted, at least 227 words back), so
+// the lanes of one vector never read each other's results. The words where a vector would cross
+// from one kind of far word to the other, and the last word (which reads the new first one),
+// go one by one.
+KORVEL_SIMD_INLINE V::R TwistLanes(const uint32_t* x, size_t k, size_t far) {
+  const V::R word = V::Load(reinterpret_cast<const uint8_t*>(x + k));
+  const V::R next = V::Load(reinterpret_cast<const uint8_t*>(x + k + 1));
+  const V::R y = V::Or(V::And(word, V::Set32(static_cast<int32_t>(0x80000000u))),
+                       V::And(next, V::Set32(0x7FFFFFFF)));
+  const V::R odd = V::Sub32(V::Zero(), V::And(y, V::Set32(1)));
+  const V::R far_word = V::Load(reinterpret_cast<const uint8_t*>(x + far));
+  return V::Xor(V::Xor(far_word, V::template Srl32<1>(y)),
+                V::And(odd, V::Set32(static_cast<int32_t>(0x9908B0DFu))));
+}
+
+KORVEL_SIMD_INLINE void TwistOne(uint32_t* x, size_t k, size_t far) {
+  const uint32_t y = (x[k] & 0x80000000u) | (x[k + 1] & 0x7FFFFFFFu);
+  x[k] = x[far] ^ (y >> 1) ^ ((y & 1u) != 0 ? 0x9908B0DFu : 0u);
+}
+
+KORVEL_SIMD void MtTwistV(uint32_t* x) {
+  constexpr size_t kWords = 624, kShift = 397, kLanes = V::kBytes / 4;
+  constexpr size_t kNear = kWords - kShift;  // words whose far word is still old
+  constexpr size_t kNearVectors = kNear / kLanes * kLanes;
+  constexpr size_t kBackVectors = kNear + (kWords - 1 - kNear) / kLanes * kLanes;
+  for (size_t k = 0; k < kNearVectors; k += kLanes) {
+    V::Store(reinterpret_cast<uint8_t*>(x + k), TwistLanes(x, k, k + kShift));
+  }
+  for (size_t k = kNearVectors; k < kNear; ++k) TwistOne(x, k, k + kShift);
+  for (size_t k = kNear; k < kBackVectors; k += kLanes) {
+    V::Store(reinterpret_cast<uint8_t*>(x + k), TwistLanes(x, k, k - kNear));
+  }
+  for (size_t k = kBackVectors; k < kWords - 1; ++k) TwistOne(x, k, k - kNear);
+  const uint32_t y = (x[kWords - 1] & 0x80000000u) | (x[0] & 0x7FFFFFFFu);
+  x[kWords - 1] = x[kShift - 1] ^ (y >> 1) ^ ((y & 1u) != 0 ? 0x9908B0DFu : 0u);
+}
+
+KORVEL_SIMD void MtTemperV(uint32_t* out, const uint32_t* words, size_t n) {
+  constexpr size_t kLanes = V::kBytes / 4;
+  const V::R b = V::Set32(static_cast<int32_t>(0x9D2C5680u));
+  const V::R c = V::Set32(static_cast<int32_t>(0xEFC60000u));
+  size_t i = 0;
+  for (; i + kLanes <= n; i += kLanes) {
+    V::R y = V::Load(reinterpret_cast<const uint8_t*>(words + i));
+    y = V::Xor(y, V::template Srl32<11>(y));
+    y = V::Xor(y, V::And(V::template Sll32<7>(y), b));
+    y = V::Xor(y, V::And(V::template Sll32<15>(y), c));
+    V::Store(reinterpret_cast<uint8_t*>(out + i), V::Xor(y, V::template Srl32<18>(y)));
+  }
+  ScalarKernels().mt_temper(out + i, words + i, n - i);
+}
+
 void FillKernels(Kernels& k) {
+  k.mt_twist = MtTwistV;
+  k.mt_temper = MtTemperV;
   k.swirl = SwirlV;
   k.transpose = TransposeV;
   k.brightness = BrightnessV;

@@ -240,9 +240,11 @@ void Mosaic(const EffectCall& c) {
   }
 }
 
-// Mode 8: each pass's blocks in the reference's order (forward row by row, or backward), with
-// the alpha of each position kept; the first pass reads the input and so also makes the copy.
-void Shuffle(const EffectCall& c) {
+// Mode 8: the blocks of a pass are apart, so each block needs only its own number: the numbers
+// come a row of blocks at a time (reversed for the backward passes, which start from the last
+// block) and the row's blocks move in one kernel call. Each position keeps its alpha; the first
+// pass reads the input and so also makes the copy.
+void Shuffle(const Kernels& k, const EffectCall& c) {
   const int32_t rw = c.x1 - c.x0 + 1, rh = c.y1 - c.y0 + 1;
   const size_t row_bytes = static_cast<size_t>(rw) * 4;
   auto copy_rows = [&](int32_t from, int32_t to) {
@@ -258,20 +260,22 @@ void Shuffle(const EffectCall& c) {
   const int64_t passes = 1 + (std::min<int64_t>(half, 1 << 20) - 1) / 32;
   const size_t out_pitch = static_cast<size_t>(c.out_width) * 4;
   const size_t in_pitch = static_cast<size_t>(c.width) * 4;
-  // One block from `from` (rows `from_pitch` apart) into `to`.
-  auto block = [&](uint8_t* to, const uint8_t* from, size_t from_pitch) {
-    const uint32_t g[4] = {Load32(from), Load32(from + 4), Load32(from + from_pitch),
-                           Load32(from + from_pitch + 4)};
-    const uint8_t* order = kShufflePermutations[c.next_random() % 24];
-    uint8_t* p[4] = {to, to + 4, to + out_pitch, to + out_pitch + 4};
-    for (int i = 0; i < 4; ++i) Store32(p[i], (g[order[i]] & 0xFFFFFFu) | (g[i] & 0xFF000000u));
+  std::vector<uint32_t> draws(static_cast<size_t>(rw / 2));
+  auto draw = [&](size_t n, bool backward) {
+    if (c.fill_random != nullptr) {
+      c.fill_random(draws.data(), n);
+    } else {
+      for (size_t i = 0; i < n; ++i) draws[i] = c.next_random();
+    }
+    if (backward) std::reverse(draws.begin(), draws.begin() + static_cast<ptrdiff_t>(n));
   };
-  // The first pass (forward, grid at (0, 0)) reads the input directly: it is the copy as well.
+  // The first pass (forward, grid at (0, 0)) reads the input directly.
   const int32_t cols0 = rw / 2, rows0 = rh / 2;
   for (int32_t j = 0; j < rows0; ++j) {
     uint8_t* to = c.out + At(0, 2 * j, c.out_width);
     const uint8_t* from = c.in + At(c.x0, c.y0 + 2 * j, c.width);
-    for (int32_t i = 0; i < cols0; ++i) block(to + i * 8, from + i * 8, in_pitch);
+    draw(static_cast<size_t>(cols0), false);
+    k.shuffle_blocks(to, out_pitch, from, in_pitch, draws.data(), static_cast<size_t>(cols0));
     if (rw & 1) {
       std::memcpy(to + (rw - 1) * 4, from + (rw - 1) * 4, 4);
       std::memcpy(to + out_pitch + (rw - 1) * 4, from + in_pitch + (rw - 1) * 4, 4);
@@ -282,15 +286,12 @@ void Shuffle(const EffectCall& c) {
     const int32_t start = static_cast<int32_t>(pass & 1);
     const int32_t cols = (rw - start) / 2, rows = (rh - start) / 2;
     if (cols <= 0 || rows <= 0) continue;
-    auto at = [&](int32_t i, int32_t j) { return c.out + At(start + i * 2, start + j * 2, c.out_width); };
-    if ((pass & 1) == 0) {
-      for (int32_t j = 0; j < rows; ++j) {
-        for (int32_t i = 0; i < cols; ++i) block(at(i, j), at(i, j), out_pitch);
-      }
-    } else {
-      for (int32_t j = rows - 1; j >= 0; --j) {
-        for (int32_t i = cols - 1; i >= 0; --i) block(at(i, j), at(i, j), out_pitch);
-      }
+    const bool backward = (pass & 1) != 0;
+    for (int32_t r = 0; r < rows; ++r) {
+      const int32_t j = backward ? rows - 1 - r : r;
+      uint8_t* at = c.out + At(start, start + j * 2, c.out_width);
+      draw(static_cast<size_t>(cols), backward);
+      k.shuffle_blocks(at, out_pitch, at, out_pitch, draws.data(), static_cast<size_t>(cols));
     }
   }
 }
@@ -452,7 +453,7 @@ bool RunPixelEffectOn(PixelIsa isa, uint8_t mode, const EffectCall& c) {
     case 3: Blur(k, c, false, true, false); return true;
     case 4: Blur(k, c, false, false, true); return true;
     case 5: Blur(k, c, false, true, true); return true;
-    case 8: Shuffle(c); return true;
+    case 8: Shuffle(k, c); return true;
     case 10: Tone(k, c); return true;
     case 18: Mosaic(c); return true;
     case 19: Waves(k, c, true, false); return true;

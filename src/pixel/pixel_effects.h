@@ -2,6 +2,7 @@
 // rectangle copies over BGRA buffers (pitch = width * 4).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "pixel/pixel_kernels.h"
@@ -21,6 +22,9 @@ struct EffectCall {
   uint8_t variant = 0;
   uint8_t has_alpha = 0;
   uint32_t (*next_random)() = nullptr;  // mode 8's generator
+  // Optional: the next n numbers of next_random's sequence at once (leaving it where n calls
+  // would).
+  void (*fill_random)(uint32_t* out, size_t n) = nullptr;
 };
 
 // Runs effect `mode` on the installed instruction set; false for a mode without an effect

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "pixel/pixel_effect_kernels.h"
+#include "pixel/pixel_effect_random.h"
 #include "pixel/pixel_effects.h"
 #include "pixel_test_util.h"
 
@@ -134,6 +136,53 @@ TEST(EffectsOnEveryIsa, MovingEffectsMatchTheReference) {
   for (const ModeValues& m : modes) ExpectSameAsReference(m, 23);
 }
 
+// Mode 8 drawing its numbers in bulk from the engine's generator gives the reference's bytes
+// with one-at-a-time numbers from std::mt19937, and leaves the generator where those left theirs.
+ShuffleRandom g_bulk;
+std::mt19937 g_single;
+void FillBulk(uint32_t* out, size_t n) { FillShuffleRandom(g_bulk, out, n); }
+uint32_t NextSingle() { return static_cast<uint32_t>(g_single()); }
+
+TEST(EffectsOnEveryIsa, ShuffleDrawingInBulkMatchesTheReference) {
+  const Shape shapes[] = {{2, 2, 0, 0, 1, 1},      {3, 3, 0, 0, 2, 2},    {37, 23, 3, 2, 33, 20},
+                          {300, 41, 1, 0, 298, 40}, {64, 64, 0, 0, 63, 63}, {1300, 7, 0, 0, 1299, 6}};
+  const PixelKernelSelection was = g_pixel_selection;
+  for (const Shape& s : shapes) {
+    std::vector<uint8_t> in(static_cast<size_t>(s.w) * static_cast<size_t>(s.h) * 4);
+    pixel_test::FillRandom(in, static_cast<uint32_t>(s.w * 7 + s.h));
+    for (int64_t a : {2, 64, 66, 200, 1000}) {
+      for (PixelIsa isa : AllIsas()) {
+        EffectCall c;
+        c.in = in.data();
+        c.width = s.w;
+        c.height = s.h;
+        c.x0 = s.x0;
+        c.y0 = s.y0;
+        c.x1 = s.x1;
+        c.y1 = s.y1;
+        c.a = a;
+        c.out_width = s.x1 - s.x0 + 1;
+        std::vector<uint8_t> want(static_cast<size_t>(c.out_width) * static_cast<size_t>(s.y1 - s.y0 + 1) * 4);
+        std::vector<uint8_t> got(want.size());
+        const auto seed = static_cast<uint32_t>(a * 31 + s.w);
+        g_single.seed(seed);
+        c.next_random = NextSingle;
+        c.out = want.data();
+        RunPixelEffectReference(8, c);
+        SeedShuffleRandom(g_bulk, seed);
+        InstallPixelKernels(KernelSet::kSse, isa);
+        c.fill_random = FillBulk;
+        c.out = got.data();
+        RunPixelEffectOn(isa, 8, c);
+        EXPECT_EQ(pixel_test::FirstDiff(got, want), -1)
+            << PixelIsaName(isa) << " " << s.w << "x" << s.h << " A " << a;
+        EXPECT_EQ(NextShuffleRandom(g_bulk), NextSingle()) << PixelIsaName(isa) << " A " << a;
+      }
+    }
+  }
+  InstallPixelKernels(was.set, was.isa);
+}
+
 // The modes the dispatcher hands to the reference still answer through it.
 TEST(EffectsOnEveryIsa, RemainingModesMatchTheReference) {
   for (uint8_t mode : {6, 7, 9, 17, 35}) ExpectSameAsReference({mode, {1, 100}, {0}}, 31);
@@ -189,6 +238,26 @@ TEST(EffectsOnEveryIsa, SaturationAndSepiaOverAColourGrid) {
   for (PixelIsa isa : AllIsas()) {
     EXPECT_EQ(pixel_test::FirstDiff(RunEffect(false, isa, 36, in, s, 0, 0, 0), want), -1)
         << PixelIsaName(isa);
+  }
+}
+
+// Above 128 the kernels reduce the limits to the largest and smallest channel and divide through
+// a reciprocal: every colour at the weakest, a middle and the strongest such strength.
+TEST(EffectsOnEveryIsa, SaturationAbove128OverEveryColour) {
+  constexpr int32_t kColours = 1 << 24;
+  std::vector<uint8_t> in(static_cast<size_t>(kColours) * 4);
+  for (int32_t v = 0; v < kColours; ++v) {
+    const auto u = static_cast<uint32_t>(v) | (static_cast<uint32_t>(v * 7) << 24);
+    std::memcpy(in.data() + static_cast<size_t>(v) * 4, &u, 4);
+  }
+  for (int64_t a : {129, 200, 256}) {
+    std::vector<uint8_t> want = in;
+    SaturatePixelsReference(want.data(), 4096, 4096, a);
+    for (PixelIsa isa : AllIsas()) {
+      std::vector<uint8_t> got(in.size());
+      effect_kernels::KernelsFor(isa).saturate(got.data(), in.data(), kColours, static_cast<int32_t>(a));
+      EXPECT_EQ(pixel_test::FirstDiff(got, want), -1) << PixelIsaName(isa) << " A " << a;
+    }
   }
 }
 
