@@ -316,36 +316,28 @@ void ShutdownFramePresentation() {
   g_presentation.initialised = 0;
 }
 
-void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
-  const WindowRecord* w = g_windows[window];
-  const LayerData* frame = FrameOf(frame_node);
-  if (QuitRequested() || w == nullptr || !FrameUsable(frame)) return;
-  const DirtyRect& r = frame->frame_rect;
-  if (r.x1 - r.x0 + 1 <= 0 || r.y1 - r.y0 + 1 <= 0) return;
+namespace {
 
-  int32_t present_w = frame->width, present_h = frame->height;
-  if (window == 0) {
-    if (g_display.display_width > 0) present_w = g_display.display_width;
-    if (g_display.display_height > 0) present_h = g_display.display_height;
+// Window 0 drawn through the GPU path. True when nothing is left for the CPU to show this frame:
+// the GPU drew it, or it fell back here and the CPU shows the whole frame next frame.
+bool PresentThroughGpu(const LayerData* frame) {
+  g_presentation.scaled_current = 0;
+  const bool has_gpu = g_presentation.gpu_draw != nullptr;
+  if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0 && g_drawing.gpu != 0) return true;
+  if (g_drawing.gpu != 0 && g_presentation.gpu_fell_back != nullptr) {
+    g_presentation.gpu_fell_back();
   }
-  if (present_w <= 0 || present_h <= 0) return;
+  FallBackToCpuDrawing();
+  if (!has_gpu) return false;
+  // GPU drawing ended here or inside the GPU path: the next frame shows the whole frame through
+  // the CPU, also when nothing changes.
+  g_presentation.gpu_redraw_pending = 1;
+  return true;
+}
 
-  if (window == 0 && g_drawing.gpu != 0) {
-    g_presentation.scaled_current = 0;
-    const bool has_gpu = g_presentation.gpu_draw != nullptr;
-    if (has_gpu && g_presentation.gpu_draw(frame->pixels) == 0 && g_drawing.gpu != 0) return;
-    if (g_drawing.gpu != 0 && g_presentation.gpu_fell_back != nullptr) {
-      g_presentation.gpu_fell_back();
-    }
-    FallBackToCpuDrawing();
-    if (has_gpu) {
-      // GPU drawing ended here or inside the GPU path: the next frame shows the whole frame
-      // through the CPU, also when nothing changes.
-      g_presentation.gpu_redraw_pending = 1;
-      return;
-    }
-  }
-
+// What the choice of presentation looks at: the window's state, the drawing settings and sizes.
+PresentInput DescribePresentation(int window, const WindowRecord* w, const LayerData* frame,
+                                  int32_t present_w, int32_t present_h) {
   PresentInput in;
   in.window = window;
   in.full_screen = g_display.full_screen != 0;
@@ -358,12 +350,13 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
   in.present_width = present_w;
   in.present_height = present_h;
   if (in.full_screen || in.maximised) ClientSize(w->handle, &in.screen_width, &in.screen_height);
-  const PresentPlan plan = ChoosePresentation(in);
+  return in;
+}
 
-  if (plan.path != PresentPath::kUnscaled) {
-    PresentScaled(w, frame, plan);
-    return;
-  }
+// The frame at its own size: only what changed when it fills the window as it is, else placed
+// whole on a cleared canvas.
+void PresentUnscaled(int window, const WindowRecord* w, const LayerData* frame,
+                     const PresentPlan& plan) {
   if (window == 0) g_presentation.scaled_current = 0;
   const uint8_t* image = frame->pixels;
   const int32_t iw = frame->width, ih = frame->height;
@@ -389,6 +382,32 @@ void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
              plan.dest_y);
   platform::PresentFrame(w->handle, canvas, plan.canvas_width, plan.canvas_height,
                          plan.canvas_width * 4, g_frame.frame_counter);
+}
+
+}  // namespace
+
+void PresentFrameToWindow(int window, NamedTreeNode* frame_node) {
+  const WindowRecord* w = g_windows[window];
+  const LayerData* frame = FrameOf(frame_node);
+  if (QuitRequested() || w == nullptr || !FrameUsable(frame)) return;
+  const DirtyRect& r = frame->frame_rect;
+  if (r.x1 - r.x0 + 1 <= 0 || r.y1 - r.y0 + 1 <= 0) return;
+
+  int32_t present_w = frame->width, present_h = frame->height;
+  if (window == 0) {
+    if (g_display.display_width > 0) present_w = g_display.display_width;
+    if (g_display.display_height > 0) present_h = g_display.display_height;
+  }
+  if (present_w <= 0 || present_h <= 0) return;
+  if (window == 0 && g_drawing.gpu != 0 && PresentThroughGpu(frame)) return;
+
+  const PresentPlan plan =
+      ChoosePresentation(DescribePresentation(window, w, frame, present_w, present_h));
+  if (plan.path != PresentPath::kUnscaled) {
+    PresentScaled(w, frame, plan);
+    return;
+  }
+  PresentUnscaled(window, w, frame, plan);
 }
 
 int PresentFrame(int window) {
