@@ -6,6 +6,9 @@ if(KORVEL_SANITIZE)
 endif()
 if(KORVEL_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  # The threaded runs check that no main-thread request is made under the engine lock, as debug
+  # builds do, although this build is optimised.
+  add_compile_definitions(KORVEL_LOCK_CHECKS)
   add_link_options(-fsanitize=thread)
 endif()
 if(KORVEL_FUZZ)

@@ -8,6 +8,7 @@
 
 #include "commands/menu_bar.h"
 #include "platform/headless/headless_api.h"
+#include "platform/process.h"
 
 namespace korvel {
 
@@ -256,6 +257,8 @@ void RunLoopOnMainThread(void* context) {
     return;
   }
   while (!loop.done) {
+    // A termination signal taken before the menu opened ends it as well.
+    if (platform::TerminationRequested()) break;
     Redraw(loop);
     platform::Event e;
     bool any = false;

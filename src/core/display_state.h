@@ -18,7 +18,7 @@ struct DisplayState {
   std::atomic<uint8_t> full_screen{0};
   std::atomic<uint8_t> maximised{0};
   int32_t menu_bar_height = 0;
-  uint8_t menu_bar_exists = 0;
+  std::atomic<uint8_t> menu_bar_exists{0};  // cleared on the main thread when the menus go
   // The frame step shows and hides the bar; the main thread clears it when the menus go.
   std::atomic<uint8_t> menu_bar_shown{0};
   int32_t desktop_width = 0, desktop_height = 0, desktop_bits = 32, desktop_refresh = 60;

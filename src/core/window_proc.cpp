@@ -105,8 +105,10 @@ void HandleTrayIcon(WindowRecord* record, int32_t message) {
   }
   int32_t x = 0, y = 0;
   platform::GetCursorPos(&x, &y);
-  g_window_messages.tray_popup_x.store(x - g_display.offset_x);
-  g_window_messages.tray_popup_y.store(y - g_display.offset_y);
+  // The main thread reads the placement the frame step's thread published, never its own fields.
+  const WindowPlacement place = PublishedWindowPlacement();
+  g_window_messages.tray_popup_x.store(x - place.offset_x);
+  g_window_messages.tray_popup_y.store(y - place.offset_y);
   g_window_messages.tray_popup_request.store(1);
 }
 

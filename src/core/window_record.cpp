@@ -8,7 +8,7 @@
 namespace korvel {
 
 WindowRecord* g_windows[kWindowCount] = {};
-int32_t g_window_slots[kWindowCount] = {-1, -1, -1, -1};
+std::atomic<int32_t> g_window_slots[kWindowCount] = {-1, -1, -1, -1};
 WindowMessageState g_window_messages;
 WindowDragSettings g_window_drag;
 WindowSizingState g_window_sizing;

@@ -126,7 +126,7 @@ inline constexpr size_t kMaxDroppedName = 260;
 
 extern WindowRecord* g_windows[kWindowCount];
 // Per window: kNoWindow-like -1 while closed, 1 once opened by the window command.
-extern int32_t g_window_slots[kWindowCount];
+extern std::atomic<int32_t> g_window_slots[kWindowCount];
 extern WindowMessageState g_window_messages;
 extern WindowDragSettings g_window_drag;
 extern WindowSizingState g_window_sizing;

@@ -84,7 +84,7 @@ void NoteEngineLockHold(int delta) { t_engine_lock_holds += delta; }
 int EngineLockHolds() { return t_engine_lock_holds; }
 
 void RunOnMainThread(void (*fn)(void* context), void* context) {
-#ifndef NDEBUG
+#if !defined(NDEBUG) || defined(KORVEL_LOCK_CHECKS)
   if (t_engine_lock_holds > 0) {
     // The main thread may itself be waiting for the engine lock: this wait could last for ever.
     std::fprintf(stderr,

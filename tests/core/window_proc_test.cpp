@@ -223,6 +223,7 @@ TEST_F(WindowProc, TrayIconClicksShowTheWindowAndOpenTheTrayPopup) {
     PumpMessages();
     g_display.offset_x = 30;
     g_display.offset_y = 40;
+    PublishWindowPlacement();  // the main thread reads only what the frame step published
     platform::SetCursorPos(1000, 700);
     Post(main, platform::EventKind::kTrayIcon, c.message);
     PumpMessages();
