@@ -29,8 +29,9 @@ struct EngineState {
 extern EngineState g_engine;
 
 // The engine lock: one recursive lock for all sound state, the request ring and the data-file
-// sources. It counts the calling thread's holds (the platform's main-thread requests refuse to wait
-// under it), and error dialogs raised under it are shown once the thread's last hold is released.
+// sources. It counts the calling thread's holds (a main-thread request made under it aborts the run
+// in debug and threaded-test builds), and error dialogs raised under it are shown once the thread's
+// last hold is released.
 //
 // Rules while the engine lock is held:
 // - No thread waits for the main thread: no dialog, no message box and no RunOnMainThread request.

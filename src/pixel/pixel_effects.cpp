@@ -365,21 +365,28 @@ void Waves(const Kernels& k, const EffectCall& c, bool rows, bool columns) {
 // Mode 37's ring of every pixel of a rw × rh rectangle: trunc(hypot(|dx|, |dy|)) bounded to the
 // last ring. The square root of the integer dx² + dy² is exact or lies at least 1/(2·root) from
 // an integer, so its floor is hypot's truncation; only for a whole root does hypot itself decide
-// (as the reference does). Kept per thread until the size changes.
+// (as the reference does). A map up to a full-HD rectangle is kept per thread until the size
+// changes; a larger one is built in `local` each time, so no thread holds on to hundreds of
+// megabytes after a swirl of a large layer.
 struct RingMap {
   int32_t rw = 0, rh = 0;
   std::vector<uint32_t> ring;
 };
+constexpr size_t kKeptRingPixels = size_t{1} << 21;
 
-const std::vector<uint32_t>& Rings(int32_t rw, int32_t rh, int32_t rings) {
+const std::vector<uint32_t>& Rings(int32_t rw, int32_t rh, int32_t rings,
+                                   std::vector<uint32_t>* local) {
   thread_local RingMap map;
   if (map.rw == rw && map.rh == rh) return map.ring;
-  map.ring.resize(static_cast<size_t>(rw) * static_cast<size_t>(rh));
+  const size_t pixels = static_cast<size_t>(rw) * static_cast<size_t>(rh);
+  const bool keep = pixels <= kKeptRingPixels;
+  std::vector<uint32_t>& ring = keep ? map.ring : *local;
+  ring.resize(pixels);
   const int32_t cx = rw / 2, cy = rh / 2;
   const auto last = static_cast<uint64_t>(rings - 1);
   for (int32_t y = 0; y < rh; ++y) {
     const int64_t dy = y - cy;
-    uint32_t* out = map.ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw);
+    uint32_t* out = ring.data() + static_cast<size_t>(y) * static_cast<size_t>(rw);
     for (int32_t x = 0; x < rw; ++x) {
       const int64_t dx = x - cx;
       const auto n = static_cast<uint64_t>(dx * dx + dy * dy);
@@ -391,9 +398,11 @@ const std::vector<uint32_t>& Rings(int32_t rw, int32_t rh, int32_t rings) {
       out[x] = static_cast<uint32_t>(std::min(root, last));
     }
   }
-  map.rw = rw;
-  map.rh = rh;
-  return map.ring;
+  if (keep) {
+    map.rw = rw;
+    map.rh = rh;
+  }
+  return ring;
 }
 
 void Swirl(const Kernels& k, const EffectCall& c) {
@@ -416,7 +425,8 @@ void Swirl(const Kernels& k, const EffectCall& c) {
     turn[static_cast<size_t>(i)] =
         static_cast<int32_t>((static_cast<uint32_t>(co) & 0xFFFFu) | (static_cast<uint32_t>(si) << 16));
   }
-  const std::vector<uint32_t>& ring = Rings(rw, rh, rings);
+  std::vector<uint32_t> local;
+  const std::vector<uint32_t>& ring = Rings(rw, rh, rings, &local);
   const uint8_t* in = c.in + At(c.x0, c.y0, c.width);
   // Tiles keep each stretch of turned reads within a few pages and cache lines.
   constexpr int32_t kTile = 32;

@@ -27,10 +27,12 @@ bool HasFrameOverlay(WindowId window, bool strip_too = false);
 
 // The frame to present: `bgra` itself when no overlay covers the client area, else a copy with
 // every overlay drawn (rows of width × 4 bytes; valid until the next call).
-// The copy is one shared buffer, filled under the overlays' lock and read by the caller after the
-// lock is released. That is safe only because one thread presents window 0 (the frame step's
-// thread, through PresentFrame), so no other call refills or resizes the buffer while it is read;
-// presenting from a second thread would need a copy per thread.
+// The copy is one buffer shared by every window, filled under the overlays' lock and read by the
+// caller after the lock is released. That is safe only because one thread presents every window
+// (the frame step's thread, through PresentFrame; the SDL backend reads the copy on the main thread
+// while that caller waits), so no other call refills or resizes the buffer while it is read, and
+// ResetFrameOverlays, which frees it, never runs during a present. Presenting from a second thread
+// would need a copy per thread.
 const uint8_t* ApplyFrameOverlays(WindowId window, const uint8_t* bgra, int32_t width,
                                   int32_t height, int32_t* pitch);
 // Draws every overlay of `window` into `bgra` in place, in slot order.

@@ -136,6 +136,17 @@ TEST(EffectsOnEveryIsa, MovingEffectsMatchTheReference) {
   for (const ModeValues& m : modes) ExpectSameAsReference(m, 23);
 }
 
+// A swirl larger than the ring map a thread keeps builds its rings each time; run twice, after a
+// small one and between, it still gives the reference's bytes.
+TEST(EffectsOnEveryIsa, SwirlBeyondTheKeptRingMapMatchesTheReference) {
+  const Shape small[] = {{37, 23, 3, 2, 33, 20}};
+  const Shape large[] = {{1536, 1400, 0, 0, 1535, 1399}};
+  const ModeValues swirl{37, {900}, {0}};
+  ExpectSameAsReference(swirl, 41, small);
+  ExpectSameAsReference(swirl, 41, large);
+  ExpectSameAsReference(swirl, 41, small);
+}
+
 // Mode 8 drawing its numbers in bulk from the engine's generator gives the reference's bytes
 // with one-at-a-time numbers from std::mt19937, and leaves the generator where those left theirs.
 ShuffleRandom g_bulk;

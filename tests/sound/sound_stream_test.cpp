@@ -62,10 +62,11 @@ class RampVoiceTest : public SoundTreeTest {
   // The frames the voice's ring holds (both halves).
   static std::vector<int16_t> Ring(NamedTreeNode* node) {
     std::lock_guard lock(EngineLock());
-    std::vector<int16_t> frames(Ch(node).buffer_size / 2);
-    const uint8_t* ring = VoiceRingContents(&Ch(node));
-    if (ring == nullptr) return {};
-    std::memcpy(frames.data(), ring, frames.size() * 2);
+    const std::vector<uint8_t> ring = VoiceRingContents(&Ch(node));
+    if (ring.empty()) return {};
+    EXPECT_EQ(ring.size(), Ch(node).buffer_size) << "the voice's ring is one second of its format";
+    std::vector<int16_t> frames(ring.size() / 2);
+    std::memcpy(frames.data(), ring.data(), frames.size() * 2);
     return frames;
   }
   // The frames of the ramp's [from, to) runs, then silence up to `total` frames.
@@ -102,11 +103,13 @@ TEST_P(SoundRamp, HalvesHoldTheExpectedFrames) {
   std::lock_guard lock(EngineLock());
   // The play pass filled the first half and its refill the second; a third fill goes where the
   // refill wrote.
-  const uint8_t* ring = VoiceRingContents(&Ch(node));
-  ASSERT_NE(ring, nullptr);
-  std::memcpy(got.data(), ring, 2000);
+  const std::vector<uint8_t> before = VoiceRingContents(&Ch(node));
+  ASSERT_GE(before.size(), 2000u);
+  std::memcpy(got.data(), before.data(), 2000);
   ASSERT_EQ(FillNextHalf(&Ch(node)), 0);
-  std::memcpy(got.data() + 1000, ring + 1000, 1000);
+  const std::vector<uint8_t> after = VoiceRingContents(&Ch(node));
+  ASSERT_GE(after.size(), 2000u);
+  std::memcpy(got.data() + 1000, after.data() + 1000, 1000);
   EXPECT_EQ(got, Runs(c.runs, 1500));  // silence after the last pass
 }
 

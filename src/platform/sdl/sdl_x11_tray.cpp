@@ -63,9 +63,16 @@ struct X11Tray {
 X11Tray g_x11_tray;
 
 // Errors of the tray's requests (a host that went away, a window it destroyed) are counted, never
-// fatal. Every request is made inside a trap, which waits for its answers before it ends.
+// fatal. Every request is made inside a trap, which waits for its answers before it ends. Traps
+// nest: each compares the count with what it was when the trap began, so an inner trap never
+// hides an error the outer one is to see. Errors of other connections go to the handler before.
 int g_tray_errors = 0;
-int CountTrayError(Display* /*display*/, XErrorEvent* /*event*/) {
+Display* g_trapped_display = nullptr;
+XErrorHandler g_outer_handler = nullptr;
+int CountTrayError(Display* display, XErrorEvent* event) {
+  if (display != g_trapped_display && g_outer_handler != nullptr) {
+    return g_outer_handler(display, event);
+  }
   g_tray_errors += 1;
   return 0;
 }
@@ -74,23 +81,32 @@ class TrayErrorTrap {
  public:
   explicit TrayErrorTrap(Display* display) : display_(display) {
     XSync(display_, False);
-    g_tray_errors = 0;
     previous_ = XSetErrorHandler(CountTrayError);
+    if (previous_ != CountTrayError) {
+      g_outer_handler = previous_;
+      g_trapped_display = display_;
+    }
+    start_ = g_tray_errors;
   }
   ~TrayErrorTrap() {
     XSync(display_, False);
     XSetErrorHandler(previous_);
+    if (previous_ != CountTrayError) {
+      g_outer_handler = nullptr;
+      g_trapped_display = nullptr;
+    }
   }
   TrayErrorTrap(const TrayErrorTrap&) = delete;
   TrayErrorTrap& operator=(const TrayErrorTrap&) = delete;
   bool Failed() {
     XSync(display_, False);
-    return g_tray_errors != 0;
+    return g_tray_errors != start_;
   }
 
  private:
   Display* display_;
   XErrorHandler previous_ = nullptr;
+  int start_ = 0;
 };
 
 // The program's own icon: a blue tile with a lighter frame and a white diamond.

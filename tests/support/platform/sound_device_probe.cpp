@@ -35,10 +35,11 @@ uint64_t HeadlessMixedFrames() {
   return g_sound_device.mixed_frames;
 }
 
-const uint8_t* VoiceRing(platform::VoiceId voice) {
+std::vector<uint8_t> VoiceRing(platform::VoiceId voice) {
   std::lock_guard lock(g_sound_device.mutex);
   const platform::MixVoice* v = FindVoiceLocked(voice);
-  return v != nullptr && !v->ring.empty() ? v->ring.data() : nullptr;
+  if (v == nullptr) return {};
+  return std::vector<uint8_t>(v->ring.begin(), v->ring.end());
 }
 
 }  // namespace korvel::test

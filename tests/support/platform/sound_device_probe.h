@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/sound_device.h"
 
@@ -14,8 +15,8 @@ uint64_t HeadlessMixedFrames();
 // Mixes up to the virtual clock now, as the device does before every voice call and when it closes
 // (to look at the dump).
 void HeadlessMixToClock();
-// The bytes of the voice's ring (VoiceBufferBytes long), null for an unknown voice. Valid until
-// the voice is destroyed.
-const uint8_t* VoiceRing(platform::VoiceId voice);
+// A copy of the voice's ring (VoiceBufferBytes long), taken under the device's lock; empty for an
+// unknown voice.
+std::vector<uint8_t> VoiceRing(platform::VoiceId voice);
 
 }  // namespace korvel::test

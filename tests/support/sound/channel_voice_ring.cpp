@@ -6,9 +6,9 @@
 
 namespace korvel::test {
 
-const uint8_t* VoiceRingContents(const SoundChannel* channel) {
+std::vector<uint8_t> VoiceRingContents(const SoundChannel* channel) {
   const platform::VoiceId voice = ChannelVoice(channel);
-  return voice != 0 ? VoiceRing(voice) : nullptr;
+  return voice != 0 ? VoiceRing(voice) : std::vector<uint8_t>{};
 }
 
 }  // namespace korvel::test

@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "sound/sound_channel.h"
 
 namespace korvel::test {
 
-// The bytes of the channel's voice ring (the channel's buffer size long), null without a voice.
-const uint8_t* VoiceRingContents(const SoundChannel* channel);
+// A copy of the channel's voice ring, empty without a voice.
+std::vector<uint8_t> VoiceRingContents(const SoundChannel* channel);
 
 }  // namespace korvel::test
