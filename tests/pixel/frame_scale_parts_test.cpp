@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "pixel/frame_scalers.h"
 #include "pixel/pixel_kernels.h"
 #include "pixel/worker_pool.h"
+#include "pixel_test_util.h"
 
 namespace korvel {
 namespace {
@@ -42,16 +44,27 @@ std::vector<uint8_t> WholeScale(FrameFilter f, const std::vector<uint8_t>& src, 
   return out;
 }
 
-class FrameScalePartsTest : public ::testing::Test {
+// Every case on every instruction set: a part's window starts its rows and weights mid-table.
+class FrameScalePartsTest : public ::testing::TestWithParam<PixelIsa> {
  protected:
   void SetUp() override {
     SelectPixelKernels();
+    InstallPixelKernels(KernelSet::kSse, GetParam());
     ASSERT_TRUE(StartWorkerThreads(g_worker_pool, 2));
   }
-  void TearDown() override { StopWorkerThreads(g_worker_pool); }
+  void TearDown() override {
+    StopWorkerThreads(g_worker_pool);
+    SelectPixelKernels();
+  }
 };
 
-TEST_F(FrameScalePartsTest, ChangedPartsKeepTheScreenEqualToAWholeScale) {
+std::vector<PixelIsa> EveryIsa() {
+  std::vector<PixelIsa> isas = {PixelIsa::kScalar};
+  for (PixelIsa isa : pixel_test::SimdIsas()) isas.push_back(isa);
+  return isas;
+}
+
+TEST_P(FrameScalePartsTest, ChangedPartsKeepTheScreenEqualToAWholeScale) {
   struct Size {
     int32_t sw, sh, dw, dh;
   };
@@ -108,7 +121,7 @@ TEST_F(FrameScalePartsTest, ChangedPartsKeepTheScreenEqualToAWholeScale) {
   }
 }
 
-TEST_F(FrameScalePartsTest, PartScaleWritesOnlyItsWindow) {
+TEST_P(FrameScalePartsTest, PartScaleWritesOnlyItsWindow) {
   const int32_t sw = 20, sh = 12, dw = 31, dh = 19;
   std::vector<uint8_t> src(static_cast<size_t>(sw) * 4 * (sh + 1) + 4);
   std::mt19937 rng(3);
@@ -145,7 +158,7 @@ TEST_F(FrameScalePartsTest, PartScaleWritesOnlyItsWindow) {
 // Into a destination whose rows lie further apart than the width (a window system's picture):
 // the window's pixels equal the whole scale's, the bytes past each row and outside the window stay;
 // a pitch shorter than a row is refused and writes nothing.
-TEST_F(FrameScalePartsTest, PitchedDestinationGetsTheSamePixels) {
+TEST_P(FrameScalePartsTest, PitchedDestinationGetsTheSamePixels) {
   const int32_t sw = 37, sh = 23, dw = 55, dh = 34;
   const size_t row = static_cast<size_t>(dw) * 4, pitch = row + 12;
   std::vector<uint8_t> src(static_cast<size_t>(sw) * 4 * (sh + 1) + 4);
@@ -171,6 +184,11 @@ TEST_F(FrameScalePartsTest, PitchedDestinationGetsTheSamePixels) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryIsa, FrameScalePartsTest, ::testing::ValuesIn(EveryIsa()),
+                         [](const ::testing::TestParamInfo<PixelIsa>& param) {
+                           return std::string(PixelIsaName(param.param));
+                         });
 
 }  // namespace
 }  // namespace korvel
