@@ -141,7 +141,7 @@ struct V {
     for (int k = 0; k < 4; ++k) {
       __builtin_memcpy(&w[k], base + static_cast<size_t>(index[k]) * 4, 4);
     }
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    return _mm_setr_epi32(w[0], w[1], w[2], w[3]);
   }
   // Pixels 0, 2, 4, 6 (and 1, 3, 5, 7) of the eight pixels in a then b.
   KORVEL_SIMD_INLINE static R EvenPixels(R a, R b) {
