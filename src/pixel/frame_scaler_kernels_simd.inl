@@ -6,7 +6,7 @@ constexpr int32_t kPairColumns = static_cast<int32_t>(V::kBytes / 16);
 
 // The pixel pairs at row + offsets[k], widened to 16-bit lanes, one per 128-bit half.
 KORVEL_SIMD_INLINE V::R PairsWidened(const uint8_t* row, const uint32_t* offsets) {
-  return V::Lo(V::LoadEach8([&](size_t k) { return row + offsets[k]; }));
+  return V::LoadEach8Widened([&](size_t k) { return row + offsets[k]; });
 }
 
 KORVEL_SIMD void Horizontal(uint16_t* out, const uint8_t* row, const uint32_t* offsets,

@@ -88,29 +88,34 @@ KORVEL_SIMD void CubicBlend(const CubicRows& r, const CubicColumns& c, uint8_t* 
   for (; x < n; ++x) CubicBlendPixel(r, c, static_cast<int32_t>(x), out);
 }
 
-// Lanczos destination pixels i + 2k (half k) as 32-bit channel values, divided.
+// Lanczos destination pixels i + 2k (half k) as 32-bit channel sums.
 KORVEL_SIMD_INLINE V::R LanczosTaps(const uint8_t* line, const LanczosPlan& p, size_t i,
                                     size_t groups) {
-  const uint8_t* px[kHalves];
-  const int16_t* w[kHalves];
-  double offset[kHalves], inverse[kHalves];
-  for (size_t k = 0; k < kHalves; ++k) {
-    px[k] = line + static_cast<size_t>(p.start[i + 2 * k]) * 4;
-    w[k] = &p.split[(i + 2 * k) * groups * 8];
-    offset[k] = p.offset[i + 2 * k];
-    inverse[k] = p.inverse[i + 2 * k];
-  }
+  const int32_t* start = &p.start[i];
+  const int16_t* split = &p.split[i * groups * 8];
   V::R hi = V::Zero(), lo = V::Zero();
   for (size_t g = 0; g < groups; ++g) {
     V::R a, b;
-    SplitTaps(V::LoadEach16([&](size_t k) { return px[k] + g * 16; }), a, b);
-    const V::R wg = V::LoadEach16([&](size_t k) { return w[k] + g * 8; });
+    SplitTaps(V::LoadEach16([&](size_t k) {
+                return line + static_cast<size_t>(start[2 * k]) * 4 + g * 16;
+              }),
+              a, b);
+    const V::R wg = V::LoadEach16([&](size_t k) { return split + (2 * k * groups + g) * 8; });
     hi = V::Add32(hi, V::Add32(V::Madd16(a, V::template Broadcast32<0>(wg)),
                                V::Madd16(b, V::template Broadcast32<1>(wg))));
     lo = V::Add32(lo, V::Add32(V::Madd16(a, V::template Broadcast32<2>(wg)),
                                V::Madd16(b, V::template Broadcast32<3>(wg))));
   }
-  return V::ScaleF64Each(V::Add32(V::template Sll32<8>(hi), lo), offset, inverse);
+  return V::Add32(V::template Sll32<8>(hi), lo);
+}
+
+// Destination pixels i + 2k (half k), divided by their sums, as 16-bit lanes: pixels i, i + 1 in
+// half 0, i + 2, i + 3 in half 1.
+KORVEL_SIMD_INLINE V::R LanczosPixels(const uint8_t* line, const LanczosPlan& p, size_t i,
+                                      size_t groups) {
+  const V::R a = LanczosTaps(line, p, i, groups), b = LanczosTaps(line, p, i + 1, groups);
+  return V::Packs32(V::ScaleF64Each(a, &p.offset[i], &p.inverse[i], 2),
+                    V::ScaleF64Each(b, &p.offset[i + 1], &p.inverse[i + 1], 2));
 }
 
 KORVEL_SIMD void LanczosRow(const uint8_t* line, const LanczosPlan& p, uint8_t* out) {
@@ -119,11 +124,9 @@ KORVEL_SIMD void LanczosRow(const uint8_t* line, const LanczosPlan& p, uint8_t* 
   const auto groups = static_cast<size_t>(p.taps) / 4;
   size_t i = 0;
   for (; i + 2 * kGroup <= n; i += 2 * kGroup) {
-    const V::R first = V::Packs32(LanczosTaps(line, p, i, groups),
-                                  LanczosTaps(line, p, i + 1, groups));
-    const V::R second = V::Packs32(LanczosTaps(line, p, i + kGroup, groups),
-                                   LanczosTaps(line, p, i + kGroup + 1, groups));
-    V::Store(out + i * 4, V::InOrder64(V::Pack(first, second)));
+    const V::R bytes = V::Pack(LanczosPixels(line, p, i, groups),
+                               LanczosPixels(line, p, i + kGroup, groups));
+    V::Store(out + i * 4, V::InOrder64(bytes));
   }
   for (; i < n; ++i) LanczosRowPixel(line, p, static_cast<int32_t>(i), out);
 }
@@ -143,11 +146,7 @@ KORVEL_SIMD void LanczosColumn(const uint8_t* const* rows, const int32_t* w, int
     whi[k] = PairBits(w0 >> 8, w1 >> 8);
     wlo[k] = PairBits(w0 & 255, w1 & 255);
   }
-  double offset[kHalves], scale[kHalves];
-  for (size_t k = 0; k < kHalves; ++k) {
-    offset[k] = static_cast<double>(sum / 2) + 0.5;
-    scale[k] = inverse;
-  }
+  const double offset = static_cast<double>(sum / 2) + 0.5;
   const V::R zero = V::Zero();
   size_t b = 0;
   for (; b + V::kBytes <= bytes; b += V::kBytes) {
@@ -165,7 +164,7 @@ KORVEL_SIMD void LanczosColumn(const uint8_t* const* rows, const int32_t* w, int
     }
     V::R q[4];
     for (size_t j = 0; j < 4; ++j) {
-      q[j] = V::ScaleF64Each(V::Add32(V::template Sll32<8>(hi[j]), lo[j]), offset, scale);
+      q[j] = V::ScaleF64Each(V::Add32(V::template Sll32<8>(hi[j]), lo[j]), &offset, &inverse, 0);
     }
     V::Store(out + b, V::Pack(V::Packs32(q[0], q[1]), V::Packs32(q[2], q[3])));
   }

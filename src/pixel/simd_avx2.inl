@@ -137,12 +137,20 @@ struct V {
         _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0)))),
         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(1))), 1);
   }
-  // min(256, (s + offset[k])·scale[k]) truncated, in double precision, for the 32-bit lanes of
-  // 128-bit half k.
-  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale) {
+  // LoadEach8 widened to 16-bit lanes (Lo of it).
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8Widened(At at) {
+    return _mm256_cvtepu8_epi16(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0))),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(1)))));
+  }
+  // min(256, (s + offset[k·stride])·scale[k·stride]) truncated, in double precision, for the
+  // 32-bit lanes of 128-bit half k.
+  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale,
+                                           size_t stride) {
     return _mm256_inserti128_si256(
         _mm256_castsi128_si256(ScaleF64(_mm256_castsi256_si128(s), offset[0], scale[0])),
-        ScaleF64(_mm256_extracti128_si256(s, 1), offset[1], scale[1]), 1);
+        ScaleF64(_mm256_extracti128_si256(s, 1), offset[stride], scale[stride]), 1);
   }
   KORVEL_SIMD_INLINE static __m128i ScaleF64(__m128i v, double offset, double scale) {
     const __m256d q = _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(v), _mm256_set1_pd(offset)),

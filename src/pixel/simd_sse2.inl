@@ -125,9 +125,15 @@ struct V {
   KORVEL_SIMD_INLINE static R LoadEach8(At at) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0)));
   }
-  // min(256, (s + offset[k])·scale[k]) truncated, in double precision, for the 32-bit lanes of
-  // 128-bit half k.
-  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale) {
+  // LoadEach8 widened to 16-bit lanes (Lo of it).
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8Widened(At at) {
+    return _mm_unpacklo_epi8(LoadEach8(at), _mm_setzero_si128());
+  }
+  // min(256, (s + offset[k·stride])·scale[k·stride]) truncated, in double precision, for the
+  // 32-bit lanes of 128-bit half k.
+  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale,
+                                           [[maybe_unused]] size_t stride) {
     const __m128d off = _mm_set1_pd(offset[0]), mul = _mm_set1_pd(scale[0]);
     const __m128d limit = _mm_set1_pd(256.0);
     const __m128d a = _mm_min_pd(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(s), off), mul), limit);
