@@ -105,6 +105,63 @@ struct V {
   KORVEL_SIMD_INLINE static R AlphaBroadcast16(R a) {
     return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF);
   }
+  // 64-bit halves of a and b interleaved, within each 128 bits.
+  KORVEL_SIMD_INLINE static R Unpack64Lo(R a, R b) { return _mm256_unpacklo_epi64(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack64Hi(R a, R b) { return _mm256_unpackhi_epi64(a, b); }
+  // Bytes (16-bit lanes) of a and b interleaved, within each 128 bits.
+  KORVEL_SIMD_INLINE static R Unpack8Lo(R a, R b) { return _mm256_unpacklo_epi8(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack8Hi(R a, R b) { return _mm256_unpackhi_epi8(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack16Lo(R a, R b) { return _mm256_unpacklo_epi16(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack16Hi(R a, R b) { return _mm256_unpackhi_epi16(a, b); }
+  // Each 128 bits shifted down by N bytes.
+  template <int N>
+  KORVEL_SIMD_INLINE static R ByteSrl(R a) { return _mm256_srli_si256(a, N); }
+  // 32-bit lane N of each 128 bits in all four lanes of those 128 bits.
+  template <int N>
+  KORVEL_SIMD_INLINE static R Broadcast32(R a) { return _mm256_shuffle_epi32(a, N * 0x55); }
+  // The result of Pack or Unpack64Lo/Hi on two vectors, with its 64-bit quarters in the order of
+  // the source lanes (those work per 128-bit half: quarters 0, 2, 1, 3 become 0, 1, 2, 3).
+  KORVEL_SIMD_INLINE static R InOrder64(R a) {
+    return _mm256_permute4x64_epi64(a, _MM_SHUFFLE(3, 1, 2, 0));
+  }
+  // 16 (and 8) bytes from at(k) into 128-bit half k.
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach16(At at) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at(0)))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at(1))), 1);
+  }
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8(At at) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0)))),
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(1))), 1);
+  }
+  // LoadEach8 widened to 16-bit lanes (Lo of it).
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8Widened(At at) {
+    return _mm256_cvtepu8_epi16(
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0))),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(1)))));
+  }
+  // min(256, (s + offset[k·stride])·scale[k·stride]) truncated, in double precision, for the
+  // 32-bit lanes of 128-bit half k.
+  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale,
+                                           size_t stride) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(ScaleF64(_mm256_castsi256_si128(s), offset[0], scale[0])),
+        ScaleF64(_mm256_extracti128_si256(s, 1), offset[stride], scale[stride]), 1);
+  }
+  KORVEL_SIMD_INLINE static __m128i ScaleF64(__m128i v, double offset, double scale) {
+    const __m256d q = _mm256_mul_pd(_mm256_add_pd(_mm256_cvtepi32_pd(v), _mm256_set1_pd(offset)),
+                                    _mm256_set1_pd(scale));
+    return _mm256_cvttpd_epi32(_mm256_min_pd(q, _mm256_set1_pd(256.0)));
+  }
+  // The 32-bit words base[index[k]], one per lane, by the gather instruction.
+  KORVEL_SIMD_INLINE static R Gather32(const uint8_t* base, const int32_t* index) {
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base),
+                                  Load(reinterpret_cast<const uint8_t*>(index)), 4);
+  }
   // Pixels 0, 2, ..., 14 (and 1, 3, ..., 15) of the sixteen pixels in a then b.
   KORVEL_SIMD_INLINE static R EvenPixels(R a, R b) {
     const __m256 e = _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b),

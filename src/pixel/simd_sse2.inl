@@ -99,6 +99,56 @@ struct V {
   KORVEL_SIMD_INLINE static R AlphaBroadcast16(R a) {
     return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF);
   }
+  // 64-bit halves of a and b interleaved, within each 128 bits.
+  KORVEL_SIMD_INLINE static R Unpack64Lo(R a, R b) { return _mm_unpacklo_epi64(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack64Hi(R a, R b) { return _mm_unpackhi_epi64(a, b); }
+  // Bytes (16-bit lanes) of a and b interleaved, within each 128 bits.
+  KORVEL_SIMD_INLINE static R Unpack8Lo(R a, R b) { return _mm_unpacklo_epi8(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack8Hi(R a, R b) { return _mm_unpackhi_epi8(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack16Lo(R a, R b) { return _mm_unpacklo_epi16(a, b); }
+  KORVEL_SIMD_INLINE static R Unpack16Hi(R a, R b) { return _mm_unpackhi_epi16(a, b); }
+  // Each 128 bits shifted down by N bytes.
+  template <int N>
+  KORVEL_SIMD_INLINE static R ByteSrl(R a) { return _mm_srli_si128(a, N); }
+  // 32-bit lane N of each 128 bits in all four lanes of those 128 bits.
+  template <int N>
+  KORVEL_SIMD_INLINE static R Broadcast32(R a) { return _mm_shuffle_epi32(a, N * 0x55); }
+  // The result of Pack or Unpack64Lo/Hi on two vectors, with its 64-bit quarters in the order of
+  // the source lanes (a no-op on one 128-bit vector).
+  KORVEL_SIMD_INLINE static R InOrder64(R a) { return a; }
+  // 16 (and 8) bytes from at(k) into 128-bit half k: here the one half, at(0).
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach16(At at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at(0)));
+  }
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8(At at) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(0)));
+  }
+  // LoadEach8 widened to 16-bit lanes (Lo of it).
+  template <typename At>
+  KORVEL_SIMD_INLINE static R LoadEach8Widened(At at) {
+    return _mm_unpacklo_epi8(LoadEach8(at), _mm_setzero_si128());
+  }
+  // min(256, (s + offset[k·stride])·scale[k·stride]) truncated, in double precision, for the
+  // 32-bit lanes of 128-bit half k.
+  KORVEL_SIMD_INLINE static R ScaleF64Each(R s, const double* offset, const double* scale,
+                                           [[maybe_unused]] size_t stride) {
+    const __m128d off = _mm_set1_pd(offset[0]), mul = _mm_set1_pd(scale[0]);
+    const __m128d limit = _mm_set1_pd(256.0);
+    const __m128d a = _mm_min_pd(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(s), off), mul), limit);
+    const __m128d b =
+        _mm_min_pd(_mm_mul_pd(_mm_add_pd(_mm_cvtepi32_pd(_mm_srli_si128(s, 8)), off), mul), limit);
+    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(a), _mm_cvttpd_epi32(b));
+  }
+  // The 32-bit words base[index[k]], one per lane; loaded one by one (SSE2 has no gather).
+  KORVEL_SIMD_INLINE static R Gather32(const uint8_t* base, const int32_t* index) {
+    int32_t w[4];
+    for (int k = 0; k < 4; ++k) {
+      __builtin_memcpy(&w[k], base + static_cast<size_t>(index[k]) * 4, 4);
+    }
+    return _mm_setr_epi32(w[0], w[1], w[2], w[3]);
+  }
   // Pixels 0, 2, 4, 6 (and 1, 3, 5, 7) of the eight pixels in a then b.
   KORVEL_SIMD_INLINE static R EvenPixels(R a, R b) {
     return _mm_castps_si128(
