@@ -41,6 +41,14 @@ int32_t RunPngDecode(PngDecodeState* state) {
   if (setjmp(png_jmpbuf(png))) return -1;
 
   png_set_read_fn(png, state, PngReadFromMemory);
+  // The picture needs only the critical chunks, tRNS and gAMA. libpng reads some other chunks
+  // (a suggested palette, texts, a colour profile) whole into memory at the length the file
+  // claims, so a damaged length would ask for gigabytes: those are passed over unread instead.
+  static const png_byte kUnused[] =
+      "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0"
+      "tIME\0zTXt";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnused, 16);
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);

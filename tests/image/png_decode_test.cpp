@@ -77,6 +77,19 @@ std::vector<uint8_t> WithSize(std::vector<uint8_t> file, uint32_t width, uint32_
   return file;
 }
 
+// The file with a suggested-palette chunk inserted after IHDR whose length field says `length`
+// while only a few bytes follow.
+std::vector<uint8_t> ChunkOfLength(const std::vector<uint8_t>& png, uint32_t length) {
+  std::vector<uint8_t> out(png.begin(), png.begin() + 33);  // signature and IHDR
+  const uint8_t head[8] = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                           static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
+                           's', 'P', 'L', 'T'};
+  out.insert(out.end(), head, head + 8);
+  out.insert(out.end(), 64, 's');
+  out.insert(out.end(), png.begin() + 33, png.end());
+  return out;
+}
+
 TEST(PngDecode, DamagedFilesFailWithoutEndingTheProcess) {
   const std::vector<uint8_t> good = test::ReadImageFixture("png_rgb8.png");
   const std::vector<uint8_t> bad_signature = test::Patched(good, 1, 'Q');
@@ -100,6 +113,8 @@ TEST(PngDecode, DamagedFilesFailWithoutEndingTheProcess) {
       {"width 8193", WithSize(good, 8193, 5), kErrorImageTooLarge},
       {"height 100000", WithSize(good, 7, 100000), kErrorImageTooLarge},
       {"width 0", WithSize(good, 0, 5), 0},
+      // An ancillary chunk whose length field says 1.9 GB: refused without reading it into memory.
+      {"chunk length past the file", ChunkOfLength(good, 0x73737373u), 0},
   };
   for (const Failure& c : cases) {
     SCOPED_TRACE(c.what);
