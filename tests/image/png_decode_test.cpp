@@ -80,13 +80,12 @@ std::vector<uint8_t> WithSize(std::vector<uint8_t> file, uint32_t width, uint32_
 // The file with a suggested-palette chunk inserted after IHDR whose length field says `length`
 // while only a few bytes follow.
 std::vector<uint8_t> ChunkOfLength(const std::vector<uint8_t>& png, uint32_t length) {
-  std::vector<uint8_t> out(png.begin(), png.begin() + 33);  // signature and IHDR
-  const uint8_t head[8] = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
-                           static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
-                           's', 'P', 'L', 'T'};
-  out.insert(out.end(), head, head + 8);
-  out.insert(out.end(), 64, 's');
-  out.insert(out.end(), png.begin() + 33, png.end());
+  std::vector<uint8_t> chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                                static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
+                                's', 'P', 'L', 'T'};
+  chunk.resize(chunk.size() + 64, 's');
+  std::vector<uint8_t> out = png;
+  out.insert(out.begin() + 33, chunk.begin(), chunk.end());  // after the signature and IHDR
   return out;
 }
 
