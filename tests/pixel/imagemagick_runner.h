@@ -2,6 +2,8 @@
 // temporary folder) for the reference comparisons of the pixel tests.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -45,11 +47,10 @@ inline bool ReadPpm(const std::filesystem::path& path, RgbImage* img) {
 
 // convert in.ppm <operations> -depth 8 out.ppm; false when the tool fails.
 inline bool RunConvert(const RgbImage& in, const std::string& operations, RgbImage* out) {
+  // Named by the process: ctest runs each case in a process of its own, many at once.
   static int counter = 0;
   const auto dir = std::filesystem::temp_directory_path() /
-                   ("korvel-im-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                    "-" + std::to_string(reinterpret_cast<uintptr_t>(&counter) & 0xFFFF) + "-" +
-                    std::to_string(counter++));
+                   ("korvel-im-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
   std::filesystem::create_directories(dir);
   const auto src = dir / "in.ppm", dst = dir / "out.ppm";
   bool ok = WritePpm(src, in);
