@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,18 @@ const test::GameFolderTest::Sources kMusicGame = {
 
 class SoundErrorGameTest : public test::GameFolderTest {
  public:
+  // A virtual X server with openbox for the tests in a real window; skipped (or failed, when the
+  // tools are required) where a tool is missing.
+  void StartDesktop() {
+    for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
+      KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
+    }
+    server_ = std::make_unique<test::XvfbServer>();
+    ASSERT_FALSE(server_->display().empty()) << "Xvfb did not start";
+    wm_ = std::make_unique<test::WindowManager>(server_->display(), runtime_.path());
+    ASSERT_TRUE(wm_->running()) << "openbox did not start";
+  }
+
   std::string Music() const {
     return test::ReadFile(std::string(KORVEL_SOURCE_DIR) + "/samples/sample-game/media/music.ogg");
   }
@@ -69,6 +82,11 @@ class SoundErrorGameTest : public test::GameFolderTest {
     ::close(fd);
     ASSERT_TRUE(sized);
   }
+
+ protected:
+  // The window manager goes before its server.
+  std::unique_ptr<test::XvfbServer> server_;
+  std::unique_ptr<test::WindowManager> wm_;
 };
 
 struct LoadErrorCase {
@@ -108,14 +126,9 @@ TEST_F(SoundErrorGameTest, HeadlessLoadErrorEndsThroughTheAnsweredDialog) {
 // The same damaged pack in a real window: the drawn error dialog and then the sound thread's box
 // are answered with keys, and the run ends by itself.
 TEST_F(SoundErrorGameTest, DamagedPackEndsThroughTheDrawnDialogsUnderXvfb) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
-  }
-  test::XvfbServer server;
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  const std::string display = server.display();
-  test::WindowManager wm(display, runtime_.path());
-  ASSERT_TRUE(wm.running()) << "openbox did not start";
+  ASSERT_NO_FATAL_FAILURE(StartDesktop());
+  if (IsSkipped()) return;
+  const std::string display = server_->display();
   BuildDamagedPackGame();
   if (HasFatalFailure()) return;
   test::ChildProcess engine(Args(), SdlEnv(display));
@@ -147,14 +160,9 @@ TEST_F(SoundErrorGameTest, DamagedPackEndsThroughTheDrawnDialogsUnderXvfb) {
 
 // SIGTERM while the error dialog is open ends it and the sound thread's box that follows it.
 TEST_F(SoundErrorGameTest, TerminationEndsTheErrorDialogAndTheBoxAfterIt) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
-  }
-  test::XvfbServer server;
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  const std::string display = server.display();
-  test::WindowManager wm(display, runtime_.path());
-  ASSERT_TRUE(wm.running()) << "openbox did not start";
+  ASSERT_NO_FATAL_FAILURE(StartDesktop());
+  if (IsSkipped()) return;
+  const std::string display = server_->display();
   BuildDamagedPackGame();
   if (HasFatalFailure()) return;
   test::ChildProcess engine(Args(), SdlEnv(display));
@@ -197,14 +205,9 @@ size_t LongestRepeatedSecond(const std::string& raw) {
 // guards the data sources) stays open for seconds while the music streams: the device's output
 // (SDL's disk driver) goes on with the music instead of repeating its last second.
 TEST_F(SoundErrorGameTest, StreamKeepsPlayingUnderAnOpenBoxUnderXvfb) {
-  for (const char* tool : {"/usr/bin/Xvfb", "/usr/bin/xdotool", "/usr/bin/openbox"}) {
-    KORVEL_REQUIRE_TOOL(::access(tool, X_OK) == 0, tool);
-  }
-  test::XvfbServer server;
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  const std::string display = server.display();
-  test::WindowManager wm(display, runtime_.path());
-  ASSERT_TRUE(wm.running()) << "openbox did not start";
+  ASSERT_NO_FATAL_FAILURE(StartDesktop());
+  if (IsSkipped()) return;
+  const std::string display = server_->display();
   BuildGame({{"main.kas",
               "label SYSTEM_START\n"
               "SOUND 0=( \"bgm\" ) 2=( \"music\" ) 3=( 1 )\n"
