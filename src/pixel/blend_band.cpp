@@ -59,6 +59,16 @@ WorkerStatus BlendBand(BlendFamily family, const BlendBandJob& job) {
                                  static_cast<size_t>(job.child.width) +
                              static_cast<size_t>(c.source_x);
     const uint8_t* src = job.child.pixels + src_index * 4;
+    // A frame's parts are composed after a sleep, from rows that have left the cache: asking for
+    // the next row of both pictures now hides that wait behind this row's work.
+    if (i + 1 < job.end_row) {
+      const size_t parent_row = static_cast<size_t>(job.parent.width) * 4;
+      const size_t child_row = static_cast<size_t>(job.child.width) * 4;
+      for (size_t b = 0; b < bytes; b += 64) {
+        __builtin_prefetch(dst + parent_row + b, 1);
+        __builtin_prefetch(src + child_row + b);
+      }
+    }
     if (masked) {
       const uint8_t* mask = job.mask.pixels + (static_cast<size_t>(c.source_y + i) *
                                                    static_cast<size_t>(job.mask.width) +

@@ -48,6 +48,26 @@ struct SmoothRowsParams {
   ScaleVerticalFn vertical = nullptr;
 };
 
+// The blocked form of SmoothRowsParams: the blocks from the one holding first_col to the one
+// holding end_col - 1, weighed whole; the columns of the window are written.
+struct SmoothBlocksParams {
+  uint8_t* dst = nullptr;
+  size_t dst_pitch = 0;
+  const uint8_t* src = nullptr;
+  int32_t src_width = 0;
+  const int32_t* rows = nullptr;
+  const uint8_t* row_weights = nullptr;
+  const ScaleBlock* blocks = nullptr;  // from first_block
+  int32_t first_block = 0, block_count = 0;
+  int32_t first_row = 0;
+  int32_t first_col = 0, end_col = 0;
+  int32_t zero_x0 = 0, zero_x1 = 0;
+  int32_t src_rows = 0;                 // rows of the source, the spare row not counted
+  size_t read_from = 0, read_end = 0;   // the bytes of a source row the blocks read
+  ScaleBlocksHorizontalFn horizontal = nullptr;
+  ScaleBlocksVerticalFn vertical = nullptr;
+};
+
 constexpr int32_t kMaxSide = 8192;
 // Source coordinates beyond this (in hundredths) are refused, so no product can overflow.
 constexpr int64_t kMaxHundredths = int64_t{100} * 4 * kMaxSide;
@@ -136,6 +156,53 @@ WorkerStatus SmoothRowsBand(void* context, WorkerBand band) {
   return WorkerStatus::kOk;
 }
 
+// The blocked smooth scalers' routine, banded as job 11's.
+WorkerStatus SmoothBlocksBand(void* context, WorkerBand band) {
+  const SmoothBlocksParams& p = *static_cast<const SmoothBlocksParams*>(context);
+  const size_t dst_row = p.dst_pitch;
+  const size_t src_row = RowBytes(p.src_width);
+  const size_t values = static_cast<size_t>(p.block_count) * kScaleBlockValues;
+  std::vector<uint16_t> cache(values * 2);
+  uint16_t* upper = cache.data();
+  uint16_t* lower = cache.data() + values;
+  int64_t cached = -2;
+  const auto weigh = [&p, src_row](uint16_t* out, int64_t k) {
+    p.horizontal(out, p.src + static_cast<size_t>(k) * src_row, p.blocks, p.block_count);
+  };
+  for (int32_t i = band.first; i < band.end(); ++i) {
+    const int32_t y = p.first_row + i;
+    uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
+    ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
+    if (p.block_count <= 0) continue;
+    const int64_t k = p.rows[y];
+    if (k != cached) {
+      if (k == cached + 1) {
+        std::swap(upper, lower);
+      } else {
+        weigh(upper, k);
+      }
+      weigh(lower, k + 1);
+      cached = k;
+      // The next source row is usually not in the cache: a frame's parts are composed, then
+      // scaled, between sleeps. Asking for it now hides the wait behind this row's work.
+      if (k + 2 < p.src_rows) {
+        const uint8_t* next = p.src + static_cast<size_t>(k + 2) * src_row;
+        for (size_t b = p.read_from; b < p.read_end; b += 64) __builtin_prefetch(next + b);
+      }
+    }
+    // The destination row below, for writing (the window system's picture of a window has left
+    // the cache too).
+    if (i + 1 < band.end()) {
+      uint8_t* below = out + dst_row + RowBytes(p.first_col);
+      for (size_t b = 0; b < RowBytes(p.end_col - p.first_col); b += 64) {
+        __builtin_prefetch(below + b, 1);
+      }
+    }
+    p.vertical(out, upper, lower, p.row_weights[y], p.first_col, p.end_col);
+  }
+  return WorkerStatus::kOk;
+}
+
 // The 8.8 source coordinates of the smooth scalers along one axis.
 struct SmoothAxis {
   int64_t whole = 0;    // x0 or y0
@@ -159,6 +226,45 @@ bool BuildSmoothAxis(int32_t from, int32_t to, int32_t dst_hundredths, SmoothAxi
                   : (i * 256 * span) / denominator + fraction;
   }
   return true;
+}
+
+// The blocks of the smooth scalers' columns (see ScaleBlock). A block whose eight columns all have
+// a source, and whose pixels lie within 8 or 16 of the row's width + 1 (the spare pixel past the
+// last row is part of the buffer), is windowed; the others go column by column. Tables with many
+// of those (downscales past one half) keep no blocks.
+void BuildScaleBlocks(const std::vector<uint8_t>& col_weights, FrameScaleTables* t) {
+  constexpr int32_t kCols = kScaleBlockColumns;
+  const int32_t count = (t->dst_width + kCols - 1) / kCols;
+  t->blocks.assign(static_cast<size_t>(count), ScaleBlock{});
+  int32_t by_columns = 0;
+  for (int32_t b = 0; b < count; ++b) {
+    ScaleBlock& block = t->blocks[static_cast<size_t>(b)];
+    const int32_t x0 = b * kCols;
+    for (int32_t j = 0; j < kCols; ++j) {
+      const int32_t x = x0 + j;
+      const bool valid = x >= t->first_col && x < t->end_col;
+      const uint16_t w = valid ? col_weights[static_cast<size_t>(x)] : 0;
+      block.left[j] = valid ? t->col_sources[static_cast<size_t>(x)] : -1;
+      block.w0[2 * j] = block.w0[2 * j + 1] = static_cast<uint16_t>(256 - w);
+      block.w1[2 * j] = block.w1[2 * j + 1] = w;
+    }
+    if (x0 < t->first_col || x0 + kCols > t->end_col) {
+      ++by_columns;
+      continue;
+    }
+    // Sources never decrease along an axis: the first column's left pixel starts the window.
+    const int32_t first = block.left[0];
+    const int32_t needed = block.left[kCols - 1] + 2 - first;
+    const int32_t span = needed <= 8 ? 8 : needed <= 16 ? 16 : 0;
+    if (span == 0 || int64_t{first} + span > int64_t{t->src_width} + 1) {
+      ++by_columns;
+      continue;
+    }
+    block.base = static_cast<uint32_t>(first) * 4;
+    block.span = static_cast<uint32_t>(span);
+    for (int32_t& left : block.left) left -= first;
+  }
+  if (by_columns > 2 && by_columns * 4 > count) t->blocks.clear();
 }
 
 // The smooth scalers' tables: the axes in 1/256 pixel (columns sharpened, rows when asked),
@@ -209,6 +315,7 @@ bool PlanSmooth(FrameFilter filter, const uint8_t* src, int32_t src_x0, int32_t 
       t->lanes[i * 8 + 4 + c] = w;
     }
   }
+  BuildScaleBlocks(col_weights, t);
   return true;
 }
 
@@ -343,6 +450,39 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, size_t dst_pitch
     p.zero_x1 = window.x1;
     p.gather = k.gather;
     RunBands(ScaleRowsBand, &p, row1 - row0, window.x1 - window.x0, true);
+    return 0;
+  }
+  const ScaleBlocksVerticalFn blocked_vertical =
+      t.filter == FrameFilter::kSmooth           ? k.vertical_blocks_eight_bit
+      : t.filter == FrameFilter::kSmoothThreaded ? k.vertical_blocks_split
+                                                 : k.vertical_blocks_joint;
+  if (k.horizontal_blocks != nullptr && blocked_vertical != nullptr && !t.blocks.empty()) {
+    SmoothBlocksParams p;
+    p.dst = dst;
+    p.dst_pitch = dst_pitch;
+    p.src = src;
+    p.src_width = t.src_width;
+    p.rows = t.row_sources.data();
+    p.row_weights = t.row_weights.data();
+    p.first_block = col0 / kScaleBlockColumns;
+    p.block_count = col1 > col0 ? (col1 + kScaleBlockColumns - 1) / kScaleBlockColumns -
+                                      p.first_block
+                                : 0;
+    p.blocks = t.blocks.data() + p.first_block;
+    p.first_row = row0;
+    p.first_col = col0;
+    p.end_col = col1;
+    p.zero_x0 = window.x0;
+    p.zero_x1 = window.x1;
+    p.horizontal = k.horizontal_blocks;
+    p.vertical = blocked_vertical;
+    p.src_rows = t.src_height;
+    if (col1 > col0) {
+      p.read_from = RowBytes(t.col_sources[static_cast<size_t>(col0)]);
+      p.read_end = RowBytes(t.col_sources[static_cast<size_t>(col1 - 1)] + 2);
+    }
+    RunBands(SmoothBlocksBand, &p, row1 - row0, window.x1 - window.x0,
+             t.filter != FrameFilter::kSmooth);
     return 0;
   }
   SmoothRowsParams p;

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixel/frame_scaler_kernels.h"
+
 namespace korvel {
 
 // Refused arguments: a destination or source side outside 1..8192, an empty or reversed source
@@ -76,6 +78,9 @@ struct FrameScaleTables {
   std::vector<uint8_t> row_weights;
   std::vector<uint32_t> offsets;
   std::vector<uint16_t> lanes;
+  // The smooth filters' columns in blocks of eight from column 0, for the blocked passes; empty
+  // when too few blocks read pixels close enough together (downscales past one half).
+  std::vector<ScaleBlock> blocks;
 };
 
 // The tables of a whole-frame scale (the whole source onto the whole destination, with the

@@ -319,5 +319,108 @@ TEST(FrameScalerKernelsTest, JointVerticalCarriesExactly) {
   }
 }
 
+// The blocked passes against the unblocked scalar ones on the tables of real scales: upscales
+// (one 8-pixel window per block), downscales to between one half and one (two windows), and the
+// blocks at the right edge and past a partial last block that go column by column. The horizontal
+// values are compared after regrouping the scalar row into blocks; the vertical pass at every row
+// weight on those rows.
+TEST(FrameScalerKernelsTest, BlockedPassesMatchTheUnblockedOnes) {
+  const FrameScalerKernels& ref = FrameScalerKernelsFor(PixelIsa::kScalar);
+  struct Size {
+    int32_t sw, dw;
+  };
+  const Size sizes[] = {{100, 150}, {150, 100}, {37, 55}, {37, 19}, {1280, 1920},
+                        {1920, 1280}, {64, 97}, {9, 16}, {200, 101}};
+  bool seen_span[17] = {};
+  for (PixelIsa isa : pixel_test::SimdIsas()) {
+    const FrameScalerKernels& k = FrameScalerKernelsFor(isa);
+    if (k.horizontal_blocks == nullptr) continue;
+    for (const Size& size : sizes) {
+      FrameScaleTables t;
+      ASSERT_TRUE(BuildFrameScaleTables(FrameFilter::kSmooth, size.sw, 2, size.dw, 2, &t));
+      ASSERT_FALSE(t.blocks.empty()) << size.sw << " -> " << size.dw;
+      for (const ScaleBlock& b : t.blocks) seen_span[b.span] = true;
+      const auto count = static_cast<int32_t>(t.blocks.size());
+      const size_t values = static_cast<size_t>(count) * kScaleBlockValues;
+      // Two rows and the spare row and pixel, as a layer buffer has them.
+      const std::vector<uint8_t> src = Source(size.sw, 2, static_cast<uint32_t>(size.dw));
+      std::vector<uint16_t> rows[2];
+      for (int r = 0; r < 2; ++r) {
+        const uint8_t* row = src.data() + static_cast<size_t>(r) * size.sw * 4;
+        std::vector<uint16_t> flat(static_cast<size_t>(t.end_col - t.first_col) * 4);
+        ref.horizontal(flat.data(), row, t.offsets.data(), t.lanes.data(), t.end_col - t.first_col);
+        std::vector<uint16_t> want(values, 0);
+        for (int32_t x = t.first_col; x < t.end_col; ++x) {
+          uint16_t* block = want.data() + static_cast<size_t>(x / 8) * kScaleBlockValues;
+          const uint16_t* v = flat.data() + static_cast<size_t>(x - t.first_col) * 4;
+          const int32_t j = x % 8;
+          block[2 * j] = v[0];
+          block[2 * j + 1] = v[2];
+          block[16 + 2 * j] = v[1];
+          block[16 + 2 * j + 1] = v[3];
+        }
+        rows[r].assign(values, 0xABCD);
+        k.horizontal_blocks(rows[r].data(), row, t.blocks.data(), count);
+        ASSERT_EQ(rows[r], want)
+            << PixelIsaName(isa) << " horizontal " << size.sw << " -> " << size.dw;
+      }
+      // The unblocked rows: block values back in pixel order.
+      std::vector<uint16_t> flat[2];
+      for (int r = 0; r < 2; ++r) {
+        flat[r].resize(values);
+        for (size_t i = 0; i < values / kScaleBlockValues * 8; ++i) {
+          const uint16_t* block = rows[r].data() + i / 8 * kScaleBlockValues;
+          const size_t j = i % 8;
+          flat[r][4 * i] = block[2 * j];
+          flat[r][4 * i + 1] = block[16 + 2 * j];
+          flat[r][4 * i + 2] = block[2 * j + 1];
+          flat[r][4 * i + 3] = block[16 + 2 * j + 1];
+        }
+      }
+      // Whole rows at every row weight, then column ranges that start and end inside blocks:
+      // those columns alone are written.
+      const int32_t width = count * kScaleBlockColumns;
+      std::vector<std::pair<int32_t, int32_t>> ranges = {{0, width}};
+      std::mt19937 rng(static_cast<uint32_t>(size.sw));
+      for (int n = 0; n < 6; ++n) {
+        const auto a = static_cast<int32_t>(rng() % static_cast<uint32_t>(width));
+        const auto b = static_cast<int32_t>(rng() % static_cast<uint32_t>(width + 1));
+        ranges.emplace_back(std::min(a, b), std::max(a, b));
+      }
+      for (uint32_t wy = 0; wy < 256; ++wy) {
+        for (auto [pass, blocked] :
+             {std::pair{&FrameScalerKernels::vertical_eight_bit,
+                        &FrameScalerKernels::vertical_blocks_eight_bit},
+              std::pair{&FrameScalerKernels::vertical_split,
+                        &FrameScalerKernels::vertical_blocks_split},
+              std::pair{&FrameScalerKernels::vertical_joint,
+                        &FrameScalerKernels::vertical_blocks_joint}}) {
+          std::vector<uint8_t> whole(values);
+          (ref.*pass)(whole.data(), flat[0].data(), flat[1].data(), wy, values);
+          for (const auto& [x0, x1] : ranges) {
+            if (wy % 51 != 0 && x0 != 0) continue;
+            std::vector<uint8_t> want(values, 0xCD), got(values, 0xCD);
+            std::copy(whole.begin() + x0 * 4, whole.begin() + x1 * 4, want.begin() + x0 * 4);
+            const size_t first = static_cast<size_t>(x0 / kScaleBlockColumns) * kScaleBlockValues;
+            (k.*blocked)(got.data(), rows[0].data() + first, rows[1].data() + first, wy, x0, x1);
+            ASSERT_EQ(FirstDiff(got, want), -1) << PixelIsaName(isa) << " vertical wy " << wy
+                                                << " columns " << x0 << ".." << x1 << " of "
+                                                << size.sw << " -> " << size.dw;
+          }
+        }
+      }
+    }
+    EXPECT_TRUE(seen_span[0] && seen_span[8] && seen_span[16]);
+  }
+}
+
+// Downscales past one half read pixels too far apart for a block's windows: those tables keep no
+// blocks, and the scalers take the unblocked passes.
+TEST(FrameScalerKernelsTest, DownscalesPastOneHalfKeepNoBlocks) {
+  FrameScaleTables t;
+  ASSERT_TRUE(BuildFrameScaleTables(FrameFilter::kSmoothThreaded, 1000, 10, 300, 10, &t));
+  EXPECT_TRUE(t.blocks.empty());
+}
+
 }  // namespace
 }  // namespace korvel
