@@ -30,42 +30,31 @@ struct ScaleRowsParams {
 };
 
 // Jobs 21 and 41 and the single-threaded smooth scaler: per destination row the upper source row
-// and the row weight; per valid column the byte offset of the left source pixel and its weight
-// lanes. Each source row is weighted across once per band and kept while rows use it.
+// and the row weight; the columns either in blocks (the blocked passes) or, per valid column, the
+// byte offset of the left source pixel and its weight lanes. Each source row is weighted across
+// once per band and kept while rows use it.
 struct SmoothRowsParams {
   uint8_t* dst = nullptr;
   size_t dst_pitch = 0;
   const uint8_t* src = nullptr;
   int32_t src_width = 0;
+  int32_t src_height = 0;
   const int32_t* rows = nullptr;     // upper source row of each destination row
   const uint8_t* row_weights = nullptr;
-  const uint32_t* offsets = nullptr;  // indexed from first_col
-  const uint16_t* lanes = nullptr;    // eight per column, indexed from first_col
   int32_t first_row = 0;
   int32_t first_col = 0, end_col = 0;
   int32_t zero_x0 = 0, zero_x1 = 0;
+  size_t read_from = 0, read_end = 0;  // the bytes of a source row the columns read
+  // Blocked: the blocks from the one holding first_col to the one holding end_col - 1.
+  const ScaleBlock* blocks = nullptr;
+  int32_t block_count = 0;
+  ScaleBlocksHorizontalFn horizontal_blocks = nullptr;
+  ScaleBlocksVerticalFn vertical_blocks = nullptr;
+  // Unblocked (blocks null): indexed from first_col, eight lanes per column.
+  const uint32_t* offsets = nullptr;
+  const uint16_t* lanes = nullptr;
   ScaleHorizontalFn horizontal = nullptr;
   ScaleVerticalFn vertical = nullptr;
-};
-
-// The blocked form of SmoothRowsParams: the blocks from the one holding first_col to the one
-// holding end_col - 1, weighed whole; the columns of the window are written.
-struct SmoothBlocksParams {
-  uint8_t* dst = nullptr;
-  size_t dst_pitch = 0;
-  const uint8_t* src = nullptr;
-  int32_t src_width = 0;
-  const int32_t* rows = nullptr;
-  const uint8_t* row_weights = nullptr;
-  const ScaleBlock* blocks = nullptr;  // from first_block
-  int32_t first_block = 0, block_count = 0;
-  int32_t first_row = 0;
-  int32_t first_col = 0, end_col = 0;
-  int32_t zero_x0 = 0, zero_x1 = 0;
-  int32_t src_rows = 0;                 // rows of the source, the spare row not counted
-  size_t read_from = 0, read_end = 0;   // the bytes of a source row the blocks read
-  ScaleBlocksHorizontalFn horizontal = nullptr;
-  ScaleBlocksVerticalFn vertical = nullptr;
 };
 
 constexpr int32_t kMaxSide = 8192;
@@ -127,53 +116,33 @@ WorkerStatus SmoothRowsBand(void* context, WorkerBand band) {
   const size_t dst_row = p.dst_pitch;
   const size_t src_row = RowBytes(p.src_width);
   const int32_t columns = p.end_col - p.first_col;
-  const size_t values = columns > 0 ? static_cast<size_t>(columns) * 4 : 0;
+  if (columns <= 0) {
+    for (int32_t i = band.first; i < band.end(); ++i) {
+      uint8_t* out = p.dst + static_cast<size_t>(p.first_row + i) * dst_row;
+      ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
+    }
+    return WorkerStatus::kOk;
+  }
+  const size_t values = p.blocks != nullptr
+                            ? static_cast<size_t>(p.block_count) * kScaleBlockValues
+                            : static_cast<size_t>(columns) * 4;
   // The weighted source rows k (upper) and k + 1 (lower) of the last destination row.
   std::vector<uint16_t> cache(values * 2);
   uint16_t* upper = cache.data();
   uint16_t* lower = cache.data() + values;
   int64_t cached = -2;
   const auto weigh = [&p, src_row, columns](uint16_t* out, int64_t k) {
-    p.horizontal(out, p.src + static_cast<size_t>(k) * src_row, p.offsets, p.lanes, columns);
-  };
-  for (int32_t i = band.first; i < band.end(); ++i) {
-    const int32_t y = p.first_row + i;
-    uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
-    ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
-    if (columns <= 0) continue;
-    const int64_t k = p.rows[y];
-    if (k != cached) {
-      if (k == cached + 1) {
-        std::swap(upper, lower);
-      } else {
-        weigh(upper, k);
-      }
-      weigh(lower, k + 1);
-      cached = k;
+    const uint8_t* row = p.src + static_cast<size_t>(k) * src_row;
+    if (p.blocks != nullptr) {
+      p.horizontal_blocks(out, row, p.blocks, p.block_count);
+    } else {
+      p.horizontal(out, row, p.offsets, p.lanes, columns);
     }
-    p.vertical(out + RowBytes(p.first_col), upper, lower, p.row_weights[y], values);
-  }
-  return WorkerStatus::kOk;
-}
-
-// The blocked smooth scalers' routine, banded as job 11's.
-WorkerStatus SmoothBlocksBand(void* context, WorkerBand band) {
-  const SmoothBlocksParams& p = *static_cast<const SmoothBlocksParams*>(context);
-  const size_t dst_row = p.dst_pitch;
-  const size_t src_row = RowBytes(p.src_width);
-  const size_t values = static_cast<size_t>(p.block_count) * kScaleBlockValues;
-  std::vector<uint16_t> cache(values * 2);
-  uint16_t* upper = cache.data();
-  uint16_t* lower = cache.data() + values;
-  int64_t cached = -2;
-  const auto weigh = [&p, src_row](uint16_t* out, int64_t k) {
-    p.horizontal(out, p.src + static_cast<size_t>(k) * src_row, p.blocks, p.block_count);
   };
   for (int32_t i = band.first; i < band.end(); ++i) {
     const int32_t y = p.first_row + i;
     uint8_t* out = p.dst + static_cast<size_t>(y) * dst_row;
     ZeroColumnsOutside(out, p.zero_x0, p.zero_x1, p.first_col, p.end_col);
-    if (p.block_count <= 0) continue;
     const int64_t k = p.rows[y];
     if (k != cached) {
       if (k == cached + 1) {
@@ -185,7 +154,7 @@ WorkerStatus SmoothBlocksBand(void* context, WorkerBand band) {
       cached = k;
       // The next source row is usually not in the cache: a frame's parts are composed, then
       // scaled, between sleeps. Asking for it now hides the wait behind this row's work.
-      if (k + 2 < p.src_rows) {
+      if (k + 2 < p.src_height) {
         const uint8_t* next = p.src + static_cast<size_t>(k + 2) * src_row;
         for (size_t b = p.read_from; b < p.read_end; b += 64) __builtin_prefetch(next + b);
       }
@@ -194,11 +163,13 @@ WorkerStatus SmoothBlocksBand(void* context, WorkerBand band) {
     // the cache too).
     if (i + 1 < band.end()) {
       uint8_t* below = out + dst_row + RowBytes(p.first_col);
-      for (size_t b = 0; b < RowBytes(p.end_col - p.first_col); b += 64) {
-        __builtin_prefetch(below + b, 1);
-      }
+      for (size_t b = 0; b < RowBytes(columns); b += 64) __builtin_prefetch(below + b, 1);
     }
-    p.vertical(out, upper, lower, p.row_weights[y], p.first_col, p.end_col);
+    if (p.blocks != nullptr) {
+      p.vertical_blocks(out, upper, lower, p.row_weights[y], p.first_col, p.end_col);
+    } else {
+      p.vertical(out + RowBytes(p.first_col), upper, lower, p.row_weights[y], values);
+    }
   }
   return WorkerStatus::kOk;
 }
@@ -452,57 +423,39 @@ int32_t ScaleFramePart(const FrameScaleTables& t, uint8_t* dst, size_t dst_pitch
     RunBands(ScaleRowsBand, &p, row1 - row0, window.x1 - window.x0, true);
     return 0;
   }
-  const ScaleBlocksVerticalFn blocked_vertical =
-      t.filter == FrameFilter::kSmooth           ? k.vertical_blocks_eight_bit
-      : t.filter == FrameFilter::kSmoothThreaded ? k.vertical_blocks_split
-                                                 : k.vertical_blocks_joint;
-  if (k.horizontal_blocks != nullptr && blocked_vertical != nullptr && !t.blocks.empty()) {
-    SmoothBlocksParams p;
-    p.dst = dst;
-    p.dst_pitch = dst_pitch;
-    p.src = src;
-    p.src_width = t.src_width;
-    p.rows = t.row_sources.data();
-    p.row_weights = t.row_weights.data();
-    p.first_block = col0 / kScaleBlockColumns;
-    p.block_count = col1 > col0 ? (col1 + kScaleBlockColumns - 1) / kScaleBlockColumns -
-                                      p.first_block
-                                : 0;
-    p.blocks = t.blocks.data() + p.first_block;
-    p.first_row = row0;
-    p.first_col = col0;
-    p.end_col = col1;
-    p.zero_x0 = window.x0;
-    p.zero_x1 = window.x1;
-    p.horizontal = k.horizontal_blocks;
-    p.vertical = blocked_vertical;
-    p.src_rows = t.src_height;
-    if (col1 > col0) {
-      p.read_from = RowBytes(t.col_sources[static_cast<size_t>(col0)]);
-      p.read_end = RowBytes(t.col_sources[static_cast<size_t>(col1 - 1)] + 2);
-    }
-    RunBands(SmoothBlocksBand, &p, row1 - row0, window.x1 - window.x0,
-             t.filter != FrameFilter::kSmooth);
-    return 0;
-  }
   SmoothRowsParams p;
   p.dst = dst;
   p.dst_pitch = dst_pitch;
   p.src = src;
   p.src_width = t.src_width;
+  p.src_height = t.src_height;
   p.rows = t.row_sources.data();
   p.row_weights = t.row_weights.data();
-  p.offsets = t.offsets.data() + (col0 - t.first_col);
-  p.lanes = t.lanes.data() + static_cast<size_t>(col0 - t.first_col) * 8;
   p.first_row = row0;
   p.first_col = col0;
   p.end_col = col1;
   p.zero_x0 = window.x0;
   p.zero_x1 = window.x1;
-  p.horizontal = k.horizontal;
-  p.vertical = t.filter == FrameFilter::kSmooth           ? k.vertical_eight_bit
-               : t.filter == FrameFilter::kSmoothThreaded ? k.vertical_split
-                                                          : k.vertical_joint;
+  if (col1 > col0) {
+    p.read_from = RowBytes(t.col_sources[static_cast<size_t>(col0)]);
+    p.read_end = RowBytes(t.col_sources[static_cast<size_t>(col1 - 1)] + 2);
+  }
+  const bool smooth = t.filter == FrameFilter::kSmooth;
+  const bool threaded = t.filter == FrameFilter::kSmoothThreaded;
+  p.vertical_blocks = smooth     ? k.vertical_blocks_eight_bit
+                      : threaded ? k.vertical_blocks_split
+                                 : k.vertical_blocks_joint;
+  if (k.horizontal_blocks != nullptr && p.vertical_blocks != nullptr && !t.blocks.empty()) {
+    const int32_t first_block = col0 / kScaleBlockColumns;
+    p.blocks = t.blocks.data() + first_block;
+    p.block_count = (col1 + kScaleBlockColumns - 1) / kScaleBlockColumns - first_block;
+    p.horizontal_blocks = k.horizontal_blocks;
+  } else {
+    p.offsets = t.offsets.data() + (col0 - t.first_col);
+    p.lanes = t.lanes.data() + static_cast<size_t>(col0 - t.first_col) * 8;
+    p.horizontal = k.horizontal;
+    p.vertical = smooth ? k.vertical_eight_bit : threaded ? k.vertical_split : k.vertical_joint;
+  }
   RunBands(SmoothRowsBand, &p, row1 - row0, window.x1 - window.x0,
            t.filter != FrameFilter::kSmooth);
   return 0;
